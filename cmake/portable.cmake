@@ -1,0 +1,31 @@
+# The code that has no Windows dependency, built on the host under the sanitizers (the
+# "native" preset). Paths are relative to the source folder. Add a unit here when it is
+# portable; its Windows-only counterpart, if any, is a separate *_win.cpp file, and the host's
+# stand-in a *_posix.cpp file.
+set(VELMO_PORTABLE_SOURCES
+  src/foundation/HanList.cpp
+  src/foundation/TextCodec.cpp
+  src/foundation/TextCodec_posix.cpp
+  src/framework/StringList.cpp
+  src/framework/TextCompare_posix.cpp
+  src/framework/TextCompareAscii.cpp
+  src/foundation/FileIO_posix.cpp
+  src/foundation/Colors_posix.cpp
+  src/foundation/HanINI.cpp
+  src/foundation/MYTOOL.cpp
+)
+
+set(VELMO_PORTABLE_TESTS
+  tests/foundation/HanList_test.cpp
+  tests/foundation/HanINI_test.cpp
+  tests/foundation/TextHelpers_test.cpp
+)
+
+# Benchmarks of portable code, measured natively (optimised, no sanitizers).
+set(VELMO_PORTABLE_BENCH
+)
+
+# Fuzz targets as name:source:seed-folder.
+set(VELMO_FUZZERS
+  ini:tests/fuzz/ini_fuzz.cpp:tests/fuzz/seeds/ini
+)

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds both presets and runs every test: the Windows program's
+# tests under Wine (in a private Korean prefix, windows on a private Xvfb display) and the
+# portable code's tests and fuzz targets natively under the sanitizers.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh || exit 1
+jobs=$(nproc)
+
+cmake --preset win32 >/dev/null || exit 1
+cmake --build --preset win32 -j"$jobs" || exit 1
+cmake --preset native >/dev/null || exit 1
+cmake --build --preset native -j"$jobs" || exit 1
+
+bash scripts/wineprefix.sh || exit 1
+source scripts/wineenv.sh
+
+# A private display for the tests that open windows.
+display=""
+for n in $(seq 90 120); do
+  if [ ! -e /tmp/.X$n-lock ]; then display=":$n"; break; fi
+done
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+wineserver -p 60 2>/dev/null
+cleanup() { kill "$xvfb_pid" 2>/dev/null; wineserver -k 2>/dev/null; }
+trap cleanup EXIT
+export DISPLAY="$display"
+
+status=0
+echo "== Windows build, under Wine"
+ctest --preset win32 -j"$jobs" || status=1
+echo "== Portable code, native, under AddressSanitizer and UBSan"
+ctest --preset native -j"$jobs" || status=1
+exit $status

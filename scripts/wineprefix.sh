@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Creates the private Wine prefix once (wineboot -i takes a while) and sets it up as a
+# Korean desktop: Hangul fonts in place of the UI font names the program asks for, and no
+# crash dialog that would hang a test run. Fast when the prefix is already there.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wineenv.sh"
+stamp="$WINEPREFIX/.velmo-ready"
+[ -f "$stamp" ] && exit 0
+rm -rf "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w || true
+
+reg=$(mktemp --suffix=.reg)
+{
+  printf 'REGEDIT4\r\n\r\n'
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+  for f in "굴림" "굴림체" "돋움" "돋움체" "바탕" "바탕체" "궁서" "Gulim" "GulimChe" "Dotum" "DotumChe" "Batang" "Malgun Gothic" "맑은 고딕" "MS Sans Serif" "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2"; do
+    printf '"%s"="NanumGothic"\r\n' "$f"
+  done
+  printf '\r\n'
+} | iconv -f UTF-8 -t CP949 > "$reg"
+wine regedit /S "$reg" >/dev/null 2>&1
+wineserver -w || true
+rm -f "$reg"
+touch "$stamp"

@@ -1,0 +1,14 @@
+#pragma once
+// Whole-file reads and safe replacement of the files the program rewrites (settings, history,
+// descriptions, tree files): the new content is written to a temporary file beside the target,
+// flushed, and only then swapped in; any failure leaves the old file as it was.
+#include <string>
+#include <string_view>
+
+// False when the file cannot be opened or read; bytes then holds what was read.
+bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+bool FileExistsPlain(const std::wstring& path);
+// Writes bytes as the new content of path. Clears the read-only, hidden and system
+// attributes of an existing target first (it becomes a plain archive file), as the settings
+// files are handled; false when that or any write fails, and then nothing has changed.
+bool SafeWriteFile(const std::wstring& path, std::string_view bytes);

@@ -1,0 +1,44 @@
+// The host's file access, for the portable build's tests.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "foundation/FileIO.h"
+#include "foundation/TextCodec.h"
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
+  bytes.clear();
+  FILE* f = std::fopen(WideToUtf8(path).c_str(), "rb");
+  if (!f) return false;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+bool FileExistsPlain(const std::wstring& path) {
+  struct stat st;
+  return stat(WideToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool SafeWriteFile(const std::wstring& path, std::string_view bytes) {
+  std::string target = WideToUtf8(path), temp = target + ".~new";
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return false;
+  bool ok = true;
+  size_t done = 0;
+  while (ok && done < bytes.size()) {
+    ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
+    ok = w > 0;
+    if (ok) done += static_cast<size_t>(w);
+  }
+  ok = ok && fsync(fd) == 0;
+  ok = (close(fd) == 0) && ok;
+  ok = ok && rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}

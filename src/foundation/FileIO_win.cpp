@@ -1,0 +1,76 @@
+#include <windows.h>
+
+#include "foundation/FileIO.h"
+
+namespace {
+struct Handle {
+  HANDLE h;
+  explicit Handle(HANDLE v) : h(v == INVALID_HANDLE_VALUE ? nullptr : v) {}
+  ~Handle() {
+    if (h) CloseHandle(h);
+  }
+  bool Close() {
+    bool ok = !h || CloseHandle(h);
+    h = nullptr;
+    return ok;
+  }
+};
+
+struct ErrorModeScope {
+  UINT old = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  ~ErrorModeScope() { SetErrorMode(old); }
+};
+}  // namespace
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
+  ErrorModeScope em;
+  bytes.clear();
+  Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!f.h) return false;
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(f.h, &size) && size.QuadPart > 0 && size.QuadPart < 0x40000000) {
+    bytes.reserve(static_cast<size_t>(size.QuadPart));
+  }
+  char buf[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(f.h, buf, sizeof buf, &got, nullptr)) return false;
+    if (got == 0) return true;
+    bytes.append(buf, got);
+  }
+}
+
+bool FileExistsPlain(const std::wstring& path) {
+  ErrorModeScope em;
+  DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SafeWriteFile(const std::wstring& path, std::string_view bytes) {
+  ErrorModeScope em;
+  DWORD attr = GetFileAttributesW(path.c_str());
+  if (attr != INVALID_FILE_ATTRIBUTES) {
+    if (attr & FILE_ATTRIBUTE_DIRECTORY) return false;
+    if ((attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) &&
+        !SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE))
+      return false;
+  }
+  std::wstring temp = path + L".~new";
+  DeleteFileW(temp.c_str());
+  Handle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr));
+  if (!f.h) return false;
+  bool ok = true;
+  size_t done = 0;
+  while (ok && done < bytes.size()) {
+    DWORD chunk = static_cast<DWORD>(bytes.size() - done > (1u << 20) ? (1u << 20) : bytes.size() - done);
+    DWORD written = 0;
+    ok = WriteFile(f.h, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+    done += written;
+  }
+  ok = ok && FlushFileBuffers(f.h);
+  ok = f.Close() && ok;
+  ok = ok && MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!ok) DeleteFileW(temp.c_str());
+  return ok;
+}

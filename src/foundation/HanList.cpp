@@ -1,0 +1,393 @@
+#include "foundation/HanList.h"
+
+#include <cstring>
+#include <utility>
+
+// ---- TMemoryStream ----
+
+int32_t TMemoryStream::Read(void* buffer, int32_t count) {
+  if (count <= 0 || Pos >= Bytes.size()) return 0;
+  size_t n = Bytes.size() - Pos;
+  if (n > static_cast<size_t>(count)) n = static_cast<size_t>(count);
+  std::memcpy(buffer, Bytes.data() + Pos, n);
+  Pos += n;
+  return static_cast<int32_t>(n);
+}
+
+int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
+  if (count <= 0) return 0;
+  size_t end = Pos + static_cast<size_t>(count);
+  if (end > Bytes.size()) Bytes.resize(end);
+  std::memcpy(Bytes.data() + Pos, buffer, static_cast<size_t>(count));
+  Pos = end;
+  return count;
+}
+
+// ---- THanList ----
+
+THanList::~THanList() { Clear(); }
+
+int THanList::Add(void* item) {
+  if (FCount == FCapacity) Grow();
+  if (FCount == FCapacity) return -1;  // at the maximum capacity
+  FList[FCount] = item;
+  return FCount++;
+}
+
+void THanList::Insert(int index, void* item) {
+  if (index < 0 || index > FCount) return;
+  if (FCount == FCapacity) Grow();
+  if (FCount == FCapacity) return;
+  for (int i = FCount; i > index; --i) FList[i] = FList[i - 1];
+  FList[index] = item;
+  ++FCount;
+}
+
+void THanList::Delete(int index) {
+  if (index < 0 || index >= FCount) return;
+  Notify(FList[index]);
+  for (int i = index; i < FCount - 1; ++i) FList[i] = FList[i + 1];
+  --FCount;
+  if (FCount < FCapacity / 2) SetCapacity(FCapacity / 2);
+}
+
+int THanList::Remove(void* item) {
+  int i = IndexOf(item);
+  if (i >= 0) Delete(i);
+  return i;
+}
+
+int THanList::IndexOf(void* item) const {
+  for (int i = 0; i < FCount; ++i)
+    if (FList[i] == item) return i;
+  return -1;
+}
+
+void* THanList::Get(int index) const { return (index < 0 || index >= FCount) ? nullptr : FList[index]; }
+
+void THanList::Put(int index, void* item) {
+  if (index >= 0 && index < FCount) FList[index] = item;
+}
+
+void THanList::Exchange(int a, int b) {
+  if (a >= 0 && a < FCount && b >= 0 && b < FCount) std::swap(FList[a], FList[b]);
+}
+
+void THanList::Clear() {
+  if (OnDelete)
+    for (int i = 0; i < FCount; ++i) Notify(FList[i]);
+  if (OwnsObjects && FreeObject) {
+    for (int i = 0; i < FCount; ++i) {
+      if (!FList[i]) continue;
+      try {
+        FreeObject(FList[i]);
+      } catch (...) {
+        // An item that fails to free itself does not stop the others.
+      }
+    }
+  }
+  FCount = 0;
+  FCapacity = 0;
+  FList.reset();
+}
+
+void THanList::SetCapacity(int n) {
+  if (n < FCount || n > MaxHanListCapacity || n == FCapacity) return;
+  std::unique_ptr<void*[]> list(n > 0 ? new void*[static_cast<size_t>(n)] : nullptr);
+  for (int i = 0; i < FCount; ++i) list[i] = FList[i];
+  FList = std::move(list);
+  FCapacity = n;
+}
+
+void THanList::SetCount(int n) {
+  if (n < 0 || n > MaxHanListCapacity) return;
+  if (n > FCapacity) SetCapacity(n);
+  for (int i = FCount; i < n; ++i) FList[i] = nullptr;
+  FCount = n;
+}
+
+void THanList::Grow() {
+  int delta = FCapacity > 64 ? FCapacity / 4 : (FCapacity > 8 ? 16 : 4);
+  long long want = static_cast<long long>(FCapacity) + delta;
+  SetCapacity(want > MaxHanListCapacity ? MaxHanListCapacity : static_cast<int>(want));
+}
+
+void THanList::Notify(void* item) {
+  if (OnDelete) OnDelete(this, item);
+}
+
+void THanList::Sort(TCompare compare) {
+  if (FCount > 1) QuickSort(0, FCount - 1, compare);
+}
+
+// Quicksort with the middle item as pivot, taken once per partition. The smaller part is
+// recursed into and the larger looped on, so the stack stays shallow on any input; the
+// partitions are the same as recursing on the left part.
+void THanList::QuickSort(int l, int r, TCompare compare) {
+  while (l < r) {
+    int i = l, j = r;
+    void* pivot = FList[l + (r - l) / 2];
+    do {
+      while (compare(FList[i], pivot) < 0) ++i;
+      while (compare(FList[j], pivot) > 0) --j;
+      if (i <= j) {
+        std::swap(FList[i], FList[j]);
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (j - l < r - i) {
+      if (l < j) QuickSort(l, j, compare);
+      l = i;
+    } else {
+      if (i < r) QuickSort(i, r, compare);
+      r = j;
+    }
+  }
+}
+
+// ---- THanTree ----
+
+THanTree::THanTree() : FRoot(std::make_unique<THanNode>()) {}
+
+THanTree::~THanTree() {
+  if (FRoot) Clear();
+}
+
+PHanNode THanTree::AddChild(PHanNode parent, void* data) {
+  if (!parent) parent = FRoot.get();
+  auto node = std::make_unique<THanNode>();
+  node->Parent = parent;
+  node->Data = data;
+  if (parent->Children.Add(node.get()) < 0) return nullptr;
+  ++FCount;
+  return node.release();
+}
+
+PHanNode THanTree::InsertChild(PHanNode parent, int index, void* data) {
+  if (!parent) parent = FRoot.get();
+  if (index < 0 || index > parent->Children.Count()) return nullptr;
+  auto node = std::make_unique<THanNode>();
+  node->Parent = parent;
+  node->Data = data;
+  int before = parent->Children.Count();
+  parent->Children.Insert(index, node.get());
+  if (parent->Children.Count() == before) return nullptr;
+  ++FCount;
+  return node.release();
+}
+
+// Frees a subtree depth first, each node's children (first to last) before the node, which is
+// the order of deleting child 0 again and again, but without shifting any child list, so a
+// node with a hundred thousand children goes in linear time and no depth runs the stack out.
+void THanTree::FreeSubtree(PHanNode node) {
+  std::vector<std::pair<PHanNode, int>> stack{{node, 0}};
+  while (!stack.empty()) {
+    auto& top = stack.back();
+    if (top.second < top.first->Children.Count()) {
+      PHanNode child = static_cast<PHanNode>(top.first->Children.Get(top.second++));
+      stack.push_back({child, 0});
+      continue;
+    }
+    PHanNode done = top.first;
+    stack.pop_back();
+    done->Children.Clear();
+    DoDeleteNode(done, done->Data);
+    delete done;
+    --FCount;
+  }
+}
+
+void THanTree::DeleteNode(PHanNode node) {
+  if (!node || node == FRoot.get()) return;
+  THanList& siblings = node->Parent->Children;
+  // Usually the last or the first child: look from the end first.
+  for (int i = siblings.Count() - 1; i >= 0; --i) {
+    if (siblings.Get(i) == node) {
+      siblings.Delete(i);
+      break;
+    }
+  }
+  FreeSubtree(node);
+}
+
+void THanTree::Clear() {
+  THanList& top = FRoot->Children;
+  for (int i = 0; i < top.Count(); ++i) FreeSubtree(static_cast<PHanNode>(top.Get(i)));
+  top.Clear();
+}
+
+bool THanTree::MoveNode(PHanNode node, PHanNode newParent) {
+  if (!node || node == FRoot.get()) return false;
+  if (!newParent) newParent = FRoot.get();
+  for (PHanNode p = newParent; p; p = p->Parent)
+    if (p == node) return false;
+  node->Parent->Children.Remove(node);
+  newParent->Children.Add(node);
+  node->Parent = newParent;
+  return true;
+}
+
+void THanTree::ForEach(TForEach callback, void* user) const {
+  // Pre-order with an explicit stack of (node, next child index).
+  std::vector<std::pair<PHanNode, int>> stack{{FRoot.get(), 0}};
+  int abs = 0;
+  bool cont = true;
+  while (!stack.empty()) {
+    auto& top = stack.back();
+    if (top.second >= top.first->Children.Count()) {
+      stack.pop_back();
+      continue;
+    }
+    PHanNode child = static_cast<PHanNode>(top.first->Children.Get(top.second++));
+    callback(child, abs++, cont, user);
+    if (!cont) return;
+    stack.push_back({child, 0});
+  }
+}
+
+PHanNode THanTree::GetNode(int absIndex) const {
+  if (absIndex < 0 || absIndex >= FCount) return nullptr;
+  struct Find {
+    int want;
+    PHanNode found;
+  } f{absIndex, nullptr};
+  ForEach(
+      [](PHanNode node, int abs, bool& cont, void* user) {
+        auto* f = static_cast<Find*>(user);
+        if (abs == f->want) {
+          f->found = node;
+          cont = false;
+        }
+      },
+      &f);
+  return f.found;
+}
+
+bool THanTree::DoSaveNode(PHanNode node, TStream& stream) { return OnSaveNode ? OnSaveNode(this, node, stream) : true; }
+bool THanTree::DoLoadNode(PHanNode node, TStream& stream) { return OnLoadNode ? OnLoadNode(this, node, stream) : true; }
+void THanTree::DoDeleteNode(PHanNode node, void* data) {
+  if (OnDeleteNode) OnDeleteNode(this, node, data);
+}
+
+bool THanTree::SaveToStream(TStream& stream) { return SaveNode(nullptr, stream); }
+
+bool THanTree::LoadFromStream(TStream& stream) {
+  if (LoadNode(nullptr, stream)) return true;
+  Clear();
+  return false;
+}
+
+namespace {
+bool WriteCount(TStream& s, int32_t n) {
+  uint8_t b[4] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
+                  static_cast<uint8_t>(n >> 24)};
+  return s.WriteBuffer(b, 4);
+}
+bool ReadCount(TStream& s, int32_t& n) {
+  uint8_t b[4];
+  if (!s.ReadBuffer(b, 4)) return false;
+  n = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24);
+  return true;
+}
+}  // namespace
+
+bool THanTree::SaveNode(PHanNode node, TStream& stream) {
+  if (!node) node = FRoot.get();
+  std::vector<std::pair<PHanNode, int>> stack;
+  auto emit = [&](PHanNode n) {
+    if (!WriteCount(stream, n->Children.Count())) return false;
+    if (n != FRoot.get() && !DoSaveNode(n, stream)) return false;
+    stack.push_back({n, 0});
+    return true;
+  };
+  if (!emit(node)) return false;
+  while (!stack.empty()) {
+    auto& top = stack.back();
+    if (top.second >= top.first->Children.Count()) {
+      stack.pop_back();
+      continue;
+    }
+    if (!emit(static_cast<PHanNode>(top.first->Children.Get(top.second++)))) return false;
+  }
+  return true;
+}
+
+bool THanTree::LoadNode(PHanNode node, TStream& stream) {
+  if (!node) node = FRoot.get();
+  const int firstNew = node->Children.Count();
+  // Every child needs at least its own 4-byte count, so a count can never exceed what is
+  // left of the stream divided by four.
+  auto plausible = [&](int32_t count) {
+    if (count < 0) return false;
+    int64_t size = stream.Size(), pos = stream.Position();
+    return size < 0 || pos < 0 || static_cast<int64_t>(count) <= (size - pos) / 4;
+  };
+  bool ok = true;
+  int32_t count = 0;
+  std::vector<std::pair<PHanNode, int32_t>> stack;
+  if (!ReadCount(stream, count) || !plausible(count)) {
+    ok = false;
+  } else {
+    if (node != FRoot.get() && !DoLoadNode(node, stream)) ok = false;
+    stack.push_back({node, count});
+  }
+  while (ok && !stack.empty()) {
+    auto& top = stack.back();
+    if (top.second == 0) {
+      stack.pop_back();
+      continue;
+    }
+    --top.second;
+    PHanNode child = AddChild(top.first, nullptr);
+    if (!child || !ReadCount(stream, count) || !plausible(count) || !DoLoadNode(child, stream)) {
+      ok = false;
+      break;
+    }
+    stack.push_back({child, count});
+  }
+  if (!ok)
+    while (node->Children.Count() > firstNew)
+      DeleteNode(static_cast<PHanNode>(node->Children.Get(node->Children.Count() - 1)));
+  return ok;
+}
+
+// ---- TStringTagList ----
+
+int TStringTagList::GetTag(int index) const {
+  return static_cast<int>(reinterpret_cast<intptr_t>(GetObject(index)));
+}
+void TStringTagList::SetTag(int index, int tag) {
+  PutObject(index, reinterpret_cast<void*>(static_cast<intptr_t>(tag)));
+}
+int TStringTagList::AddTag(const std::wstring& s, int tag) {
+  int i = Add(s);
+  if (i >= 0) SetTag(i, tag);
+  return i;
+}
+
+// ---- SplitToStrings ----
+
+void SplitToStrings(const TStringList& source, TStringList& dest, wchar_t sep) {
+  std::wstring text;
+  for (int i = 0; i < source.Count(); ++i) {
+    if (i) text += L"\r\n";
+    text += source[i];
+  }
+  dest.Clear();
+  size_t start = 0;
+  auto flush = [&](size_t end) {
+    size_t a = start, b = end;
+    while (a < b && text[a] <= L' ') ++a;
+    while (b > a && text[b - 1] <= L' ') --b;
+    if (b > a) dest.Add(text.substr(a, b - a));
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == sep || text[i] == L'\r') {
+      flush(i);
+      start = i + 1;
+    }
+  }
+  flush(text.size());
+}

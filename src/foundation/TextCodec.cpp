@@ -1,0 +1,216 @@
+#include "foundation/TextCodec.h"
+
+#include <cstdint>
+
+namespace {
+void AppendCodePoint(std::wstring& out, uint32_t cp) {
+  if constexpr (sizeof(wchar_t) == 2) {
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<wchar_t>(0xD800 + (cp >> 10));
+      out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+      return;
+    }
+  }
+  out += static_cast<wchar_t>(cp);
+}
+
+// Decodes one UTF-8 sequence at i; returns false (and advances by one) when it is invalid.
+bool NextUtf8(std::string_view s, size_t& i, uint32_t& cp) {
+  auto b = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
+  uint8_t c = b(i);
+  if (c < 0x80) {
+    cp = c;
+    ++i;
+    return true;
+  }
+  int len;
+  uint32_t min;
+  if ((c & 0xE0) == 0xC0) {
+    len = 2, cp = c & 0x1F, min = 0x80;
+  } else if ((c & 0xF0) == 0xE0) {
+    len = 3, cp = c & 0x0F, min = 0x800;
+  } else if ((c & 0xF8) == 0xF0) {
+    len = 4, cp = c & 0x07, min = 0x10000;
+  } else {
+    ++i;
+    return false;
+  }
+  if (i + static_cast<size_t>(len) > s.size()) {
+    ++i;
+    return false;
+  }
+  for (int k = 1; k < len; ++k) {
+    uint8_t t = b(i + static_cast<size_t>(k));
+    if ((t & 0xC0) != 0x80) {
+      ++i;
+      return false;
+    }
+    cp = (cp << 6) | (t & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++i;
+    return false;
+  }
+  i += static_cast<size_t>(len);
+  return true;
+}
+
+std::wstring DecodeUtf16(std::string_view s, bool bigEndian) {
+  std::wstring out;
+  out.reserve(s.size() / 2);
+  for (size_t i = 0; i + 1 < s.size(); i += 2) {
+    uint16_t u = bigEndian ? static_cast<uint16_t>(static_cast<uint8_t>(s[i]) << 8 | static_cast<uint8_t>(s[i + 1]))
+                           : static_cast<uint16_t>(static_cast<uint8_t>(s[i + 1]) << 8 | static_cast<uint8_t>(s[i]));
+    if constexpr (sizeof(wchar_t) == 2) {
+      out += static_cast<wchar_t>(u);
+    } else {
+      // Pair surrogates into code points for the host's 32-bit wchar_t.
+      if (u >= 0xD800 && u <= 0xDBFF && i + 3 < s.size()) {
+        uint16_t v = bigEndian ? static_cast<uint16_t>(static_cast<uint8_t>(s[i + 2]) << 8 | static_cast<uint8_t>(s[i + 3]))
+                               : static_cast<uint16_t>(static_cast<uint8_t>(s[i + 3]) << 8 | static_cast<uint8_t>(s[i + 2]));
+        if (v >= 0xDC00 && v <= 0xDFFF) {
+          out += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+          i += 2;
+          continue;
+        }
+      }
+      out += static_cast<wchar_t>(u);
+    }
+  }
+  return out;
+}
+
+void AppendUtf16Unit(std::string& out, uint16_t u, bool bigEndian) {
+  if (bigEndian) {
+    out += static_cast<char>(u >> 8);
+    out += static_cast<char>(u & 0xFF);
+  } else {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+  }
+}
+
+std::string EncodeUtf16(std::wstring_view text, bool bigEndian) {
+  std::string out;
+  out.reserve(text.size() * 2 + 2);
+  AppendUtf16Unit(out, 0xFEFF, bigEndian);
+  for (wchar_t w : text) {
+    uint32_t cp = static_cast<uint32_t>(w);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      AppendUtf16Unit(out, static_cast<uint16_t>(0xD800 + (cp >> 10)), bigEndian);
+      AppendUtf16Unit(out, static_cast<uint16_t>(0xDC00 + (cp & 0x3FF)), bigEndian);
+    } else {
+      AppendUtf16Unit(out, static_cast<uint16_t>(cp), bigEndian);
+    }
+  }
+  return out;
+}
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+  size_t i = 0;
+  uint32_t cp;
+  while (i < bytes.size())
+    if (!NextUtf8(bytes, i, cp)) return false;
+  return true;
+}
+
+std::wstring Utf8ToWide(std::string_view bytes) {
+  std::wstring out;
+  out.reserve(bytes.size());
+  size_t i = 0;
+  uint32_t cp;
+  while (i < bytes.size()) AppendCodePoint(out, NextUtf8(bytes, i, cp) ? cp : 0xFFFD);
+  return out;
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = static_cast<uint32_t>(text[i]);
+    if constexpr (sizeof(wchar_t) == 2) {
+      if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
+        uint32_t lo = static_cast<uint32_t>(text[i + 1]);
+        if (lo >= 0xDC00 && lo <= 0xDFFF) {
+          cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+          ++i;
+        }
+      }
+    }
+    if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;  // a lone surrogate
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::wstring DecodeText(std::string_view bytes, TTextEncoding& encoding) {
+  auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  if (starts("\xEF\xBB\xBF")) {
+    encoding = TTextEncoding::Utf8Bom;
+    return Utf8ToWide(bytes.substr(3));
+  }
+  if (starts("\xFF\xFE")) {
+    encoding = TTextEncoding::Utf16LE;
+    return DecodeUtf16(bytes.substr(2), false);
+  }
+  if (starts("\xFE\xFF")) {
+    encoding = TTextEncoding::Utf16BE;
+    return DecodeUtf16(bytes.substr(2), true);
+  }
+  if (IsValidUtf8(bytes)) {
+    encoding = TTextEncoding::Utf8;
+    return Utf8ToWide(bytes);
+  }
+  encoding = TTextEncoding::Ansi;
+  return AnsiToWide(bytes);
+}
+
+std::string EncodeText(std::wstring_view text, TTextEncoding& encoding) {
+  switch (encoding) {
+    case TTextEncoding::Utf8Bom:
+      return "\xEF\xBB\xBF" + WideToUtf8(text);
+    case TTextEncoding::Utf16LE:
+      return EncodeUtf16(text, false);
+    case TTextEncoding::Utf16BE:
+      return EncodeUtf16(text, true);
+    case TTextEncoding::Ansi: {
+      std::string out;
+      if (WideToAnsi(text, out)) {
+        // Bytes that happen to form valid UTF-8 or begin like a byte order mark would be read
+        // back differently next time; such a file is kept in UTF-8 so that it reads back as
+        // written.
+        std::string_view v(out);
+        bool markLike = v.substr(0, 2) == "\xFF\xFE" || v.substr(0, 2) == "\xFE\xFF" ||
+                        v.substr(0, 3) == "\xEF\xBB\xBF";
+        if (!IsValidUtf8(out) && !markLike) return out;
+      }
+      encoding = TTextEncoding::Utf8;
+      break;
+    }
+    case TTextEncoding::Utf8:
+      break;
+  }
+  // Text that itself begins with U+FEFF would lose it to mark detection when read back.
+  if (!text.empty() && text[0] == 0xFEFF) {
+    encoding = TTextEncoding::Utf8Bom;
+    return "\xEF\xBB\xBF" + WideToUtf8(text);
+  }
+  return WideToUtf8(text);
+}

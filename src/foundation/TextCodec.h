@@ -1,0 +1,28 @@
+#pragma once
+// Text encodings of the program's text files and of bytes at a format's edge.
+// A settings, history, language, description or tree file is read as UTF-16 when it starts
+// with a UTF-16 mark, as UTF-8 when it starts with the UTF-8 mark or is valid UTF-8, and
+// otherwise in the ANSI code page; it is written back in the encoding it was read in unless a
+// character cannot be stored there, and then (and for new files) as UTF-8 without a mark.
+#include <string>
+#include <string_view>
+
+enum class TTextEncoding { Utf8, Utf8Bom, Ansi, Utf16LE, Utf16BE };
+
+bool IsValidUtf8(std::string_view bytes);
+std::wstring Utf8ToWide(std::string_view bytes);  // invalid sequences become U+FFFD
+std::string WideToUtf8(std::wstring_view text);
+
+// The system's ANSI and OEM code pages (949 on a Korean system). The host build, which has
+// no code pages, treats both as Latin-1. The Wide-to-bytes direction returns false when a
+// character had no exact equivalent (the output then holds a replacement).
+std::wstring AnsiToWide(std::string_view bytes);
+bool WideToAnsi(std::wstring_view text, std::string& out);
+std::wstring OemToWide(std::string_view bytes);
+bool WideToOem(std::wstring_view text, std::string& out);
+
+// Detects the encoding of a whole file's bytes and decodes it (the mark is dropped).
+std::wstring DecodeText(std::string_view bytes, TTextEncoding& encoding);
+// Encodes in the given encoding; when a character cannot be stored in it, encodes as UTF-8
+// without a mark instead and sets encoding to Utf8.
+std::string EncodeText(std::wstring_view text, TTextEncoding& encoding);
