@@ -15,7 +15,7 @@ PKGS=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev
   googletest g++ clang libclang-rt-14-dev zlib1g-dev
   wine wine32:i386
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-utils imagemagick
   fonts-nanum locales
   zip unzip gzip tar
 )

@@ -14,15 +14,14 @@ if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
 fi
 
-display=""
-for n in $(seq 90 120); do
-  if [ ! -e /tmp/.X$n-lock ]; then display=":$n"; break; fi
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+dfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dfile" >/dev/null 2>&1 &
 xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$dfile" ] && break; sleep 0.1; done
+display=":$(head -n1 "$dfile")"
+rm -f "$dfile"
 trap 'kill $xvfb_pid 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
 export DISPLAY="$display"
-sleep 1
 wine "$exe" &
 app=$!
 shot="$PWD/build/velmo-screenshot.png"

@@ -15,13 +15,13 @@ cmake --build --preset native -j"$jobs" || exit 1
 bash scripts/wineprefix.sh || exit 1
 source scripts/wineenv.sh
 
-# A private display for the tests that open windows.
-display=""
-for n in $(seq 90 120); do
-  if [ ! -e /tmp/.X$n-lock ]; then display=":$n"; break; fi
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# A private display for the tests that open windows; Xvfb picks a free number itself.
+dfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dfile" >/dev/null 2>&1 &
 xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$dfile" ] && break; sleep 0.1; done
+display=":$(head -n1 "$dfile")"
+rm -f "$dfile"
 wineserver -p 60 2>/dev/null
 cleanup() { kill "$xvfb_pid" 2>/dev/null; wineserver -k 2>/dev/null; }
 trap cleanup EXIT
@@ -29,7 +29,7 @@ export DISPLAY="$display"
 
 status=0
 echo "== Windows build, under Wine"
-ctest --preset win32 -j"$jobs" || status=1
+ctest --preset win32 -j"$jobs" "$@" || status=1
 echo "== Portable code, native, under AddressSanitizer and UBSan"
-ctest --preset native -j"$jobs" || status=1
+ctest --preset native -j"$jobs" "$@" || status=1
 exit $status
