@@ -1,0 +1,485 @@
+#include "foundation/HLABEL.h"
+
+#include <algorithm>
+
+bool IsKoreanSystem() { return PRIMARYLANGID(GetSystemDefaultLangID()) == LANG_KOREAN; }
+
+namespace {
+// The sample whose height sets the least height of a line: Latin letters with ascent and
+// descent, and one Hangul syllable.
+const wchar_t kLineSample[] = L"Wyg\uAC11";
+const wchar_t kEllipsis[] = L"...";
+}  // namespace
+
+// ---- THanLabel ----
+
+THanLabel::THanLabel(TComponent* owner) : TCustomControl(owner) {
+  FWidth = 100;
+  FHeight = 17;
+  SyncBase();
+}
+
+THanLabel::~THanLabel() {
+  FreeGlyph();
+  for (auto& f : FFonts) DeleteObject(f.second);
+}
+
+void THanLabel::FreeGlyph() {
+  if (FGlyph) DeleteObject(FGlyph);
+  FGlyph = nullptr;
+  FGlyphReady = false;
+}
+
+void THanLabel::SyncBase() {
+  FModel.Base.FontName = Font.Name();
+  FModel.Base.Size = Font.Size();
+  FModel.Base.Style = Font.Style();
+  FModel.Base.Charset = Font.Charset();
+  FModel.Base.Color = Font.Color();
+  FModel.Base.BackColor = FColor;
+  FModel.Base.Shadow = DefaultShadow;
+}
+
+int THanLabel::BorderWidth() const {
+  switch (FBorderStyle) {
+    case 1:
+    case 2: return 1;
+    case 3: return 2;
+    default: return 0;
+  }
+}
+
+HFONT THanLabel::RunFont(const THanLabelItem& run) {
+  if (run.PathPart) return Font.Handle();
+  std::wstring key = run.FontName + L"|" + std::to_wstring(run.Size) + L"|" + std::to_wstring(run.Style) + L"|" +
+                     std::to_wstring(run.Charset);
+  auto it = FFonts.find(key);
+  if (it != FFonts.end()) return it->second;
+  HFONT f = CreateFontFor(run.FontName, run.Size, run.Style, run.Charset);
+  if (!f) f = Font.Handle();
+  else FFonts[key] = f;
+  return f;
+}
+
+int THanLabel::EllipsisWidth() {
+  TScreenDC dc;
+  HGDIOBJ old = SelectObject(dc.Handle(), Font.Handle());
+  SIZE sz{0, 0};
+  GetTextExtentPoint32W(dc.Handle(), kEllipsis, 3, &sz);
+  SelectObject(dc.Handle(), old);
+  return sz.cx;
+}
+
+void THanLabel::LayoutRuns() {
+  TScreenDC dc;
+  HDC h = dc.Handle();
+  HGDIOBJ old = SelectObject(h, Font.Handle());
+  SIZE sample{0, 0};
+  GetTextExtentPoint32W(h, kLineSample, 4, &sample);
+  SIZE slash{0, 0};
+  GetTextExtentPoint32W(h, L"/", 1, &slash);
+  bool korean = IsKoreanSystem();
+  int start = FMargin + BorderWidth();
+  FModel.Layout(start, FIndent, sample.cy / 2, [&](const THanLabelItem& run, int& w, int& ht) {
+    SelectObject(h, RunFont(run));
+    SIZE sz{0, 0};
+    const std::wstring& t = run.Text;
+    if (!t.empty()) GetTextExtentPoint32W(h, t.c_str(), static_cast<int>(t.size()), &sz);
+    else GetTextExtentPoint32W(h, L" ", 1, &sz), sz.cx = 0;
+    if (korean && run.IsPathSlash()) sz.cx = slash.cx;
+    w = sz.cx;
+    ht = sz.cy;
+  });
+  SelectObject(h, old);
+}
+
+void THanLabel::ShortenPaths() {
+  FModel.ShortenPaths(FWidth - 2 * FMargin - FIndent, EllipsisWidth());
+}
+
+void THanLabel::Changed() {
+  if (FUpdateCount > 0) {
+    FPending = true;
+    return;
+  }
+  LayoutRuns();
+  Invalidate();
+}
+
+void THanLabel::AddRun(const std::wstring& text, const std::wstring& fontName, int size, TColor color,
+                       TColor backColor, uint8_t style, uint8_t alignment, uint8_t charset, int pathLevel,
+                       bool shadow, bool newLine, bool pathPart, uint32_t mask) {
+  SyncBase();
+  THanLabelItem spec;
+  spec.Text = text;
+  spec.FontName = fontName;
+  spec.Size = size;
+  spec.Color = color;
+  spec.BackColor = backColor;
+  spec.Style = style;
+  spec.Alignment = alignment;
+  spec.Charset = charset;
+  spec.PathLevel = pathLevel;
+  spec.Shadow = shadow;
+  spec.NewLine = newLine;
+  spec.PathPart = pathPart;
+  FModel.AddRun(spec, mask);
+  Changed();
+}
+
+void THanLabel::AddText(const std::wstring& text, bool newLine) {
+  AddRun(text, L"", 0, 0, 0, 0, 0, 0, 0, false, newLine, false, 0);
+}
+
+void THanLabel::AddColorText(const std::wstring& text, TColor color, bool newLine) {
+  AddRun(text, L"", 0, color, 0, 0, 0, 0, 0, false, newLine, false, lmColor);
+}
+
+void THanLabel::AddBackColorText(const std::wstring& text, TColor backColor, bool newLine) {
+  AddRun(text, L"", 0, 0, backColor, 0, 0, 0, 0, false, newLine, false, lmBackColor);
+}
+
+void THanLabel::AddPathText(const std::wstring& path) {
+  if (path.empty()) return;
+  BeginUpdate();
+  SyncBase();
+  FModel.AddPathText(path);
+  FPending = true;
+  EndUpdate();
+}
+
+void THanLabel::Clear() {
+  FModel.Clear();
+  if (FUpdateCount > 0) FPending = true;
+  Invalidate();
+}
+
+void THanLabel::BeginUpdate() {
+  if (FUpdateCount++ == 0) FPending = false;
+}
+
+void THanLabel::EndUpdate() {
+  if (FUpdateCount == 0) return;
+  if (--FUpdateCount > 0) return;
+  if (FPending) LayoutRuns();
+  if (FModel.PathMode && FWidth - 2 * FMargin - FIndent < FModel.TextRight) ShortenPaths();
+  FPending = false;
+  Invalidate();
+}
+
+void THanLabel::SetBorderStyle(uint8_t v) {
+  if (v == FBorderStyle) return;
+  FBorderStyle = v;
+  Changed();
+}
+
+void THanLabel::SetMargin(int v) {
+  if (v == FMargin) return;
+  FMargin = v;
+  Changed();
+}
+
+void THanLabel::SetIndent(int v) {
+  if (v == FIndent) return;
+  FIndent = v;
+  Changed();
+}
+
+void THanLabel::SetShadowColor(TColor v) {
+  if (v == FShadowColor) return;
+  FShadowColor = v;
+  Invalidate();
+}
+
+void THanLabel::SetColor(TColor v) {
+  if (v == FColor) return;
+  TCustomControl::SetColor(v);
+  FreeGlyph();
+}
+
+void THanLabel::FontChanged() {
+  FreeGlyph();
+  TCustomControl::FontChanged();
+}
+
+void THanLabel::GetTextExtent(int& width, int& right, int& height) const {
+  if (FPending) {
+    width = right = height = -1;
+    return;
+  }
+  width = FModel.TextWidth;
+  right = FModel.RightExtent;
+  height = FModel.TextHeight;
+}
+
+RECT THanLabel::RunRect(int i) const {
+  const THanLabelItem& r = Runs(i);
+  int e = 0;
+  if (r.Shown == TRunShown::rsDots) {
+    TScreenDC dc;
+    HGDIOBJ old = SelectObject(dc.Handle(), Font.Handle());
+    SIZE sz{0, 0};
+    GetTextExtentPoint32W(dc.Handle(), kEllipsis, 3, &sz);
+    SelectObject(dc.Handle(), old);
+    e = sz.cx;
+  }
+  return RECT{r.Left, r.Top, r.Left + r.Advance(e), r.Top + r.Height};
+}
+
+void THanLabel::PositionChanged() {
+  if (FModel.PathMode && !FPending && FUpdateCount == 0) {
+    ShortenPaths();
+    Invalidate();
+  }
+}
+
+bool THanLabel::EraseBackground(HDC dc) {
+  if (FVisible && FHeight > 0) return true;  // Paint fills it all
+  return TCustomControl::EraseBackground(dc);
+}
+
+bool THanLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg == WM_SYSCOLORCHANGE) FreeGlyph();
+  return TCustomControl::WndProc(msg, wp, lp, result);
+}
+
+void THanLabel::BuildSlashGlyph(HDC ref) {
+  FreeGlyph();
+  HDC src = CreateCompatibleDC(ref);
+  HGDIOBJ oldFont = SelectObject(src, Font.Handle());
+  SIZE sz{0, 0};
+  GetTextExtentPoint32W(src, L"/", 1, &sz);
+  FGlyphWidth = std::max<int>(sz.cx, 1);
+  FGlyphHeight = sz.cy + 2;
+  HBITMAP drawn = CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight);
+  HGDIOBJ oldBmp = SelectObject(src, drawn);
+  RECT all{0, 0, FGlyphWidth, FGlyphHeight};
+  HBRUSH back = CreateSolidBrush(ToColorRef(FColor));
+  FillRect(src, &all, back);
+  DeleteObject(back);
+  SetBkMode(src, TRANSPARENT);
+  SetTextColor(src, ToColorRef(Font.Color()));
+  ExtTextOutW(src, 0, 1, 0, nullptr, L"/", 1, nullptr);
+  HDC dst = CreateCompatibleDC(ref);
+  FGlyph = CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight);
+  HGDIOBJ oldDst = SelectObject(dst, FGlyph);
+  for (int y = 0; y < FGlyphHeight; ++y)
+    for (int x = 0; x < FGlyphWidth; ++x) SetPixel(dst, FGlyphWidth - 1 - x, y, GetPixel(src, x, y));
+  SelectObject(dst, oldDst);
+  DeleteDC(dst);
+  SelectObject(src, oldBmp);
+  SelectObject(src, oldFont);
+  DeleteObject(drawn);
+  DeleteDC(src);
+  FGlyphReady = true;
+}
+
+void THanLabel::Paint(TCanvas& canvas) {
+  HDC dc = canvas.Handle();
+  RECT client = ClientRect();
+  int bw = BorderWidth();
+  RECT inner = client;
+  InflateRect(&inner, -bw, -bw);
+  canvas.FillRect(inner, FColor);
+  if (FModel.Runs.empty()) return;
+  int e = EllipsisWidth();
+  bool korean = IsKoreanSystem();
+  SetBkMode(dc, TRANSPARENT);
+  for (const auto& item : FModel.Runs) {
+    const THanLabelItem& r = *item;
+    if (r.Shown == TRunShown::rsHidden) continue;
+    RECT rr{r.Left, r.Top, r.Left + r.Advance(e), r.Top + r.Height};
+    if (rr.right <= rr.left) continue;
+    UINT flags = DT_NOPREFIX | DT_SINGLELINE;
+    if (r.Alignment == laBottom) flags |= DT_BOTTOM;
+    else if (r.Alignment == laCenter) flags |= DT_VCENTER;
+    std::wstring text = r.Shown == TRunShown::rsDots ? std::wstring(kEllipsis) : r.Text;
+    if (r.Shown == TRunShown::rsShortened || r.Shown == TRunShown::rsClipped) flags |= DT_END_ELLIPSIS;
+    if (r.PathPart && korean && r.IsPathSlash() && r.Shown == TRunShown::rsWhole) {
+      if (!FGlyphReady) BuildSlashGlyph(dc);
+      int y = r.Alignment == laCenter ? rr.top + (rr.bottom - rr.top - FGlyphHeight) / 2 : rr.bottom - FGlyphHeight;
+      HDC mem = CreateCompatibleDC(dc);
+      HGDIOBJ old = SelectObject(mem, FGlyph);
+      BitBlt(dc, rr.left, y, FGlyphWidth, FGlyphHeight, mem, 0, 0, SRCCOPY);
+      SelectObject(mem, old);
+      DeleteDC(mem);
+      continue;
+    }
+    HFONT font = RunFont(r);
+    if (!r.PathPart && r.BackColor != FColor) canvas.FillRect(rr, r.BackColor);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    if (r.Shadow) {
+      RECT sr = rr;
+      OffsetRect(&sr, 1, 1);
+      SetTextColor(dc, ToColorRef(FShadowColor));
+      DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &sr, flags);
+    }
+    SetTextColor(dc, ToColorRef(r.Color));
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rr, flags);
+    SelectObject(dc, oldFont);
+  }
+  RECT fr = client;
+  switch (FBorderStyle) {
+    case 1: canvas.Frame3D(fr, clBtnShadow, clBtnHighlight, 1); break;
+    case 2: canvas.Frame3D(fr, clBtnHighlight, clBtnShadow, 1); break;
+    case 3:
+      canvas.Frame3D(fr, clBtnShadow, clBtnHighlight, 1);
+      canvas.Frame3D(fr, clBtnHighlight, clBtnShadow, 1);
+      break;
+    default: break;
+  }
+}
+
+// ---- THanLabelEX ----
+
+THanLabelEX::THanLabelEX(TComponent* owner) : THanLabel(owner) { TakeDefaults(); }
+
+void THanLabelEX::TakeDefaults() {
+  FDefaults.FontName = Font.Name();
+  FDefaults.Size = Font.Size();
+  FDefaults.FontColor = Font.Color();
+  FDefaults.Style = Font.Style();
+  FDefaults.BackColor = FColor;
+}
+
+void THanLabelEX::ParentSet() {
+  TakeDefaults();
+  FDefaults.BackColor = clBtnFace;
+  THanLabel::SetColor(clBtnFace);
+}
+
+void THanLabelEX::SetFontColor(TColor v) {
+  FDefaults.FontColor = v;
+  Font.SetColor(v);
+}
+
+void THanLabelEX::SetBackColor(TColor v) {
+  FDefaults.BackColor = v;
+  THanLabel::SetColor(v);
+}
+
+void THanLabelEX::SetCaption(const std::wstring& v) {
+  if (v == FMarkup) return;
+  FMarkup = v;
+  FCaption = v;
+  BeginUpdate();
+  Clear();
+  SyncBase();
+  ParseLabelMarkup(v, FDefaults, FModel);
+  FPending = true;
+  EndUpdate();
+}
+
+// ---- THanPathLabel ----
+
+THanPathLabel::THanPathLabel(TComponent* owner) : THanLabel(owner) { FModel.WholePath = true; }
+
+THanPathLabel::~THanPathLabel() = default;
+
+void THanPathLabel::Rebuild() {
+  BeginUpdate();
+  Clear();
+  AddPathText(FPath);
+  if (!FInfo.empty()) AddText(L" " + FInfo, false);
+  FPending = true;
+  EndUpdate();
+}
+
+void THanPathLabel::SetPath(const std::wstring& v) {
+  if (v == FPath) return;
+  FPath = v;
+  Rebuild();
+}
+
+void THanPathLabel::SetInfo(const std::wstring& v) {
+  if (v == FInfo) return;
+  FInfo = v;
+  Rebuild();
+}
+
+void THanPathLabel::SetFlat(bool v) {
+  if (v == FFlat) return;
+  FFlat = v;
+  FRaised = false;
+  SetBorderStyle(0);
+  if (v && !FHoverTimer) {
+    FHoverTimer = new TTimer(this);
+    FHoverTimer->SetEnabled(false);
+    FHoverTimer->SetInterval(100);
+    FHoverTimer->OnTimer = [this](TComponent*) {
+      POINT p;
+      GetCursorPos(&p);
+      if (!FHandle || WindowFromPoint(p) != FHandle) {
+        FHoverTimer->SetEnabled(false);
+        FRaised = false;
+        SetBorderStyle(0);
+      }
+    };
+  }
+  if (!v && FHoverTimer) FHoverTimer->SetEnabled(false);
+}
+
+void THanPathLabel::MouseMove(TShiftState shift, int x, int y) {
+  if (FFlat && !FRaised) {
+    FRaised = true;
+    SetBorderStyle(2);
+    FHoverTimer->SetEnabled(true);
+  }
+  THanLabel::MouseMove(shift, x, y);
+}
+
+int THanPathLabel::PartAt(int x, int y) const {
+  for (int i = 0; i < RunCount(); ++i) {
+    if (!Runs(i).PathPart || Runs(i).Shown == TRunShown::rsHidden) continue;
+    RECT r = RunRect(i);
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return 1;
+  }
+  return 0;
+}
+
+void THanPathLabel::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  THanLabel::MouseUp(button, shift, x, y);
+  if (OnPartMouseUp) OnPartMouseUp(this, button, PartAt(x, y));
+}
+
+// ---- THanElLabel ----
+
+THanElLabel::THanElLabel(TComponent* owner) : TCustomControl(owner) {
+  FWidth = 100;
+  FHeight = 17;
+}
+
+void THanElLabel::SetCaption(const std::wstring& v) {
+  if (v == FCaption) return;
+  TCustomControl::SetCaption(v);
+}
+
+void THanElLabel::SetEllipsis(bool v) {
+  if (v == FEllipsis) return;
+  FEllipsis = v;
+  Invalidate();
+}
+
+void THanElLabel::SetRight(bool v) {
+  if (v == FRight) return;
+  FRight = v;
+  if (v) FCenter = false;
+  Invalidate();
+}
+
+void THanElLabel::SetCenter(bool v) {
+  if (v == FCenter) return;
+  FCenter = v;
+  if (v) FRight = false;
+  Invalidate();
+}
+
+void THanElLabel::Paint(TCanvas& canvas) {
+  RECT r = ClientRect();
+  canvas.FillRect(r, FColor);
+  UINT flags = DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER;
+  if (FRight) flags |= DT_RIGHT;
+  else if (FCenter) flags |= DT_CENTER;
+  if (FEllipsis) flags |= DT_END_ELLIPSIS;
+  canvas.DrawText(FCaption, r, flags);
+}

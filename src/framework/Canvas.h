@@ -1,0 +1,119 @@
+#pragma once
+// Fonts, and a canvas over a GDI device context: colours, fills, lines, frames and text.
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "foundation/Colors.h"
+
+enum TFontStyleBit : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+constexpr TColor clMaroon = 0x000080;
+constexpr TColor clGreen = 0x008000;
+constexpr TColor clNavy = 0x800000;
+constexpr TColor clRed = 0x0000FF;
+constexpr TColor clBlue = 0xFF0000;
+constexpr TColor clLime = 0x00FF00;
+constexpr TColor clYellow = 0x00FFFF;
+constexpr TColor clAqua = 0xFFFF00;
+constexpr TColor clGray = 0x808080;
+constexpr TColor clSilver = 0xC0C0C0;
+constexpr TColor clBtnShadow = static_cast<TColor>(0x80000010u);
+constexpr TColor clBtnHighlight = static_cast<TColor>(0x80000014u);
+constexpr TColor cl3DDkShadow = static_cast<TColor>(0x80000015u);
+constexpr TColor cl3DLight = static_cast<TColor>(0x80000016u);
+constexpr TColor clInfoBk = static_cast<TColor>(0x80000018u);
+constexpr TColor clInfoText = static_cast<TColor>(0x80000017u);
+
+inline COLORREF ToColorRef(TColor c) { return static_cast<COLORREF>(ColorToRGB(c)) & 0xFFFFFF; }
+
+// A logical font: name, size in points, style bits, character set and colour. The GDI font
+// is made on first use and again after a change.
+class TFont {
+ public:
+  TFont();
+  TFont(const TFont& other);
+  TFont& operator=(const TFont& other);
+  ~TFont();
+
+  const std::wstring& Name() const { return FName; }
+  int Size() const { return FSize; }
+  uint8_t Style() const { return FStyle; }
+  uint8_t Charset() const { return FCharset; }
+  TColor Color() const { return FColor; }
+  void SetName(const std::wstring& v);
+  void SetSize(int points);
+  void SetStyle(uint8_t v);
+  void SetCharset(uint8_t v);
+  void SetColor(TColor v);
+  // Pixel height (negative: character height) for the screen's resolution.
+  int Height() const;
+  HFONT Handle() const;
+  bool SameAs(const TFont& o) const;
+
+  std::function<void()> OnChange;
+
+ private:
+  void Changed();
+  std::wstring FName;
+  int FSize;
+  uint8_t FStyle = 0;
+  uint8_t FCharset = DEFAULT_CHARSET;
+  TColor FColor = clWindowText;
+  mutable HFONT FHandle = nullptr;
+};
+
+// A GDI font for the given attributes; a size outside 1..400 points is brought into range.
+HFONT CreateFontFor(const std::wstring& name, int points, uint8_t style, uint8_t charset);
+
+class TCanvas {
+ public:
+  explicit TCanvas(HDC dc);
+  ~TCanvas();
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
+
+  HDC Handle() const { return FDC; }
+  TFont Font;
+  TColor BrushColor = clWhite;
+  TColor PenColor = clBlack;
+
+  void FillRect(const RECT& r);
+  void FillRect(const RECT& r, TColor color);
+  void MoveTo(int x, int y);
+  void LineTo(int x, int y);
+  // A one-pixel line in a colour, end point excluded.
+  void Line(int x1, int y1, int x2, int y2, TColor color);
+  // A raised or sunken frame: top and left in one colour, bottom and right in the other;
+  // the rectangle shrinks by the frame's width.
+  void Frame3D(RECT& r, TColor topLeft, TColor bottomRight, int width);
+  void TextOut(int x, int y, const std::wstring& s);
+  SIZE TextExtent(const std::wstring& s);
+  int TextWidth(const std::wstring& s) { return TextExtent(s).cx; }
+  int TextHeight(const std::wstring& s) { return TextExtent(s).cy; }
+  // DrawTextW with the canvas font and colour, transparent background.
+  int DrawText(const std::wstring& s, RECT& r, UINT flags);
+  // Selects the font into the device context (done by every text operation).
+  void SelectFont();
+
+ private:
+  HDC FDC;
+  HGDIOBJ FOldFont = nullptr;
+  int FSavedDC = 0;
+};
+
+// A device context of the screen for measuring text.
+class TScreenDC {
+ public:
+  TScreenDC() : FDC(GetDC(nullptr)) {}
+  ~TScreenDC() { ReleaseDC(nullptr, FDC); }
+  TScreenDC(const TScreenDC&) = delete;
+  TScreenDC& operator=(const TScreenDC&) = delete;
+  HDC Handle() const { return FDC; }
+
+ private:
+  HDC FDC;
+};
