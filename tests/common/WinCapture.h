@@ -1,0 +1,30 @@
+#pragma once
+// Tests of windows: what a window paints, read back as pixels, and the message pump.
+#ifdef _WIN32
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+// The client area of a window as its WM_PRINTCLIENT paints it (background included).
+class TCapture {
+ public:
+  explicit TCapture(HWND wnd);
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  // RGB of a pixel (0 outside).
+  COLORREF Pixel(int x, int y) const;
+  // Pixels of the rectangle whose colour satisfies the test.
+  int Count(const RECT& r, const std::function<bool(COLORREF)>& test) const;
+  int CountColor(const RECT& r, COLORREF c) const {
+    return Count(r, [c](COLORREF p) { return p == c; });
+  }
+
+ private:
+  int FWidth = 0, FHeight = 0;
+  std::vector<COLORREF> FPixels;
+};
+
+// Handles waiting messages until done() is true or the time runs out; returns done().
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+#endif
