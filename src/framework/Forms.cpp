@@ -202,22 +202,31 @@ BOOL CALLBACK DisableOne(HWND wnd, LPARAM lp) {
 }
 }  // namespace
 
+std::vector<HWND> DisableTaskWindows(HWND except) {
+  TDisableList list{except, {}};
+  EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(&list));
+  return list.Windows;
+}
+
+void EnableTaskWindows(const std::vector<HWND>& windows) {
+  for (HWND w : windows)
+    if (IsWindow(w)) EnableWindow(w, TRUE);
+}
+
 int TForm::ShowModal() {
   if (FModal || FVisible || !FHandle) return mrCancel;
   HWND previous = GetActiveWindow();
   if (!GetWindow(FHandle, GW_OWNER) && previous && previous != FHandle)
     SetWindowLongPtrW(FHandle, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(previous));
-  TDisableList disabled{FHandle, {}};
-  EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(&disabled));
+  std::vector<HWND> disabled = DisableTaskWindows(FHandle);
   FModalResult = mrNone;
   FModal = true;
   SetVisible(true);
   SetActiveWindow(FHandle);
-  if (!Focused()) {
-    HWND first = GetNextDlgTabItem(FHandle, nullptr, FALSE);
-    if (TButton* def = DefaultButton(); def && def->Handle()) first = def->Handle();
-    if (first) ::SetFocus(first);
-  }
+  HWND first = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+  if (TButton* def = DefaultButton(); def && def->Handle()) first = def->Handle();
+  if (ActiveControl && ActiveControl->Handle() && ActiveControl->Visible()) first = ActiveControl->Handle();
+  if (first) ::SetFocus(first);
   while (FModalResult == mrNone) {
     Application().HandleMessage();
     if (Application().Terminated() && FModalResult == mrNone) FModalResult = mrCancel;
@@ -228,8 +237,7 @@ int TForm::ShowModal() {
     }
     FCloseAsked = false;
   }
-  for (HWND w : disabled.Windows)
-    if (IsWindow(w)) EnableWindow(w, TRUE);
+  EnableTaskWindows(disabled);
   SetVisible(false);
   if (previous && IsWindow(previous) && previous != FHandle) SetActiveWindow(previous);
   FModal = false;

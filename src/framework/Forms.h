@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "framework/Controls.h"
 
@@ -43,6 +44,11 @@ class TApplication : public TComponent {
   bool FTerminated = false;
 };
 
+// Disables every visible, enabled top-level window of this thread but one (the hand-run
+// modal windows), and enables them again.
+std::vector<HWND> DisableTaskWindows(HWND except);
+void EnableTaskWindows(const std::vector<HWND>& windows);
+
 // The program's one application object; forms that take part in re-captioning by
 // component path are owned by it.
 TApplication& Application();
@@ -60,6 +66,9 @@ class TForm : public TControl {
   TPosition Position = poDesigned;
   // The form sees keys before its controls (OnKeyDown of the form).
   bool KeyPreview = false;
+  // The control that gets the focus when the form is shown modally (else the default
+  // button, else the first tab stop).
+  TControl* ActiveControl = nullptr;
 
   int ModalResult() const { return FModalResult; }
   void SetModalResult(int v) { FModalResult = v; }
