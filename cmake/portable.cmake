@@ -13,12 +13,14 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/Colors_posix.cpp
   src/foundation/HanINI.cpp
   src/foundation/MYTOOL.cpp
+  src/foundation/LabelMarkup.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
   tests/foundation/HanList_test.cpp
   tests/foundation/HanINI_test.cpp
   tests/foundation/TextHelpers_test.cpp
+  tests/foundation/LabelMarkup_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -28,4 +30,5 @@ set(VELMO_PORTABLE_BENCH
 # Fuzz targets as name:source:seed-folder.
 set(VELMO_FUZZERS
   ini:tests/fuzz/ini_fuzz.cpp:tests/fuzz/seeds/ini
+  markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
 )
