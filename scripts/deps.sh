@@ -16,7 +16,7 @@ PKGS=(
   googletest g++ clang libclang-rt-14-dev zlib1g-dev
   wine wine32:i386
   xvfb xauth x11-utils imagemagick
-  fonts-nanum locales
+  fonts-nanum fonts-wine locales
   zip unzip gzip tar
 )
 

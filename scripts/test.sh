@@ -22,8 +22,25 @@ xvfb_pid=$!
 for _ in $(seq 1 100); do [ -s "$dfile" ] && break; sleep 0.1; done
 display=":$(head -n1 "$dfile")"
 rm -f "$dfile"
-wineserver -p 60 2>/dev/null
-cleanup() { kill "$xvfb_pid" 2>/dev/null; wineserver -k 2>/dev/null; }
+# A really full disk for the tests of safe replacement: a small tmpfs mapped as drive Q:.
+# Where mounting is not allowed the tests that need it skip.
+full_dir=$(mktemp -d)
+if mount -t tmpfs -o size=256k tmpfs "$full_dir" 2>/dev/null; then
+  ln -sfn "$full_dir" "$WINEPREFIX/dosdevices/q:"
+  export VELMO_FULL_DRIVE='Q:'
+fi
+
+# Start Wine's server and its services now, detached from CTest's output pipes: started from
+# inside a test they would keep the pipe open and CTest would wait for them forever.
+wineserver -p 2>/dev/null
+wine cmd /c exit >/dev/null 2>&1 </dev/null
+cleanup() {
+  kill "$xvfb_pid" 2>/dev/null
+  wineserver -k 2>/dev/null
+  rm -f "$WINEPREFIX/dosdevices/q:"
+  umount "$full_dir" 2>/dev/null
+  rmdir "$full_dir" 2>/dev/null
+}
 trap cleanup EXIT
 export DISPLAY="$display"
 

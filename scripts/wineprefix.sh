@@ -5,7 +5,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wineenv.sh"
-stamp="$WINEPREFIX/.velmo-ready"
+# The stamp carries this script's checksum, so a changed set-up builds the prefix anew.
+stamp="$WINEPREFIX/.velmo-ready-$(md5sum "$0" | cut -c1-12)"
 [ -f "$stamp" ] && exit 0
 rm -rf "$WINEPREFIX"
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -16,6 +17,8 @@ reg=$(mktemp --suffix=.reg)
 {
   printf 'REGEDIT4\r\n\r\n'
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+  # No window manager runs on the virtual display: Wine draws the frames and captions itself.
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
   for f in "굴림" "굴림체" "돋움" "돋움체" "바탕" "바탕체" "궁서" "Gulim" "GulimChe" "Dotum" "DotumChe" "Batang" "Malgun Gothic" "맑은 고딕" "MS Sans Serif" "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2"; do
     printf '"%s"="NanumGothic"\r\n' "$f"

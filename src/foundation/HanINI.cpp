@@ -222,7 +222,7 @@ PHanNode THanINI::FindSection(std::wstring_view name) {
   const THanList& top = Tree.Root()->Children;
   auto matches = [&](int i) {
     const TIniRec& r = *Rec(static_cast<PHanNode>(top.Get(i)));
-    return r.Kind != TKind::Key && CompareTextI(r.Name, name) == 0;
+    return r.Kind != TKind::Key && SameTextI(r.Name, name);
   };
   if (FLastSection >= 0 && FLastSection < top.Count() && matches(FLastSection))
     return static_cast<PHanNode>(top.Get(FLastSection));
@@ -239,7 +239,7 @@ PHanNode THanINI::FindSection(std::wstring_view name) {
 PHanNode THanINI::FindKey(PHanNode section, std::wstring_view key) {
   if (!section) return nullptr;
   const THanList& ch = section->Children;
-  auto matches = [&](int i) { return CompareTextI(Rec(static_cast<PHanNode>(ch.Get(i)))->Name, key) == 0; };
+  auto matches = [&](int i) { return SameTextI(Rec(static_cast<PHanNode>(ch.Get(i)))->Name, key); };
   // Consecutive reads in file order find each key at the first comparison.
   ++FLastKey;
   if (FLastKey >= 0 && FLastKey < ch.Count() && matches(FLastKey)) return static_cast<PHanNode>(ch.Get(FLastKey));
@@ -278,7 +278,7 @@ void THanINI::WriteRaw(std::wstring_view section, std::wstring_view key, std::ws
   }
   TIniRec& rec = *Rec(node);
   // A change of letter case alone is stored but does not make the file modified.
-  if (!Modified && !(CompareTextI(rec.Name, k) == 0 && CompareAsciiI(rec.Value, v) == 0)) Modified = true;
+  if (!Modified && !(SameTextI(rec.Name, k) && CompareAsciiI(rec.Value, v) == 0)) Modified = true;
   rec.Name = std::move(k);
   rec.Value = std::move(v);
   rec.Keep = 1;

@@ -8,7 +8,9 @@
 int CompareTextI(std::wstring_view a, std::wstring_view b);
 // Case-sensitive comparison by the system's rules.
 int CompareTextS(std::wstring_view a, std::wstring_view b);
-inline bool SameTextI(std::wstring_view a, std::wstring_view b) { return CompareTextI(a, b) == 0; }
+// Equality ignoring letter case by the system's rules; strings equal but for ASCII letter case
+// are settled without asking the system (the common case of lookups by a known key).
+bool SameTextI(std::wstring_view a, std::wstring_view b);
 // ASCII-only case folding comparison (letters a..z), as used for values and prefixes.
 int CompareAsciiI(std::wstring_view a, std::wstring_view b);
 std::wstring UpperCase(std::wstring_view s);  // system's rules

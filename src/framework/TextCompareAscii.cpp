@@ -9,3 +9,8 @@ int CompareAsciiI(std::wstring_view a, std::wstring_view b) {
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
+
+bool SameTextI(std::wstring_view a, std::wstring_view b) {
+  if (a.size() == b.size() && CompareAsciiI(a, b) == 0) return true;
+  return CompareTextI(a, b) == 0;
+}

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "common/TestUtil.h"
 #ifdef _WIN32
 #include <windows.h>
@@ -238,3 +241,32 @@ TEST(HanINIFile, AFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 #endif
 }
+
+#ifdef _WIN32
+TEST(HanINIFile, AFullDiskKeepsTheOldFile) {
+  const char* drive = std::getenv("VELMO_FULL_DRIVE");
+  if (!drive) GTEST_SKIP() << "no small drive to fill";
+  std::wstring root = std::wstring(drive, drive + std::strlen(drive)) + L"\\";
+  std::wstring path = root + L"Q7X.CFG", filler = root + L"filler.bin";
+  ASSERT_TRUE(WriteFileRaw(path, "[Main]\r\nA=1\r\n"));
+  // Fill what is left of the disk.
+  HANDLE f = CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  std::string block(4096, 'x');
+  DWORD written = 1;
+  while (WriteFile(f, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
+  }
+  CloseHandle(f);
+  {
+    THanINI i(path);
+    i.WriteString(L"Main", L"Big", std::wstring(64 * 1024, L'v'));
+    EXPECT_FALSE(i.UpdateFile());
+    EXPECT_TRUE(i.Modified);
+    i.ReadOnly = true;
+  }
+  EXPECT_EQ(ReadFileRaw(path), "[Main]\r\nA=1\r\n");
+  EXPECT_EQ(GetFileAttributesW((path + L".~new").c_str()), INVALID_FILE_ATTRIBUTES);
+  DeleteFileW(filler.c_str());
+  DeleteFileW(path.c_str());
+}
+#endif
