@@ -462,10 +462,12 @@ std::vector<std::wstring> SplitButtonCaptions(const std::wstring& buttons) {
 }
 
 int FindCancelButton(const std::vector<std::wstring>& captions) {
+  // Words that back out, the stronger first: Escape on an OK/Cancel box must not mean OK.
   static const wchar_t* const kNames[] = {L"cancel", L"취소", L"no", L"아니오", L"ok", L"확인"};
-  for (size_t i = 0; i < captions.size(); ++i) {
+  std::vector<std::wstring> words;
+  for (const std::wstring& caption : captions) {
     std::wstring s;
-    for (wchar_t c : captions[i])
+    for (wchar_t c : caption)
       if (c != L'&') s += c;
     s = TrimWs(s);
     // A trailing accelerator group such as "(N)" (from "(&N)") is not part of the word.
@@ -473,9 +475,11 @@ int FindCancelButton(const std::vector<std::wstring>& captions) {
       size_t open = s.rfind(L'(');
       if (open != std::wstring::npos && s.size() - open <= 4) s = TrimWs(s.substr(0, open));
     }
-    for (const wchar_t* n : kNames)
-      if (SameTextI(s, n)) return static_cast<int>(i);
+    words.push_back(s);
   }
+  for (const wchar_t* n : kNames)
+    for (size_t i = 0; i < words.size(); ++i)
+      if (SameTextI(words[i], n)) return static_cast<int>(i);
   return -1;
 }
 
