@@ -280,7 +280,8 @@ void THanLabel::Paint(TCanvas& canvas) {
   int bw = BorderWidth();
   RECT inner = client;
   InflateRect(&inner, -bw, -bw);
-  canvas.FillRect(inner, FColor);
+  // Without runs there is no frame either, so the frame's room is filled too.
+  canvas.FillRect(FModel.Runs.empty() ? client : inner, FColor);
   if (FModel.Runs.empty()) return;
   int e = EllipsisWidth();
   bool korean = IsKoreanSystem();

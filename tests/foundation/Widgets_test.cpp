@@ -274,3 +274,78 @@ TEST(WaitDlg, WorkRunsWithAWorkingStopButton) {
   wait.EndWait();
   EXPECT_TRUE(IsWindowEnabled(main.Handle()));
 }
+
+TEST(GProgress, GrowingRepaintsOnlyTheNewPart) {
+  TForm form(nullptr);
+  auto* g = new TGProgress(&form);
+  g->SetParent(&form);
+  form.Show();
+  g->SetPosition(20);
+  ValidateRect(g->Handle(), nullptr);
+  g->SetPosition(40);  // filled 29 -> 59; the cut segment from 22 is drawn again
+  RECT r{};
+  ASSERT_TRUE(GetUpdateRect(g->Handle(), &r, FALSE));
+  EXPECT_EQ(r.left, 1 + 22);
+  EXPECT_EQ(r.right, 1 + 59);
+  ValidateRect(g->Handle(), nullptr);
+  g->SetPosition(10);  // shrinking repaints the whole gauge
+  ASSERT_TRUE(GetUpdateRect(g->Handle(), &r, FALSE));
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.right, 150);
+}
+
+TEST(HanLabel, FramesAndOneLineLabels) {
+  LabelFixture f(200);
+  f.Label->SetBorderStyle(1);
+  {
+    TCapture empty(f.Label->Handle());
+    EXPECT_EQ(empty.Pixel(0, 0), RGB(255, 255, 255));  // no runs, no frame
+  }
+  f.Label->SetCaption(L"abc");
+  TCapture shot(f.Label->Handle());
+  COLORREF shadow = ToColorRef(clBtnShadow), light = ToColorRef(clBtnHighlight);
+  EXPECT_EQ(shot.Pixel(0, 5), shadow);    // sunken: shadow at the top left
+  EXPECT_EQ(shot.Pixel(199, 5), light);   // highlight at the bottom right
+  EXPECT_EQ(f.Label->Runs(0).Left, 2);    // margin 1 + frame 1
+
+  TForm form(nullptr);
+  auto* el = new THanElLabel(&form);
+  el->SetBounds(0, 0, 120, 20);
+  el->SetParent(&form);
+  el->SetColor(clWhite);
+  el->Font.SetColor(clBlack);
+  el->SetCaption(L"ab");
+  auto inkColumns = [&](int from, int to) {
+    TCapture s(el->Handle());
+    return s.Count(RECT{from, 0, to, 20}, Ink);
+  };
+  EXPECT_GT(inkColumns(0, 30), 0);
+  EXPECT_EQ(inkColumns(60, 120), 0);
+  el->SetRight(true);
+  EXPECT_EQ(inkColumns(0, 60), 0);
+  EXPECT_GT(inkColumns(90, 120), 0);
+  el->SetCenter(true);
+  EXPECT_FALSE(el->RightAligned());
+  el->SetCaption(L"a long caption that does not fit here at all");
+  el->SetEllipsis(true);
+  EXPECT_GT(inkColumns(0, 120), 0);
+}
+
+TEST(HanLabel, FlatPathLabelIsRaisedWhileTheMouseIsOver) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 100);
+  form.Show();
+  auto* label = new THanPathLabel(&form);
+  label->SetBounds(0, 0, 300, 20);
+  label->SetParent(&form);
+  label->SetPath(L"C:\\Windows");
+  label->SetFlat(true);
+  EXPECT_EQ(label->BorderStyle(), 0);
+  SetCursorPos(1000, 1000);  // somewhere else
+  SendMessageW(label->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_TRUE(label->Raised());
+  EXPECT_EQ(label->BorderStyle(), 2);
+  // The pointer is not over it: the timer ends the raised look.
+  EXPECT_TRUE(PumpUntil([&] { return !label->Raised(); }));
+  EXPECT_EQ(label->BorderStyle(), 0);
+}

@@ -148,7 +148,7 @@ TEST(Forms, ModalFormEndsByKeysAndClicks) {
       {"Tab then Enter presses the focused button", mrCancel,
        [](TForm& f, TButton&, TButton&, TEdit& e) {
          // Two Tabs move the focus from the edit past OK to the second button.
-         e.SetFocus();
+         f.ActiveControl = &e;
          PostMessageW(e.Handle(), WM_KEYDOWN, VK_TAB, 0);
          PostMessageW(e.Handle(), WM_KEYDOWN, VK_TAB, 0);
          auto* t = new TTimer(&f);
