@@ -103,6 +103,8 @@ void THanLabel::Changed() {
     return;
   }
   LayoutRuns();
+  // Positions from the layout assume whole runs; path runs are fitted again at once.
+  if (FModel.PathMode) ShortenPaths();
   Invalidate();
 }
 

@@ -349,3 +349,24 @@ TEST(HanLabel, FlatPathLabelIsRaisedWhileTheMouseIsOver) {
   EXPECT_TRUE(PumpUntil([&] { return !label->Raised(); }));
   EXPECT_EQ(label->BorderStyle(), 0);
 }
+
+TEST(HanForm, SizeLimitsAndMinimisingThroughTheMainForm) {
+  THanForm main(nullptr);
+  main.SetBounds(0, 0, 300, 200);
+  main.Show();
+  Application().MainForm = &main;
+  THanForm dlg(nullptr);
+  dlg.MinTrackWidth = 200;
+  dlg.MaxTrackHeight = 300;
+  MINMAXINFO mm{};
+  mm.ptMaxTrackSize = POINT{5000, 5000};
+  SendMessageW(dlg.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm));
+  EXPECT_EQ(mm.ptMinTrackSize.x, 200);
+  EXPECT_EQ(mm.ptMaxTrackSize.y, 300);
+  EXPECT_EQ(mm.ptMaxTrackSize.x, 5000);  // no limit given: left as it was
+  dlg.Show();
+  SendMessageW(dlg.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(IsIconic(main.Handle()));
+  EXPECT_FALSE(IsIconic(dlg.Handle()));
+  Application().MainForm = nullptr;
+}
