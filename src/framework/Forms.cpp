@@ -276,6 +276,11 @@ TControl* ControlOf(HWND wnd) {
 }
 }  // namespace
 
+HWND TForm::NextTabStop(HWND from, bool backwards) const {
+  if (from && !IsChild(FHandle, from)) from = nullptr;
+  return GetNextDlgTabItem(FHandle, from, backwards ? TRUE : FALSE);
+}
+
 TButton* TForm::DefaultButton() const { return FindButton(this, true); }
 TButton* TForm::CancelButton() const { return FindButton(this, false); }
 
@@ -289,8 +294,8 @@ bool TForm::DialogKey(WORD key, TShiftState shift, HWND target) {
   if (auto* combo = dynamic_cast<TComboBox*>(focused); combo && combo->DroppedDown()) return false;
   switch (key) {
     case VK_TAB: {
-      HWND from = GetFocus();
-      HWND next = GetNextDlgTabItem(FHandle, from && IsChild(FHandle, from) ? from : nullptr, (shift & ssShift) != 0);
+      // From the control the key was meant for (the focused one when typed).
+      HWND next = NextTabStop(focused && focused->Handle() ? focused->Handle() : target, (shift & ssShift) != 0);
       if (next) ::SetFocus(next);
       return true;
     }

@@ -89,6 +89,8 @@ class TForm : public TControl {
 
   // Enter, Escape and Tab as a dialog handles them; true when the key was used.
   virtual bool DialogKey(WORD key, TShiftState shift, HWND target);
+  // The tab stop that Tab (or Shift+Tab) moves to from the given window.
+  HWND NextTabStop(HWND from, bool backwards) const;
   TButton* DefaultButton() const;
   TButton* CancelButton() const;
 

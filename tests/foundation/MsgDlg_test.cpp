@@ -102,8 +102,8 @@ TEST(MsgDlg, RealBoxShowsMarkupButtonsDefaultAndCancel) {
     TCapture shot(box.Label->Handle());
     EXPECT_GT(shot.Count(RECT{0, 0, shot.Width(), shot.Height()}, [](COLORREF c) { return GetRValue(c) < 90; }), 20);
     checked = true;
-    // Enter in the box presses the default button.
-    PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+    // Enter in the box (not on a button) presses the default button.
+    PostMessageW(box.Label->Handle(), WM_KEYDOWN, VK_RETURN, 0);
   };
   EXPECT_EQ(MessageBoxEx(L"확인", L"<D>파일</D>|<P>C:\\Data\\x.txt<>|지울까요?", L"예(&Y)|아니오(&N)|건너뜀", 4, 0, false, 2, -1),
             2);
