@@ -15,6 +15,7 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/MYTOOL.cpp
   src/foundation/Folders.cpp
   src/foundation/Language.cpp
+  src/foundation/ExtDef.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -22,6 +23,7 @@ set(VELMO_PORTABLE_TESTS
   tests/foundation/HanINI_test.cpp
   tests/foundation/TextHelpers_test.cpp
   tests/foundation/Language_test.cpp
+  tests/foundation/ExtDef_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).

@@ -177,14 +177,14 @@ void TMultiLanguage::BuildTranslationList() {
   FTranslationBuilt = true;
 }
 
-void TMultiLanguage::GetMessage(const std::wstring& idText, std::wstring& s) {
+void TMultiLanguage::GetMessageText(const std::wstring& idText, std::wstring& s) {
   BuildTranslationList();
   s.clear();
   if (!LanguageText(idText, s) && !BuiltinText(idText, s)) s.clear();
   s = CookMessageText(std::move(s));
 }
 
-void TMultiLanguage::GetBuiltinMessage(const std::wstring& idText, std::wstring& s) {
+void TMultiLanguage::GetBuiltinMessageText(const std::wstring& idText, std::wstring& s) {
   BuildTranslationList();
   s.clear();
   if (!BuiltinText(idText, s)) s.clear();
@@ -274,7 +274,7 @@ TMultiLanguage& LanguageObject() {
   return object;
 }
 
-void LoadMessageText(int id, std::wstring& s) { LanguageObject().GetMessage(std::to_wstring(id), s); }
+void LoadMessageText(int id, std::wstring& s) { LanguageObject().GetMessageText(std::to_wstring(id), s); }
 
 std::wstring LoadMessageText(int id) {
   std::wstring s;
@@ -282,7 +282,7 @@ std::wstring LoadMessageText(int id) {
   return s;
 }
 
-void LoadBuiltinMessageText(int id, std::wstring& s) { LanguageObject().GetBuiltinMessage(std::to_wstring(id), s); }
+void LoadBuiltinMessageText(int id, std::wstring& s) { LanguageObject().GetBuiltinMessageText(std::to_wstring(id), s); }
 
 std::wstring LoadBuiltinMessageText(int id) {
   std::wstring s;

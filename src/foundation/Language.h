@@ -69,8 +69,9 @@ class TMultiLanguage {
   // Takes the language file's text from bytes in place of the file (LanguageFile unchanged).
   void LoadLanguageBytes(std::string_view bytes);
   void BuildTranslationList();
-  void GetMessage(const std::wstring& idText, std::wstring& s);
-  void GetBuiltinMessage(const std::wstring& idText, std::wstring& s);
+  // The message lookup by id text (named apart from the system's GetMessage macro).
+  void GetMessageText(const std::wstring& idText, std::wstring& s);
+  void GetBuiltinMessageText(const std::wstring& idText, std::wstring& s);
   void TranslateForm(const std::wstring& formName);
 
   // Replaces the built-in table or the translation map (UTF-8 lines); the program uses the

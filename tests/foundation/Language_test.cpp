@@ -42,7 +42,7 @@ TEST(Language, BuiltinTableTexts) {
   };
   for (const auto& c : cases) {
     std::wstring s = L"stale";
-    lang.GetMessage(std::to_wstring(c.id), s);
+    lang.GetMessageText(std::to_wstring(c.id), s);
     EXPECT_EQ(s, c.text) << c.id;
   }
 }
@@ -102,11 +102,11 @@ TEST(Language, LanguageFileWinsAndQuotesAndBarsAreCooked) {
   };
   for (const auto& c : cases) {
     std::wstring s;
-    lang.GetMessage(c.id, s);
+    lang.GetMessageText(c.id, s);
     EXPECT_EQ(s, c.text) << c.id;
   }
   std::wstring s;
-  lang.GetBuiltinMessage(L"1", s);
+  lang.GetBuiltinMessageText(L"1", s);
   EXPECT_EQ(s, L"확인");
 }
 
@@ -146,7 +146,7 @@ TEST(Language, SameFileAgainDoesNotReloadAndANewFileRebuildsTheTranslations) {
   EXPECT_EQ(lang.TranslationList.Count(), 0);  // built on the next lookup
   EXPECT_EQ(LoadBuiltinMessageText(1), L"확인");
   std::wstring s;
-  lang.GetMessage(L"1", s);
+  lang.GetMessageText(L"1", s);
   EXPECT_EQ(s, L"first");
   ASSERT_EQ(lang.TranslationList.Count(), 1);
   EXPECT_EQ(lang.TranslationList[0], L"Form.Btn.Caption\tfirst");
@@ -155,11 +155,11 @@ TEST(Language, SameFileAgainDoesNotReloadAndANewFileRebuildsTheTranslations) {
   std::wstring upper = a;
   for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
   lang.SetLanguageFile(upper);
-  lang.GetMessage(L"1", s);
+  lang.GetMessageText(L"1", s);
   EXPECT_EQ(s, L"first");
 
   lang.SetLanguageFile(b);
-  lang.GetMessage(L"1", s);
+  lang.GetMessageText(L"1", s);
   EXPECT_EQ(s, L"second");
   ASSERT_EQ(lang.TranslationList.Count(), 1);
   EXPECT_EQ(lang.TranslationList[0], L"Form.Btn.Caption\tsecond");
@@ -170,7 +170,7 @@ TEST(Language, MissingLanguageFileLeavesTheBuiltinTexts) {
   TMultiLanguage lang;
   lang.SetLanguageFile(dir / L"None.lng");
   std::wstring s;
-  lang.GetMessage(L"2", s);
+  lang.GetMessageText(L"2", s);
   EXPECT_EQ(s, L"취소");
   EXPECT_EQ(lang.HelpFile, L"velmo.hlp");
 }
@@ -197,7 +197,7 @@ TEST(Language, BareNamesResolveBelowTheProgramFolder) {
     lang.SetLanguageFile(c.value);
     EXPECT_EQ(lang.LanguageFile(), c.file) << c.value;
     std::wstring s;
-    lang.GetMessage(L"1", s);
+    lang.GetMessageText(L"1", s);
     EXPECT_EQ(s, c.text) << c.value;
   }
   SetProgramFolder(saved);

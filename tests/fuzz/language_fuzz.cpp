@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lang->Application = &app;
   lang->LoadLanguageBytes(std::string_view(reinterpret_cast<const char*>(data), size));
   std::wstring s;
-  for (int id = 0; id <= 12; ++id) lang->GetMessage(std::to_wstring(id), s);
+  for (int id = 0; id <= 12; ++id) lang->GetMessageText(std::to_wstring(id), s);
   lang->TranslateForm(L"F");
   lang->Application = nullptr;
   return 0;
