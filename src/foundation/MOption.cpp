@@ -360,6 +360,14 @@ void TMOptions::WriteAll(THanINI& ini) {
   }
 }
 
+bool TMOptions::SaveOptionsTo(const std::wstring& file) {
+  THanINI ini(file);
+  WriteAll(ini);
+  bool ok = ini.UpdateFile();
+  if (!ok) ini.ReadOnly = true;  // the destructor must not try again
+  return ok;
+}
+
 bool TMOptions::SaveOptions() {
   if (!FCfg) FCfg = std::make_unique<THanINI>(CfgFile.empty() ? ProgramFolder + L"Q7X.CFG" : CfgFile);
   WriteAll(*FCfg);

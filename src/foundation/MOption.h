@@ -100,6 +100,8 @@ class TMOptions {
   // Writes every field into the settings file; false when the file could not be written (the
   // old file is then left as it was).
   bool SaveOptions();
+  // Writes every field into another settings file (its other content stays); false on failure.
+  bool SaveOptionsTo(const std::wstring& file);
   // Writes the History file (with QCDOnly only the favourites); false on failure.
   bool SaveHistory(bool qcdOnly);
   // What the program does when it ends: the settings when AutoSave is on, the history always.

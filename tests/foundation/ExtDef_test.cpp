@@ -52,7 +52,9 @@ TEST(ExtDef, ProgramsAndColoursAreFoundByExtension) {
   for (const auto& c : colours) {
     TColor got = 0;
     EXPECT_EQ(p.ExtColor.GetColor(c.ext, got), c.found) << c.ext;
-    if (c.found) EXPECT_EQ(got, c.color) << c.ext;
+    if (c.found) {
+      EXPECT_EQ(got, c.color) << c.ext;
+    }
   }
 }
 
