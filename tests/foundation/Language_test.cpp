@@ -206,6 +206,20 @@ TEST(Language, BareNamesResolveBelowTheProgramFolder) {
   }
   SetProgramFolder(saved);
 }
+
+TEST(Language, SystemErrorTextsAreCut) {
+  for (int32_t override : {0, -1, 0x409}) {
+    SystemErrorLangID = override;
+    std::wstring s;
+    GetSystemErrorText(ERROR_FILE_NOT_FOUND, 0, s);
+    EXPECT_FALSE(s.empty()) << override;
+    EXPECT_GE(s.back(), L'!') << override;
+  }
+  SystemErrorLangID = 0;
+  std::wstring s = L"stale";
+  GetSystemErrorText(0x7FFFFFF0, 0, s);
+  EXPECT_EQ(s, L"");
+}
 #endif
 
 // A component tree standing in for the window layer.
