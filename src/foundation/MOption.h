@@ -105,6 +105,7 @@ class TMOptions {
   // Writes the History file (with QCDOnly only the favourites); false on failure.
   bool SaveHistory(bool qcdOnly);
   // What the program does when it ends: the settings when AutoSave is on, the history always.
+  // False when a file could not be written; the caller shows message 10601 with its name.
   bool SaveOnExit();
   // Every field back to its default (the files are not touched).
   void ResetToDefaults();
