@@ -10,7 +10,7 @@ THanPrograms Programs;
 
 namespace {
 // More entries than any editor makes; a damaged file cannot make loading run away.
-constexpr int MaxEntries = 4096;
+constexpr int MaxEntries = 1024;
 constexpr int FirstCommandNameId = 3201;
 }  // namespace
 

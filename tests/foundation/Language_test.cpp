@@ -6,6 +6,7 @@
 #include <windows.h>
 #endif
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -74,6 +75,22 @@ TEST(Language, BuiltinTableIsWellFormedAndCoversTheUsedNumbers) {
   for (int id = 3321; id <= 3332; ++id) used.push_back(id);
   for (int id = 1414; id <= 1440; ++id) used.push_back(id);
   for (int id : used) EXPECT_FALSE(LoadBuiltinMessageText(id).empty()) << id;
+}
+
+TEST(Language, EveryTranslationMapLineNamesATableText) {
+  TMultiLanguage lang;
+  ASSERT_GT(lang.TranslationMap().Count(), 0);
+  for (int i = 0; i < lang.TranslationMap().Count(); ++i) {
+    const std::wstring& line = lang.TranslationMap()[i];
+    size_t eq = line.find(L'=');
+    ASSERT_NE(eq, std::wstring::npos) << i;
+    std::wstring s;
+    lang.GetBuiltinMessageText(line.substr(0, eq), s);
+    EXPECT_FALSE(s.empty()) << line;
+    EXPECT_GE(std::count(line.begin() + static_cast<std::ptrdiff_t>(eq), line.end(), L'.'), 1) << line;
+  }
+  lang.BuildTranslationList();
+  EXPECT_EQ(lang.TranslationList.Count(), lang.TranslationMap().Count());
 }
 
 TEST(Language, LanguageFileWinsAndQuotesAndBarsAreCooked) {

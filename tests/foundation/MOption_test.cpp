@@ -301,3 +301,23 @@ TEST(CurrentDir, RemembersFoldersPerRoot) {
   EXPECT_EQ(got, L"");
 }
 }  // namespace
+
+namespace {
+TEST(Folders, StartUpFillsTheProgramFolders) {
+  std::wstring saved = ProgramFolder;
+  InitFolders();
+  wchar_t exe[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring exePath(exe, n);
+  EXPECT_EQ(ProgramFolder, exePath.substr(0, exePath.find_last_of(L'\\') + 1));
+  EXPECT_EQ(McdFolder, ProgramFolder + L"MCD\\");
+  for (const std::wstring* f : {&WorkFolder, &McdFolder, &WindowsFolder, &PersonalFolder, &DesktopFolder}) {
+    ASSERT_FALSE(f->empty());
+    EXPECT_EQ(f->back(), L'\\') << *f;
+    DWORD a = GetFileAttributesW(f->c_str());
+    EXPECT_TRUE(a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) << *f;
+  }
+  EXPECT_FALSE(LowColorScreen);
+  SetProgramFolder(saved);
+}
+}  // namespace
