@@ -327,3 +327,23 @@ int FindCancelButton(const std::wstring& buttons) {
     ++index;
   }
 }
+
+std::wstring SelectLanguageFromIni() {
+  std::string bytes;
+  ReadFileBytes(ProgramFolder + L"language.ini", bytes);
+  TTextEncoding encoding;
+  TStringList lines;
+  lines.SetText(DecodeText(bytes, encoding));
+  std::wstring use;
+  for (int i = 0; i < lines.Count() && use.empty(); ++i) {
+    const std::wstring& line = lines[i];
+    size_t eq = line.find(L'=');
+    if (eq != std::wstring::npos && CompareTextI(Trim(std::wstring_view(line).substr(0, eq)), L"Use") == 0)
+      use = Trim(std::wstring_view(line).substr(eq + 1));
+  }
+  if (!use.empty()) {
+    LanguageObject().SetLanguageFile(use);
+    SystemErrorLangID = LanguageObject().SysErrorLangID;
+  }
+  return use;
+}

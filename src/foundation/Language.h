@@ -132,6 +132,13 @@ void InitStdButtonLists();
 // -1 when there is none.
 int FindCancelButton(const std::wstring& buttons);
 
+// The language chosen at start-up: the "Use" entry of ProgramFolder's "language.ini" (name=value
+// lines; a missing or unreadable file counts as empty), trimmed. When it is not empty it
+// becomes the language file and SystemErrorLangID is taken from that file. Returns the entry.
+// The command names and the standard button lists are built after this, so that they follow
+// the chosen language.
+std::wstring SelectLanguageFromIni();
+
 // The language id for system error texts, copied from the language file at start-up.
 extern int32_t SystemErrorLangID;
 // The system's text for a Windows error code, trailing line breaks and other characters

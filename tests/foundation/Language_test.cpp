@@ -224,6 +224,30 @@ TEST(Language, BareNamesResolveBelowTheProgramFolder) {
   SetProgramFolder(saved);
 }
 
+TEST(Language, StartUpChoosesTheLanguageOfLanguageIni) {
+  TTempDir dir;
+  std::wstring saved = ProgramFolder;
+  SetProgramFolder(dir.Path());
+  ASSERT_TRUE(CreateDirectoryW((dir / L"Language").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileRaw(dir / L"Language\\English.lng",
+                           LangFile(L"SystemErrorMessageID=0x409\r\n", L"1=OK\r\n3201=View\r\n")));
+  EXPECT_EQ(SelectLanguageFromIni(), L"");  // no language.ini: the built-in table stays
+  EXPECT_EQ(LoadMessageText(1), L"확인");
+  ASSERT_TRUE(WriteFileRaw(dir / L"language.ini", "Other=1\r\nuse =  English  \r\n"));
+  EXPECT_EQ(SelectLanguageFromIni(), L"English");
+  EXPECT_EQ(LoadMessageText(1), L"OK");
+  EXPECT_EQ(LoadBuiltinMessageText(1), L"확인");
+  EXPECT_EQ(SystemErrorLangID, 0x409);
+  InitStdButtonLists();
+  EXPECT_EQ(StdButtonsOkCancel, L"OK|취소");
+  // Back to the built-in texts for the other tests.
+  ASSERT_TRUE(WriteFileRaw(dir / L"Language\\Empty.lng", ""));
+  LanguageObject().SetLanguageFile(dir / L"Language\\Empty.lng");
+  InitStdButtonLists();
+  SystemErrorLangID = 0;
+  SetProgramFolder(saved);
+}
+
 TEST(Language, SystemErrorTextsAreCut) {
   for (int32_t override : {0, -1, 0x409}) {
     SystemErrorLangID = override;
