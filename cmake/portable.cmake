@@ -13,19 +13,27 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/Colors_posix.cpp
   src/foundation/HanINI.cpp
   src/foundation/MYTOOL.cpp
+  src/foundation/Folders.cpp
+  src/foundation/Language.cpp
+  src/foundation/ExtDef.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
   tests/foundation/HanList_test.cpp
   tests/foundation/HanINI_test.cpp
   tests/foundation/TextHelpers_test.cpp
+  tests/foundation/Language_test.cpp
+  tests/foundation/ExtDef_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
 set(VELMO_PORTABLE_BENCH
+  bench/main.cpp
+  bench/language_bench.cpp
 )
 
 # Fuzz targets as name:source:seed-folder.
 set(VELMO_FUZZERS
   ini:tests/fuzz/ini_fuzz.cpp:tests/fuzz/seeds/ini
+  language:tests/fuzz/language_fuzz.cpp:tests/fuzz/seeds/language
 )
