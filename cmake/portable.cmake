@@ -13,6 +13,10 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/Colors_posix.cpp
   src/foundation/HanINI.cpp
   src/foundation/MYTOOL.cpp
+  src/archive/engine/zevGbls.cpp
+  src/archive/engine/zevGbls_posix.cpp
+  src/archive/engine/zevCrypt.cpp
+  src/archive/engine/zevStreams.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
