@@ -23,6 +23,10 @@ set(VELMO_PORTABLE_TESTS
   tests/foundation/HanList_test.cpp
   tests/foundation/HanINI_test.cpp
   tests/foundation/TextHelpers_test.cpp
+  tests/engine/zevGbls_test.cpp
+  tests/engine/zevCrypt_test.cpp
+  tests/engine/zevStreams_test.cpp
+  tests/engine/zevTools_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).

@@ -283,14 +283,14 @@ int32_t BiasAt(TDateTime date) {
 TDateTime LocalToUtc(TDateTime date) { return date + BiasAt(date) / 1440.0; }
 TDateTime UtcToLocal(TDateTime date) { return date - BiasAt(date) / 1440.0; }
 
-uint32_t DateTimeToUnix(TDateTime date) {
+int64_t DateTimeToUnix(TDateTime date) {
   TDateTime utc = LocalToUtc(date);
   double days = std::floor(utc) - kUnixEpoch;
   if (!(days >= 0)) return 0;
   if (days > 65535) days = 65535;
   double secs = std::round((utc - std::floor(utc)) * 86400.0);
   if (secs > 86399) secs = 86399;
-  return static_cast<uint32_t>(days) * 86400u + static_cast<uint32_t>(secs);
+  return static_cast<int64_t>(days) * 86400 + static_cast<int64_t>(secs);
 }
 
 TDateTime UnixSecondsToDateTime(int64_t seconds) {

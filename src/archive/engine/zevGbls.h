@@ -163,7 +163,8 @@ TzevTimeZone ReadSystemTimeZone();
 bool IsDaylightTime(TDateTime date);
 TDateTime LocalToUtc(TDateTime date);
 TDateTime UtcToLocal(TDateTime date);
-// Local date to seconds since 1970-01-01 UTC; the day count is kept in 16 bits.
-uint32_t DateTimeToUnix(TDateTime date);
+// Local date to seconds since 1970-01-01 UTC; the day count is kept in 16 bits (up to 2149),
+// earlier dates give 0.
+int64_t DateTimeToUnix(TDateTime date);
 // Seconds since 1970-01-01 UTC to a local date; 0 gives 1980-01-01 00:01.
 TDateTime UnixSecondsToDateTime(int64_t seconds);
