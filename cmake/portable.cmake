@@ -36,4 +36,6 @@ set(VELMO_PORTABLE_BENCH
 # Fuzz targets as name:source:seed-folder.
 set(VELMO_FUZZERS
   ini:tests/fuzz/ini_fuzz.cpp:tests/fuzz/seeds/ini
+  inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
+  cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
 )

@@ -126,7 +126,9 @@ TEST(EngineCipher, HeaderCheck) {
     auto original = h;
     bool ok = ZipCheckEncryptHeader(h.data(), c.flags, crc, c.tried, time);
     EXPECT_EQ(ok, c.accepted) << c.tried << " " << c.flags;
-    if (*c.tried == 0) EXPECT_EQ(h, original);  // an empty password touches nothing
+    if (*c.tried == 0) {
+      EXPECT_EQ(h, original);  // an empty password touches nothing
+    }
     if (ok) {
       ZipDecryptBuffer(body.data(), body.size());  // the keys are ready for the data
       EXPECT_EQ(std::string(body.begin(), body.end()), "data");

@@ -187,7 +187,9 @@ TEST(EngineTools, UnzipAcceptsWhatTheEngineWrites) {
     std::wstring path = dir / Utf8ToWide(c.name);
     WriteFileRaw(path, std::string(zip.begin(), zip.end()));
     EXPECT_EQ(Shell("unzip -t -P 'pw!' '" + U8(path) + "'"), 0) << c.name;
-    if (c.cipher) EXPECT_NE(Shell("unzip -t -P 'wrong' '" + U8(path) + "'"), 0) << c.name;
+    if (c.cipher) {
+      EXPECT_NE(Shell("unzip -t -P 'wrong' '" + U8(path) + "'"), 0) << c.name;
+    }
   }
 }
 
