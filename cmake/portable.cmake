@@ -31,6 +31,8 @@ set(VELMO_PORTABLE_TESTS
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
 set(VELMO_PORTABLE_BENCH
+  bench/main.cpp
+  bench/engine_bench.cpp
 )
 
 # Fuzz targets as name:source:seed-folder.
