@@ -112,7 +112,7 @@ TEST(EngineNumbers, PercentAndRatio) {
   const struct {
     int64_t done, total;
     int expected;
-  } percents[] = {{5, 0, 0}, {150, 100, 100}, {1, 3, 33}, {2, 3, 67}, {-5, 10, 0}, {50, 100, 50}};
+  } percents[] = {{5, 0, 0}, {150, 100, 100}, {1, 3, 33}, {2, 3, 67}, {-5, 10, 0}, {50, 100, 50}, {-5, -10, 50}};
   for (const auto& c : percents) EXPECT_EQ(Percent(c.done, c.total), c.expected) << c.done << "/" << c.total;
   EXPECT_EQ(PercentF(5, -1), 0);
   EXPECT_EQ(PercentF(1, 8), 13);

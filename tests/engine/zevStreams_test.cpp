@@ -128,6 +128,9 @@ TEST(EngineStreams, MemoryStream) {
   m.Seek(int64_t{1} << 32, soFromBeginning);
   EXPECT_THROW(m.GetPosition(), ERangeError);
   EXPECT_THROW(m.Write("x", 1), EStreamError);  // no room at 4 GiB
+  m.Seek(INT64_MAX, soFromBeginning);
+  EXPECT_THROW(m.Seek(1, soFromCurrent), ERangeError);
+  EXPECT_THROW(m.Write("x", 1), EStreamError);
   m.Clear();
   EXPECT_EQ(m.GetSize(), 0);
   EXPECT_EQ(m.Memory(), nullptr);

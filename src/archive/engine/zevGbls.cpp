@@ -195,7 +195,8 @@ std::string ShiftChars(bool subtract, std::string_view s, int delta) {
 
 int Percent(int64_t done, int64_t total) {
   if (total == 0) return 0;
-  return PercentF(static_cast<double>(done), static_cast<double>(total));
+  double p = std::round(static_cast<double>(done) * 100.0 / static_cast<double>(total));
+  return p < 0 ? 0 : (p > 100 ? 100 : static_cast<int>(p));
 }
 
 int PercentF(double done, double total) {

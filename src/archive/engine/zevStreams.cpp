@@ -70,11 +70,10 @@ int32_t TCustomMemoryStream32::Read(void* buffer, int32_t count) {
 }
 
 int64_t TCustomMemoryStream32::Seek(int64_t offset, TSeekOrigin32 origin) {
-  switch (origin) {
-    case soFromBeginning: FPosition = offset; break;
-    case soFromCurrent: FPosition += offset; break;
-    case soFromEnd: FPosition = FSize + offset; break;
-  }
+  int64_t base = origin == soFromCurrent ? FPosition : origin == soFromEnd ? FSize : 0;
+  int64_t pos;
+  if (__builtin_add_overflow(base, offset, &pos)) throw ERangeError();
+  FPosition = pos;
   return FPosition;
 }
 
@@ -110,6 +109,7 @@ void TMemoryStream32::SetSize(int64_t newSize) {
 
 int32_t TMemoryStream32::Write(const void* buffer, int32_t count) {
   if (count <= 0 || FPosition < 0) return 0;
+  if (FPosition > INT32_MAX) throw EStreamError("Out of memory while expanding memory stream");
   int64_t end = FPosition + count;
   if (end > FSize) {
     if (end > FCapacity) SetCapacity(end);

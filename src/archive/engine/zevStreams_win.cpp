@@ -62,6 +62,7 @@ int64_t THandleStream32::Seek(int64_t offset, TSeekOrigin32 origin) {
   LARGE_INTEGER d, r;
   d.QuadPart = offset;
   static const DWORD method[3] = {FILE_BEGIN, FILE_CURRENT, FILE_END};
+  if (origin < soFromBeginning || origin > soFromEnd) return -1;
   if (!SetFilePointerEx(FHandle, d, &r, method[origin])) return -1;
   return r.QuadPart;
 }
