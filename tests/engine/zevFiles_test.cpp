@@ -152,6 +152,27 @@ TEST(EngineFiles, TempFileFailureKeepsTheOldArchive) {
   EXPECT_EQ(Listing(work.Path()).size(), 2u);  // busy.zip and dir.zip, nothing else
 }
 
+TEST(EngineFiles, TempFileOnAnotherVolume) {
+  // Under Wine, Z:\dev\shm is a memory file system: the new archive must be copied across.
+  const std::wstring shm = L"Z:\\dev\\shm";
+  if (!DirectoryExists(shm)) GTEST_SKIP() << "no second volume here";
+  std::wstring temp = shm + L"\\velmo-engine-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(ForceDirs(temp));
+  TTempDir work;
+  std::wstring target = work / L"far.zip";
+  WriteFileRaw(target, "old");
+  std::string content(300000, 'n');
+  {
+    TTempFileStream t(fmCreate, target, temp);
+    WriteAll(t, content);
+    EXPECT_EQ(t.Commit(), 0);
+  }
+  EXPECT_TRUE(ReadFileRaw(target) == content) << "the old archive or a damaged copy is in place";
+  EXPECT_TRUE(Listing(temp).empty());
+  EXPECT_EQ(Listing(work.Path()), std::vector<std::wstring>{L"far.zip"});
+  RemoveDirectoryW(temp.c_str());
+}
+
 TEST(EngineFiles, TempFileOpenedInPlace) {
   TTempDir work;
   std::wstring target = work / L"in-place.dat";
