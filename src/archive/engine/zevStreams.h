@@ -181,8 +181,8 @@ class TDecompressStream : public TCustomStream {
   ~TDecompressStream() override;
   int32_t Read(void* buffer, int32_t count) override;
   int32_t Write(const void*, int32_t) override { return -1; }
-  // (0, from beginning) starts again; a forward seek reads and discards; others stay.
-  // Returns the output position.
+  // (0, from beginning) starts again (with Crypt the caller sets the keys up again); a forward
+  // seek reads and discards; others stay. Returns the output position.
   int64_t Seek(int64_t offset, TSeekOrigin32 origin) override;
   const char* ClassName() const override { return "TDecompressStream"; }
   // 0, zevReadError (compressed data ended early) or zevCorruptInput / zevOutOfMemory.
