@@ -16,6 +16,10 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/Folders.cpp
   src/foundation/Language.cpp
   src/foundation/ExtDef.cpp
+  src/archive/engine/zevGbls.cpp
+  src/archive/engine/zevGbls_posix.cpp
+  src/archive/engine/zevCrypt.cpp
+  src/archive/engine/zevStreams.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -24,16 +28,23 @@ set(VELMO_PORTABLE_TESTS
   tests/foundation/TextHelpers_test.cpp
   tests/foundation/Language_test.cpp
   tests/foundation/ExtDef_test.cpp
+  tests/engine/zevGbls_test.cpp
+  tests/engine/zevCrypt_test.cpp
+  tests/engine/zevStreams_test.cpp
+  tests/engine/zevTools_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
 set(VELMO_PORTABLE_BENCH
   bench/main.cpp
   bench/language_bench.cpp
+  bench/engine_bench.cpp
 )
 
 # Fuzz targets as name:source:seed-folder.
 set(VELMO_FUZZERS
   ini:tests/fuzz/ini_fuzz.cpp:tests/fuzz/seeds/ini
   language:tests/fuzz/language_fuzz.cpp:tests/fuzz/seeds/language
+  inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
+  cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
 )
