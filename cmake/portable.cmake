@@ -13,12 +13,14 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/Colors_posix.cpp
   src/foundation/HanINI.cpp
   src/foundation/MYTOOL.cpp
+  src/foundation/MYTOOL_path.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
   tests/foundation/HanList_test.cpp
   tests/foundation/HanINI_test.cpp
   tests/foundation/TextHelpers_test.cpp
+  tests/foundation/Paths_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).

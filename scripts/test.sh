@@ -26,6 +26,9 @@ wineserver -p 60 2>/dev/null
 cleanup() { kill "$xvfb_pid" 2>/dev/null; wineserver -k 2>/dev/null; }
 trap cleanup EXIT
 export DISPLAY="$display"
+# Start Wine's background services now, detached from any output: started by the first test
+# they would inherit CTest's output pipe and keep it open after the test ended.
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1
 
 status=0
 echo "== Windows build, under Wine"
