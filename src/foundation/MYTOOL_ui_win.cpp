@@ -205,12 +205,12 @@ void ShellIconSource(int iconNo, std::wstring& file, int& index) {
     if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got) ==
         ERROR_SUCCESS) {
       value.resize(wcsnlen(value.c_str(), value.size()));
-      std::wstring spec = Trim(value);
-      size_t comma = spec.rfind(L',');
+      std::wstring setting = Trim(value);
+      size_t comma = setting.rfind(L',');
       bool ok = false;
       int idx = 0;
-      if (comma != std::wstring::npos) idx = TryStrToInt(Trim(spec.substr(comma + 1)), ok);
-      std::wstring path = Trim(comma == std::wstring::npos ? spec : spec.substr(0, comma));
+      if (comma != std::wstring::npos) idx = TryStrToInt(Trim(setting.substr(comma + 1)), ok);
+      std::wstring path = Trim(comma == std::wstring::npos ? setting : setting.substr(0, comma));
       if (!path.empty() && (ok || comma == std::wstring::npos)) {
         if (type == REG_EXPAND_SZ || path.find(L'%') != std::wstring::npos) {
           std::wstring expanded = ExpandEnvStr(path, false);
