@@ -264,5 +264,22 @@ TEST(Files, ReachablePaths) {
   TMappedDrive drive(L"R", "00000001");
   ASSERT_TRUE(drive.Ok());
   EXPECT_TRUE(CheckPathReachable(nullptr, drive.Root()));
+
+  // A drive that is not there: refused, with a reason to show.
+  DWORD used = GetLogicalDrives();
+  wchar_t free = 0;
+  for (wchar_t l = L'Z'; l > L'D'; --l)
+    if (!(used & (1u << (l - L'A')))) free = l;
+  ASSERT_NE(free, 0);
+  TPathReach absent = ProbePathReachable(owner, std::wstring(1, free) + L":\\folder");
+  EXPECT_FALSE(absent.Reachable);
+  EXPECT_TRUE(absent.SystemError != 0 || absent.MessageId == 4151);
+  // Its root: once the shell has had its say to an owner, the caller goes on; without an owner
+  // it is simply not there.
+  std::wstring root = std::wstring(1, free) + L":\\";
+  TPathReach withOwner = ProbePathReachable(owner, root), alone = ProbePathReachable(nullptr, root);
+  EXPECT_FALSE(alone.Reachable);
+  EXPECT_EQ(withOwner.Reachable, withOwner.SystemError == 0);
+  EXPECT_EQ(withOwner.MessageId, 0);
   DestroyWindow(owner);
 }

@@ -286,3 +286,45 @@ TEST(ShellMenu, PropertiesOfAPath) {
   EXPECT_TRUE(shown);
   EXPECT_FALSE(ShowShellProperties(t / L"missing.txt", nullptr));
 }
+
+namespace {
+std::atomic<int> menusSeen{0};
+BOOL CALLBACK CancelOurMenus(HWND w, LPARAM owner) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  wchar_t cls[16] = {};
+  GetClassNameW(w, cls, 16);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(w) && wcscmp(cls, L"#32768") == 0) {
+    ++menusSeen;
+    PostMessageW(reinterpret_cast<HWND>(owner), WM_CANCELMODE, 0, 0);
+  }
+  return TRUE;
+}
+}  // namespace
+
+TEST(ShellMenu, TrackedForTheUserAndDismissed) {
+  TComScope com;
+  TTempDir t;
+  std::wstring file = t / L"menu.txt";
+  WriteFileRaw(file, "x");
+  HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                               nullptr);
+  ASSERT_NE(owner, nullptr);
+  std::atomic<bool> stop{false};
+  menusSeen = 0;
+  std::thread dismisser([&] {
+    while (!stop) {
+      EnumWindows(CancelOurMenus, reinterpret_cast<LPARAM>(owner));
+      Sleep(50);
+    }
+  });
+  bool renamed = true;
+  bool ran = ShowShellContextMenuAt(file, owner, POINT{20, 20}, true, renamed);
+  stop = true;
+  dismisser.join();
+  EXPECT_GT(menusSeen.load(), 0);  // the menu really showed
+  EXPECT_FALSE(ran);               // and nothing was chosen
+  EXPECT_FALSE(renamed);
+  EXPECT_EQ(GetPathKind(file), 2);
+  DestroyWindow(owner);
+}
