@@ -20,6 +20,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
   src/archive/engine/zevStreams.cpp
+  src/foundation/MYTOOL_path.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -32,6 +33,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
+  tests/foundation/Paths_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
