@@ -1,5 +1,7 @@
 #include "archive/engine/zevGbls.h"
 
+#include "foundation/MYTOOL.h"
+
 #include <cmath>
 
 #include "foundation/TextCodec.h"
@@ -89,16 +91,9 @@ const char* EngineErrorText(int code) {
 
 // ---- Paths and names ----
 
-std::wstring AppendBackslash(std::wstring_view path) {
-  std::wstring r(path);
-  if (!r.empty() && r.back() != L'\\') r += L'\\';
-  return r;
-}
+std::wstring AppendBackslash(std::wstring_view path) { return IncludeTrailingBackslash(path); }
 
-std::wstring RemoveBackslash(std::wstring_view path) {
-  if (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
-  return std::wstring(path);
-}
+std::wstring RemoveBackslash(std::wstring_view path) { return ExcludeTrailingBackslash(path); }
 
 std::wstring JoinDirName(std::wstring_view dir, std::wstring_view name) {
   if (dir.empty()) return {};
