@@ -13,12 +13,17 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/Colors_posix.cpp
   src/foundation/HanINI.cpp
   src/foundation/MYTOOL.cpp
+  src/panels/MFile.cpp
+  src/panels/MDescMan.cpp
+  src/panels/MDescMan_posix.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
   tests/foundation/HanList_test.cpp
   tests/foundation/HanINI_test.cpp
   tests/foundation/TextHelpers_test.cpp
+  tests/panels/MFile_test.cpp
+  tests/panels/MDescMan_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -28,4 +33,5 @@ set(VELMO_PORTABLE_BENCH
 # Fuzz targets as name:source:seed-folder.
 set(VELMO_FUZZERS
   ini:tests/fuzz/ini_fuzz.cpp:tests/fuzz/seeds/ini
+  descript:tests/fuzz/descript_fuzz.cpp:tests/fuzz/seeds/descript
 )
