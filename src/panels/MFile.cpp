@@ -129,21 +129,50 @@ void SortRange(Access& acc, int l, int r) {
   }
 }
 
+// Within one list: the comparator is a template argument, so the hot loop calls it directly.
+template <TItemCompare Fn, bool Ascending>
 struct TArrayAccess {
   TFileBoxItem** Items;
-  TItemCompare Fn;
   int32_t TypeView;
-  int Sign;
-  int Compare(int a, int b) const { return Sign * Fn(*Items[a], *Items[b], TypeView); }
+  int Compare(int a, int b) const {
+    if (a == b) return 0;  // the pivot meets itself in every partition
+    int r = Fn(*Items[a], *Items[b], TypeView);
+    return Ascending ? r : -r;
+  }
   void Swap(int a, int b) const { std::swap(Items[a], Items[b]); }
 };
+
+template <TItemCompare Fn>
+void SortArray(TFileBoxItem** items, int count, int32_t typeView, bool ascending) {
+  if (ascending) {
+    TArrayAccess<Fn, true> acc{items, typeView};
+    SortRange(acc, 0, count - 1);
+  } else {
+    TArrayAccess<Fn, false> acc{items, typeView};
+    SortRange(acc, 0, count - 1);
+  }
+}
+
+void SortArray(TSortKey key, TFileBoxItem** items, int count, int32_t typeView, bool ascending) {
+  switch (key) {
+    case skName: SortArray<ByName>(items, count, typeView, ascending); break;
+    case skExt: SortArray<ByExt>(items, count, typeView, ascending); break;
+    case skSize: SortArray<BySize>(items, count, typeView, ascending); break;
+    case skDate: SortArray<ByDate>(items, count, typeView, ascending); break;
+    case skColor: SortArray<ByColor>(items, count, typeView, ascending); break;
+    case skDesc: SortArray<ByDesc>(items, count, typeView, ascending); break;
+    case skAttr: SortArray<ByAttr>(items, count, typeView, ascending); break;
+    case skExec: SortArray<ByExec>(items, count, typeView, ascending); break;
+    default: SortArray<ByNothing>(items, count, typeView, ascending); break;
+  }
+}
 
 struct TJointAccess {
   TFileBoxLists* Lists;
   TItemCompare Fn;
   int32_t TypeView;
   int Sign;
-  int Compare(int a, int b) const { return Sign * Fn(*Lists->GetItem(a), *Lists->GetItem(b), TypeView); }
+  int Compare(int a, int b) const { return a == b ? 0 : Sign * Fn(*Lists->GetItem(a), *Lists->GetItem(b), TypeView); }
   void Swap(int a, int b) const { Lists->Exchange(a, b); }
 };
 }  // namespace
@@ -298,18 +327,15 @@ void TFileBoxLists::QuickSort(int l, int r, TSortKey key) {
   if (l < 0) l = 0;
   if (r > Count() - 1) r = Count() - 1;
   if (l >= r) return;
-  TItemCompare fn = ComparatorOf(key);
-  int sign = Ascending ? 1 : -1;
   // Within one list the items are swapped in place in that list's array; a range across lists
   // goes through the joint index.
   int li = l, ri = r;
   auto* list = ListOf(li);
-  if (list && ListOf(ri) == list && ri - li == r - l) {
-    TArrayAccess acc{list->data() + li, fn, TypeView, sign};
-    SortRange(acc, 0, r - l);
+  if (list && ListOf(ri) == list) {
+    SortArray(key, list->data() + li, r - l + 1, TypeView, Ascending);
     return;
   }
-  TJointAccess acc{this, fn, TypeView, sign};
+  TJointAccess acc{this, ComparatorOf(key), TypeView, Ascending ? 1 : -1};
   SortRange(acc, l, r);
 }
 
