@@ -349,7 +349,10 @@ bool TSystemFileData::GetFileTypeIcon(const std::wstring& path, const std::wstri
   UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON;
   if (t.TypeName.empty()) flags |= SHGFI_TYPENAME;
   std::wstring file = path + L"." + ext;
-  if (SHGetFileInfoW(file.c_str(), 0, &sfi, sizeof sfi, flags)) {
+  UINT oldMode = SetErrorMode(0x8001);
+  DWORD_PTR found = SHGetFileInfoW(file.c_str(), 0, &sfi, sizeof sfi, flags);
+  SetErrorMode(oldMode);
+  if (found) {
     t.IconIndex = -sfi.iIcon - 10;
     if (flags & SHGFI_TYPENAME) {
       sfi.szTypeName[std::size(sfi.szTypeName) - 1] = L'\0';

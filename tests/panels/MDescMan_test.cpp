@@ -101,6 +101,13 @@ TEST(DescMan, LoadsSortsAndKeepsTheLaterOfTwoLines) {
   EXPECT_EQ(Get(d, L"missing"), L"");
 }
 
+TEST(DescMan, DuplicateLinesMakeTheFileRewritten) {
+  Folder f;
+  ASSERT_TRUE(WriteFileRaw(f.File(), "B.TXT old\r\na.txt one\r\nb.txt new\r\n"));
+  { THanDescMan d(f.path, Opts()); }
+  EXPECT_EQ(ReadFileRaw(f.File()), "b.txt new\r\na.txt one\r\n");
+}
+
 TEST(DescMan, SavesInDescendingOrderQuotedWhenNeededAndHidden) {
   Folder f;
   {
