@@ -22,10 +22,10 @@ xvfb_pid=$!
 for _ in $(seq 1 100); do [ -s "$dfile" ] && break; sleep 0.1; done
 display=":$(head -n1 "$dfile")"
 rm -f "$dfile"
-wineserver -p 60 2>/dev/null
-# Start the prefix's background services now, away from ctest's output pipes: a service that
-# a test program started would inherit that test's pipe and keep ctest waiting after the test.
-wine cmd /c exit </dev/null >/dev/null 2>&1
+# Start Wine's server and its services now, detached from CTest's output pipes: started from
+# inside a test they would keep the pipe open and CTest would wait for them forever.
+wineserver -p 2>/dev/null
+wine cmd /c exit >/dev/null 2>&1 </dev/null
 cleanup() { kill "$xvfb_pid" 2>/dev/null; wineserver -k 2>/dev/null; }
 trap cleanup EXIT
 export DISPLAY="$display"
