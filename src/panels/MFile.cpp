@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "framework/QuickSort.h"
 #include "framework/TextCompare.h"
 
 bool IsParentItem(const TFileBoxItem& item) { return item.Kind == ikFolder && item.Name == L".."; }
@@ -96,37 +97,13 @@ TItemCompare ComparatorOf(TSortKey key) {
   }
 }
 
-// The quicksort over indexes l..r of whatever Access addresses: Compare(i, j) and Swap(i, j).
-// Partitioning as the listing has always been sorted (middle pivot tracked by index through
-// the swaps), so equal keys end where they always did; the two parts are independent, so
-// sorting the smaller one first by recursion and the larger one by the loop changes nothing
-// but the stack depth. The bounds guards never trigger with a comparator that is consistent;
-// they keep an inconsistent one inside the range.
+// Sorts l..r of whatever Access addresses with the lists' quicksort. An item always compares
+// equal to itself without a call: the pivot meets itself in every partition, and the scans
+// rely on it to stop inside the range whatever the comparator says.
 template <class Access>
 void SortRange(Access& acc, int l, int r) {
-  while (l < r) {
-    int i = l, j = r, p = l + (r - l) / 2;
-    do {
-      while (i < r && acc.Compare(i, p) < 0) ++i;
-      while (j > l && acc.Compare(j, p) > 0) --j;
-      if (i <= j) {
-        if (i != j) acc.Swap(i, j);
-        if (p == i)
-          p = j;
-        else if (p == j)
-          p = i;
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (j - l < r - i) {
-      if (l < j) SortRange(acc, l, j);
-      l = i;
-    } else {
-      if (i < r) SortRange(acc, i, r);
-      r = j;
-    }
-  }
+  QuickSortRange(
+      l, r, [&acc](int a, int b) { return a == b ? 0 : acc.Compare(a, b); }, [&acc](int a, int b) { acc.Swap(a, b); });
 }
 
 // Within one list: the comparator is a template argument, so the hot loop calls it directly.
@@ -135,7 +112,6 @@ struct TArrayAccess {
   TFileBoxItem** Items;
   int32_t TypeView;
   int Compare(int a, int b) const {
-    if (a == b) return 0;  // the pivot meets itself in every partition
     int r = Fn(*Items[a], *Items[b], TypeView);
     return Ascending ? r : -r;
   }
@@ -172,7 +148,7 @@ struct TJointAccess {
   TItemCompare Fn;
   int32_t TypeView;
   int Sign;
-  int Compare(int a, int b) const { return a == b ? 0 : Sign * Fn(*Lists->GetItem(a), *Lists->GetItem(b), TypeView); }
+  int Compare(int a, int b) const { return Sign * Fn(*Lists->GetItem(a), *Lists->GetItem(b), TypeView); }
   void Swap(int a, int b) const { Lists->Exchange(a, b); }
 };
 }  // namespace

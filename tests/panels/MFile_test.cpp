@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -310,6 +312,26 @@ TEST(FileBoxSort, HundredThousandEqualKeysAndSortedRuns) {
     }
     l.SortItems(skSize, false, skNone);
     for (int i = 1; i < n; ++i) ASSERT_LE(l.GetItem(i - 1)->Size, l.GetItem(i)->Size) << shape;
+  }
+}
+
+// Times that are not numbers compare equal to everything, so the order is not consistent;
+// the sort must still end inside its range and keep every item.
+TEST(FileBoxSort, InconsistentKeysStayInsideTheRange) {
+  std::mt19937 rng(3);
+  for (bool asc : {true, false}) {
+    TFileBoxLists l;
+    l.Ascending = asc;
+    for (int i = 0; i < 5000; ++i) {
+      auto it = Item(ikFile, L"n" + std::to_wstring(rng() % 50));
+      it->Time = rng() % 3 == 0 ? std::numeric_limits<double>::quiet_NaN() : static_cast<double>(rng() % 100);
+      it->SelOrder = i;
+      l.AddFile(std::move(it));
+    }
+    l.SortItems(skDate, false, skNone);
+    std::vector<bool> seen(5000);
+    for (int i = 0; i < l.Count(); ++i) seen[static_cast<size_t>(l.GetItem(i)->SelOrder)] = true;
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 5000);
   }
 }
 
