@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "common/TestUtil.h"
 #include "panels/MIcon.h"
@@ -19,24 +21,38 @@ class TTestTypes {
     Set(L"Velmo.TestC", L"Velmo test C");
     Set(L"Velmo.TestC\\DefaultIcon", L"\"%1\"");  // the icon is the file's own
     Set(L".velmod", L"Velmo.NoSuchType");
-    // Programs: the prefix may not map ".exe" to its type; then the test does, for itself.
-    HKEY h = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L".exe", 0, KEY_READ, &h) == ERROR_SUCCESS ||
-        RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\.exe", 0, KEY_READ, &h) == ERROR_SUCCESS) {
-      RegCloseKey(h);
-    } else {
+    // Programs and internet shortcuts: the prefix may not map these extensions to a type;
+    // then the test does, for itself.
+    if (!Known(L".exe")) {
       Set(L".exe", L"exefile");
-      FMadeExe = true;
+      FMade.push_back(L".exe");
+    }
+    if (!Known(L".url")) {
+      Set(L".url", L"Velmo.Url");
+      Set(L"Velmo.Url", L"Velmo shortcut");
+      Set(L"Velmo.Url\\DefaultIcon", L"shell32.dll,5");
+      FMade.push_back(L".url");
+      FMade.push_back(L"Velmo.Url");
     }
   }
   ~TTestTypes() {
     for (const wchar_t* k : {L".velmoa", L"Velmo.TestA", L".velmob", L".velmoc", L"Velmo.TestC", L".velmod"})
       RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + k).c_str());
-    if (FMadeExe) RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\.exe");
+    for (const auto& k : FMade) RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + k).c_str());
   }
 
+  bool Made(const std::wstring& key) const { return std::find(FMade.begin(), FMade.end(), key) != FMade.end(); }
+
  private:
-  bool FMadeExe = false;
+  std::vector<std::wstring> FMade;
+  static bool Known(const std::wstring& ext) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, ext.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS &&
+        RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + ext).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+      return false;
+    RegCloseKey(h);
+    return true;
+  }
   static void Set(const std::wstring& key, const std::wstring& value) {
     HKEY h = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + key).c_str(), 0, nullptr, 0, KEY_WRITE,
@@ -95,6 +111,17 @@ TEST(SystemFileData, TypesFromTheRegistryAndTheShell) {
   Answer exe = Ask(d, dir / L"prog", L"exe");
   EXPECT_FALSE(exe.final);
   EXPECT_EQ(exe.icon, d.ProgramIcon);
+  // Internet shortcuts: one image made from the type's icon on first need, then reused.
+  EXPECT_EQ(d.URLIcon, -1);
+  Answer url = Ask(d, dir / L"link", L"url");
+  EXPECT_FALSE(url.final);
+  EXPECT_EQ(url.icon, d.URLIcon);
+  EXPECT_NE(url.icon, -1);
+  if (types.Made(L".url")) {
+    EXPECT_GT(url.icon, d.DriveIcon);  // a new image of the own list
+  }
+  EXPECT_EQ(Ask(d, dir / L"other", L"URL").icon, url.icon);
+  EXPECT_EQ(Ask(d, dir / L"other", L"url", false).icon, d.FileIcon);
   Answer noLoad = Ask(d, dir / L"two", L"velmod", false);  // already resolved: final anyway
   EXPECT_TRUE(noLoad.final);
 
