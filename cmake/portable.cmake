@@ -21,6 +21,9 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevCrypt.cpp
   src/archive/engine/zevStreams.cpp
   src/foundation/MYTOOL_path.cpp
+  src/panels/MFile.cpp
+  src/panels/MDescMan.cpp
+  src/panels/MDescMan_posix.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -34,6 +37,8 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
   tests/foundation/Paths_test.cpp
+  tests/panels/MFile_test.cpp
+  tests/panels/MDescMan_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -49,4 +54,5 @@ set(VELMO_FUZZERS
   language:tests/fuzz/language_fuzz.cpp:tests/fuzz/seeds/language
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
+  descript:tests/fuzz/descript_fuzz.cpp:tests/fuzz/seeds/descript
 )
