@@ -14,14 +14,9 @@ if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
 fi
 
-dfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dfile" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$dfile" ] && break; sleep 0.1; done
-display=":$(head -n1 "$dfile")"
-rm -f "$dfile"
-trap 'kill $xvfb_pid 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
-export DISPLAY="$display"
+source scripts/xvfb.sh
+start_xvfb
+trap 'kill $XVFB_PID 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
 wine "$exe" &
 app=$!
 shot="$PWD/build/velmo-screenshot.png"
@@ -32,7 +27,7 @@ for _ in $(seq 1 60); do
 done
 sleep 1
 import -window root "$shot"
-echo "Velmo is running on the virtual display $display; screenshot: $shot"
+echo "Velmo is running on the virtual display $DISPLAY; screenshot: $shot"
 echo "Press Enter to close it."
 read -r _ || true
 kill "$app" 2>/dev/null || true

@@ -16,12 +16,8 @@ bash scripts/wineprefix.sh || exit 1
 source scripts/wineenv.sh
 
 # A private display for the tests that open windows; Xvfb picks a free number itself.
-dfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dfile" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$dfile" ] && break; sleep 0.1; done
-display=":$(head -n1 "$dfile")"
-rm -f "$dfile"
+source scripts/xvfb.sh
+start_xvfb
 # A really full disk for the tests of safe replacement: a small tmpfs mapped as drive Q:.
 # Where mounting is not allowed the tests that need it skip.
 full_dir=$(mktemp -d)
@@ -35,14 +31,13 @@ fi
 wineserver -p 2>/dev/null
 wine cmd /c exit >/dev/null 2>&1 </dev/null
 cleanup() {
-  kill "$xvfb_pid" 2>/dev/null
+  kill "$XVFB_PID" 2>/dev/null
   wineserver -k 2>/dev/null
   rm -f "$WINEPREFIX/dosdevices/q:"
   umount "$full_dir" 2>/dev/null
   rmdir "$full_dir" 2>/dev/null
 }
 trap cleanup EXIT
-export DISPLAY="$display"
 
 status=0
 echo "== Windows build, under Wine"

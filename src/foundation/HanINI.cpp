@@ -148,28 +148,34 @@ void THanINI::LoadFromBytes(std::string_view bytes) {
   Tree.Clear();
   ResetLookups();
   NeedLoad = false;
-  std::wstring text = DecodeText(bytes, Encoding);
+  const std::wstring text = DecodeText(bytes, Encoding);
+  auto trim = [](std::wstring_view v) {
+    size_t a = 0, b = v.size();
+    while (a < b && v[a] <= L' ') ++a;
+    while (b > a && v[b - 1] <= L' ') --b;
+    return v.substr(a, b - a);
+  };
   PHanNode section = nullptr;
   size_t i = 0, n = text.size();
   while (i < n) {
     size_t j = i;
     while (j < n && text[j] != L'\r' && text[j] != L'\n') ++j;
-    std::wstring line = Trim(std::wstring_view(text).substr(i, j - i));
+    std::wstring_view line = trim(std::wstring_view(text).substr(i, j - i));
     i = j;
     if (i < n && text[i] == L'\r') ++i;
     if (i < n && text[i] == L'\n') ++i;
     if (line.empty()) continue;
     if (line[0] == L';') {
-      AddRec(section, TIniRec{line, L"", 1, TKind::Comment});
+      AddRec(section, TIniRec{std::wstring(line), L"", 1, TKind::Comment});
     } else if (line[0] == L'[') {
       if (line.size() >= 2 && line.back() == L']') {
-        section = AddRec(nullptr, TIniRec{line.substr(1, line.size() - 2), L"", 0, TKind::Section});
+        section = AddRec(nullptr, TIniRec{std::wstring(line.substr(1, line.size() - 2)), L"", 0, TKind::Section});
       }
     } else {
       size_t eq = line.find(L'=');
-      if (eq != std::wstring::npos)
-        AddRec(section, TIniRec{Trim(std::wstring_view(line).substr(0, eq)),
-                                Trim(std::wstring_view(line).substr(eq + 1)), 0, TKind::Key});
+      if (eq != std::wstring_view::npos)
+        AddRec(section, TIniRec{std::wstring(trim(line.substr(0, eq))), std::wstring(trim(line.substr(eq + 1))), 0,
+                                TKind::Key});
     }
   }
 }

@@ -1,5 +1,7 @@
 #include "foundation/HanList.h"
 
+#include "framework/QuickSort.h"
+
 #include <cstring>
 #include <utility>
 
@@ -117,33 +119,10 @@ void THanList::Notify(void* item) {
 }
 
 void THanList::Sort(TCompare compare) {
-  if (FCount > 1) QuickSort(0, FCount - 1, compare);
-}
-
-// Quicksort with the middle item as pivot, taken once per partition. The smaller part is
-// recursed into and the larger looped on, so the stack stays shallow on any input; the
-// partitions are the same as recursing on the left part.
-void THanList::QuickSort(int l, int r, TCompare compare) {
-  while (l < r) {
-    int i = l, j = r;
-    void* pivot = FList[l + (r - l) / 2];
-    do {
-      while (compare(FList[i], pivot) < 0) ++i;
-      while (compare(FList[j], pivot) > 0) --j;
-      if (i <= j) {
-        std::swap(FList[i], FList[j]);
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (j - l < r - i) {
-      if (l < j) QuickSort(l, j, compare);
-      l = i;
-    } else {
-      if (i < r) QuickSort(i, r, compare);
-      r = j;
-    }
-  }
+  if (FCount > 1)
+    QuickSortRange(
+        0, FCount - 1, [&](int a, int b) { return compare(FList[a], FList[b]); },
+        [&](int a, int b) { std::swap(FList[a], FList[b]); });
 }
 
 // ---- THanTree ----

@@ -77,7 +77,6 @@ class THanList {
   virtual void Notify(void* item);
 
  private:
-  void QuickSort(int l, int r, TCompare compare);
   std::unique_ptr<void*[]> FList;
   int FCount = 0;
   int FCapacity = 0;

@@ -8,6 +8,13 @@
 #include "framework/TextCompare.h"
 
 namespace {
+// The cancel button among the captions shown (empty pieces of the list are left out there).
+int FindCancelCaption(const std::vector<std::wstring>& captions) {
+  std::wstring joined;
+  for (const std::wstring& c : captions) joined += (joined.empty() ? L"" : L"|") + c;
+  return FindCancelButton(joined);
+}
+
 // Results of the box's modal loop besides the buttons (100 + index).
 constexpr int kButtonBase = 100;
 constexpr int kSeamGaveUp = mrAbort;
@@ -29,9 +36,14 @@ std::wstring Message(int id, const wchar_t* fallback) {
   return s.empty() ? std::wstring(fallback) : s;
 }
 
-std::wstring OkList() { return Message(1, L"확인"); }
-std::wstring OkCancelList() { return Message(1, L"확인") + L"|" + Message(2, L"취소"); }
-std::wstring YesNoList() { return Message(9, L"예(&Y)") + L"|" + Message(10, L"아니오(&N)"); }
+// The standard lists once InitStdButtonLists has built them, else from the texts.
+std::wstring OkList() { return !StdButtonsOk.empty() ? StdButtonsOk : Message(1, L"확인"); }
+std::wstring OkCancelList() {
+  return !StdButtonsOkCancel.empty() ? StdButtonsOkCancel : Message(1, L"확인") + L"|" + Message(2, L"취소");
+}
+std::wstring YesNoList() {
+  return !StdButtonsYesNo.empty() ? StdButtonsYesNo : Message(9, L"예(&Y)") + L"|" + Message(10, L"아니오(&N)");
+}
 
 std::wstring DefaultTitle(int iconCode) {
   switch (iconCode) {
@@ -188,7 +200,7 @@ int RunBox(TBoxSpec& spec, std::wstring* value) {
   if (captions.empty()) captions.push_back(OkList());  // a box must have a way out
   const int count = static_cast<int>(captions.size());
   int defaultIdx = spec.DefaultIdx < 0 || spec.DefaultIdx >= count ? 0 : spec.DefaultIdx;
-  int cancelIdx = spec.CancelIdx < 0 ? FindCancelButton(captions) : spec.CancelIdx < count ? spec.CancelIdx : -1;
+  int cancelIdx = spec.CancelIdx < 0 ? FindCancelCaption(captions) : spec.CancelIdx < count ? spec.CancelIdx : -1;
   std::wstring title = spec.Title.empty() ? DefaultTitle(spec.UseIconSpec ? 0 : spec.IconCode) : spec.Title;
   const std::wstring initial = value ? *value : std::wstring();
 
@@ -459,28 +471,6 @@ std::vector<std::wstring> SplitButtonCaptions(const std::wstring& buttons) {
   }
   if (!cur.empty()) out.push_back(cur);
   return out;
-}
-
-int FindCancelButton(const std::vector<std::wstring>& captions) {
-  // Words that back out, the stronger first: Escape on an OK/Cancel box must not mean OK.
-  static const wchar_t* const kNames[] = {L"cancel", L"취소", L"no", L"아니오", L"ok", L"확인"};
-  std::vector<std::wstring> words;
-  for (const std::wstring& caption : captions) {
-    std::wstring s;
-    for (wchar_t c : caption)
-      if (c != L'&') s += c;
-    s = TrimWs(s);
-    // A trailing accelerator group such as "(N)" (from "(&N)") is not part of the word.
-    if (s.size() >= 3 && s.back() == L')') {
-      size_t open = s.rfind(L'(');
-      if (open != std::wstring::npos && s.size() - open <= 4) s = TrimWs(s.substr(0, open));
-    }
-    words.push_back(s);
-  }
-  for (const wchar_t* n : kNames)
-    for (size_t i = 0; i < words.size(); ++i)
-      if (SameTextI(words[i], n)) return static_cast<int>(i);
-  return -1;
 }
 
 // ---- the boxes ----

@@ -51,11 +51,6 @@ bool InputBoxCombo(const std::wstring& title, const std::wstring& text, const st
 
 // Button captions of a button list: cut at "|" and line breaks, empty pieces left out.
 std::vector<std::wstring> SplitButtonCaptions(const std::wstring& buttons);
-// The button that Escape and the close box choose when none is given: a caption reading
-// cancel, 취소, no, 아니오, ok or 확인 (in that order of preference; the first such caption),
-// letter case, "&" and a trailing accelerator group such as "(&N)" ignored; -1 when none.
-int FindCancelButton(const std::vector<std::wstring>& captions);
-
 // The box itself, for tests that drive it with their own messages.
 class TMsgDlgForm : public THanForm {
  public:

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "foundation/Colors.h"
+#include "foundation/HanINI.h"  // the font style bits fsBold, fsItalic, fsUnderline, fsStrikeOut
 
-enum TFontStyleBit : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
 constexpr TColor clMaroon = 0x000080;
 constexpr TColor clGreen = 0x008000;

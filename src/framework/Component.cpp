@@ -45,7 +45,7 @@ void TComponent::DefineStringProperty(const std::wstring& name, std::function<st
                                       std::function<void(const std::wstring&)> set) {
   TPropInfo p;
   p.Name = name;
-  p.Kind = TPropKind::pkString;
+  p.Kind = TPropKind::String;
   p.GetText = std::move(get);
   p.SetString = std::move(set);
   FProps.push_back(std::move(p));
@@ -55,7 +55,7 @@ void TComponent::DefineIntegerProperty(const std::wstring& name, std::function<i
                                        std::function<void(int)> set) {
   TPropInfo p;
   p.Name = name;
-  p.Kind = TPropKind::pkInteger;
+  p.Kind = TPropKind::Integer;
   p.GetText = [get] { return std::to_wstring(get()); };
   p.SetInteger = std::move(set);
   FProps.push_back(std::move(p));
@@ -65,7 +65,7 @@ void TComponent::DefineListProperty(const std::wstring& name, std::function<TStr
                                     std::function<void(const TStringList&)> set) {
   TPropInfo p;
   p.Name = name;
-  p.Kind = TPropKind::pkList;
+  p.Kind = TPropKind::List;
   p.GetText = [get] { return get().Text(); };
   p.SetList = std::move(set);
   FProps.push_back(std::move(p));
@@ -75,6 +75,40 @@ const TPropInfo* TComponent::FindProperty(std::wstring_view name) const {
   for (const TPropInfo& p : FProps)
     if (SameTextI(p.Name, name)) return &p;
   return nullptr;
+}
+
+TTranslationNode::TPropKind TComponent::GetPropKind(const std::wstring& prop) const {
+  const TPropInfo* p = FindProperty(prop);
+  if (!p) return TTranslationNode::TPropKind::None;
+  switch (p->Kind) {
+    case TPropKind::String:
+    case TPropKind::Integer:
+    case TPropKind::List: return p->Kind;
+    default: return TPropKind::None;
+  }
+}
+
+std::wstring TComponent::GetPropText(const std::wstring& prop) const {
+  const TPropInfo* p = FindProperty(prop);
+  return p && p->GetText ? p->GetText() : std::wstring();
+}
+
+void TComponent::SetStringProp(const std::wstring& prop, const std::wstring& value) {
+  const TPropInfo* p = FindProperty(prop);
+  if (p && p->Kind == TPropKind::String && p->SetString) p->SetString(value);
+}
+
+void TComponent::SetIntegerProp(const std::wstring& prop, int32_t value) {
+  const TPropInfo* p = FindProperty(prop);
+  if (p && p->Kind == TPropKind::Integer && p->SetInteger) p->SetInteger(value);
+}
+
+void TComponent::SetListProp(const std::wstring& prop, const std::vector<std::wstring>& items) {
+  const TPropInfo* p = FindProperty(prop);
+  if (!p || p->Kind != TPropKind::List || !p->SetList) return;
+  TStringList list;
+  for (const std::wstring& s : items) list.Add(s);
+  p->SetList(list);
 }
 
 namespace {
@@ -144,16 +178,16 @@ bool SetComponentProperty(TComponent* c, std::wstring_view propName, const std::
   const TPropInfo* p = c->FindProperty(propName);
   if (!p) return false;
   switch (p->Kind) {
-    case TPropKind::pkString:
+    case TTranslationNode::TPropKind::String:
       if (p->SetString) p->SetString(text);
       return true;
-    case TPropKind::pkInteger: {
+    case TTranslationNode::TPropKind::Integer: {
       int v;
       if (!ReadWholeNumber(text, v)) return false;
       if (p->SetInteger) p->SetInteger(v);
       return true;
     }
-    case TPropKind::pkList: {
+    case TTranslationNode::TPropKind::List: {
       TStringList list;
       std::wstring sep = separator.empty() ? L"," : separator;
       size_t start = 0;
@@ -170,6 +204,6 @@ bool SetComponentProperty(TComponent* c, std::wstring_view propName, const std::
       if (p->SetList) p->SetList(list);
       return true;
     }
+    default: return false;
   }
-  return false;
 }

@@ -2,6 +2,7 @@
 // TComponent: a named object with an owner that frees what it owns, lookup of owned
 // components by name, and a small table of named properties (string, integer, list) so that
 // a form's captions, hints and list items can be set from text by component path.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -9,11 +10,28 @@
 
 #include "framework/StringList.h"
 
-enum class TPropKind { pkString, pkInteger, pkList };
+// What a translation by component path walks and sets: a named node that owns further
+// nodes and has named properties of three kinds. Every component is one.
+class TTranslationNode {
+ public:
+  enum class TPropKind { None, String, Integer, List };
+  virtual ~TTranslationNode() = default;
+  virtual std::wstring GetName() const = 0;
+  virtual int OwnedCount() const = 0;
+  virtual TTranslationNode* Owned(int index) const = 0;
+  // None for a property the component does not have.
+  virtual TPropKind GetPropKind(const std::wstring& prop) const = 0;
+  // The property's current value as text (a list as its lines joined by CR LF).
+  virtual std::wstring GetPropText(const std::wstring& prop) const = 0;
+  virtual void SetStringProp(const std::wstring& prop, const std::wstring& value) = 0;
+  virtual void SetIntegerProp(const std::wstring& prop, int32_t value) = 0;
+  virtual void SetListProp(const std::wstring& prop, const std::vector<std::wstring>& items) = 0;
+};
+
 
 struct TPropInfo {
   std::wstring Name;
-  TPropKind Kind = TPropKind::pkString;
+  TTranslationNode::TPropKind Kind = TTranslationNode::TPropKind::String;
   // The current value as text (a list: its lines joined by CR LF).
   std::function<std::wstring()> GetText;
   std::function<void(const std::wstring&)> SetString;
@@ -21,7 +39,7 @@ struct TPropInfo {
   std::function<void(const TStringList&)> SetList;
 };
 
-class TComponent {
+class TComponent : public TTranslationNode {
  public:
   explicit TComponent(TComponent* owner = nullptr);
   virtual ~TComponent();
@@ -46,6 +64,15 @@ class TComponent {
                           std::function<void(const TStringList&)> set);
   // Letter case ignored; null for an unknown property.
   const TPropInfo* FindProperty(std::wstring_view name) const;
+
+  std::wstring GetName() const override { return Name; }
+  int OwnedCount() const override { return ComponentCount(); }
+  TTranslationNode* Owned(int index) const override { return Components(index); }
+  TTranslationNode::TPropKind GetPropKind(const std::wstring& prop) const override;
+  std::wstring GetPropText(const std::wstring& prop) const override;
+  void SetStringProp(const std::wstring& prop, const std::wstring& value) override;
+  void SetIntegerProp(const std::wstring& prop, int32_t value) override;
+  void SetListProp(const std::wstring& prop, const std::vector<std::wstring>& items) override;
 
  private:
   TComponent* FOwner = nullptr;

@@ -13,12 +13,13 @@
 #include "framework/Canvas.h"
 #include "framework/Component.h"
 #include "framework/StringList.h"
+#include "foundation/MYTOOL.h"
 
 enum TAlign : uint8_t { alNone = 0, alTop = 1, alBottom = 2, alLeft = 3, alRight = 4, alClient = 5 };
 enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
-// Shift 1, Alt 2, Ctrl 4; mouse buttons left 8, right 16, middle 32; double click 64.
-using TShiftState = uint8_t;
-constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64;
+// TShiftState: Shift 1, Alt 2, Ctrl 4; mouse buttons left 8, right 16, middle 32 (from the
+// helpers); double click 64.
+constexpr TShiftState ssDouble = 64;
 TShiftState KeyboardShiftState();
 
 class TControl;

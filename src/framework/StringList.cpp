@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "framework/QuickSort.h"
 #include "framework/TextCompare.h"
 
 int TStringList::CompareStrings(const std::wstring& a, const std::wstring& b) const {
@@ -245,32 +246,8 @@ void TStringList::Sort() {
 }
 
 void TStringList::CustomSort(const TCompare& compare) {
-  if (Count() > 1) QuickSort(0, Count() - 1, compare);
-}
-
-// The class library's quicksort (not stable); the smaller part is recursed into and the
-// larger looped on, so no input can run the stack out.
-void TStringList::QuickSort(int l, int r, const TCompare& compare) {
-  while (l < r) {
-    int i = l, j = r, p = l + (r - l) / 2;
-    do {
-      while (compare(*this, i, p) < 0) ++i;
-      while (compare(*this, j, p) > 0) --j;
-      if (i <= j) {
-        if (i != j) {
-          std::swap(FItems[static_cast<size_t>(i)], FItems[static_cast<size_t>(j)]);
-          if (p == i) p = j; else if (p == j) p = i;
-        }
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (j - l < r - i) {
-      if (l < j) QuickSort(l, j, compare);
-      l = i;
-    } else {
-      if (i < r) QuickSort(i, r, compare);
-      r = j;
-    }
-  }
+  if (Count() > 1)
+    QuickSortRange(
+        0, Count() - 1, [&](int a, int b) { return compare(*this, a, b); },
+        [&](int a, int b) { std::swap(FItems[static_cast<size_t>(a)], FItems[static_cast<size_t>(b)]); });
 }

@@ -82,6 +82,4 @@ class TStringList {
   bool FSorted = false;
   bool FCaseSensitive = false;
 
- private:
-  void QuickSort(int l, int r, const TCompare& compare);
 };

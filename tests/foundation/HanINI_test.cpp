@@ -13,7 +13,11 @@ namespace {
 // An object over given text, as if read from its file.
 struct Ini {
   THanINI ini{L"test.ini"};
-  explicit Ini(std::string_view text) { ini.LoadFromBytes(text); }
+  // Never written back: the text is the test's, not a file's.
+  explicit Ini(std::string_view text) {
+    ini.ReadOnly = true;
+    ini.LoadFromBytes(text);
+  }
   std::string Text() { return ini.SaveToBytes(); }
 };
 }  // namespace

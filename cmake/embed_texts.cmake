@@ -1,0 +1,13 @@
+# Script mode: writes OUT, a C++ source holding the bytes of MESSAGES and TRANSLATION.
+function(embed var file out_text)
+  file(READ ${file} hex HEX)
+  string(LENGTH "${hex}" len)
+  math(EXPR size "${len} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," body "${hex}")
+  string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" body "${body}")
+  set(${out_text} "const unsigned char ${var}[] = {\n${body}0};\nconst size_t ${var}Size = ${size};\n" PARENT_SCOPE)
+endfunction()
+embed(BuiltinMessageData ${MESSAGES} msgs)
+embed(BuiltinTranslationData ${TRANSLATION} map)
+file(WRITE ${OUT}.tmp "// Generated from the data files; do not edit.\n#include \"foundation/BuiltinTexts.h\"\n\n${msgs}\n${map}")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
