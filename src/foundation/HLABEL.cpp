@@ -112,20 +112,20 @@ void THanLabel::AddRun(const std::wstring& text, const std::wstring& fontName, i
                        TColor backColor, uint8_t style, uint8_t alignment, uint8_t charset, int pathLevel,
                        bool shadow, bool newLine, bool pathPart, uint32_t mask) {
   SyncBase();
-  THanLabelItem spec;
-  spec.Text = text;
-  spec.FontName = fontName;
-  spec.Size = size;
-  spec.Color = color;
-  spec.BackColor = backColor;
-  spec.Style = style;
-  spec.Alignment = alignment;
-  spec.Charset = charset;
-  spec.PathLevel = pathLevel;
-  spec.Shadow = shadow;
-  spec.NewLine = newLine;
-  spec.PathPart = pathPart;
-  FModel.AddRun(spec, mask);
+  THanLabelItem given;
+  given.Text = text;
+  given.FontName = fontName;
+  given.Size = size;
+  given.Color = color;
+  given.BackColor = backColor;
+  given.Style = style;
+  given.Alignment = alignment;
+  given.Charset = charset;
+  given.PathLevel = pathLevel;
+  given.Shadow = shadow;
+  given.NewLine = newLine;
+  given.PathPart = pathPart;
+  FModel.AddRun(given, mask);
   Changed();
 }
 

@@ -143,7 +143,7 @@ int THanLabelItem::Advance(int ellipsis) const {
 
 // ---- model ----
 
-THanLabelItem& TLabelModel::AddRun(const THanLabelItem& spec, uint32_t mask) {
+THanLabelItem& TLabelModel::AddRun(const THanLabelItem& given, uint32_t mask) {
   auto run = std::make_unique<THanLabelItem>();
   if (!Runs.empty()) {
     const THanLabelItem& prev = *Runs.back();
@@ -167,19 +167,19 @@ THanLabelItem& TLabelModel::AddRun(const THanLabelItem& spec, uint32_t mask) {
     run->Shadow = Base.Shadow;
   }
   run->PathPart = false;
-  run->Text = spec.Text;
-  run->NewLine = spec.NewLine;
-  if (mask & lmFontName) run->FontName = spec.FontName;
-  if (mask & lmSize) run->Size = spec.Size;
-  if (mask & lmStyle) run->Style = spec.Style;
-  if (mask & lmCharset) run->Charset = spec.Charset;
-  if (mask & lmColor) run->Color = spec.Color;
-  if (mask & lmBackColor) run->BackColor = spec.BackColor;
-  if (mask & lmAlignment) run->Alignment = spec.Alignment;
-  if (mask & lmShadow) run->Shadow = spec.Shadow;
+  run->Text = given.Text;
+  run->NewLine = given.NewLine;
+  if (mask & lmFontName) run->FontName = given.FontName;
+  if (mask & lmSize) run->Size = given.Size;
+  if (mask & lmStyle) run->Style = given.Style;
+  if (mask & lmCharset) run->Charset = given.Charset;
+  if (mask & lmColor) run->Color = given.Color;
+  if (mask & lmBackColor) run->BackColor = given.BackColor;
+  if (mask & lmAlignment) run->Alignment = given.Alignment;
+  if (mask & lmShadow) run->Shadow = given.Shadow;
   if (mask & lmPathPart) {
-    run->PathPart = spec.PathPart;
-    run->PathLevel = spec.PathLevel;
+    run->PathPart = given.PathPart;
+    run->PathLevel = given.PathLevel;
     run->Alignment = laBottom;
   }
   run->Shown = TRunShown::rsWhole;
@@ -235,17 +235,17 @@ void TLabelModel::AddPathText(const std::wstring& path) {
   if (path.empty()) return;
   PathMode = true;
   for (const TLabelPathPiece& piece : SplitLabelPath(path)) {
-    THanLabelItem spec;
-    spec.Text = piece.Text;
-    spec.FontName = Base.FontName;
-    spec.Size = Base.Size;
-    spec.Style = Base.Style;
-    spec.Color = Base.Color;
-    spec.BackColor = Base.BackColor;
-    spec.Shadow = false;
-    spec.PathPart = true;
-    spec.PathLevel = piece.Level;
-    AddRun(spec, lmFontName | lmSize | lmStyle | lmColor | lmBackColor | lmShadow | lmPathPart);
+    THanLabelItem given;
+    given.Text = piece.Text;
+    given.FontName = Base.FontName;
+    given.Size = Base.Size;
+    given.Style = Base.Style;
+    given.Color = Base.Color;
+    given.BackColor = Base.BackColor;
+    given.Shadow = false;
+    given.PathPart = true;
+    given.PathLevel = piece.Level;
+    AddRun(given, lmFontName | lmSize | lmStyle | lmColor | lmBackColor | lmShadow | lmPathPart);
   }
 }
 
@@ -430,30 +430,30 @@ struct TMarkupState {
 };
 
 void Emit(const std::wstring& text, TMarkupState& st, const TLabelMarkupDefaults& d, TLabelModel& model) {
-  THanLabelItem spec;
+  THanLabelItem given;
   if (st.Path) {
-    spec.FontName = d.FontName;
-    spec.Size = d.Size;
-    spec.Style = d.Style;
-    spec.Color = d.FontColor;
-    spec.BackColor = d.BackColor;
-    spec.NewLine = st.NewLine;
-    spec.Shadow = st.Shadow;
-    spec.Alignment = st.Alignment;
-    model.AddRun(spec, 0xF7);
+    given.FontName = d.FontName;
+    given.Size = d.Size;
+    given.Style = d.Style;
+    given.Color = d.FontColor;
+    given.BackColor = d.BackColor;
+    given.NewLine = st.NewLine;
+    given.Shadow = st.Shadow;
+    given.Alignment = st.Alignment;
+    model.AddRun(given, 0xF7);
     model.AddPathText(text);
     return;
   }
-  spec.Text = text;
-  spec.FontName = st.FontName;
-  spec.Size = st.Size;
-  spec.Style = st.Style;
-  spec.Color = st.Color;
-  spec.BackColor = st.BackColor;
-  spec.Alignment = st.Alignment;
-  spec.Shadow = st.Shadow;
-  spec.NewLine = st.NewLine;
-  model.AddRun(spec, 0xF7);
+  given.Text = text;
+  given.FontName = st.FontName;
+  given.Size = st.Size;
+  given.Style = st.Style;
+  given.Color = st.Color;
+  given.BackColor = st.BackColor;
+  given.Alignment = st.Alignment;
+  given.Shadow = st.Shadow;
+  given.NewLine = st.NewLine;
+  model.AddRun(given, 0xF7);
 }
 
 void ApplyTag(std::wstring_view inner, TMarkupState& st, const TLabelMarkupDefaults& d) {

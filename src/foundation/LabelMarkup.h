@@ -83,10 +83,10 @@ class TLabelModel {
   // Layout results: -1 until laid out.
   int TextRight = 0, TextWidth = -1, RightExtent = -1, TextHeight = -1;
 
-  // Appends a run: the attributes whose mask bit is set come from spec, the rest from the
+  // Appends a run: the attributes whose mask bit is set come from given, the rest from the
   // run before (for the first run from Base, alignment bottom, no path part). lmPathPart
-  // takes PathPart and PathLevel from spec and forces bottom alignment.
-  THanLabelItem& AddRun(const THanLabelItem& spec, uint32_t mask);
+  // takes PathPart and PathLevel from given and forces bottom alignment.
+  THanLabelItem& AddRun(const THanLabelItem& given, uint32_t mask);
   // Appends a path as runs: each segment and each "\" a run of its folder level, in the
   // label's own font and colours; levels are counted when the path has a root.
   void AddPathText(const std::wstring& path);

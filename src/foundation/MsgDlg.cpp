@@ -95,19 +95,19 @@ HICON FileIcon(const std::wstring& file, int index) {
   return icon;
 }
 
-TPicture PictureFromSpec(const std::wstring& spec) {
+TPicture PictureFromIconSpec(const std::wstring& iconSpec) {
   TPicture p;
-  if (spec.empty()) return p;
-  if (spec.size() >= 2 && (spec[0] == L'#' || spec[0] == L'^')) {
-    std::wstring n = spec.substr(1);
+  if (iconSpec.empty()) return p;
+  if (iconSpec.size() >= 2 && (iconSpec[0] == L'#' || iconSpec[0] == L'^')) {
+    std::wstring n = iconSpec.substr(1);
     if (AllDigits(n)) {
       p.Icon = FileIcon(L"shell32.dll", SmallNumber(n));
       p.OwnsIcon = p.Icon != nullptr;
     }
     return p;
   }
-  if (spec[0] == L'\\' || spec[0] == L'/') {
-    std::wstring rest = spec.substr(1);
+  if (iconSpec[0] == L'\\' || iconSpec[0] == L'/') {
+    std::wstring rest = iconSpec.substr(1);
     int index = 0;
     size_t comma = rest.rfind(L',');
     if (comma != std::wstring::npos) {
@@ -116,7 +116,7 @@ TPicture PictureFromSpec(const std::wstring& spec) {
       rest = rest.substr(0, comma);
     }
     p.Icon = FileIcon(rest, index);
-    if (!p.Icon && spec[0] == L'/') p.Icon = FileIcon(L"shell32.dll", 0);
+    if (!p.Icon && iconSpec[0] == L'/') p.Icon = FileIcon(L"shell32.dll", 0);
     p.OwnsIcon = p.Icon != nullptr;
     return p;
   }
@@ -131,12 +131,12 @@ TPicture PictureFromSpec(const std::wstring& spec) {
                          {L"3", L"!", L"ASTERISK", 3},
                          {L"4", L"?", L"QUESTION", 4}};
   for (const Named& n : names) {
-    if (SameTextI(spec, n.A) || SameTextI(spec, n.B) || SameTextI(spec, n.C)) {
+    if (SameTextI(iconSpec, n.A) || SameTextI(iconSpec, n.B) || SameTextI(iconSpec, n.C)) {
       p.Icon = SystemIcon(n.Code);
       return p;
     }
   }
-  p.Bitmap = ResourceBitmap(spec);
+  p.Bitmap = ResourceBitmap(iconSpec);
   return p;
 }
 
@@ -172,7 +172,7 @@ class TMsgPicture : public TCustomControl {
   TMsgDlgForm* FBox;
 };
 
-struct TBoxSpec {
+struct TBoxSetup {
   std::wstring Title, Text, Buttons;
   int IconCode = 0;
   std::wstring IconSpec;
@@ -195,13 +195,13 @@ int TextWidthIn(const TFont& font, const std::wstring& s) {
   return sz.cx;
 }
 
-int RunBox(TBoxSpec& spec, std::wstring* value) {
-  std::vector<std::wstring> captions = SplitButtonCaptions(spec.Buttons);
+int RunBox(TBoxSetup& setup, std::wstring* value) {
+  std::vector<std::wstring> captions = SplitButtonCaptions(setup.Buttons);
   if (captions.empty()) captions.push_back(OkList());  // a box must have a way out
   const int count = static_cast<int>(captions.size());
-  int defaultIdx = spec.DefaultIdx < 0 || spec.DefaultIdx >= count ? 0 : spec.DefaultIdx;
-  int cancelIdx = spec.CancelIdx < 0 ? FindCancelCaption(captions) : spec.CancelIdx < count ? spec.CancelIdx : -1;
-  std::wstring title = spec.Title.empty() ? DefaultTitle(spec.UseIconSpec ? 0 : spec.IconCode) : spec.Title;
+  int defaultIdx = setup.DefaultIdx < 0 || setup.DefaultIdx >= count ? 0 : setup.DefaultIdx;
+  int cancelIdx = setup.CancelIdx < 0 ? FindCancelCaption(captions) : setup.CancelIdx < count ? setup.CancelIdx : -1;
+  std::wstring title = setup.Title.empty() ? DefaultTitle(setup.UseIconSpec ? 0 : setup.IconCode) : setup.Title;
   const std::wstring initial = value ? *value : std::wstring();
 
   TMsgDlgForm box(nullptr);
@@ -212,7 +212,7 @@ int RunBox(TBoxSpec& spec, std::wstring* value) {
   box.CancelIndex = cancelIdx;
   box.SetCloseBox(cancelIdx >= 0);
 
-  TPicture pic = spec.UseIconSpec ? PictureFromSpec(spec.IconSpec) : PictureFromCode(spec.IconCode);
+  TPicture pic = setup.UseIconSpec ? PictureFromIconSpec(setup.IconSpec) : PictureFromCode(setup.IconCode);
   box.Icon = pic.Icon;
   box.OwnsIcon = pic.OwnsIcon;
   box.Bitmap = pic.Bitmap;
@@ -238,7 +238,7 @@ int RunBox(TBoxSpec& spec, std::wstring* value) {
   box.Label->Font = box.Font;
   box.Label->SetBounds(x, kBorder, kMaxTextWidth, 20);
   box.Label->SetParent(&box);
-  box.Label->SetCaption(spec.Text);
+  box.Label->SetCaption(setup.Text);
   int tw, right, th;
   box.Label->GetTextExtent(tw, right, th);
   int labelW = std::max(tw, 0);
@@ -249,15 +249,15 @@ int RunBox(TBoxSpec& spec, std::wstring* value) {
 
   int contentW = x - kBorder + labelW;
   int inputRowW = 0;
-  if (spec.Input) {
-    int extraW = spec.ExtraCaption.empty() ? 0 : std::max(75, TextWidthIn(box.Font, spec.ExtraCaption) + 20);
+  if (setup.Input) {
+    int extraW = setup.ExtraCaption.empty() ? 0 : std::max(75, TextWidthIn(box.Font, setup.ExtraCaption) + 20);
     int inputW = std::max(labelW, 260);
     inputRowW = inputW + (extraW ? extraW + kGap : 0);
     y += kGap;
-    if (!spec.HistoryText.empty()) {
+    if (!setup.HistoryText.empty()) {
       box.Combo = new TComboBox(&box);
       TStringList items;
-      items.SetText(spec.HistoryText);
+      items.SetText(setup.HistoryText);
       box.Combo->DropDownCount = 20;
       box.Combo->MaxLength = 255;
       box.Combo->SetItems(items);
@@ -268,13 +268,13 @@ int RunBox(TBoxSpec& spec, std::wstring* value) {
     } else {
       box.Edit = new TEdit(&box);
       box.Edit->MaxLength = 255;
-      if (spec.Password) box.Edit->PasswordChar = L'*';
+      if (setup.Password) box.Edit->PasswordChar = L'*';
       box.Edit->SetBounds(x, y, inputW, 22);
       box.Edit->SetText(initial);
       box.Edit->SetParent(&box);
       box.ActiveControl = box.Edit;
     }
-    if (spec.CaretAtEnd) {
+    if (setup.CaretAtEnd) {
       if (box.Edit) box.Edit->SetSelStart(static_cast<int>(initial.size()));
       if (box.Combo) box.Combo->SetSelStart(static_cast<int>(initial.size()));
     } else {
@@ -283,13 +283,13 @@ int RunBox(TBoxSpec& spec, std::wstring* value) {
     }
     if (extraW) {
       box.ExtraButton = new TButton(&box);
-      box.ExtraButton->SetCaption(spec.ExtraCaption);
+      box.ExtraButton->SetCaption(setup.ExtraCaption);
       box.ExtraButton->SetBounds(x + inputW + kGap, y - 1, extraW, 24);
       box.ExtraButton->SetParent(&box);
       box.ExtraButton->OnClick = [&](TComponent*) {
-        if (!spec.OnExtra) return;
+        if (!setup.OnExtra) return;
         std::wstring current = TrimWs(box.InputText());
-        if (spec.OnExtra(initial, current)) {
+        if (setup.OnExtra(initial, current)) {
           box.SetInputText(current);
           if (box.Edit) box.Edit->SelectAll();
           if (box.Combo) box.Combo->SelectAll();
@@ -318,10 +318,10 @@ int RunBox(TBoxSpec& spec, std::wstring* value) {
     b->SetDefault(i == defaultIdx);
     b->Cancel = i == cancelIdx;
     b->SetParent(&box);
-    b->OnClick = [&box, &spec, &initial, i](TComponent*) {
-      if (i == 0 && spec.Validate) {
+    b->OnClick = [&box, &setup, &initial, i](TComponent*) {
+      if (i == 0 && setup.Validate) {
         std::wstring current = TrimWs(box.InputText());
-        if (!spec.Validate(initial, current)) return;
+        if (!setup.Validate(initial, current)) return;
         box.SetInputText(current);
       }
       box.SetModalResult(kButtonBase + i);
@@ -342,14 +342,14 @@ int RunBox(TBoxSpec& spec, std::wstring* value) {
   TMsgBoxRecord record;
   if (seamed) {
     record.Title = title;
-    record.Text = spec.Text;
+    record.Text = setup.Text;
     record.Buttons = captions;
     record.DefaultIdx = defaultIdx;
     record.CancelIdx = cancelIdx;
     record.CloseBox = box.CloseBox();
     record.HasPicture = box.Icon || box.Bitmap;
-    record.HasInput = spec.Input;
-    record.Password = spec.Password;
+    record.HasInput = setup.Input;
+    record.Password = setup.Password;
     record.IsCombo = box.Combo != nullptr;
     if (box.Combo)
       for (int i = 0; i < box.Combo->Items().Count(); ++i) record.History.push_back(box.Combo->Items()[i]);
@@ -477,14 +477,14 @@ std::vector<std::wstring> SplitButtonCaptions(const std::wstring& buttons) {
 
 int MessageBoxEx(const std::wstring& title, const std::wstring& text, const std::wstring& buttons, uint8_t iconCode,
                  uint8_t, bool, int defaultIdx, int cancelIdx) {
-  TBoxSpec spec;
-  spec.Title = title;
-  spec.Text = text;
-  spec.Buttons = buttons;
-  spec.IconCode = iconCode;
-  spec.DefaultIdx = defaultIdx;
-  spec.CancelIdx = cancelIdx;
-  return RunBox(spec, nullptr);
+  TBoxSetup setup;
+  setup.Title = title;
+  setup.Text = text;
+  setup.Buttons = buttons;
+  setup.IconCode = iconCode;
+  setup.DefaultIdx = defaultIdx;
+  setup.CancelIdx = cancelIdx;
+  return RunBox(setup, nullptr);
 }
 
 int MessageBoxStd(const std::wstring& title, const std::wstring& text, const std::wstring& buttons, uint8_t iconCode,
@@ -499,15 +499,15 @@ int MessageBoxAuto(const std::wstring& title, const std::wstring& text, const st
 
 int MessageBoxIconSpec(const std::wstring& title, const std::wstring& text, const std::wstring& buttons,
                        const std::wstring& iconSpec, int defaultIdx, int cancelIdx) {
-  TBoxSpec spec;
-  spec.Title = title;
-  spec.Text = text;
-  spec.Buttons = buttons;
-  spec.UseIconSpec = true;
-  spec.IconSpec = iconSpec;
-  spec.DefaultIdx = defaultIdx;
-  spec.CancelIdx = cancelIdx;
-  return RunBox(spec, nullptr);
+  TBoxSetup setup;
+  setup.Title = title;
+  setup.Text = text;
+  setup.Buttons = buttons;
+  setup.UseIconSpec = true;
+  setup.IconSpec = iconSpec;
+  setup.DefaultIdx = defaultIdx;
+  setup.CancelIdx = cancelIdx;
+  return RunBox(setup, nullptr);
 }
 
 int ShowErrorBox(const std::wstring& text) { return MessageBoxStd(L"", text, OkList(), 2, 0, 0); }
@@ -523,22 +523,22 @@ int InputCore(const std::wstring& title, const std::wstring& text, const std::ws
               const std::wstring& extraCaption, const std::wstring& buttons, int defaultIdx, int cancelIdx,
               std::wstring& value, const TInputCheckEvent& onExtra, const std::wstring& historyText, bool caretAtEnd,
               bool password, const TInputCheckEvent& validate) {
-  TBoxSpec spec;
-  spec.Title = title;
-  spec.Text = text;
-  spec.Buttons = buttons;
-  spec.UseIconSpec = true;
-  spec.IconSpec = iconSpec;
-  spec.DefaultIdx = defaultIdx;
-  spec.CancelIdx = cancelIdx;
-  spec.Input = true;
-  spec.Password = password;
-  spec.HistoryText = password ? std::wstring() : historyText;
-  spec.CaretAtEnd = caretAtEnd;
-  spec.ExtraCaption = extraCaption;
-  spec.OnExtra = onExtra;
-  spec.Validate = validate;
-  return RunBox(spec, &value);
+  TBoxSetup setup;
+  setup.Title = title;
+  setup.Text = text;
+  setup.Buttons = buttons;
+  setup.UseIconSpec = true;
+  setup.IconSpec = iconSpec;
+  setup.DefaultIdx = defaultIdx;
+  setup.CancelIdx = cancelIdx;
+  setup.Input = true;
+  setup.Password = password;
+  setup.HistoryText = password ? std::wstring() : historyText;
+  setup.CaretAtEnd = caretAtEnd;
+  setup.ExtraCaption = extraCaption;
+  setup.OnExtra = onExtra;
+  setup.Validate = validate;
+  return RunBox(setup, &value);
 }
 }  // namespace
 
