@@ -1,5 +1,7 @@
 #include "foundation/Language.h"
 
+#include <vector>
+
 #include "foundation/BuiltinTexts.h"
 #include "foundation/FileIO.h"
 #include "foundation/Folders.h"
@@ -312,20 +314,24 @@ void InitStdButtonLists() {
 }
 
 int FindCancelButton(const std::wstring& buttons) {
-  static const wchar_t* const words[] = {L"cancel", L"취소", L"no", L"아니오", L"ok", L"확인"};
-  int index = 0;
+  std::vector<std::wstring> captions;
   size_t start = 0;
   for (;;) {
     size_t end = buttons.find_first_of(L"|\r", start);
-    std::wstring caption = StripAccelerators(
-        std::wstring_view(buttons).substr(start, end == std::wstring::npos ? end : end - start));
-    for (const wchar_t* w : words)
-      if (CompareTextI(caption, w) == 0) return index;
-    if (end == std::wstring::npos) return -1;
+    captions.push_back(StripAccelerators(
+        std::wstring_view(buttons).substr(start, end == std::wstring::npos ? end : end - start)));
+    if (end == std::wstring::npos) break;
     start = end + 1;
     if (buttons[end] == L'\r' && start < buttons.size() && buttons[start] == L'\n') ++start;
-    ++index;
   }
+  // Escape backs out: a cancel button wins over a no button, and either over an OK button,
+  // so that Escape on an OK/Cancel question never confirms it.
+  static const wchar_t* const groups[][2] = {{L"cancel", L"취소"}, {L"no", L"아니오"}, {L"ok", L"확인"}};
+  for (const auto& words : groups)
+    for (size_t i = 0; i < captions.size(); ++i)
+      if (CompareTextI(captions[i], words[0]) == 0 || CompareTextI(captions[i], words[1]) == 0)
+        return static_cast<int>(i);
+  return -1;
 }
 
 std::wstring SelectLanguageFromIni() {

@@ -111,10 +111,10 @@ extern std::wstring StdButtonsOk;           // 1
 extern std::wstring StdButtonsCancel;       // 2
 void InitStdButtonLists();
 
-// The button that Escape and the close box choose when the caller names none: the first
-// caption (captions separated by "|" or CR) that reads "cancel", "취소", "no", "아니오", "ok"
-// or "확인", ignoring letter case, every "&" and a trailing accelerator group such as "(&N)";
-// -1 when there is none.
+// The button that Escape and the close box choose when the caller names none, among the
+// captions (separated by "|" or CR) read ignoring letter case, every "&" and a trailing
+// accelerator group such as "(&N)": the first "cancel" or "취소", else the first "no" or
+// "아니오", else the first "ok" or "확인"; -1 when there is none.
 int FindCancelButton(const std::wstring& buttons);
 
 // The language chosen at start-up: the "Use" entry of ProgramFolder's "language.ini" (name=value

@@ -384,12 +384,13 @@ TEST(Language, CancelButtonIsFoundWithoutAccelerators) {
     int index;
   } cases[] = {
       {L"예(&Y)|아니오(&N)", 1},
-      {L"예(&Y)|모두(&A)|아니오(&N)|취소(&C)", 2},
+      {L"예(&Y)|모두(&A)|아니오(&N)|취소(&C)", 3},
       {L"통과(&S)|에러 모두 통과(&A)|취소(&C)", 2},
       {L"&Yes|&No", 1},
       {L"Yes\r\nCANCEL", 1},
       {L"확인", 0},
-      {L"확인|취소", 0},
+      {L"확인|취소", 1},  // Escape never confirms
+      {L"아니오|확인", 0},
       {L" &OK |x", 0},
       {L"예(&Y)|모두(&A)", -1},
       {L"아니오 말고(&N)|계속", -1},
@@ -406,7 +407,7 @@ TEST(Language, StandardButtonListsComeFromTheTable) {
   EXPECT_EQ(StdButtonsOk, L"확인");
   EXPECT_EQ(StdButtonsCancel, L"취소");
   EXPECT_EQ(FindCancelButton(StdButtonsYesNo), 1);
-  EXPECT_EQ(FindCancelButton(StdButtonsYesNoCancel), 1);
+  EXPECT_EQ(FindCancelButton(StdButtonsYesNoCancel), 2);
 }
 
 TEST(Language, EmbeddedDataMatchesTheSourceFiles) {

@@ -74,6 +74,15 @@ TEST(MsgDlg, StandardBoxes) {
   EXPECT_EQ(seam.Shown[3].CancelIdx, 1);
 }
 
+TEST(MsgDlg, EscapeNeverConfirmsAnOkCancelQuestion) {
+  SeamReset reset;
+  TMsgBoxSeam& seam = TMsgBoxSeam::Get();
+  seam.PushButton(-1);  // Escape
+  EXPECT_EQ(MessageBoxAuto(L"", L"지울까요?", L"확인|취소", 4), 1);
+  ASSERT_EQ(seam.Shown.size(), 1u);
+  EXPECT_EQ(seam.Shown[0].CancelIdx, 1);
+}
+
 TEST(MsgDlg, RealBoxShowsMarkupButtonsDefaultAndCancel) {
   SeamReset reset;
   TMsgBoxSeam& seam = TMsgBoxSeam::Get();
