@@ -16,6 +16,9 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/Folders.cpp
   src/foundation/Language.cpp
   src/foundation/ExtDef.cpp
+  src/panels/MFile.cpp
+  src/panels/MDescMan.cpp
+  src/panels/MDescMan_posix.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -24,6 +27,8 @@ set(VELMO_PORTABLE_TESTS
   tests/foundation/TextHelpers_test.cpp
   tests/foundation/Language_test.cpp
   tests/foundation/ExtDef_test.cpp
+  tests/panels/MFile_test.cpp
+  tests/panels/MDescMan_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -36,4 +41,5 @@ set(VELMO_PORTABLE_BENCH
 set(VELMO_FUZZERS
   ini:tests/fuzz/ini_fuzz.cpp:tests/fuzz/seeds/ini
   language:tests/fuzz/language_fuzz.cpp:tests/fuzz/seeds/language
+  descript:tests/fuzz/descript_fuzz.cpp:tests/fuzz/seeds/descript
 )

@@ -1,0 +1,30 @@
+#include <windows.h>
+
+#include "panels/MDescMan.h"
+
+namespace {
+struct TQuietErrors {
+  UINT Old = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  ~TQuietErrors() { SetErrorMode(Old); }
+};
+}  // namespace
+
+bool DescPathExists(const std::wstring& path) {
+  TQuietErrors quiet;
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool DescSetArchiveOnly(const std::wstring& path) {
+  TQuietErrors quiet;
+  return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE) != 0;
+}
+
+bool DescSetHidden(const std::wstring& path) {
+  TQuietErrors quiet;
+  return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN) != 0;
+}
+
+bool DescDeleteFile(const std::wstring& path) {
+  TQuietErrors quiet;
+  return DeleteFileW(path.c_str()) != 0;
+}
