@@ -19,6 +19,7 @@ set(VELMO_PORTABLE_SOURCES
   src/panels/MFile.cpp
   src/panels/MDescMan.cpp
   src/panels/MDescMan_posix.cpp
+  src/foundation/MYTOOL_path.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -29,6 +30,7 @@ set(VELMO_PORTABLE_TESTS
   tests/foundation/ExtDef_test.cpp
   tests/panels/MFile_test.cpp
   tests/panels/MDescMan_test.cpp
+  tests/foundation/Paths_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).

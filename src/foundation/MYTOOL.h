@@ -73,3 +73,353 @@ int32_t UnixTimeToDosDateTime(uint32_t seconds, bool toLocal);
 // The DOS value taken as local time, converted to a UTC file time.
 void DosDateTimeToUtcFileTime(int32_t dosDateTime, FILETIME& fileTime);
 #endif
+
+// ---- Paths (portable: MYTOOL_path.cpp) ----
+// Only "\" separates; in UTF-16 no trail unit can be mistaken for it. A root is "X:\" for a
+// path that starts with a drive letter and a colon, or "\\server\share\" for a network path.
+
+// The root of the trimmed path with trailing "\" (appended when missing); empty without one.
+std::wstring ExtractPathRoot(std::wstring_view path);
+inline void ExtractPathRoot(std::wstring_view path, std::wstring& root) { root = ExtractPathRoot(path); }
+// A network path: its root is longer than "X:\" and starts with "\".
+bool IsUncPath(std::wstring_view path);
+// The folder one level up without trailing "\"; for a root or a first-level folder the root
+// without trailing "\".
+std::wstring ExtractParentDir(std::wstring_view path);
+inline void ExtractParentDir(std::wstring_view path, std::wstring& parent) { parent = ExtractParentDir(path); }
+// The number of components after the root, a trailing "\" ignored; 0 without root.
+int GetPathDepth(std::wstring_view path);
+// The root plus the first n components, without trailing "\" (n = 0: the root without "\");
+// empty when the path has no root or fewer than n levels.
+std::wstring ExtractPathLevels(std::wstring_view path, int n);
+inline void ExtractPathLevels(std::wstring_view path, int n, std::wstring& result) {
+  result = ExtractPathLevels(path, n);
+}
+// The n-th component after the root (n = 0: the root without "\"); empty when there is none.
+std::wstring ExtractPathLevelName(std::wstring_view path, int n);
+inline void ExtractPathLevelName(std::wstring_view path, int n, std::wstring& name) {
+  name = ExtractPathLevelName(path, n);
+}
+// The n-th piece (from 0) of the whole string cut at every "\", counted from its start, not
+// from the root (a network path begins with two empty pieces).
+std::wstring ExtractNthComponent(std::wstring_view path, int n);
+inline void ExtractNthComponent(std::wstring_view path, int n, std::wstring& name) {
+  name = ExtractNthComponent(path, n);
+}
+// "\" appended unless the path is empty or already ends in "\".
+std::wstring IncludeTrailingBackslash(std::wstring_view path);
+inline void IncludeTrailingBackslash(std::wstring_view path, std::wstring& result) {
+  result = IncludeTrailingBackslash(path);
+}
+// One trailing "\" removed, also from a drive root.
+std::wstring ExcludeTrailingBackslash(std::wstring_view path);
+inline void ExcludeTrailingBackslash(std::wstring_view path, std::wstring& result) {
+  result = ExcludeTrailingBackslash(path);
+}
+// One trailing "\" removed, except from a drive root such as "C:\".
+std::wstring ExcludeTrailingBackslashKeepRoot(std::wstring_view path);
+inline void ExcludeTrailingBackslashKeepRoot(std::wstring_view path, std::wstring& result) {
+  result = ExcludeTrailingBackslashKeepRoot(path);
+}
+// The file name (the whole path when keepPath) without its extension. A name's leading dot
+// (".profile") starts no extension.
+std::wstring ExtractNameNoExt(std::wstring_view path, bool keepPath);
+inline void ExtractNameNoExt(std::wstring_view path, bool keepPath, std::wstring& result) {
+  result = ExtractNameNoExt(path, keepPath);
+}
+// The path holds "*" or "?" (after a leading "\\?\" prefix): it names no single entry.
+bool HasWildcards(std::wstring_view path);
+// The path is a root, with or without its trailing "\".
+bool IsPathRoot(std::wstring_view path);
+
+// ---- Files, drives and folders (MYTOOL_path_win.cpp) ----
+// Every probe runs with the system's critical-error boxes switched off for the calling
+// thread (TErrorModeGuard). A path holding "*" or "?" never names an existing entry.
+#ifdef _WIN32
+#include <functional>
+
+// Switches the calling thread's error mode to "no critical-error and no open-file boxes"
+// (0x8001) for its lifetime.
+class TErrorModeGuard {
+ public:
+  TErrorModeGuard();
+  ~TErrorModeGuard();
+  TErrorModeGuard(const TErrorModeGuard&) = delete;
+  TErrorModeGuard& operator=(const TErrorModeGuard&) = delete;
+
+ private:
+  DWORD FOld = 0;
+  bool FSet = false;
+};
+
+// 0 nothing found, 1 folder, 2 file: the exact path (no pattern matching).
+int GetPathKind(std::wstring_view path);
+// True when the exact path is found, findData filled (roots have no entry of their own).
+bool FindFirstSafe(std::wstring_view path, WIN32_FIND_DATAW& findData);
+bool PathExists(std::wstring_view path);
+// Drive A + driveIndex (0..25) is present; False outside that range.
+bool DriveExists(int driveIndex);
+// The drive of a drive-letter path is present, or the share of a network path is reachable;
+// False for a path without root.
+bool DriveOrShareExists(std::wstring_view path);
+// DriveOrShareExists and (a root, or something is found there).
+bool PathExistsAny(std::wstring_view path);
+// DriveOrShareExists and (a root, or, trailing "\" aside, a folder).
+bool FolderExists(std::wstring_view path);
+// The folder holds nothing but "." and ".." (and "descript.ion" when ignoreDescriptIon).
+// False when the folder cannot be listed. Lists the one folder only, never descends.
+bool IsFolderEmpty(std::wstring_view path, bool ignoreDescriptIon);
+// Creates every missing level of the path from the root down. True at once when the path
+// already is a folder; True when all levels now exist; False when a level is a file, cannot
+// be created, or is a link (junction or symbolic link) below which levels would have to be
+// created. lastCreated := the deepest folder it created, empty when none.
+bool ForceFolders(std::wstring_view path, std::wstring& lastCreated);
+// The trimmed path made full; a path on a mapped network drive letter becomes its network
+// form, and a network path to a share of this computer the share's local folder.
+std::wstring NormalizePath(std::wstring_view path);
+inline void NormalizePath(std::wstring_view path, std::wstring& full) { full = NormalizePath(path); }
+// Both normalised (trailing "\" removed, drive roots kept) and equal ignoring case.
+bool SamePath(std::wstring_view a, std::wstring_view b);
+// The roots of both normalised paths are equal ignoring case.
+bool SamePathRoot(std::wstring_view a, std::wstring_view b);
+// Both normalised with trailing "\": True when b equals a; without subName when b lies
+// inside a; with subName when b equals or lies inside a + subName, and with anyDepth also
+// when a equals or lies inside b + subName.
+bool IsSameOrSubPath(std::wstring_view a, std::wstring_view b, std::wstring_view subName, bool anyDepth);
+// The short (8.3) form of an existing path; the path itself when there is none.
+std::wstring GetShortPath(std::wstring_view path);
+inline void GetShortPath(std::wstring_view path, std::wstring& shortPath) { shortPath = GetShortPath(path); }
+// A name that exists in dir neither as file nor as folder: name itself, else with 1, 2, 3 ...
+// inserted before its extension (splitExt) or appended; the name part only.
+std::wstring MakeUniqueFileName(std::wstring_view dir, std::wstring_view name, bool splitExt);
+inline void MakeUniqueFileName(std::wstring_view dir, std::wstring_view name, bool splitExt, std::wstring& result) {
+  result = MakeUniqueFileName(dir, name, splitExt);
+}
+// Environment variables in s expanded; the result is at most ExpandEnvMax characters. Empty
+// on failure, with an error box of the system's text when showError.
+constexpr size_t ExpandEnvMax = 512;
+std::wstring ExpandEnvStr(std::wstring_view s, bool showError);
+inline void ExpandEnvStr(std::wstring_view s, bool showError, std::wstring& result) {
+  result = ExpandEnvStr(s, showError);
+}
+// The process's current folder; "C:\" on failure.
+std::wstring GetCurrentDir();
+inline void GetCurrentDir(std::wstring& dir) { dir = GetCurrentDir(); }
+// The folder of the program file, with trailing "\".
+std::wstring GetProgramDir();
+inline void GetProgramDir(std::wstring& dir) { dir = GetProgramDir(); }
+// The volume label of the drive whose root is given ("\" added when missing); empty on failure.
+std::wstring GetVolumeLabel(std::wstring_view root);
+inline void GetVolumeLabel(std::wstring_view root, std::wstring& label) { label = GetVolumeLabel(root); }
+// The path of a special shell folder (CSIDL_*); empty on failure.
+std::wstring GetSpecialFolderPath(int csidl);
+inline void GetSpecialFolderPath(int csidl, std::wstring& path) { path = GetSpecialFolderPath(csidl); }
+// The system's text for a Windows error code, trailing line breaks cut.
+std::wstring SystemErrorText(DWORD code);
+
+// What CheckPathReachable found: whether the folder can be entered, and the error to show
+// when it cannot (a system error code or a message number; neither when there is nothing to
+// say).
+struct TPathReach {
+  bool Reachable = false;
+  DWORD SystemError = 0;
+  int MessageId = 0;
+};
+// The probe behind CheckPathReachable; shellOwner is the window for the shell's questions.
+TPathReach ProbePathReachable(HWND shellOwner, std::wstring_view path);
+// Whether a folder can be entered, with the hourglass shown. ownerWnd counts only when it is
+// the active form's window: it then owns the shell's questions and the error box.
+bool CheckPathReachable(HWND ownerWnd, std::wstring_view path);
+#endif
+
+// ---- Programs (MYTOOL_shell_win.cpp) ----
+#ifdef _WIN32
+// Starts a program in folder dir, in a new console at normal priority, its window shown with
+// showCmd. The command line is appName in double quotes, a blank and params when appName is
+// given, else params alone. -1 when it cannot start (also when appName holds a double quote,
+// or when params would let a batch file's command interpreter run a second command); without
+// wait 0 at once; with wait the caller's messages are processed every 20 ms until the program
+// ends, and its exit code is returned.
+int RunProgram(const wchar_t* appName, const wchar_t* params, std::wstring_view dir, WORD showCmd, bool wait);
+#endif
+
+// ---- Screen, keyboard and windows (MYTOOL_ui_win.cpp) ----
+#ifdef _WIN32
+#include "foundation/HanINI.h"
+
+// The keyboard and mouse-button state as bits; key routes use the low three (Shift 1, Alt 2,
+// Ctrl 4).
+using TShiftState = uint8_t;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32;
+
+// Bits per pixel of the screen.
+int GetScreenColorDepth();
+// Shift, Alt, Ctrl and the left and right mouse buttons as they are now.
+TShiftState GetCurrentShiftState();
+// The application's active form: the active window of the calling thread.
+HWND GetActiveForm();
+// The desktop window, owner of shell menus and shell commands.
+HWND GetDesktopHandle();
+// The window's input method is exactly in native (Hangul) conversion mode. Without a window,
+// the active form's.
+bool IsHangulMode(HWND wnd = nullptr);
+// Native conversion when on and the system language is Korean, else alphanumeric.
+void SetHangulMode(bool on, HWND wnd = nullptr);
+// kind 1: the window has a vertical scroll bar; kind 0: a horizontal one.
+bool HasScrollBar(HWND wnd, int kind);
+// rect := the window's normal-position rectangle as left, top, width, height (its bounds when
+// the system's placement cannot be read) and whether it is maximised; returns that flag.
+bool SaveWindowPlacement(HWND form, TIniRect& rect);
+// Places the window at a rectangle stored by SaveWindowPlacement, maximised when its flag
+// says so.
+void RestoreWindowPlacement(HWND wnd, const TIniRect& rect);
+// Keypad scan codes: 71 Home, 72 Up, 73 PgUp, 75 Left, 76 the middle key, 77 Right, 79 End,
+// 80 Down, 81 PgDn.
+// Moves a window that is not maximised inside its work area: Home/End to the left/right
+// edge, PgUp/PgDn to the top/bottom, arrows 50 pixels (clamped), the middle key centres.
+void MoveWindowByKey(HWND form, int scanCode);
+// Resizes: arrows 15 pixels (growth clamped to the work area, the window moved back inside),
+// Home width 0, PgUp height 0 (the system's minimum applies), End the work area's full width,
+// PgDn its full height, the middle key toggles maximised and restored; a maximised window
+// reacts only to the middle key.
+void SizeWindowByKey(HWND form, int scanCode);
+// Lines with the device context's current pen, both end points included.
+void DrawHLine(HDC dc, int x1, int y, int x2);
+void DrawVLine(HDC dc, int x, int y1, int y2);
+
+// ---- Images and menus (MYTOOL_ui_win.cpp) ----
+#include <commctrl.h>
+#include <memory>
+#include <vector>
+
+// Adds icon iconNo of the shell's icon library (the system's shell-icon overrides honoured)
+// small or large; its index, or -1.
+int AddShellIconToImageList(HIMAGELIST imageList, int iconNo, bool large);
+// The folder icon (shell icon 3).
+int AddFolderIconToImageList(HIMAGELIST imageList, bool large);
+// Adds the program's bitmap resource, masked by the colour of its bottom-right pixel; its
+// index, or -1.
+int AddBitmapResToImageList(HIMAGELIST imageList, std::wstring_view resName);
+// Creates dest (or empties it) as a masked list of width x height images holding a grey copy
+// of every image of source, each masked by its bottom-right pixel.
+void MakeDisabledImageList(HIMAGELIST source, HIMAGELIST& dest, int width, int height);
+// A grey copy: grey = (3 red + 4 green + blue) div 8. The caller owns the result.
+HBITMAP GrayBitmap(HBITMAP src);
+// Sets the window's icon to one made from the bitmap resource (transparent colour: its
+// bottom-right pixel); False when the resource cannot be loaded.
+bool SetFormIconFromBitmapRes(HWND form, std::wstring_view resName);
+
+// Menu short cuts: the virtual key in the low byte, plus these bits.
+using TShortCut = uint16_t;
+constexpr TShortCut scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;
+// "Ctrl+Shift+F5", as a menu shows it; empty for 0.
+std::wstring ShortCutToText(TShortCut shortCut);
+
+// One menu entry. A caption of "-" is a separator.
+struct TMenuItemRec {
+  std::wstring Caption;
+  TShortCut ShortCut = 0;
+  int Tag = 0;
+  std::function<void(TMenuItemRec&)> OnClick;
+  int ImageIndex = -1;
+  int HelpCtx = 0;
+  bool Checked = false;
+  bool Enabled = true;
+  bool RadioItem = false;
+  bool AutoHotkeys = false;  // "&" hot keys are set by hand
+  UINT Command = 0;          // the command number the menu reports
+};
+// A new unowned item: unchecked, enabled, not a radio item, hot keys by hand.
+std::unique_ptr<TMenuItemRec> NewMenuItem(std::wstring_view caption, TShortCut shortCut, int tag,
+                                          std::function<void(TMenuItemRec&)> onClick, int imageIndex, int helpCtx);
+// A new item with caption "-" and no image.
+std::unique_ptr<TMenuItemRec> NewSeparatorItem();
+// Appends the item to a menu handle with its command number, caption and short-cut text.
+bool AppendMenuItemRec(HMENU menu, const TMenuItemRec& item);
+
+// A pop-up menu handle together with the items it owns; commands are numbered from
+// FirstCommand in the order the items were added.
+class THanPopupItems {
+ public:
+  explicit THanPopupItems(UINT firstCommand = 100);
+  ~THanPopupItems();
+  THanPopupItems(const THanPopupItems&) = delete;
+  THanPopupItems& operator=(const THanPopupItems&) = delete;
+  HMENU Handle() const { return FHandle; }
+  // Takes the item, gives it the next command number and appends it to the menu.
+  TMenuItemRec& Add(std::unique_ptr<TMenuItemRec> item);
+  TMenuItemRec* FindCommand(UINT command);
+  // Runs the item's click handler for a command the menu reported; False when none.
+  bool Click(UINT command);
+  const std::vector<std::unique_ptr<TMenuItemRec>>& Items() const { return FItems; }
+
+ private:
+  HMENU FHandle;
+  UINT FNext;
+  std::vector<std::unique_ptr<TMenuItemRec>> FItems;
+};
+// Creates an item owned by the menu and appends it to the menu's items.
+TMenuItemRec& AddPopupItem(THanPopupItems& menu, std::wstring_view caption, int imageIndex,
+                           std::function<void(TMenuItemRec&)> onClick, int tag, TShortCut shortCut, int helpCtx);
+#endif
+
+// ---- Network neighbourhood (MYTOOL_net_win.cpp) ----
+#ifdef _WIN32
+// One resource of the neighbourhood as the network reports it.
+struct TNetEntry {
+  std::wstring RemoteName, LocalName, Provider, Comment;
+  DWORD Scope = 0, Type = 0, DisplayType = 0, Usage = 0;
+};
+// Where the neighbourhood comes from: the system's network, or whatever a test feeds in.
+class TNetSource {
+ public:
+  virtual ~TNetSource() = default;
+  virtual bool HasNetwork() = 0;
+  // The children of an entry (nullptr: the top of the network), disk resources and
+  // containers only; False when the entry cannot be opened.
+  virtual bool ListChildren(const TNetEntry* parent, std::vector<TNetEntry>& children) = 0;
+};
+// The system's network through the multiple-provider router.
+std::unique_ptr<TNetSource> NewSystemNetSource();
+
+struct TNetNode {
+  TNetEntry Resource;
+  int ImageIndex = 0;     // the entry's display type (generic, domain, server, share, ...)
+  bool IsDisk = false;    // a disk share: a path that can be entered
+  bool Read = false;      // its children were enumerated
+  bool Expanded = false;  // set and cleared by the drive chooser
+  TNetNode* Parent = nullptr;
+  std::vector<std::unique_ptr<TNetNode>> Children;
+};
+
+class TNetDrive {
+ public:
+  // Containers are read this many levels deep by Refresh; deeper ones wait for Enumerate.
+  static constexpr int MaxAutoLevel = 4;
+  // Entries kept at most, whatever a damaged or hostile provider reports.
+  static constexpr size_t MaxEntries = 20000;
+
+  explicit TNetDrive(std::unique_ptr<TNetSource> source = nullptr);
+  // Marks the tree filled, clears it and enumerates the network from the top when the system
+  // has one, with the hourglass shown.
+  void Refresh();
+  // Reads the children of node (nullptr: the top) on demand, disk resources only, from
+  // netResource when given, else from the node's own resource; when opening fails for a node
+  // whose remote name Reachable then reaches, it tries once more. Marks the node read;
+  // containers below level MaxAutoLevel are read too.
+  void Enumerate(TNetNode* node, const TNetEntry* netResource, int level);
+  void Clear();
+  size_t Count() const { return FCount; }
+
+  TNetNode Root;        // the invisible top; its children are the networks
+  bool Filled = false;  // the network was enumerated at least once
+  // Whether a path can be entered; CheckPathReachable without an owner by default.
+  std::function<bool(const std::wstring&)> Reachable;
+
+ private:
+  std::unique_ptr<TNetSource> FSource;
+  size_t FCount = 0;
+};
+// The program's one network neighbourhood.
+extern TNetDrive NetDrives;
+#endif
