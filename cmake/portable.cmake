@@ -20,6 +20,10 @@ set(VELMO_PORTABLE_SOURCES
   src/panels/MDescMan.cpp
   src/panels/MDescMan_posix.cpp
   src/foundation/MYTOOL_path.cpp
+  src/archive/engine/zevGbls.cpp
+  src/archive/engine/zevGbls_posix.cpp
+  src/archive/engine/zevCrypt.cpp
+  src/archive/engine/zevStreams.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -31,12 +35,17 @@ set(VELMO_PORTABLE_TESTS
   tests/panels/MFile_test.cpp
   tests/panels/MDescMan_test.cpp
   tests/foundation/Paths_test.cpp
+  tests/engine/zevGbls_test.cpp
+  tests/engine/zevCrypt_test.cpp
+  tests/engine/zevStreams_test.cpp
+  tests/engine/zevTools_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
 set(VELMO_PORTABLE_BENCH
   bench/main.cpp
   bench/language_bench.cpp
+  bench/engine_bench.cpp
 )
 
 # Fuzz targets as name:source:seed-folder.
@@ -44,4 +53,6 @@ set(VELMO_FUZZERS
   ini:tests/fuzz/ini_fuzz.cpp:tests/fuzz/seeds/ini
   language:tests/fuzz/language_fuzz.cpp:tests/fuzz/seeds/language
   descript:tests/fuzz/descript_fuzz.cpp:tests/fuzz/seeds/descript
+  inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
+  cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
 )
