@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "common/TestUtil.h"
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include "foundation/FileIO.h"
 #include "panels/MDescMan.h"
 
@@ -111,6 +114,10 @@ TEST(DescMan, SavesInDescendingOrderQuotedWhenNeededAndHidden) {
   }
   EXPECT_EQ(ReadFileRaw(f.File()),
             "c.txt \xED\x95\x9C\xEA\xB8\x80 text\r\nb.txt bee\r\n\"a b.txt\" with blank\r\n");
+#ifdef _WIN32
+  DWORD attr = GetFileAttributesW(f.File().c_str());
+  EXPECT_TRUE(attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_HIDDEN));
+#endif
   THanDescMan again(f.path, Opts());
   EXPECT_FALSE(again.Modified);
   EXPECT_EQ(Get(again, L"A B.TXT"), L"with blank");
