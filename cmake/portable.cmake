@@ -20,6 +20,7 @@ set(VELMO_PORTABLE_SOURCES
   src/panels/MDescMan.cpp
   src/panels/MDescMan_posix.cpp
   src/foundation/MYTOOL_path.cpp
+  src/foundation/MaskMatch.cpp
   src/archive/engine/zevGbls.cpp
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
@@ -35,6 +36,7 @@ set(VELMO_PORTABLE_TESTS
   tests/panels/MFile_test.cpp
   tests/panels/MDescMan_test.cpp
   tests/foundation/Paths_test.cpp
+  tests/foundation/MaskMatch_test.cpp
   tests/engine/zevGbls_test.cpp
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
