@@ -393,6 +393,21 @@ void TMFList::ReadArchiveFolder() {
   ResolvePending();
 }
 
+// The key under which the system's case-insensitive comparison sees a name: two names compare
+// equal exactly when their keys are equal. Empty when the system cannot make one.
+static std::string CaseInsensitiveKey(const std::wstring& name) {
+  std::string key;
+  if (name.empty()) return key;
+  const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+  int n = LCMapStringW(LOCALE_USER_DEFAULT, flags, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  if (n <= 0) return key;
+  key.resize(static_cast<size_t>(n));
+  n = LCMapStringW(LOCALE_USER_DEFAULT, flags, name.data(), static_cast<int>(name.size()),
+                   reinterpret_cast<LPWSTR>(key.data()), n);
+  key.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return key;
+}
+
 void TMFList::LoadDescriptions() {
   std::wstring file = Path + L"DESCRIPT.ION";
   if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return;
@@ -402,12 +417,38 @@ void TMFList::LoadDescriptions() {
   options.DescShortWrite = Options.DescShortWrite;
   THanDescMan desc(Path, options);
   if (desc.Count() == 0) return;
+
+  // A big folder asks for every item: the records are found by their keys in one hash table
+  // rather than by a search of comparisons per item. The look-up is the descriptions' own:
+  // the long name first, then the short name. A name without a key takes the plain look-up.
+  std::unordered_map<std::string, int> records;
+  bool keyed = true;
+  for (int r = 0; r < desc.Count() && keyed; ++r) {
+    std::string key = CaseInsensitiveKey(desc.Record(r).Name);
+    keyed = !key.empty();
+    records.emplace(std::move(key), r);
+  }
+  auto lookUp = [&](const std::wstring& longName, const std::wstring& shortName, std::wstring& text) {
+    if (!keyed) return desc.GetDescription(longName, shortName, text);
+    text.clear();
+    for (const std::wstring* name : {&longName, &shortName}) {
+      if (name->empty() || (name == &shortName && !options.DescShortRead)) continue;
+      std::string key = CaseInsensitiveKey(*name);
+      if (key.empty()) return desc.GetDescription(longName, shortName, text);
+      auto it = records.find(key);
+      if (it != records.end()) {
+        text = desc.Record(it->second).Desc;
+        return;
+      }
+    }
+  };
+
   std::wstring text;
   const int items = FItems.FolderCount() + FItems.FileCount();
   for (int i = 0; i < items; ++i) {
     TFileBoxItem* item = GetItem(i);
     if (IsParentItem(*item)) continue;
-    desc.GetDescription(ItemName(i), item->ShortName, text);
+    lookUp(ItemName(i), item->ShortName, text);
     if (text.empty()) continue;
     item->Desc = text;
     ++DescCount;

@@ -90,7 +90,15 @@ TEST_F(ListingTest, FolderItemsCountsAndDescriptions) {
   MakeFile(dir / L"b.txt", 5);
   MakeFile(dir / L"a.doc", 7);
   MakeFile(dir / L"readme", 11);
-  const std::string descript = "b.txt the b file\r\nSub a folder\r\nmissing.txt nothing\r\n";
+  MakeFile(dir / L"Long name file.txt", 2);
+  // Descriptions are found without letter case, and by the short name when the long one has none.
+  wchar_t shortPath[MAX_PATH] = {};
+  GetShortPathNameW((dir / L"Long name file.txt").c_str(), shortPath, MAX_PATH);
+  std::wstring shortName = shortPath;
+  shortName = shortName.substr(shortName.rfind(L'\\') + 1);
+  ASSERT_NE(shortName, L"Long name file.txt");
+  const std::string descript = "B.TXT the b file\r\nSub a folder\r\nmissing.txt nothing\r\n" +
+                               std::string(shortName.begin(), shortName.end()) + " by short name\r\n";
   WriteFileRaw(dir / L"DESCRIPT.ION", descript);
   TStandInTypes types;
   TMFList list(1);
@@ -99,10 +107,12 @@ TEST_F(ListingTest, FolderItemsCountsAndDescriptions) {
   list.Refresh();
 
   EXPECT_EQ(list.Path, dir.Path() + L"\\");
-  EXPECT_EQ(Names(list), (std::vector<std::wstring>{L"..", L"Sub", L"a.doc", L"b.txt", L"DESCRIPT.ION", L"readme"}));
+  EXPECT_EQ(Names(list), (std::vector<std::wstring>{L"..", L"Sub", L"a.doc", L"b.txt", L"DESCRIPT.ION",
+                                                     L"Long name file.txt", L"readme"}));
   EXPECT_EQ(list.FolderCount, 2);
-  EXPECT_EQ(list.DescCount, 2);
-  EXPECT_EQ(list.TotalSize, static_cast<int64_t>(5 + 7 + 11 + descript.size()));
+  EXPECT_EQ(list.DescCount, 3);
+  EXPECT_EQ(list.GetItem(IndexOf(list, L"Long name file.txt"))->Desc, L"by short name");
+  EXPECT_EQ(list.TotalSize, static_cast<int64_t>(5 + 7 + 11 + 2 + descript.size()));
   EXPECT_FALSE(list.PathNotFound);
   EXPECT_EQ(list.ItemIndex, -1);
 
@@ -129,8 +139,8 @@ TEST_F(ListingTest, FolderItemsCountsAndDescriptions) {
   // The file mask applies to files only.
   list.FileMask = L"*.TXT;read*.*";
   list.Refresh();
-  EXPECT_EQ(Names(list), (std::vector<std::wstring>{L"..", L"Sub", L"b.txt", L"readme"}));
-  EXPECT_EQ(list.TotalSize, 16);
+  EXPECT_EQ(Names(list), (std::vector<std::wstring>{L"..", L"Sub", L"b.txt", L"Long name file.txt", L"readme"}));
+  EXPECT_EQ(list.TotalSize, 18);
 }
 
 TEST_F(ListingTest, HiddenFoldersAndFiles) {
