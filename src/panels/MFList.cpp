@@ -257,7 +257,7 @@ void TMFList::ReadFolder() {
   HANDLE find = Path.empty() ? INVALID_HANDLE_VALUE
                              : FindFirstFileExW((Path + L"*.*").c_str(), FindExInfoStandard, &data,
                                                 FindExSearchNameMatch, nullptr, 0);
-  DWORD firstError = find == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  DWORD firstError = find != INVALID_HANDLE_VALUE ? 0 : Path.empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
   if (find != INVALID_HANDLE_VALUE) {
     std::wstring ext, baseName;
     do {
@@ -273,7 +273,7 @@ void TMFList::ReadFolder() {
         item->ShortName = data.cAlternateFileName;
         item->Time = FileTimeToLocalDateTime(data.ftLastWriteTime);
         item->Attr = attr;
-        ApplyFolderLook(*item, false);
+        ApplyFolderLook(*item, parent);
         if (FWantTypes && FileTypes &&
             !FileTypes->GetFolderTypeIcon(parent ? name : Path + name, item->IconIndex, item->TypeName,
                                           item->Overlay, attr, ExtractIcons))

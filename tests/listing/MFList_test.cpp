@@ -194,6 +194,22 @@ TEST_F(ListingTest, ParentEntryOnlyBelowTheRoot) {
   }
 }
 
+TEST_F(ListingTest, NetworkShareSpaceOnlyWhenAsked) {
+  TMappedShare share("velmosrv", "docs");
+  if (!share.Ok()) GTEST_SKIP() << "no share could be mapped";
+  MakeFile(share.Root() + L"f.txt", 3);
+  for (bool netSize : {false, true}) {
+    Options.NetDriveSize = netSize;
+    TMFList list(1);
+    list.Path = share.Root();
+    list.Refresh();
+    EXPECT_EQ(Names(list), std::vector<std::wstring>{L"f.txt"});  // a share's root has no ".."
+    EXPECT_FALSE(list.ExtractIcons);  // no real icons off the local disks
+    EXPECT_EQ(list.TotalSpace > 0, netSize);
+    EXPECT_EQ(list.FreeSpace > 0 || list.TotalSpace > 0, netSize);
+  }
+}
+
 TEST_F(ListingTest, TreeCacheToldOnlyAfterACompleteListing) {
   TTempDir dir;
   for (const wchar_t* n : {L"one", L"two", L"three"}) CreateDirectoryW((dir / n).c_str(), nullptr);
