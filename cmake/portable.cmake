@@ -16,6 +16,11 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/Folders.cpp
   src/foundation/Language.cpp
   src/foundation/ExtDef.cpp
+  src/panels/MFile.cpp
+  src/panels/MDescMan.cpp
+  src/panels/MDescMan_posix.cpp
+  src/foundation/MYTOOL_path.cpp
+  src/foundation/MaskMatch.cpp
   src/archive/engine/zevGbls.cpp
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
@@ -34,6 +39,10 @@ set(VELMO_PORTABLE_TESTS
   tests/foundation/TextHelpers_test.cpp
   tests/foundation/Language_test.cpp
   tests/foundation/ExtDef_test.cpp
+  tests/panels/MFile_test.cpp
+  tests/panels/MDescMan_test.cpp
+  tests/foundation/Paths_test.cpp
+  tests/foundation/MaskMatch_test.cpp
   tests/engine/zevGbls_test.cpp
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
@@ -55,6 +64,7 @@ set(VELMO_PORTABLE_BENCH
 set(VELMO_FUZZERS
   ini:tests/fuzz/ini_fuzz.cpp:tests/fuzz/seeds/ini
   language:tests/fuzz/language_fuzz.cpp:tests/fuzz/seeds/language
+  descript:tests/fuzz/descript_fuzz.cpp:tests/fuzz/seeds/descript
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   descript:tests/fuzz/descript_fuzz.cpp:tests/fuzz/seeds/descript

@@ -1,0 +1,52 @@
+#include "panels/IconThread.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+void TIconThread::Start() {
+  Stop();
+  if (!NextJob) return;
+  FBridge.Closing = false;
+  FBusy = true;
+  FThread = CreateThread(nullptr, 0, &ThreadProc, this, CREATE_SUSPENDED, nullptr);
+  if (!FThread) {
+    FBusy = false;
+    return;
+  }
+  SetThreadPriority(FThread, THREAD_PRIORITY_LOWEST);
+  ResumeThread(FThread);
+}
+
+void TIconThread::Stop() {
+  if (!FThread) return;
+  FBridge.Closing = true;
+  FBridge.WaitFor(FThread);
+  CloseHandle(FThread);
+  FThread = nullptr;
+  FBusy = false;
+}
+
+DWORD WINAPI TIconThread::ThreadProc(void* self) {
+  HRESULT co = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  static_cast<TIconThread*>(self)->Execute();
+  if (SUCCEEDED(co)) CoUninitialize();
+  return 0;
+}
+
+void TIconThread::Execute() {
+  while (!FBridge.Closing) {
+    TJob job;
+    bool more = false;
+    FBridge.Send([&] { more = NextJob(job); });
+    if (!more || FBridge.Closing) break;
+    if (!job.NeedShell) continue;
+    SHFILEINFOW info{};
+    if (SHGetFileInfoW(job.Path.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON))
+      job.IconIndex = -info.iIcon - 10;
+    if (FBridge.Closing) break;
+    FBridge.Send([&] {
+      if (Deliver) Deliver(job);
+    });
+  }
+  FBusy = false;
+}
