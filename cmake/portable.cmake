@@ -25,10 +25,6 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
   src/archive/engine/zevStreams.cpp
-  src/foundation/MYTOOL_path.cpp
-  src/panels/MFile.cpp
-  src/panels/MDescMan.cpp
-  src/panels/MDescMan_posix.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
 )
@@ -47,9 +43,6 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
-  tests/foundation/Paths_test.cpp
-  tests/panels/MFile_test.cpp
-  tests/panels/MDescMan_test.cpp
   tests/foundation/LabelMarkup_test.cpp
 )
 
@@ -67,6 +60,5 @@ set(VELMO_FUZZERS
   descript:tests/fuzz/descript_fuzz.cpp:tests/fuzz/seeds/descript
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
-  descript:tests/fuzz/descript_fuzz.cpp:tests/fuzz/seeds/descript
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
 )

@@ -20,7 +20,7 @@ class TFileTypeLookup {
   virtual int32_t FolderImage() const = 0;
   virtual int32_t ParentFolderImage() const = 0;
   virtual int32_t DriveImage() const = 0;  // the entry that opens the drive chooser
-  virtual std::wstring FolderTypeName() const = 0;
+  virtual std::wstring FolderTypeText() const = 0;
   // Drops everything cached and reads the types again.
   virtual void Load() = 0;
 };

@@ -10,6 +10,7 @@
 #include "foundation/MYTOOL.h"
 #include "framework/TextCompare.h"
 #include "panels/MDescMan.h"
+#include "panels/MIcon.h"
 
 namespace {
 // A DOS date and time as a TDateTime; false (and no date) when a field is out of range, as
@@ -60,6 +61,7 @@ bool ReadDiskSpace(const std::wstring& path, int64_t& freeBytes, int64_t& totalB
 }  // namespace
 
 TMFList::TMFList(int panelNo) : PanelNo(panelNo == 2 ? 2 : 1) {
+  FileTypes = SystemFileData;
   LoadOptions();
   IconThread.NextJob = [this](TIconThread::TJob& job) { return NextIconJob(job); };
   IconThread.Deliver = [this](const TIconThread::TJob& job) { DeliverIcon(job); };
@@ -367,7 +369,7 @@ void TMFList::ReadArchiveFolder() {
         ApplyFolderLook(*item, false);
         if (FileTypes) {
           item->IconIndex = FileTypes->FolderImage();
-          item->TypeName = FileTypes->FolderTypeName();
+          item->TypeName = FileTypes->FolderTypeText();
         }
         item->Name = name;
         ++FolderCount;

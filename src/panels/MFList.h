@@ -94,7 +94,8 @@ class TMFList {
   // The panel's folder history: where the list went by itself is added at the end.
   std::vector<std::wstring> FolderHistory;
 
-  // The system's file types and icons; without it no type is looked up.
+  // The system's file types and icons (the program's shared cache unless set otherwise);
+  // without it no type is looked up.
   TFileTypeLookup* FileTypes = nullptr;
   // Creates the folder tree cache for a path; without it the cache is not told anything.
   TFolderTreeCacheFactory CreateFolderTree;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "panels/FileTypeLookup.h"
+
 struct TSystemFileDataType {
   std::wstring Ext;       // without the dot, lower case; the sort key
   std::wstring TypeName;  // the type's description
@@ -25,26 +27,31 @@ struct TSystemFileDataType {
 // The label of a drive from the shell's display name: "DATA (C:)" gives "DATA".
 std::wstring DriveLabelFromDisplayName(const std::wstring& displayName);
 
-class TSystemFileData {
+class TSystemFileData : public TFileTypeLookup {
  public:
   static constexpr int MruSlots = 6;
 
   TSystemFileData();
-  ~TSystemFileData();
+  ~TSystemFileData() override;
   TSystemFileData(const TSystemFileData&) = delete;
   TSystemFileData& operator=(const TSystemFileData&) = delete;
 
   // (Re)builds the image lists and, when IconAnalysis is on, the type list.
-  void Load();
+  void Load() override;
   // Frees every type record and empties the own image list.
   void Clear();
   // Type name and icon of a file; path is the folder plus the name without extension. True
   // when the icon is final; false when the icon thread shall ask the shell for this very file.
   bool GetFileTypeIcon(const std::wstring& path, const std::wstring& ext, bool loadIcon, std::wstring& typeName,
-                       int32_t& iconIndex);
+                       int32_t& iconIndex) override;
   // The same for "..", a drive root ("C:\") or a folder.
   bool GetFolderTypeIcon(const std::wstring& path, int32_t& iconIndex, std::wstring& typeName, int32_t& overlay,
-                         int32_t attr, bool readDesktopIni);
+                         int32_t attr, bool readDesktopIni) override;
+  int32_t FileImage() const override { return FileIcon; }
+  int32_t FolderImage() const override { return FolderIcon; }
+  int32_t ParentFolderImage() const override { return ParentIcon; }
+  int32_t DriveImage() const override { return DriveIcon; }
+  std::wstring FolderTypeText() const override { return FolderTypeName; }
   // Draws a 16x16 image; a system image with the overlay image given (0 none).
   void Draw(HDC dc, int x, int y, int32_t index, int32_t overlay) const;
   // Takes the system image list again; every type holding a real index asks the shell anew.

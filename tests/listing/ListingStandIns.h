@@ -36,14 +36,14 @@ class TStandInTypes : public TFileTypeLookup {
       return true;
     }
     iconIndex = FolderImage();
-    typeName = FolderTypeName();
+    typeName = FolderTypeText();
     return !readDesktopIni;
   }
   int32_t FileImage() const override { return 0; }
   int32_t FolderImage() const override { return 2; }
   int32_t ParentFolderImage() const override { return 3; }
   int32_t DriveImage() const override { return 7; }
-  std::wstring FolderTypeName() const override { return L"File Folder"; }
+  std::wstring FolderTypeText() const override { return L"File Folder"; }
   void Load() override { ++Loads; }
 
   int FileLookups = 0;
