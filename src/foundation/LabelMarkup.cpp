@@ -1,5 +1,7 @@
 #include "foundation/LabelMarkup.h"
 
+#include "foundation/MYTOOL.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -31,34 +33,14 @@ std::wstring_view TrimView(std::wstring_view s) {
   return s.substr(b, e - b);
 }
 
-// Decimal, or hexadecimal after "$" or "0x"; an optional sign; the value must fit 32 bits.
+// Decimal, or hexadecimal after "$" or "0x"; an optional sign; the value must fit 32 bits
+// (colours up to $FFFFFFFF).
 bool ReadNumber(std::wstring_view s, long long& out) {
-  s = TrimView(s);
-  size_t i = 0;
-  bool neg = false;
-  if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) neg = s[i++] == L'-';
-  int base = 10;
-  if (i < s.size() && s[i] == L'$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < s.size() && s[i] == L'0' && (s[i + 1] == L'x' || s[i + 1] == L'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= s.size()) return false;
-  long long v = 0;
-  for (; i < s.size(); ++i) {
-    wchar_t c = s[i];
-    int d;
-    if (c >= L'0' && c <= L'9') d = c - L'0';
-    else if (base == 16 && c >= L'a' && c <= L'f') d = c - L'a' + 10;
-    else if (base == 16 && c >= L'A' && c <= L'F') d = c - L'A' + 10;
-    else return false;
-    v = v * base + d;
-    if (v > 0xFFFFFFFFLL) return false;
-  }
-  out = neg ? -v : v;
-  return out >= INT_MIN && out <= 0xFFFFFFFFLL;
+  bool ok;
+  int64_t v = TryStrToInt64(TrimView(s), ok);
+  if (!ok || v < INT_MIN || v > 0xFFFFFFFFLL) return false;
+  out = v;
+  return true;
 }
 
 struct TColorName {

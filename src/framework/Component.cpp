@@ -1,5 +1,7 @@
 #include "framework/Component.h"
 
+#include "foundation/MYTOOL.h"
+
 #include <algorithm>
 #include <cwctype>
 
@@ -121,33 +123,10 @@ std::wstring TrimBlanks(std::wstring_view s) {
 
 // A whole number: optional sign, decimal digits or "$" and hexadecimal digits, blanks around.
 bool ReadWholeNumber(std::wstring_view text, int& out) {
-  std::wstring s = TrimBlanks(text);
-  size_t i = 0;
-  bool neg = false;
-  if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) neg = s[i++] == L'-';
-  int base = 10;
-  if (i < s.size() && s[i] == L'$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < s.size() && s[i] == L'0' && (s[i + 1] == L'x' || s[i + 1] == L'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= s.size()) return false;
-  long long v = 0;
-  for (; i < s.size(); ++i) {
-    int d;
-    wchar_t ch = s[i];
-    if (ch >= L'0' && ch <= L'9') d = ch - L'0';
-    else if (base == 16 && ch >= L'a' && ch <= L'f') d = ch - L'a' + 10;
-    else if (base == 16 && ch >= L'A' && ch <= L'F') d = ch - L'A' + 10;
-    else return false;
-    v = v * base + d;
-    if (v > 0xFFFFFFFFLL) return false;
-  }
-  if (base == 10 && v > (neg ? 2147483648LL : 2147483647LL)) return false;
-  out = static_cast<int>(static_cast<unsigned>(neg ? -v : v));
-  return true;
+  bool ok;
+  int32_t v = TryStrToInt(TrimBlanks(text), ok);
+  if (ok) out = v;
+  return ok;
 }
 }  // namespace
 
