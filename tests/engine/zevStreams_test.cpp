@@ -310,6 +310,25 @@ TEST(EngineStreams, DecompressStopsAtTheEndOfItsData) {
   EXPECT_EQ(out, Bytes(data.begin(), data.begin() + static_cast<ptrdiff_t>(out.size())));
 }
 
+TEST(EngineStreams, DecompressFinishesFromHeldBits) {
+  // All 19 input bytes are taken while the 18th output byte is made; the last byte and the
+  // end of the data then come from bits the inflater already holds, with nothing left to read.
+  const Bytes packed = {0x4B, 0x4C, 0x4C, 0xFA, 0x9F, 0x9C, 0x98, 0x04, 0x04, 0x3B,
+                        0x93, 0x65, 0x92, 0x92, 0x93, 0x92, 0x12, 0x13, 0x01};
+  const Bytes data = {0x61, 0x61, 0x62, 0xFF, 0x63, 0x61, 0x62, 0x62, 0x62, 0x62,
+                      0xB9, 0x63, 0x1C, 0x62, 0x63, 0x62, 0x62, 0x61, 0x61};
+  ASSERT_EQ(RawInflate(packed, data.size()), data);
+  for (int32_t piece : {1, 2, 3, 6, 9, 18, 19, 100})
+    for (int64_t packedSize : {int64_t{-1}, static_cast<int64_t>(packed.size())}) {
+      TMemoryStream32 src;
+      Fill(src, packed);
+      TDecompressStream d(src, -15, packedSize);
+      EXPECT_EQ(ReadAll(d, piece), data) << piece << " " << packedSize;
+      EXPECT_EQ(d.ErrorCode(), 0) << piece << " " << packedSize;
+      EXPECT_TRUE(d.Ended()) << piece << " " << packedSize;
+    }
+}
+
 TEST(EngineStreams, DecompressEveryTruncation) {
   Bytes data = TextBytes(20000, 9);
   Bytes packed = RawDeflate(data, 9);

@@ -302,6 +302,9 @@ int32_t TDecompressStream::Read(void* buffer, int32_t count) {
   FZRec.next_out = static_cast<Bytef*>(buffer);
   FZRec.avail_out = static_cast<uInt>(count);
   while (FZRec.avail_out > 0) {
+    // The inflater may hold the last bits of the data already: with no more input it still
+    // gets one call to finish; only a call that then yields nothing means truncated data.
+    bool sourceDry = false;
     if (FZRec.avail_in == 0) {
       if (Cancelled()) break;
       int64_t want = kCodecBufferSize;
@@ -311,18 +314,24 @@ int32_t TDecompressStream::Read(void* buffer, int32_t count) {
         if (FStrm.Seek(0, soFromCurrent) != FStrmPos) FStrm.Seek(FStrmPos, soFromBeginning);
         got = FStrm.Read(FBuffer, static_cast<int32_t>(want));
       }
-      if (got <= 0 || got > want) {
-        FError = zevReadError;  // the compressed data stops before its end
+      if (got > want) {
+        FError = zevReadError;
         break;
       }
-      FStrmPos += got;
-      FIn += got;
-      if (FPacked >= 0) FPackedLeft -= got;
-      if (Crypt) ZipDecryptBuffer(FBuffer, static_cast<size_t>(got));
-      if (BytesLeft) *BytesLeft -= got;
-      if (OnProgress) OnProgress();
-      FZRec.next_in = FBuffer;
-      FZRec.avail_in = static_cast<uInt>(got);
+      if (got <= 0) {
+        sourceDry = true;
+        FZRec.next_in = FBuffer;
+        FZRec.avail_in = 0;
+      } else {
+        FStrmPos += got;
+        FIn += got;
+        if (FPacked >= 0) FPackedLeft -= got;
+        if (Crypt) ZipDecryptBuffer(FBuffer, static_cast<size_t>(got));
+        if (BytesLeft) *BytesLeft -= got;
+        if (OnProgress) OnProgress();
+        FZRec.next_in = FBuffer;
+        FZRec.avail_in = static_cast<uInt>(got);
+      }
     }
     uInt inBefore = FZRec.avail_in, outBefore = FZRec.avail_out;
     int r = inflate(&FZRec, Z_NO_FLUSH);
@@ -337,6 +346,10 @@ int32_t TDecompressStream::Read(void* buffer, int32_t count) {
     }
     if (r != Z_OK && r != Z_BUF_ERROR) {
       FError = zevCorruptInput;
+      break;
+    }
+    if (sourceDry && FZRec.avail_out == outBefore) {
+      FError = zevReadError;  // the compressed data stops before its end
       break;
     }
     if (FZRec.avail_in == inBefore && FZRec.avail_out == outBefore && FZRec.avail_in > 0) {
