@@ -125,6 +125,16 @@ TEST(EngineStreams, MemoryStream) {
   EXPECT_EQ(m.GetPosition(), 100);
   EXPECT_EQ(m.Capacity(), 8192);
   EXPECT_EQ(Bytes(m.Memory(), m.Memory() + 100), Bytes(a.begin(), a.begin() + 100));
+  // Bytes that join the stream by a write behind its end or by SetSize are zeros, even where
+  // the block held data before.
+  m.SetSize(0);
+  m.WriteBuffer(a.data(), 8000);
+  m.SetSize(10);
+  m.Seek(5000, soFromBeginning);
+  m.WriteBuffer("z", 1);
+  m.SetSize(7000);
+  EXPECT_EQ(Bytes(m.Memory() + 10, m.Memory() + 5000), Bytes(4990, 0));
+  EXPECT_EQ(Bytes(m.Memory() + 5001, m.Memory() + 7000), Bytes(1999, 0));
   m.Seek(int64_t{1} << 32, soFromBeginning);
   EXPECT_THROW(m.GetPosition(), ERangeError);
   EXPECT_THROW(m.Write("x", 1), EStreamError);  // no room at 4 GiB

@@ -103,6 +103,8 @@ void TMemoryStream32::SetCapacity(int64_t newCapacity) {
 void TMemoryStream32::SetSize(int64_t newSize) {
   if (newSize < 0) newSize = 0;
   SetCapacity(newSize);
+  // Bytes that join the stream are zeros, never what the block held before.
+  if (newSize > FSize) std::memset(FMemory + FSize, 0, static_cast<size_t>(newSize - FSize));
   FSize = newSize;
   if (FPosition > newSize) FPosition = newSize;
 }
@@ -113,6 +115,8 @@ int32_t TMemoryStream32::Write(const void* buffer, int32_t count) {
   int64_t end = FPosition + count;
   if (end > FSize) {
     if (end > FCapacity) SetCapacity(end);
+    // A write behind the end leaves zeros in the gap, not old memory.
+    if (FPosition > FSize) std::memset(FMemory + FSize, 0, static_cast<size_t>(FPosition - FSize));
     FSize = end;
   }
   std::memcpy(FMemory + FPosition, buffer, static_cast<size_t>(count));
