@@ -79,12 +79,15 @@ Bytes ReadAll(TStream32& s, int32_t piece = 10000) {
   return out;
 }
 
-// A source that hands out at most a few bytes per read and remembers the furthest byte read.
+// A source that hands out at most a few bytes per read and remembers the furthest byte read
+// and the largest read asked of it.
 class TShortReadStream : public TMemoryStream32 {
  public:
   int32_t Piece = 7;
   int64_t Furthest = 0;
+  int32_t Largest = 0;
   int32_t Read(void* buffer, int32_t count) override {
+    Largest = std::max(Largest, count);
     int32_t n = TMemoryStream32::Read(buffer, std::min(count, Piece));
     Furthest = std::max(Furthest, FPosition);
     return n;
@@ -165,14 +168,24 @@ TEST(EngineStreams, BaseBehaviour) {
 
 TEST(EngineStreams, CopyFrom) {
   Bytes a = RandomBytes(200000, 2);  // more than three copy buffers
-  TMemoryStream32 src, dst;
+  TShortReadStream src;
+  src.Piece = 1 << 20;
+  TMemoryStream32 dst;
   Fill(src, a);
   src.SetPosition(12345);
   EXPECT_EQ(dst.CopyFrom(src, 0), 200000);  // 0: the whole source, from its start
   EXPECT_EQ(Contents(dst), a);
+  EXPECT_EQ(src.Largest, 61440);  // the copy buffer's bound
   TMemoryStream32 part;
+  src.Largest = 0;
   src.SetPosition(100);
   EXPECT_EQ(part.CopyFrom(src, 70000), 70000);
+  EXPECT_EQ(src.Largest, 61440);
+  TMemoryStream32 small;
+  src.Largest = 0;
+  src.SetPosition(0);
+  EXPECT_EQ(small.CopyFrom(src, 100), 100);
+  EXPECT_EQ(src.Largest, 100);
   EXPECT_EQ(Contents(part), Bytes(a.begin() + 100, a.begin() + 70100));
   src.SetPosition(199990);
   EXPECT_THROW(part.CopyFrom(src, 11), EReadError);
