@@ -79,12 +79,15 @@ Bytes ReadAll(TStream32& s, int32_t piece = 10000) {
   return out;
 }
 
-// A source that hands out at most a few bytes per read and remembers the furthest byte read.
+// A source that hands out at most a few bytes per read and remembers the furthest byte read
+// and the largest read asked of it.
 class TShortReadStream : public TMemoryStream32 {
  public:
   int32_t Piece = 7;
   int64_t Furthest = 0;
+  int32_t Largest = 0;
   int32_t Read(void* buffer, int32_t count) override {
+    Largest = std::max(Largest, count);
     int32_t n = TMemoryStream32::Read(buffer, std::min(count, Piece));
     Furthest = std::max(Furthest, FPosition);
     return n;
@@ -125,6 +128,16 @@ TEST(EngineStreams, MemoryStream) {
   EXPECT_EQ(m.GetPosition(), 100);
   EXPECT_EQ(m.Capacity(), 8192);
   EXPECT_EQ(Bytes(m.Memory(), m.Memory() + 100), Bytes(a.begin(), a.begin() + 100));
+  // Bytes that join the stream by a write behind its end or by SetSize are zeros, even where
+  // the block held data before.
+  m.SetSize(0);
+  m.WriteBuffer(a.data(), 8000);
+  m.SetSize(10);
+  m.Seek(5000, soFromBeginning);
+  m.WriteBuffer("z", 1);
+  m.SetSize(7000);
+  EXPECT_EQ(Bytes(m.Memory() + 10, m.Memory() + 5000), Bytes(4990, 0));
+  EXPECT_EQ(Bytes(m.Memory() + 5001, m.Memory() + 7000), Bytes(1999, 0));
   m.Seek(int64_t{1} << 32, soFromBeginning);
   EXPECT_THROW(m.GetPosition(), ERangeError);
   EXPECT_THROW(m.Write("x", 1), EStreamError);  // no room at 4 GiB
@@ -155,14 +168,24 @@ TEST(EngineStreams, BaseBehaviour) {
 
 TEST(EngineStreams, CopyFrom) {
   Bytes a = RandomBytes(200000, 2);  // more than three copy buffers
-  TMemoryStream32 src, dst;
+  TShortReadStream src;
+  src.Piece = 1 << 20;
+  TMemoryStream32 dst;
   Fill(src, a);
   src.SetPosition(12345);
   EXPECT_EQ(dst.CopyFrom(src, 0), 200000);  // 0: the whole source, from its start
   EXPECT_EQ(Contents(dst), a);
+  EXPECT_EQ(src.Largest, 61440);  // the copy buffer's bound
   TMemoryStream32 part;
+  src.Largest = 0;
   src.SetPosition(100);
   EXPECT_EQ(part.CopyFrom(src, 70000), 70000);
+  EXPECT_EQ(src.Largest, 61440);
+  TMemoryStream32 small;
+  src.Largest = 0;
+  src.SetPosition(0);
+  EXPECT_EQ(small.CopyFrom(src, 100), 100);
+  EXPECT_EQ(src.Largest, 100);
   EXPECT_EQ(Contents(part), Bytes(a.begin() + 100, a.begin() + 70100));
   src.SetPosition(199990);
   EXPECT_THROW(part.CopyFrom(src, 11), EReadError);
@@ -308,6 +331,25 @@ TEST(EngineStreams, DecompressStopsAtTheEndOfItsData) {
   EXPECT_LE(src.Furthest, static_cast<int64_t>(packed.size() / 2));
   ASSERT_LE(out.size(), data.size());
   EXPECT_EQ(out, Bytes(data.begin(), data.begin() + static_cast<ptrdiff_t>(out.size())));
+}
+
+TEST(EngineStreams, DecompressFinishesFromHeldBits) {
+  // All 19 input bytes are taken while the 18th output byte is made; the last byte and the
+  // end of the data then come from bits the inflater already holds, with nothing left to read.
+  const Bytes packed = {0x4B, 0x4C, 0x4C, 0xFA, 0x9F, 0x9C, 0x98, 0x04, 0x04, 0x3B,
+                        0x93, 0x65, 0x92, 0x92, 0x93, 0x92, 0x12, 0x13, 0x01};
+  const Bytes data = {0x61, 0x61, 0x62, 0xFF, 0x63, 0x61, 0x62, 0x62, 0x62, 0x62,
+                      0xB9, 0x63, 0x1C, 0x62, 0x63, 0x62, 0x62, 0x61, 0x61};
+  ASSERT_EQ(RawInflate(packed, data.size()), data);
+  for (int32_t piece : {1, 2, 3, 6, 9, 18, 19, 100})
+    for (int64_t packedSize : {int64_t{-1}, static_cast<int64_t>(packed.size())}) {
+      TMemoryStream32 src;
+      Fill(src, packed);
+      TDecompressStream d(src, -15, packedSize);
+      EXPECT_EQ(ReadAll(d, piece), data) << piece << " " << packedSize;
+      EXPECT_EQ(d.ErrorCode(), 0) << piece << " " << packedSize;
+      EXPECT_TRUE(d.Ended()) << piece << " " << packedSize;
+    }
 }
 
 TEST(EngineStreams, DecompressEveryTruncation) {

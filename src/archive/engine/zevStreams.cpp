@@ -103,6 +103,8 @@ void TMemoryStream32::SetCapacity(int64_t newCapacity) {
 void TMemoryStream32::SetSize(int64_t newSize) {
   if (newSize < 0) newSize = 0;
   SetCapacity(newSize);
+  // Bytes that join the stream are zeros, never what the block held before.
+  if (newSize > FSize) std::memset(FMemory + FSize, 0, static_cast<size_t>(newSize - FSize));
   FSize = newSize;
   if (FPosition > newSize) FPosition = newSize;
 }
@@ -113,6 +115,8 @@ int32_t TMemoryStream32::Write(const void* buffer, int32_t count) {
   int64_t end = FPosition + count;
   if (end > FSize) {
     if (end > FCapacity) SetCapacity(end);
+    // A write behind the end leaves zeros in the gap, not old memory.
+    if (FPosition > FSize) std::memset(FMemory + FSize, 0, static_cast<size_t>(FPosition - FSize));
     FSize = end;
   }
   std::memcpy(FMemory + FPosition, buffer, static_cast<size_t>(count));
@@ -302,6 +306,9 @@ int32_t TDecompressStream::Read(void* buffer, int32_t count) {
   FZRec.next_out = static_cast<Bytef*>(buffer);
   FZRec.avail_out = static_cast<uInt>(count);
   while (FZRec.avail_out > 0) {
+    // The inflater may hold the last bits of the data already: with no more input it still
+    // gets one call to finish; only a call that then yields nothing means truncated data.
+    bool sourceDry = false;
     if (FZRec.avail_in == 0) {
       if (Cancelled()) break;
       int64_t want = kCodecBufferSize;
@@ -311,18 +318,24 @@ int32_t TDecompressStream::Read(void* buffer, int32_t count) {
         if (FStrm.Seek(0, soFromCurrent) != FStrmPos) FStrm.Seek(FStrmPos, soFromBeginning);
         got = FStrm.Read(FBuffer, static_cast<int32_t>(want));
       }
-      if (got <= 0 || got > want) {
-        FError = zevReadError;  // the compressed data stops before its end
+      if (got > want) {
+        FError = zevReadError;
         break;
       }
-      FStrmPos += got;
-      FIn += got;
-      if (FPacked >= 0) FPackedLeft -= got;
-      if (Crypt) ZipDecryptBuffer(FBuffer, static_cast<size_t>(got));
-      if (BytesLeft) *BytesLeft -= got;
-      if (OnProgress) OnProgress();
-      FZRec.next_in = FBuffer;
-      FZRec.avail_in = static_cast<uInt>(got);
+      if (got <= 0) {
+        sourceDry = true;
+        FZRec.next_in = FBuffer;
+        FZRec.avail_in = 0;
+      } else {
+        FStrmPos += got;
+        FIn += got;
+        if (FPacked >= 0) FPackedLeft -= got;
+        if (Crypt) ZipDecryptBuffer(FBuffer, static_cast<size_t>(got));
+        if (BytesLeft) *BytesLeft -= got;
+        if (OnProgress) OnProgress();
+        FZRec.next_in = FBuffer;
+        FZRec.avail_in = static_cast<uInt>(got);
+      }
     }
     uInt inBefore = FZRec.avail_in, outBefore = FZRec.avail_out;
     int r = inflate(&FZRec, Z_NO_FLUSH);
@@ -337,6 +350,10 @@ int32_t TDecompressStream::Read(void* buffer, int32_t count) {
     }
     if (r != Z_OK && r != Z_BUF_ERROR) {
       FError = zevCorruptInput;
+      break;
+    }
+    if (sourceDry && FZRec.avail_out == outBefore) {
+      FError = zevReadError;  // the compressed data stops before its end
       break;
     }
     if (FZRec.avail_in == inBefore && FZRec.avail_out == outBefore && FZRec.avail_in > 0) {
