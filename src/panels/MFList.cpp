@@ -449,7 +449,6 @@ void TMFList::LoadDescriptions() {
   const int items = FItems.FolderCount() + FItems.FileCount();
   for (int i = 0; i < items; ++i) {
     TFileBoxItem* item = GetItem(i);
-    if (IsParentItem(*item)) continue;
     lookUp(ItemName(i), item->ShortName, text);
     if (text.empty()) continue;
     item->Desc = text;

@@ -97,7 +97,7 @@ TEST_F(ListingTest, FolderItemsCountsAndDescriptions) {
   std::wstring shortName = shortPath;
   shortName = shortName.substr(shortName.rfind(L'\\') + 1);
   ASSERT_NE(shortName, L"Long name file.txt");
-  const std::string descript = "B.TXT the b file\r\nSub a folder\r\nmissing.txt nothing\r\n" +
+  const std::string descript = "B.TXT the b file\r\nSub a folder\r\nmissing.txt nothing\r\n.. up one\r\n" +
                                std::string(shortName.begin(), shortName.end()) + " by short name\r\n";
   WriteFileRaw(dir / L"DESCRIPT.ION", descript);
   TStandInTypes types;
@@ -110,7 +110,7 @@ TEST_F(ListingTest, FolderItemsCountsAndDescriptions) {
   EXPECT_EQ(Names(list), (std::vector<std::wstring>{L"..", L"Sub", L"a.doc", L"b.txt", L"DESCRIPT.ION",
                                                      L"Long name file.txt", L"readme"}));
   EXPECT_EQ(list.FolderCount, 2);
-  EXPECT_EQ(list.DescCount, 3);
+  EXPECT_EQ(list.DescCount, 4);
   EXPECT_EQ(list.GetItem(IndexOf(list, L"Long name file.txt"))->Desc, L"by short name");
   EXPECT_EQ(list.TotalSize, static_cast<int64_t>(5 + 7 + 11 + 2 + descript.size()));
   EXPECT_FALSE(list.PathNotFound);
@@ -119,6 +119,7 @@ TEST_F(ListingTest, FolderItemsCountsAndDescriptions) {
   const TFileBoxItem& parent = *list.GetItem(0);
   EXPECT_EQ(parent.Kind, ikFolder);
   EXPECT_EQ(parent.IconIndex, 3);
+  EXPECT_EQ(parent.Desc, L"up one");  // every listed item takes its description, ".." too
   const TFileBoxItem& sub = *list.GetItem(1);
   EXPECT_EQ(sub.Size, -1);
   EXPECT_EQ(sub.Color, Options.DirColor);
