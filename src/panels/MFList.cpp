@@ -584,9 +584,11 @@ void TMFList::Reread() {
   }
 
   const bool samePath = SameTextI(Path, oldPath) && InArchive == oldInArchive && (!InArchive || SameTextI(ArcPath, oldArcPath));
+  // In the same folder a list that had no focus keeps none; otherwise the focus goes back to
+  // its item, or to its old place, or to the first item.
   ItemIndex = -1;
-  if (Count() > 0) {
-    if (samePath && oldIndex >= 0) {
+  if (Count() > 0 && !(samePath && oldIndex < 0)) {
+    if (samePath) {
       for (int i = 0; i < Count() && ItemIndex < 0; ++i)
         if (LowerCase(ItemName(i)) == oldName) ItemIndex = i;
       if (ItemIndex < 0 && oldIndex < Count()) ItemIndex = oldIndex;

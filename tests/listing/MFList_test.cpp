@@ -415,6 +415,29 @@ TEST_F(ListingTest, RereadKeepsSelectionOrderAndFocus) {
   EXPECT_TRUE(list.FolderHistory.empty());
 }
 
+// The focus after a reread: in the same folder none stays none (the drive-chooser entry, whose
+// plain name is empty, does not take it), a focused item keeps it; a new folder starts at 0.
+TEST_F(ListingTest, RereadRestoresNoFocusAsNone) {
+  Options.ShowDriveItem = true;
+  TTempDir dir;
+  MakeFile(dir / L"a.txt");
+  CreateDirectoryW((dir / L"Sub").c_str(), nullptr);
+  TMFList list(1);
+  list.Path = dir.Path();
+  list.Refresh();
+  ASSERT_EQ(list.ItemIndex, -1);
+  list.Reread();
+  EXPECT_EQ(list.ItemIndex, -1);
+  const int chooser = list.Count() - 1;
+  list.ItemIndex = chooser;
+  list.Reread();
+  EXPECT_EQ(list.ItemIndex, chooser);
+  list.ItemIndex = -1;
+  list.Path = dir / L"Sub";
+  list.Reread();
+  EXPECT_EQ(list.ItemIndex, 0);
+}
+
 TEST_F(ListingTest, VanishedFolderLeadsToItsRootAndVanishedDriveToC) {
   auto drive = std::make_unique<TMappedDrive>(L"LST", "1234abcd");
   if (!drive->Ok()) GTEST_SKIP() << "no drive letter could be mapped";
