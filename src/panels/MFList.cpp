@@ -323,6 +323,9 @@ void TMFList::ReadFolder() {
     LoadDescriptions();
   } else {
     PathNotFound = IsMissingPathError(firstError);
+    // A root with nothing in it has not even "." to report: finding nothing there is a whole
+    // listing, and the tree cache must learn that no folder is left.
+    complete = firstError == ERROR_FILE_NOT_FOUND;
   }
 
   AddDriveItems();

@@ -252,6 +252,24 @@ TEST_F(ListingTest, TreeCacheToldOnlyAfterACompleteListing) {
   }
 }
 
+TEST_F(ListingTest, EmptyRootTellsTheTreeCacheItHasNoFolders) {
+  TMappedDrive drive(L"LST", "1234abcd");
+  if (!drive.Ok()) GTEST_SKIP() << "no drive letter could be mapped";
+  ASSERT_TRUE(DeleteFileW((drive.Root() + L".windows-label").c_str()));
+  ASSERT_TRUE(DeleteFileW((drive.Root() + L".windows-serial").c_str()));
+  Options.McdTreeUpdate = true;
+  TTreeCalls tree;
+  TMFList list(1);
+  list.CreateFolderTree = tree.Factory();
+  list.Path = drive.Root();
+  list.Refresh();
+  EXPECT_FALSE(list.PathNotFound);
+  EXPECT_EQ(list.Count(), 0);
+  ASSERT_EQ(tree.Calls.size(), 1u);
+  EXPECT_EQ(tree.Calls[0].Path, drive.Root());
+  EXPECT_TRUE(tree.Calls[0].Names.empty());
+}
+
 TEST_F(ListingTest, MissingFolderListsOnlyDriveEntries) {
   Options.ShowDriveItem = true;
   TTempDir dir;
