@@ -50,7 +50,7 @@ std::wstring KeyName(std::wstring_view s) {
 }
 }  // namespace
 
-THanDescMan::THanDescMan(const std::wstring& folder) : THanDescMan(folder, DescOptions) {}
+THanDescMan::THanDescMan(const std::wstring& folder) : THanDescMan(folder, CurrentDescOptions()) {}
 
 THanDescMan::THanDescMan(const std::wstring& folder, const TDescOptions& options) : Options(options), FFolder(folder) {
   if (FFolder.empty() || FFolder.back() != L'\\') FFolder += L'\\';

@@ -17,7 +17,9 @@ struct TDescOptions {
   bool DescShortRead = true;    // a look-up by long name that fails is tried by the short name
   bool DescShortWrite = false;  // with DescShortRead: new records are keyed by the short name
 };
-// What a THanDescMan made with the folder alone follows; the settings model keeps it current.
+// What a THanDescMan made with the folder alone follows: the settings (section Option) as they
+// stand when it is made. The host has no settings model; there it is DescOptions.
+TDescOptions CurrentDescOptions();
 extern TDescOptions DescOptions;
 
 struct TDescRecord {

@@ -5,6 +5,8 @@
 #include "foundation/TextCodec.h"
 #include "panels/MDescMan.h"
 
+TDescOptions CurrentDescOptions() { return DescOptions; }
+
 bool DescPathExists(const std::wstring& path) {
   struct stat st;
   return stat(WideToUtf8(path).c_str(), &st) == 0;

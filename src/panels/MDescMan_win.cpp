@@ -2,12 +2,22 @@
 
 #include "panels/MDescMan.h"
 
+#include "foundation/MOption.h"
+
 namespace {
 struct TQuietErrors {
   UINT Old = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   ~TQuietErrors() { SetErrorMode(Old); }
 };
 }  // namespace
+
+TDescOptions CurrentDescOptions() {
+  TDescOptions o;
+  o.DescHidden = Options.DescHidden;
+  o.DescShortRead = Options.DescShortRead;
+  o.DescShortWrite = Options.DescShortWrite;
+  return o;
+}
 
 bool DescPathExists(const std::wstring& path) {
   TQuietErrors quiet;

@@ -323,6 +323,9 @@ void TMFList::ReadFolder() {
     LoadDescriptions();
   } else {
     PathNotFound = IsMissingPathError(firstError);
+    // A root with nothing in it has not even "." to report: finding nothing there is a whole
+    // listing, and the tree cache must learn that no folder is left.
+    complete = firstError == ERROR_FILE_NOT_FOUND;
   }
 
   AddDriveItems();
@@ -449,7 +452,6 @@ void TMFList::LoadDescriptions() {
   const int items = FItems.FolderCount() + FItems.FileCount();
   for (int i = 0; i < items; ++i) {
     TFileBoxItem* item = GetItem(i);
-    if (IsParentItem(*item)) continue;
     lookUp(ItemName(i), item->ShortName, text);
     if (text.empty()) continue;
     item->Desc = text;
@@ -585,9 +587,11 @@ void TMFList::Reread() {
   }
 
   const bool samePath = SameTextI(Path, oldPath) && InArchive == oldInArchive && (!InArchive || SameTextI(ArcPath, oldArcPath));
+  // In the same folder a list that had no focus keeps none; otherwise the focus goes back to
+  // its item, or to its old place, or to the first item.
   ItemIndex = -1;
-  if (Count() > 0) {
-    if (samePath && oldIndex >= 0) {
+  if (Count() > 0 && !(samePath && oldIndex < 0)) {
+    if (samePath) {
       for (int i = 0; i < Count() && ItemIndex < 0; ++i)
         if (LowerCase(ItemName(i)) == oldName) ItemIndex = i;
       if (ItemIndex < 0 && oldIndex < Count()) ItemIndex = oldIndex;

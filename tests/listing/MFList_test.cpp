@@ -97,7 +97,7 @@ TEST_F(ListingTest, FolderItemsCountsAndDescriptions) {
   std::wstring shortName = shortPath;
   shortName = shortName.substr(shortName.rfind(L'\\') + 1);
   ASSERT_NE(shortName, L"Long name file.txt");
-  const std::string descript = "B.TXT the b file\r\nSub a folder\r\nmissing.txt nothing\r\n" +
+  const std::string descript = "B.TXT the b file\r\nSub a folder\r\nmissing.txt nothing\r\n.. up one\r\n" +
                                std::string(shortName.begin(), shortName.end()) + " by short name\r\n";
   WriteFileRaw(dir / L"DESCRIPT.ION", descript);
   TStandInTypes types;
@@ -110,7 +110,7 @@ TEST_F(ListingTest, FolderItemsCountsAndDescriptions) {
   EXPECT_EQ(Names(list), (std::vector<std::wstring>{L"..", L"Sub", L"a.doc", L"b.txt", L"DESCRIPT.ION",
                                                      L"Long name file.txt", L"readme"}));
   EXPECT_EQ(list.FolderCount, 2);
-  EXPECT_EQ(list.DescCount, 3);
+  EXPECT_EQ(list.DescCount, 4);
   EXPECT_EQ(list.GetItem(IndexOf(list, L"Long name file.txt"))->Desc, L"by short name");
   EXPECT_EQ(list.TotalSize, static_cast<int64_t>(5 + 7 + 11 + 2 + descript.size()));
   EXPECT_FALSE(list.PathNotFound);
@@ -119,6 +119,7 @@ TEST_F(ListingTest, FolderItemsCountsAndDescriptions) {
   const TFileBoxItem& parent = *list.GetItem(0);
   EXPECT_EQ(parent.Kind, ikFolder);
   EXPECT_EQ(parent.IconIndex, 3);
+  EXPECT_EQ(parent.Desc, L"up one");  // every listed item takes its description, ".." too
   const TFileBoxItem& sub = *list.GetItem(1);
   EXPECT_EQ(sub.Size, -1);
   EXPECT_EQ(sub.Color, Options.DirColor);
@@ -249,6 +250,24 @@ TEST_F(ListingTest, TreeCacheToldOnlyAfterACompleteListing) {
       EXPECT_EQ(list.ItemName(0), L"..");
     }
   }
+}
+
+TEST_F(ListingTest, EmptyRootTellsTheTreeCacheItHasNoFolders) {
+  TMappedDrive drive(L"LST", "1234abcd");
+  if (!drive.Ok()) GTEST_SKIP() << "no drive letter could be mapped";
+  ASSERT_TRUE(DeleteFileW((drive.Root() + L".windows-label").c_str()));
+  ASSERT_TRUE(DeleteFileW((drive.Root() + L".windows-serial").c_str()));
+  Options.McdTreeUpdate = true;
+  TTreeCalls tree;
+  TMFList list(1);
+  list.CreateFolderTree = tree.Factory();
+  list.Path = drive.Root();
+  list.Refresh();
+  EXPECT_FALSE(list.PathNotFound);
+  EXPECT_EQ(list.Count(), 0);
+  ASSERT_EQ(tree.Calls.size(), 1u);
+  EXPECT_EQ(tree.Calls[0].Path, drive.Root());
+  EXPECT_TRUE(tree.Calls[0].Names.empty());
 }
 
 TEST_F(ListingTest, MissingFolderListsOnlyDriveEntries) {
@@ -412,6 +431,29 @@ TEST_F(ListingTest, RereadKeepsSelectionOrderAndFocus) {
   EXPECT_EQ(list.GetItem(IndexOf(list, L"b.txt"))->SelOrder, 2);
   EXPECT_EQ(list.ItemIndex, focus);
   EXPECT_TRUE(list.FolderHistory.empty());
+}
+
+// The focus after a reread: in the same folder none stays none (the drive-chooser entry, whose
+// plain name is empty, does not take it), a focused item keeps it; a new folder starts at 0.
+TEST_F(ListingTest, RereadRestoresNoFocusAsNone) {
+  Options.ShowDriveItem = true;
+  TTempDir dir;
+  MakeFile(dir / L"a.txt");
+  CreateDirectoryW((dir / L"Sub").c_str(), nullptr);
+  TMFList list(1);
+  list.Path = dir.Path();
+  list.Refresh();
+  ASSERT_EQ(list.ItemIndex, -1);
+  list.Reread();
+  EXPECT_EQ(list.ItemIndex, -1);
+  const int chooser = list.Count() - 1;
+  list.ItemIndex = chooser;
+  list.Reread();
+  EXPECT_EQ(list.ItemIndex, chooser);
+  list.ItemIndex = -1;
+  list.Path = dir / L"Sub";
+  list.Reread();
+  EXPECT_EQ(list.ItemIndex, 0);
 }
 
 TEST_F(ListingTest, VanishedFolderLeadsToItsRootAndVanishedDriveToC) {

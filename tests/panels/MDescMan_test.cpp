@@ -6,6 +6,8 @@
 #include "common/TestUtil.h"
 #ifdef _WIN32
 #include <windows.h>
+
+#include "foundation/MOption.h"
 #endif
 #include "foundation/FileIO.h"
 #include "panels/MDescMan.h"
@@ -293,3 +295,39 @@ TEST(DescMan, DamagedInputLoadsWhatItCan) {
   EXPECT_EQ(d.Count(), 5);
   d.Modified = false;
 }
+
+#ifdef _WIN32
+// Made with the folder alone, the object follows the settings as they stand.
+TEST(DescMan, FolderAloneFollowsTheSettings) {
+  struct Case {
+    bool shortRead, shortWrite, hidden;
+    const wchar_t* foundByShort;
+    const char* file;
+  };
+  const Case cases[] = {
+      {true, false, true, L"by short", "OTHER~1.TXT by short\r\n\"long file.txt\" x\r\n"},
+      {true, true, false, L"by short", "OTHER~1.TXT by short\r\nLONGFI~1.TXT x\r\n"},
+      {false, true, true, L"", "OTHER~1.TXT by short\r\n\"long file.txt\" x\r\n"},
+  };
+  const bool savedRead = Options.DescShortRead, savedWrite = Options.DescShortWrite, savedHidden = Options.DescHidden;
+  for (const Case& c : cases) {
+    Options.DescShortRead = c.shortRead;
+    Options.DescShortWrite = c.shortWrite;
+    Options.DescHidden = c.hidden;
+    Folder f;
+    ASSERT_TRUE(WriteFileRaw(f.File(), "OTHER~1.TXT by short\r\n"));
+    {
+      THanDescMan d(f.path);
+      EXPECT_EQ(Get(d, L"other file.txt", L"OTHER~1.TXT"), c.foundByShort) << c.shortRead << c.shortWrite;
+      d.SetDescription(L"long file.txt", L"LONGFI~1.TXT", L"x");
+    }
+    EXPECT_EQ(ReadFileRaw(f.File()), c.file) << c.shortRead << c.shortWrite;
+    DWORD attr = GetFileAttributesW(f.File().c_str());
+    ASSERT_NE(attr, INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ((attr & FILE_ATTRIBUTE_HIDDEN) != 0, c.hidden);
+  }
+  Options.DescShortRead = savedRead;
+  Options.DescShortWrite = savedWrite;
+  Options.DescHidden = savedHidden;
+}
+#endif
