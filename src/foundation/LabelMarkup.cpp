@@ -204,7 +204,8 @@ std::vector<TLabelPathPiece> SplitLabelPath(const std::wstring& path) {
       pieces.push_back({segment, level});
       pieces.push_back({L"\\", level});
       segment.clear();
-      if (counted && i >= root.size()) ++level;
+      // The "\" that ends the root already counts: the root is level 0, its first folder 1.
+      if (counted && i + 1 >= root.size()) ++level;
     } else {
       segment += path[i];
     }

@@ -135,9 +135,10 @@ TEST(LabelMarkup, PathsSplitIntoLevels) {
     std::vector<int> Levels;
   };
   const Case cases[] = {
-      {L"C:\\A\\B", L"C:\\", {0, 0, 0, 0, 1}},
-      {L"C:\\A\\B\\", L"C:\\", {0, 0, 0, 0, 1, 1}},
-      {L"\\\\srv\\share\\a\\b", L"\\\\srv\\share\\", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+      // The root and its "\" are level 0, each folder one more.
+      {L"C:\\A\\B", L"C:\\", {0, 0, 1, 1, 2}},
+      {L"C:\\A\\B\\", L"C:\\", {0, 0, 1, 1, 2, 2}},
+      {L"\\\\srv\\share\\a\\b", L"\\\\srv\\share\\", {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2}},
       {L"\\\\srv\\share", L"\\\\srv\\share\\", {0, 0, 0, 0, 0, 0, 0}},  // root not in the path
       {L"rel\\dir", L"", {0, 0, 0}},
   };
@@ -190,15 +191,17 @@ TEST(LabelLayout, ShorteningPathRuns) {
     int Avail;
     const wchar_t* Shown;
   };
-  // Runs: root "C:" "\" (level 0), then each folder and its "\".
+  // Runs: root "C:" "\" (level 0), then each folder and its "\" (levels 1, 2, ...).
   const Case cases[] = {
       {L"C:\\Folder\\Sub", 1000, L"WWWWW"},                 // fits
-      {L"C:\\Folder\\Sub", 50, L"HHHHS"},                   // level 1: all before it hidden
-      {L"C:\\aa\\bb\\cc", 40, L"WWWWWWW"},                   // level 2: never shortened
+      {L"C:\\Folder", 50, L"HHS"},                          // level 1: all before it hidden
+      {L"C:\\aa\\bb", 40, L"WWWWW"},                         // level 2: never shortened
       {L"C:\\aa\\bbbbbbbb\\cc\\dd", 150, L"WWWWSWWWW"},  // bbbbbbbb covers the need: cut with "..."
       {L"C:\\aa\\bb\\cc\\dd\\ee", 130, L"WWWWHHDWWWW"},  // cc becomes "...", bb and its "\\" go
-      {L"C:\\aa\\bb\\cc\\dd", 120, L"WWWHDWWWW"},        // then the root's runs from the back
+      {L"C:\\aa\\bb\\cc\\dd", 120, L"WWHHDWWWW"},        // bb "...", back down to the first folder
+      {L"C:\\aa\\bb\\cc\\dd", 90, L"WHHHDWWWW"},         // then the root's runs from the back
       {L"C:\\aa\\bb\\cc\\dd", 20, L"HHHHDHHWC"},         // down to the last folder, clipped
+      {L"C:\\aa\\bb\\cc\\", 100, L"WWHHDWWW"},           // a trailing "\\": from the folder before the last
   };
   for (const Case& c : cases) {
     TLabelModel m = PathModel(c.Path);
@@ -212,21 +215,21 @@ TEST(LabelLayout, ShorteningPathRuns) {
 
 TEST(LabelLayout, ShortenedWidthIsKeptApartAndNeverNegative) {
   // Far too narrow: the room left for a cut run would be negative.
-  TLabelModel m = PathModel(L"C:\\Folder\\Sub");
+  TLabelModel m = PathModel(L"C:\\Folder");
   m.ShortenPaths(-500, kE);
   for (const auto& r : m.Runs) {
     EXPECT_GE(r->ShownWidth, 0);
     EXPECT_GE(r->Advance(kE), 0);
   }
   EXPECT_EQ(m.Runs.back()->Shown, TRunShown::rsShortened);
-  // A cut run gets exactly the room left: 50 - ("Sub" 30) ... the hidden runs take none.
-  TLabelModel n = PathModel(L"C:\\Folder\\Subfolder");
+  // A cut run gets exactly the room left: the hidden runs take none.
+  TLabelModel n = PathModel(L"C:\\Subfolder");
   n.ShortenPaths(70, kE);
   EXPECT_EQ(n.Runs.back()->Shown, TRunShown::rsShortened);
   EXPECT_EQ(n.Runs.back()->ShownWidth, 68);
   EXPECT_EQ(n.Runs.back()->Left, 0);  // the hidden runs before it leave no room
   // Growing again shows it whole.
   n.ShortenPaths(1000, kE);
-  EXPECT_EQ(ShownCodes(n), L"WWWWW");
-  EXPECT_EQ(n.Runs.back()->Left, 100);
+  EXPECT_EQ(ShownCodes(n), L"WWW");
+  EXPECT_EQ(n.Runs.back()->Left, 30);
 }
