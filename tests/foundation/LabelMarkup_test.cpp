@@ -233,3 +233,21 @@ TEST(LabelLayout, ShortenedWidthIsKeptApartAndNeverNegative) {
   EXPECT_EQ(ShownCodes(n), L"WWW");
   EXPECT_EQ(n.Runs.back()->Left, 30);
 }
+
+TEST(LabelLayout, WholePathGroupsTheTextAfterThePath) {
+  // A path label: the path, then its information text. The group is every run, so the
+  // last run is the text and the path does not count as ending in "\": the walk starts
+  // two levels below the last, at "aa".
+  TLabelModel m;
+  m.WholePath = true;
+  m.AddPathText(L"C:\\aa\\bb\\cc\\");
+  THanLabelItem info;
+  info.Text = L" info";
+  m.AddRun(info, 0);
+  m.Layout(0, 0, 5, Measure);
+  ASSERT_EQ(m.TextRight, 170);
+  m.ShortenPaths(140, kE);
+  EXPECT_EQ(ShownCodes(m), L"HHDWWWWW");
+  EXPECT_EQ(m.Runs.back()->Shown, TRunShown::rsWhole);
+  EXPECT_EQ(m.Runs.back()->Left, 9 + 70);  // after "..." and "\bb\cc\"
+}
