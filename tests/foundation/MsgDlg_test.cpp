@@ -218,3 +218,34 @@ TEST(MsgDlg, PicturesFromIconSpecs) {
     EXPECT_EQ(seam.Shown.back().HasPicture, c.Picture) << c.Spec;
   }
 }
+
+TEST(MsgDlg, InputSelectionAndLimit) {
+  // Edit or combo box, caret at the end or the whole text selected; at most 255 characters.
+  SeamReset reset;
+  TMsgBoxSeam& seam = TMsgBoxSeam::Get();
+  struct Case {
+    const wchar_t* History;
+    bool CaretAtEnd;
+  };
+  const Case cases[] = {{L"", false}, {L"", true}, {L"a\rb", false}, {L"a\rb", true}};
+  for (const Case& c : cases) {
+    DWORD from = 99, to = 99;
+    LRESULT limit = 0;
+    int rows = 0;
+    seam.OnShown = [&](TMsgDlgForm& box) {
+      HWND edit = box.Edit ? box.Edit->Handle() : FindWindowExW(box.Combo->Handle(), nullptr, L"Edit", nullptr);
+      ASSERT_NE(edit, nullptr);
+      SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+      limit = SendMessageW(edit, EM_GETLIMITTEXT, 0, 0);
+      if (box.Combo) rows = box.Combo->DropDownCount;
+      box.Press(0);
+    };
+    std::wstring value = L"hello";
+    EXPECT_EQ(InputBox(L"t", L"x", L"", L"확인|취소", value, 0, 1, c.History, c.CaretAtEnd), 0);
+    const wchar_t* what = *c.History ? L"combo" : L"edit";
+    EXPECT_EQ(from, c.CaretAtEnd ? 5u : 0u) << what << c.CaretAtEnd;
+    EXPECT_EQ(to, 5u) << what << c.CaretAtEnd;
+    EXPECT_EQ(limit, 255) << what;
+    EXPECT_EQ(rows, *c.History ? 20 : 0) << what;
+  }
+}
