@@ -210,6 +210,7 @@ TEST(MsgDlg, PicturesFromIconSpecs) {
   };
   const Case cases[] = {{L"#4", true},  {L"^3", true},          {L"?", true},  {L"hand", true},
                         {L"#", true},   {L"", false},           {L"NO_SUCH_BITMAP", false},
+                        {L"MCD_RENAME", true},     // one of the program's bitmaps
                         {L"/nosuch.ico,3", true},  // falls back to the shell library's first icon
                         {L"\\nosuch.ico,3", false}};
   for (const Case& c : cases) {
@@ -248,4 +249,28 @@ TEST(MsgDlg, InputSelectionAndLimit) {
     EXPECT_EQ(limit, 255) << what;
     EXPECT_EQ(rows, *c.History ? 20 : 0) << what;
   }
+}
+
+TEST(MsgDlg, IconCodesPicturesAndDefaultTitles) {
+  SeamReset reset;
+  TMsgBoxSeam& seam = TMsgBoxSeam::Get();
+  struct Case {
+    int Code;
+    int TitleId;  // 0: no title of its own
+    const wchar_t* Fallback;
+  };
+  const Case cases[] = {{1, 31, L"경고"}, {2, 32, L"오류"}, {3, 35, L"알림"}, {4, 33, L"질문"},
+                        {5, 34, L"삭제"}, {9, 0, L""},     {0, 0, L""}};
+  for (const Case& c : cases) {
+    seam.PushButton(0);
+    MessageBoxEx(L"", L"x", L"OK", static_cast<uint8_t>(c.Code), 0, false, -1, -1);
+    const TMsgBoxRecord& r = seam.Shown.back();
+    EXPECT_EQ(r.Title, c.TitleId ? TextOr(c.TitleId, c.Fallback) : std::wstring()) << c.Code;
+    EXPECT_EQ(r.HasPicture, c.TitleId != 0) << c.Code;
+    EXPECT_EQ(r.DefaultIdx, 0) << c.Code;
+  }
+  // A title given is kept.
+  seam.PushButton(0);
+  MessageBoxEx(L"제목", L"x", L"OK", 2, 0, false, -1, -1);
+  EXPECT_EQ(seam.Shown.back().Title, L"제목");
 }
