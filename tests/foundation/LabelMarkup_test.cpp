@@ -102,6 +102,69 @@ TEST(LabelMarkup, TagsSetAndResetAttributes) {
   EXPECT_EQ(f.Runs[7]->FontName, L"X");  // "<f=>": "=" last, unknown tag
 }
 
+TEST(LabelMarkup, EveryTagFromAStyledState) {
+  // Each tag is applied after a state that differs from the defaults in every attribute;
+  // the run after it shows what the tag changed. Names are matched in any case.
+  const std::wstring styled = L"<D><C=R><B=G><F=Gulim><S=12><W><2>";
+  struct Case {
+    const wchar_t* Tag;
+    uint8_t Style;
+    const wchar_t* Font;
+    int Size;
+    TColor Color, Back;
+    bool Shadow;
+    uint8_t Align;
+  };
+  const TColor red = 0x0000FF, lime = 0x00FF00, dc = 0x111111, db = 0x222222;
+  const Case cases[] = {
+      {L"<NOSUCH>", 1, L"Gulim", 12, red, lime, true, laCenter},
+      {L"</>", 1, L"Gulim", 12, red, lime, true, laCenter},  // nothing after the slash
+      {L"<italic>", 1 | 2, L"Gulim", 12, red, lime, true, laCenter},
+      {L"<UnderLine>", 1 | 4, L"Gulim", 12, red, lime, true, laCenter},
+      {L"<strike>", 1 | 8, L"Gulim", 12, red, lime, true, laCenter},
+      {L"</BOLD>", 0, L"Gulim", 12, red, lime, true, laCenter},
+      {L"</d>", 0, L"Gulim", 12, red, lime, true, laCenter},
+      {L"</SHADOW>", 1, L"Gulim", 12, red, lime, false, laCenter},
+      {L"</w>", 1, L"Gulim", 12, red, lime, false, laCenter},
+      {L"</FONT>", 1, L"Base", 12, red, lime, true, laCenter},
+      {L"</size>", 1, L"Gulim", 9, red, lime, true, laCenter},
+      {L"</COLOR>", 1, L"Gulim", 12, dc, lime, true, laCenter},
+      {L"</c>", 1, L"Gulim", 12, dc, lime, true, laCenter},
+      {L"</BCOLOR>", 1, L"Gulim", 12, red, db, true, laCenter},
+      {L"</b>", 1, L"Gulim", 12, red, db, true, laCenter},
+      {L"<FONT=Dotum>", 1, L"Dotum", 12, red, lime, true, laCenter},
+      {L"<size=20>", 1, L"Gulim", 20, red, lime, true, laCenter},
+      {L"<color=W>", 1, L"Gulim", 12, 0xFFFFFF, lime, true, laCenter},
+      {L"<bcolor=k>", 1, L"Gulim", 12, red, 0, true, laCenter},
+      {L"<F>", 1, L"Gulim", 12, red, lime, true, laCenter},       // plain: nothing
+      {L"<C>", 1, L"Gulim", 12, red, lime, true, laCenter},
+      {L"<I=1>", 1, L"Gulim", 12, red, lime, true, laCenter},     // a value: ignored
+      {L"<1>", 1, L"Gulim", 12, red, lime, true, laTop},
+      {L"</1>", 1, L"Gulim", 12, red, lime, true, laTop},         // closing: the same
+      {L"</3>", 1, L"Gulim", 12, red, lime, true, laBottom},
+      {L"<FIRST>", 0, L"Base", 9, dc, db, false, laBottom},
+      {L"<r>", 0, L"Base", 9, dc, db, false, laBottom},
+      {L"</R>", 0, L"Base", 9, dc, db, false, laBottom},
+      {L"< >", 0, L"Base", 9, dc, db, false, laBottom},
+  };
+  for (const Case& c : cases) {
+    TLabelModel m = Parse(styled + c.Tag + L"z");
+    ASSERT_EQ(m.Runs.size(), 1u) << c.Tag;
+    const THanLabelItem& r = *m.Runs[0];
+    EXPECT_EQ(r.Style, c.Style) << c.Tag;
+    EXPECT_EQ(r.FontName, c.Font) << c.Tag;
+    EXPECT_EQ(r.Size, c.Size) << c.Tag;
+    EXPECT_EQ(r.Color, c.Color) << c.Tag;
+    EXPECT_EQ(r.BackColor, c.Back) << c.Tag;
+    EXPECT_EQ(r.Shadow, c.Shadow) << c.Tag;
+    EXPECT_EQ(r.Alignment, c.Align) << c.Tag;
+  }
+  // "<PATH>" and "</p>" switch path mode; a value leaves it.
+  EXPECT_TRUE(Parse(L"<PATH>C:\\x").PathMode);
+  EXPECT_EQ(Texts(Parse(L"<p>a\\b</p>c\\d")), L";a;\\;b;c\\d;");
+  EXPECT_FALSE(Parse(L"<P=1>C:\\x").PathMode);
+}
+
 TEST(LabelMarkup, ColourValues) {
   struct Case {
     const wchar_t* Value;
