@@ -172,7 +172,9 @@ void THanLabel::EndUpdate() {
 void THanLabel::SetBorderStyle(uint8_t v) {
   if (v == FBorderStyle) return;
   FBorderStyle = v;
-  Changed();
+  // Only the frame changes: the runs stay where they are, so a label raised under the
+  // mouse does not shift its text.
+  Invalidate();
 }
 
 void THanLabel::SetMargin(int v) {

@@ -204,7 +204,8 @@ std::vector<TLabelPathPiece> SplitLabelPath(const std::wstring& path) {
       pieces.push_back({segment, level});
       pieces.push_back({L"\\", level});
       segment.clear();
-      if (counted && i >= root.size()) ++level;
+      // The "\" that ends the root already counts: the root is level 0, its first folder 1.
+      if (counted && i + 1 >= root.size()) ++level;
     } else {
       segment += path[i];
     }
@@ -272,9 +273,10 @@ void TLabelModel::ShortenPaths(int avail, int ellipsis) {
   ellipsis = std::max(ellipsis, 0);
   std::vector<std::vector<size_t>> groups;
   if (WholePath) {
+    // The whole label is one path: the text after it belongs to the group too, so a path
+    // followed by its information text does not count as ending in "\".
     std::vector<size_t> all;
-    for (size_t i = 0; i < Runs.size(); ++i)
-      if (Runs[i]->PathPart) all.push_back(i);
+    for (size_t i = 0; i < Runs.size(); ++i) all.push_back(i);
     groups.push_back(all);
   } else {
     for (size_t i = 0; i < Runs.size(); ++i) {

@@ -19,6 +19,9 @@ int FindCancelCaption(const std::vector<std::wstring>& captions) {
 constexpr int kButtonBase = 100;
 constexpr int kSeamGaveUp = mrAbort;
 constexpr UINT WM_SEAM_ANSWER = WM_APP + 0x51;
+// Places the caret in the input after the box has given it the focus: a combo box
+// selects its whole text when it gets the focus, whatever was set before.
+constexpr UINT WM_PLACE_CARET = WM_APP + 0x52;
 constexpr int kMaxTextWidth = 560;
 constexpr int kGap = 8;
 constexpr int kBorder = 12;
@@ -274,6 +277,8 @@ int RunBox(TBoxSetup& setup, std::wstring* value) {
       box.Edit->SetParent(&box);
       box.ActiveControl = box.Edit;
     }
+    box.CaretAtEnd = setup.CaretAtEnd;
+    box.OnShow = [&box](TComponent*) { PostMessageW(box.Handle(), WM_PLACE_CARET, 0, 0); };
     if (setup.CaretAtEnd) {
       if (box.Edit) box.Edit->SetSelStart(static_cast<int>(initial.size()));
       if (box.Combo) box.Combo->SetSelStart(static_cast<int>(initial.size()));
@@ -354,7 +359,10 @@ int RunBox(TBoxSetup& setup, std::wstring* value) {
     if (box.Combo)
       for (int i = 0; i < box.Combo->Items().Count(); ++i) record.History.push_back(box.Combo->Items()[i]);
     record.InitialValue = initial;
-    box.OnShow = [&box](TComponent*) { PostMessageW(box.Handle(), WM_SEAM_ANSWER, 1, 0); };
+    box.OnShow = [&box, input = setup.Input](TComponent*) {
+      if (input) PostMessageW(box.Handle(), WM_PLACE_CARET, 0, 0);
+      PostMessageW(box.Handle(), WM_SEAM_ANSWER, 1, 0);
+    };
   }
 
   int mr = box.ShowModal();
@@ -429,6 +437,18 @@ struct TSeamHook {
 bool TMsgDlgForm::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   if (msg == WM_SEAM_ANSWER) {
     TSeamHook::Answer(*this, wp == 1);
+    result = 0;
+    return true;
+  }
+  if (msg == WM_PLACE_CARET) {
+    if (CaretAtEnd) {
+      int end = static_cast<int>(InputText().size());
+      if (Edit) Edit->SetSelStart(end);
+      if (Combo) Combo->SetSelStart(end);
+    } else {
+      if (Edit) Edit->SelectAll();
+      if (Combo) Combo->SelectAll();
+    }
     result = 0;
     return true;
   }

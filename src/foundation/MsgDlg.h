@@ -61,6 +61,8 @@ class TMsgDlgForm : public THanForm {
   TComboBox* Combo = nullptr;
   TButton* ExtraButton = nullptr;
   int CancelIndex = -1;
+  // Once the input has the focus: caret after the text, else the whole text selected.
+  bool CaretAtEnd = false;
   // The input's current text, or empty without an input.
   std::wstring InputText() const;
   void SetInputText(const std::wstring& s);

@@ -102,6 +102,69 @@ TEST(LabelMarkup, TagsSetAndResetAttributes) {
   EXPECT_EQ(f.Runs[7]->FontName, L"X");  // "<f=>": "=" last, unknown tag
 }
 
+TEST(LabelMarkup, EveryTagFromAStyledState) {
+  // Each tag is applied after a state that differs from the defaults in every attribute;
+  // the run after it shows what the tag changed. Names are matched in any case.
+  const std::wstring styled = L"<D><C=R><B=G><F=Gulim><S=12><W><2>";
+  struct Case {
+    const wchar_t* Tag;
+    uint8_t Style;
+    const wchar_t* Font;
+    int Size;
+    TColor Color, Back;
+    bool Shadow;
+    uint8_t Align;
+  };
+  const TColor red = 0x0000FF, lime = 0x00FF00, dc = 0x111111, db = 0x222222;
+  const Case cases[] = {
+      {L"<NOSUCH>", 1, L"Gulim", 12, red, lime, true, laCenter},
+      {L"</>", 1, L"Gulim", 12, red, lime, true, laCenter},  // nothing after the slash
+      {L"<italic>", 1 | 2, L"Gulim", 12, red, lime, true, laCenter},
+      {L"<UnderLine>", 1 | 4, L"Gulim", 12, red, lime, true, laCenter},
+      {L"<strike>", 1 | 8, L"Gulim", 12, red, lime, true, laCenter},
+      {L"</BOLD>", 0, L"Gulim", 12, red, lime, true, laCenter},
+      {L"</d>", 0, L"Gulim", 12, red, lime, true, laCenter},
+      {L"</SHADOW>", 1, L"Gulim", 12, red, lime, false, laCenter},
+      {L"</w>", 1, L"Gulim", 12, red, lime, false, laCenter},
+      {L"</FONT>", 1, L"Base", 12, red, lime, true, laCenter},
+      {L"</size>", 1, L"Gulim", 9, red, lime, true, laCenter},
+      {L"</COLOR>", 1, L"Gulim", 12, dc, lime, true, laCenter},
+      {L"</c>", 1, L"Gulim", 12, dc, lime, true, laCenter},
+      {L"</BCOLOR>", 1, L"Gulim", 12, red, db, true, laCenter},
+      {L"</b>", 1, L"Gulim", 12, red, db, true, laCenter},
+      {L"<FONT=Dotum>", 1, L"Dotum", 12, red, lime, true, laCenter},
+      {L"<size=20>", 1, L"Gulim", 20, red, lime, true, laCenter},
+      {L"<color=W>", 1, L"Gulim", 12, 0xFFFFFF, lime, true, laCenter},
+      {L"<bcolor=k>", 1, L"Gulim", 12, red, 0, true, laCenter},
+      {L"<F>", 1, L"Gulim", 12, red, lime, true, laCenter},       // plain: nothing
+      {L"<C>", 1, L"Gulim", 12, red, lime, true, laCenter},
+      {L"<I=1>", 1, L"Gulim", 12, red, lime, true, laCenter},     // a value: ignored
+      {L"<1>", 1, L"Gulim", 12, red, lime, true, laTop},
+      {L"</1>", 1, L"Gulim", 12, red, lime, true, laTop},         // closing: the same
+      {L"</3>", 1, L"Gulim", 12, red, lime, true, laBottom},
+      {L"<FIRST>", 0, L"Base", 9, dc, db, false, laBottom},
+      {L"<r>", 0, L"Base", 9, dc, db, false, laBottom},
+      {L"</R>", 0, L"Base", 9, dc, db, false, laBottom},
+      {L"< >", 0, L"Base", 9, dc, db, false, laBottom},
+  };
+  for (const Case& c : cases) {
+    TLabelModel m = Parse(styled + c.Tag + L"z");
+    ASSERT_EQ(m.Runs.size(), 1u) << c.Tag;
+    const THanLabelItem& r = *m.Runs[0];
+    EXPECT_EQ(r.Style, c.Style) << c.Tag;
+    EXPECT_EQ(r.FontName, c.Font) << c.Tag;
+    EXPECT_EQ(r.Size, c.Size) << c.Tag;
+    EXPECT_EQ(r.Color, c.Color) << c.Tag;
+    EXPECT_EQ(r.BackColor, c.Back) << c.Tag;
+    EXPECT_EQ(r.Shadow, c.Shadow) << c.Tag;
+    EXPECT_EQ(r.Alignment, c.Align) << c.Tag;
+  }
+  // "<PATH>" and "</p>" switch path mode; a value leaves it.
+  EXPECT_TRUE(Parse(L"<PATH>C:\\x").PathMode);
+  EXPECT_EQ(Texts(Parse(L"<p>a\\b</p>c\\d")), L";a;\\;b;c\\d;");
+  EXPECT_FALSE(Parse(L"<P=1>C:\\x").PathMode);
+}
+
 TEST(LabelMarkup, ColourValues) {
   struct Case {
     const wchar_t* Value;
@@ -135,9 +198,10 @@ TEST(LabelMarkup, PathsSplitIntoLevels) {
     std::vector<int> Levels;
   };
   const Case cases[] = {
-      {L"C:\\A\\B", L"C:\\", {0, 0, 0, 0, 1}},
-      {L"C:\\A\\B\\", L"C:\\", {0, 0, 0, 0, 1, 1}},
-      {L"\\\\srv\\share\\a\\b", L"\\\\srv\\share\\", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+      // The root and its "\" are level 0, each folder one more.
+      {L"C:\\A\\B", L"C:\\", {0, 0, 1, 1, 2}},
+      {L"C:\\A\\B\\", L"C:\\", {0, 0, 1, 1, 2, 2}},
+      {L"\\\\srv\\share\\a\\b", L"\\\\srv\\share\\", {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2}},
       {L"\\\\srv\\share", L"\\\\srv\\share\\", {0, 0, 0, 0, 0, 0, 0}},  // root not in the path
       {L"rel\\dir", L"", {0, 0, 0}},
   };
@@ -190,15 +254,17 @@ TEST(LabelLayout, ShorteningPathRuns) {
     int Avail;
     const wchar_t* Shown;
   };
-  // Runs: root "C:" "\" (level 0), then each folder and its "\".
+  // Runs: root "C:" "\" (level 0), then each folder and its "\" (levels 1, 2, ...).
   const Case cases[] = {
       {L"C:\\Folder\\Sub", 1000, L"WWWWW"},                 // fits
-      {L"C:\\Folder\\Sub", 50, L"HHHHS"},                   // level 1: all before it hidden
-      {L"C:\\aa\\bb\\cc", 40, L"WWWWWWW"},                   // level 2: never shortened
+      {L"C:\\Folder", 50, L"HHS"},                          // level 1: all before it hidden
+      {L"C:\\aa\\bb", 40, L"WWWWW"},                         // level 2: never shortened
       {L"C:\\aa\\bbbbbbbb\\cc\\dd", 150, L"WWWWSWWWW"},  // bbbbbbbb covers the need: cut with "..."
       {L"C:\\aa\\bb\\cc\\dd\\ee", 130, L"WWWWHHDWWWW"},  // cc becomes "...", bb and its "\\" go
-      {L"C:\\aa\\bb\\cc\\dd", 120, L"WWWHDWWWW"},        // then the root's runs from the back
+      {L"C:\\aa\\bb\\cc\\dd", 120, L"WWHHDWWWW"},        // bb "...", back down to the first folder
+      {L"C:\\aa\\bb\\cc\\dd", 90, L"WHHHDWWWW"},         // then the root's runs from the back
       {L"C:\\aa\\bb\\cc\\dd", 20, L"HHHHDHHWC"},         // down to the last folder, clipped
+      {L"C:\\aa\\bb\\cc\\", 100, L"WWHHDWWW"},           // a trailing "\\": from the folder before the last
   };
   for (const Case& c : cases) {
     TLabelModel m = PathModel(c.Path);
@@ -212,21 +278,39 @@ TEST(LabelLayout, ShorteningPathRuns) {
 
 TEST(LabelLayout, ShortenedWidthIsKeptApartAndNeverNegative) {
   // Far too narrow: the room left for a cut run would be negative.
-  TLabelModel m = PathModel(L"C:\\Folder\\Sub");
+  TLabelModel m = PathModel(L"C:\\Folder");
   m.ShortenPaths(-500, kE);
   for (const auto& r : m.Runs) {
     EXPECT_GE(r->ShownWidth, 0);
     EXPECT_GE(r->Advance(kE), 0);
   }
   EXPECT_EQ(m.Runs.back()->Shown, TRunShown::rsShortened);
-  // A cut run gets exactly the room left: 50 - ("Sub" 30) ... the hidden runs take none.
-  TLabelModel n = PathModel(L"C:\\Folder\\Subfolder");
+  // A cut run gets exactly the room left: the hidden runs take none.
+  TLabelModel n = PathModel(L"C:\\Subfolder");
   n.ShortenPaths(70, kE);
   EXPECT_EQ(n.Runs.back()->Shown, TRunShown::rsShortened);
   EXPECT_EQ(n.Runs.back()->ShownWidth, 68);
   EXPECT_EQ(n.Runs.back()->Left, 0);  // the hidden runs before it leave no room
   // Growing again shows it whole.
   n.ShortenPaths(1000, kE);
-  EXPECT_EQ(ShownCodes(n), L"WWWWW");
-  EXPECT_EQ(n.Runs.back()->Left, 100);
+  EXPECT_EQ(ShownCodes(n), L"WWW");
+  EXPECT_EQ(n.Runs.back()->Left, 30);
+}
+
+TEST(LabelLayout, WholePathGroupsTheTextAfterThePath) {
+  // A path label: the path, then its information text. The group is every run, so the
+  // last run is the text and the path does not count as ending in "\": the walk starts
+  // two levels below the last, at "aa".
+  TLabelModel m;
+  m.WholePath = true;
+  m.AddPathText(L"C:\\aa\\bb\\cc\\");
+  THanLabelItem info;
+  info.Text = L" info";
+  m.AddRun(info, 0);
+  m.Layout(0, 0, 5, Measure);
+  ASSERT_EQ(m.TextRight, 170);
+  m.ShortenPaths(140, kE);
+  EXPECT_EQ(ShownCodes(m), L"HHDWWWWW");
+  EXPECT_EQ(m.Runs.back()->Shown, TRunShown::rsWhole);
+  EXPECT_EQ(m.Runs.back()->Left, 9 + 70);  // after "..." and "\bb\cc\"
 }

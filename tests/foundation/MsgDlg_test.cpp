@@ -210,6 +210,7 @@ TEST(MsgDlg, PicturesFromIconSpecs) {
   };
   const Case cases[] = {{L"#4", true},  {L"^3", true},          {L"?", true},  {L"hand", true},
                         {L"#", true},   {L"", false},           {L"NO_SUCH_BITMAP", false},
+                        {L"MCD_RENAME", true},     // one of the program's bitmaps
                         {L"/nosuch.ico,3", true},  // falls back to the shell library's first icon
                         {L"\\nosuch.ico,3", false}};
   for (const Case& c : cases) {
@@ -217,4 +218,59 @@ TEST(MsgDlg, PicturesFromIconSpecs) {
     MessageBoxIconSpec(L"t", L"x", L"OK", c.Spec, 0, 0);
     EXPECT_EQ(seam.Shown.back().HasPicture, c.Picture) << c.Spec;
   }
+}
+
+TEST(MsgDlg, InputSelectionAndLimit) {
+  // Edit or combo box, caret at the end or the whole text selected; at most 255 characters.
+  SeamReset reset;
+  TMsgBoxSeam& seam = TMsgBoxSeam::Get();
+  struct Case {
+    const wchar_t* History;
+    bool CaretAtEnd;
+  };
+  const Case cases[] = {{L"", false}, {L"", true}, {L"a\rb", false}, {L"a\rb", true}};
+  for (const Case& c : cases) {
+    DWORD from = 99, to = 99;
+    LRESULT limit = 0;
+    int rows = 0;
+    seam.OnShown = [&](TMsgDlgForm& box) {
+      HWND edit = box.Edit ? box.Edit->Handle() : FindWindowExW(box.Combo->Handle(), nullptr, L"Edit", nullptr);
+      ASSERT_NE(edit, nullptr);
+      SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+      limit = SendMessageW(edit, EM_GETLIMITTEXT, 0, 0);
+      if (box.Combo) rows = box.Combo->DropDownCount;
+      box.Press(0);
+    };
+    std::wstring value = L"hello";
+    EXPECT_EQ(InputBox(L"t", L"x", L"", L"확인|취소", value, 0, 1, c.History, c.CaretAtEnd), 0);
+    const wchar_t* what = *c.History ? L"combo" : L"edit";
+    EXPECT_EQ(from, c.CaretAtEnd ? 5u : 0u) << what << c.CaretAtEnd;
+    EXPECT_EQ(to, 5u) << what << c.CaretAtEnd;
+    EXPECT_EQ(limit, 255) << what;
+    EXPECT_EQ(rows, *c.History ? 20 : 0) << what;
+  }
+}
+
+TEST(MsgDlg, IconCodesPicturesAndDefaultTitles) {
+  SeamReset reset;
+  TMsgBoxSeam& seam = TMsgBoxSeam::Get();
+  struct Case {
+    int Code;
+    int TitleId;  // 0: no title of its own
+    const wchar_t* Fallback;
+  };
+  const Case cases[] = {{1, 31, L"경고"}, {2, 32, L"오류"}, {3, 35, L"알림"}, {4, 33, L"질문"},
+                        {5, 34, L"삭제"}, {9, 0, L""},     {0, 0, L""}};
+  for (const Case& c : cases) {
+    seam.PushButton(0);
+    MessageBoxEx(L"", L"x", L"OK", static_cast<uint8_t>(c.Code), 0, false, -1, -1);
+    const TMsgBoxRecord& r = seam.Shown.back();
+    EXPECT_EQ(r.Title, c.TitleId ? TextOr(c.TitleId, c.Fallback) : std::wstring()) << c.Code;
+    EXPECT_EQ(r.HasPicture, c.TitleId != 0) << c.Code;
+    EXPECT_EQ(r.DefaultIdx, 0) << c.Code;
+  }
+  // A title given is kept.
+  seam.PushButton(0);
+  MessageBoxEx(L"제목", L"x", L"OK", 2, 0, false, -1, -1);
+  EXPECT_EQ(seam.Shown.back().Title, L"제목");
 }

@@ -342,9 +342,11 @@ TEST(HanLabel, FlatPathLabelIsRaisedWhileTheMouseIsOver) {
   label->SetFlat(true);
   EXPECT_EQ(label->BorderStyle(), 0);
   SetCursorPos(1000, 1000);  // somewhere else
+  const int left = label->Runs(0).Left;
   SendMessageW(label->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
   EXPECT_TRUE(label->Raised());
   EXPECT_EQ(label->BorderStyle(), 2);
+  EXPECT_EQ(label->Runs(0).Left, left);  // the frame comes and goes, the text stays put
   // The pointer is not over it: the timer ends the raised look.
   EXPECT_TRUE(PumpUntil([&] { return !label->Raised(); }));
   EXPECT_EQ(label->BorderStyle(), 0);
