@@ -68,6 +68,105 @@ TEST(MOption, MissingFilesGiveTheDefaults) {
   EXPECT_TRUE(o.History(hkGOTO).empty());
 }
 
+// A fresh settings file holds every documented key in its section with its documented default,
+// in the stored text forms (booleans 1/0, colours red,green,blue or the system colour's number).
+TEST(MOption, FreshFileHoldsEveryKeyWithItsDefault) {
+  TTempDir dir;
+  std::wstring cfg = dir / L"Q7X.CFG";
+  {
+    TMOptions o;
+    o.Load(cfg, dir / L"History");
+    ASSERT_TRUE(o.SaveOptions());
+  }
+  const std::wstring text = ReadText(cfg);
+  const std::wstring face = L"2147483634", btnText = L"2147483631";  // $8000000F, $80000012
+  const struct {
+    const wchar_t* key;  // "section|key"
+    std::wstring value;
+  } cases[] = {
+      {L"Main|MainFont", L"MS Sans Serif,8,0,0,0,0"}, {L"Main|MCDFont", L"MS Sans Serif,8,0,0,0,0"},
+      {L"Main|MCDToolBar", L"0"}, {L"Main|McdToolBarSmall", L"0"}, {L"Main|ShowToolName", L"1"},
+      {L"Main|ShowMcdToolName", L"1"}, {L"Main|MCDShowKeyBar", L"1"}, {L"Main|MCDShowDriveBar", L"1"},
+      {L"Main|FlatKeyBar", L"0"}, {L"Main|ToolBarWrap", L"1"}, {L"Main|GrayToolBar", L"0"},
+      {L"Option|CDRemRAttr", L"1"}, {L"Option|DescShortRead", L"1"}, {L"Option|DescShortWrite", L"0"},
+      {L"Option|ShowCopySpeed", L"0"}, {L"Option|ErrorFileNotDelete", L"0"}, {L"Option|MCDShowIcon", L"1"},
+      {L"Option|SplitSrcRemove", L"0"}, {L"Option|SplitMakeBat", L"0"}, {L"Option|AutoSelectInDual", L"0"},
+      {L"Option|ShowDriveFirst", L"1"}, {L"Option|TreeSaveToRoot", L"0"}, {L"Option|MCDItemWidth", L"0"},
+      {L"Option|McdItemHeight", L"1"}, {L"Option|McdSameWinSize", L"1"}, {L"Option|MCDDriveBarTop", L"1"},
+      {L"Option|FolderNameCase", L"2"}, {L"Option|BSUpDir", L"1"}, {L"Option|ExtSpeedSearch", L"1"},
+      {L"Option|NotUseRecycled", L"0"}, {L"Option|DeleteAtYes", L"0"}, {L"Option|DragDelay", L"0"},
+      {L"Option|LeftDropMenu", L"0"}, {L"Option|MouseMiddle", L"1"}, {L"Option|MouseRight", L"2"},
+      {L"Option|HanShiftDrive", L"1"}, {L"Option|CtrlXExtract", L"0"}, {L"Option|FTreeShowIcon", L"1"},
+      {L"Option|IncHiddenDir", L"0"}, {L"Option|TreeAutoExpand", L"0"}, {L"Option|TreeBigIcon", L"0"},
+      {L"Option|FolderTreeColor", L"1"}, {L"Option|XButtonSupport", L"1"},
+      {L"Color|ItemColorEnable", L"1"}, {L"Color|BackColor", L"0,0,0"}, {L"Color|NormalColor", L"192,192,192"},
+      {L"Color|FTreeBackColor", L"0,0,0"}, {L"Color|FTreeFontColor", L"192,192,192"},
+      {L"Color|ToolBarColor", face}, {L"Color|MCDBackColor", L"0,128,255"}, {L"Color|MCDTextColor", L"255,255,255"},
+      {L"Color|MCDGrayTextColor", L"128,128,128"}, {L"Color|MCDLineColor", L"0,255,255"},
+      {L"Color|MCDDefaultColor", L"255,0,0"}, {L"Color|MCDCopyColor", L"255,0,0"},
+      {L"Color|MCDMoveColor", L"255,0,255"}, {L"Color|HKeyAltColor", face}, {L"Color|HKeyHighText", L"0,0,255"},
+      {L"Color|HKeyNormalText", btnText}, {L"Color|HKeyNormalBack", face}, {L"Color|HKeyShiftBack", face},
+      {L"Color|HKeyHotItemBack", face}, {L"Color|HKeyHotItemKey", L"0,128,0"},
+      {L"Color|HKeyHotItemText", L"0,0,0"},
+      {L"Archive|SFXView", L"0"}, {L"Archive|ExtractForceDir", L"1"}, {L"Archive|NoExtractDialog", L"0"},
+      {L"Archive|PathEnable", L"0"}, {L"Archive|ShowPWD", L"1"}, {L"Archive|FullPath", L"1"},
+      {L"Archive|OverWrite", L"0"}, {L"Archive|AddPath", L"1"}, {L"Archive|SubFolder", L"1"},
+      {L"Archive|MoveAfter", L"0"},
+      {L"RENAME|NameCase", L"0"}, {L"RENAME|ExtNoRename", L"0"}, {L"RENAME|Digit", L"4"},
+      {L"RENAME|AutoDigit", L"1"}, {L"RENAME|1", L"100"}, {L"RENAME|2", L"50"}, {L"RENAME|3", L"140"},
+      {L"RENAME|4", L"80"}, {L"RENAME|5", L"120"}, {L"RENAME|6", L"100"},
+      {L"QCD|I1", L"100"}, {L"QCD|I2", L"100"}, {L"QCD|I3", L"150"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ValueOf(text, c.key), c.value) << c.key;
+  for (const wchar_t* key : {L"Main|Window", L"Main|MCDWindow", L"Main|DriveWindow", L"Archive|AddMethod",
+                             L"Archive|AddType", L"RENAME|Window", L"QCD|Window"})
+    EXPECT_NE(ValueOf(text, key), L"<missing>") << key;
+
+  // The archiver records are stored for ZIP, RAR, ACE, LZH and ARJ only; self-control is on.
+  for (int i = 0; i < arCount; ++i) {
+    bool stored = i == arZIP || i == arRAR || i == arACE || i == arLZH || i == arARJ;
+    std::wstring name = std::wstring(L"Archive|") + TMOptions::ArchiverNames[i];
+    for (const wchar_t* suffix : {L"_SelfControl", L"_AddPrg", L"_ExtrPrg"})
+      EXPECT_EQ(ValueOf(text, name + suffix) != L"<missing>", stored) << name << suffix;
+    if (stored) {
+      EXPECT_EQ(ValueOf(text, name + L"_SelfControl"), L"1") << name;
+    }
+  }
+  EXPECT_STREQ(TMOptions::ArchiverNames[arCAB], L"CAB");
+  EXPECT_STREQ(TMOptions::ArchiverNames[arTAR], L"TAR");
+}
+
+// Each bounded key takes both ends of its range and falls back to its default just outside.
+TEST(MOption, RangedKeysAcceptTheirBoundsOnly) {
+  TTempDir dir;
+  std::wstring in = dir / L"in.cfg", out = dir / L"out.cfg";
+  const struct {
+    const wchar_t* section;
+    const wchar_t* key;
+    int min, max, def;
+  } cases[] = {
+      {L"Option", L"AutoSelectInDual", 0, 4, 0}, {L"Option", L"MCDItemWidth", 0, 400, 0},
+      {L"Option", L"McdItemHeight", 0, 15, 1},   {L"Option", L"FolderNameCase", 0, 4, 2},
+      {L"Option", L"MouseMiddle", 0, 3, 1},      {L"Option", L"MouseRight", 0, 3, 2},
+      {L"Archive", L"AddMethod", 0, 4, 1},       {L"Archive", L"AddType", 0, 9, 0},
+      {L"RENAME", L"NameCase", 0, 4, 0},         {L"RENAME", L"Digit", 0, 10, 4},
+      {L"QCD", L"I1", 0, 200, 100},              {L"QCD", L"I2", 0, 200, 100},
+      {L"QCD", L"I3", 0, 1000, 150},
+  };
+  for (const auto& c : cases) {
+    const std::pair<int, int> tries[] = {{c.min, c.min}, {c.max, c.max}, {c.min - 1, c.def}, {c.max + 1, c.def}};
+    for (const auto& [stored, expected] : tries) {
+      ASSERT_TRUE(WriteFileRaw(in, WithKey(c.section, c.key, std::to_wstring(stored))));
+      TMOptions o;
+      o.Load(in, dir / L"History");
+      ASSERT_TRUE(o.SaveOptionsTo(out));
+      EXPECT_EQ(ValueOf(ReadText(out), std::wstring(c.section) + L"|" + c.key), std::to_wstring(expected))
+          << c.key << " " << stored;
+      DeleteFileW(out.c_str());
+    }
+  }
+}
+
 // Every stored key, changed to another value, is read and written back as changed (or, when
 // the new value is out of its range, as the default): no field is lost or left unread.
 TEST(MOption, EveryKeyRoundTripsAChangedValue) {
@@ -194,6 +293,8 @@ TEST(MOption, HistoryFileRoundTripsOddTextsAndFavourites) {
     o.QCDSlots[6].Title = L"작업";
     o.QCDSlots[6].Path = L"D:\\Work";
     o.QCDSlots[12].Path = L"\\\\server\\share";
+    o.QCDSlots[9].Path = L"F:\\ten";
+    o.QCDSlots[19].Path = L"G:\\twenty";
     ASSERT_TRUE(o.SaveHistory(false));
   }
   std::string first = ReadFileRaw(hist);
@@ -206,12 +307,15 @@ TEST(MOption, HistoryFileRoundTripsOddTextsAndFavourites) {
   }
   EXPECT_EQ(o.QCDSlots[6].Title, L"작업");
   EXPECT_EQ(o.QCDSlots[6].Label, L"Shift+F7");
+  EXPECT_EQ(o.QCDSlots[9].Label, L"Shift+F10");
+  EXPECT_EQ(o.QCDSlots[10].Label, L"Ctrl+Shift+F1");
   const struct {
     WORD vk;
     uint8_t shift;
     const wchar_t* path;
   } keys[] = {{VK_F7, 1, L"D:\\Work"}, {VK_F3, 5, L"\\\\server\\share"}, {VK_F7, 4, L""}, {VK_F7, 0, L""},
-              {VK_F11, 1, L""},        {VK_F1, 1, L""}};
+              {VK_F11, 1, L""},        {VK_F1, 1, L""},    {VK_F10, 1, L"F:\\ten"},
+              {VK_F10, 5, L"G:\\twenty"}};
   for (const auto& k : keys) {
     std::wstring p = L"stale";
     o.GetQCDSlotPath(k.vk, k.shift, p);
