@@ -205,7 +205,7 @@ TEST(MsgDlg, PicturesFromIconSpecs) {
   SeamReset reset;
   TMsgBoxSeam& seam = TMsgBoxSeam::Get();
   struct Case {
-    const wchar_t* Spec;
+    const wchar_t* IconSpec;
     bool Picture;
   };
   const Case cases[] = {{L"#4", true},  {L"^3", true},          {L"?", true},  {L"hand", true},
@@ -215,8 +215,8 @@ TEST(MsgDlg, PicturesFromIconSpecs) {
                         {L"\\nosuch.ico,3", false}};
   for (const Case& c : cases) {
     seam.PushButton(0);
-    MessageBoxIconSpec(L"t", L"x", L"OK", c.Spec, 0, 0);
-    EXPECT_EQ(seam.Shown.back().HasPicture, c.Picture) << c.Spec;
+    MessageBoxIconSpec(L"t", L"x", L"OK", c.IconSpec, 0, 0);
+    EXPECT_EQ(seam.Shown.back().HasPicture, c.Picture) << c.IconSpec;
   }
 }
 
