@@ -495,15 +495,24 @@ std::vector<std::wstring> SplitButtonCaptions(const std::wstring& buttons) {
 
 // ---- the boxes ----
 
-int MessageBoxEx(const std::wstring& title, const std::wstring& text, const std::wstring& buttons, uint8_t iconCode,
-                 uint8_t, bool, int defaultIdx, int cancelIdx) {
+namespace {
+// The parts every box is set up with.
+TBoxSetup BoxSetup(const std::wstring& title, const std::wstring& text, const std::wstring& buttons, int defaultIdx,
+                   int cancelIdx) {
   TBoxSetup setup;
   setup.Title = title;
   setup.Text = text;
   setup.Buttons = buttons;
-  setup.IconCode = iconCode;
   setup.DefaultIdx = defaultIdx;
   setup.CancelIdx = cancelIdx;
+  return setup;
+}
+}  // namespace
+
+int MessageBoxEx(const std::wstring& title, const std::wstring& text, const std::wstring& buttons, uint8_t iconCode,
+                 uint8_t, bool, int defaultIdx, int cancelIdx) {
+  TBoxSetup setup = BoxSetup(title, text, buttons, defaultIdx, cancelIdx);
+  setup.IconCode = iconCode;
   return RunBox(setup, nullptr);
 }
 
@@ -519,14 +528,9 @@ int MessageBoxAuto(const std::wstring& title, const std::wstring& text, const st
 
 int MessageBoxIconSpec(const std::wstring& title, const std::wstring& text, const std::wstring& buttons,
                        const std::wstring& iconSpec, int defaultIdx, int cancelIdx) {
-  TBoxSetup setup;
-  setup.Title = title;
-  setup.Text = text;
-  setup.Buttons = buttons;
+  TBoxSetup setup = BoxSetup(title, text, buttons, defaultIdx, cancelIdx);
   setup.UseIconSpec = true;
   setup.IconSpec = iconSpec;
-  setup.DefaultIdx = defaultIdx;
-  setup.CancelIdx = cancelIdx;
   return RunBox(setup, nullptr);
 }
 
@@ -543,14 +547,9 @@ int InputCore(const std::wstring& title, const std::wstring& text, const std::ws
               const std::wstring& extraCaption, const std::wstring& buttons, int defaultIdx, int cancelIdx,
               std::wstring& value, const TInputCheckEvent& onExtra, const std::wstring& historyText, bool caretAtEnd,
               bool password, const TInputCheckEvent& validate) {
-  TBoxSetup setup;
-  setup.Title = title;
-  setup.Text = text;
-  setup.Buttons = buttons;
+  TBoxSetup setup = BoxSetup(title, text, buttons, defaultIdx, cancelIdx);
   setup.UseIconSpec = true;
   setup.IconSpec = iconSpec;
-  setup.DefaultIdx = defaultIdx;
-  setup.CancelIdx = cancelIdx;
   setup.Input = true;
   setup.Password = password;
   setup.HistoryText = password ? std::wstring() : historyText;
