@@ -18,6 +18,9 @@ PKGS=(
   xvfb xauth x11-utils imagemagick
   fonts-nanum fonts-wine locales
   zip unzip gzip tar
+  # Reference archivers: they make test fixtures and check what the engine writes.
+  7zip lhasa arj arc nomarch unar gcab cabextract ncompress cksfv unrar-free libarchive-tools unace
+  python3
 )
 
 missing=()
