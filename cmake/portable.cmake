@@ -32,6 +32,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevFileScan.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
+  src/fileops/RenPattern.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -50,6 +51,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevTools_test.cpp
   tests/engine/zevBase_test.cpp
   tests/foundation/LabelMarkup_test.cpp
+  tests/fileops/RenPattern_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
