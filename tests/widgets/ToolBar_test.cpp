@@ -6,7 +6,7 @@
 #include "foundation/HanPopup.h"
 #include "foundation/ToolBtn.h"
 #include "framework/Forms.h"
-#include "widgets/MenuKeys.h"
+#include "common/MenuKeys.h"
 
 namespace {
 struct BarFixture {
