@@ -27,6 +27,10 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevStreams.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
+  src/archive/layer/ArcView.cpp
+  src/archive/layer/ArcView_posix.cpp
+  src/archive/layer/ArcTree.cpp
+  src/archive/layer/ArcTree_posix.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -44,6 +48,8 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
   tests/foundation/LabelMarkup_test.cpp
+  tests/arclayer/ArcView_test.cpp
+  tests/arclayer/ArcTree_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
