@@ -50,6 +50,7 @@ set(VELMO_PORTABLE_TESTS
   tests/foundation/LabelMarkup_test.cpp
   tests/arclayer/ArcView_test.cpp
   tests/arclayer/ArcTree_test.cpp
+  tests/arclayer/ArcRefTools_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).

@@ -109,7 +109,7 @@ inline std::string Rar(const std::vector<TFile>& files, uint16_t mainFlags = 0, 
 
 // ACE (1.0 layout, stored files):
 //   main header  CRC16(2) size(2) type=0 flags(2) "**ACE**" extractVer(1)=10 createVer(1)=10
-//                host(1)=0 volume(1) created(4) reserved(8) avSize(1)=0 commentSize(2)=0
+//                host(1)=0 volume(1) created(4) reserved(8) avSize(1)=0
 //   file header  CRC16(2) size(2) type=1 flags(2: 0001 | 1000 continued | 2000 continues)
 //                packed(4) size(4) dosTime(4) attributes(4) CRC32(4) technical(4: type 0)
 //                reserved(2) nameSize(2) name, then the data
@@ -134,7 +134,6 @@ inline std::string Ace(const std::vector<TFile>& files, uint16_t mainFlags = 0, 
   Put32(m, 0x5B214C00);
   m += std::string(8, '\0');
   Put8(m, 0);
-  Put16(m, 0);
   std::string out = AceHeader(m);
   for (size_t i = 0; i < files.size(); ++i) {
     const TFile& f = files[i];
@@ -244,7 +243,7 @@ inline std::string Lzh(const std::vector<TFile>& files, int level, uint32_t unix
     }
     if (level == 0) {
       uint8_t sum = 0;
-      for (size_t i = 2; i < h.size() - 2; ++i) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
+      for (size_t i = 2; i < h.size(); ++i) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
       h[1] = static_cast<char>(sum);
     }
     out += h + f.Data;
