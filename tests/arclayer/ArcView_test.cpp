@@ -348,7 +348,9 @@ TEST(ArcReaders, EveryFormatListsItsFiles) {
         if (ch == '/') ch = c.Sep;
       EXPECT_EQ(l.Items[i].Name, W(want)) << c.What;
       EXPECT_EQ(l.Items[i].Size, static_cast<int64_t>(files[i].Data.size())) << c.What;
-      if (c.DosDates) EXPECT_EQ(static_cast<uint32_t>(l.Items[i].DateTime), files[i].Dos) << c.What;
+      if (c.DosDates) {
+        EXPECT_EQ(static_cast<uint32_t>(l.Items[i].DateTime), files[i].Dos) << c.What;
+      }
     }
   }
 }
