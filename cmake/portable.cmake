@@ -58,6 +58,7 @@ set(VELMO_PORTABLE_BENCH
   bench/main.cpp
   bench/language_bench.cpp
   bench/engine_bench.cpp
+  bench/arclayer_bench.cpp
 )
 
 # Fuzz targets as name:source:seed-folder.

@@ -191,6 +191,17 @@ void THanArcTree::LoadEntries(TArchive& archive, const std::function<bool()>& st
     if (stopped && stopped()) break;
   }
   archive.OnPoll = nullptr;
+  // The child lists grew in steps while the entries arrived; they keep only what they hold.
+  std::vector<PHanNode> stack{Tree->Root()};
+  while (!stack.empty()) {
+    PHanNode node = stack.back();
+    stack.pop_back();
+    node->Children.SetCapacity(node->Children.Count());
+    for (int i = 0; i < node->Children.Count(); ++i) {
+      PHanNode child = static_cast<PHanNode>(node->Children.Get(i));
+      if (child->Children.Count() > 0) stack.push_back(child);
+    }
+  }
 }
 
 bool THanArcTree::BeginLoad(TArchive& archive, const std::wstring& fileName, uint8_t arcType, int32_t startLo,
