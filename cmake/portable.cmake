@@ -25,12 +25,18 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
   src/archive/engine/zevStreams.cpp
+  src/archive/engine/zevFileSys.cpp
+  src/archive/engine/zevFileSys_posix.cpp
+  src/archive/engine/zevBase.cpp
+  src/archive/engine/zevDetect.cpp
+  src/archive/engine/zevFileScan.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
   src/archive/layer/ArcView.cpp
   src/archive/layer/ArcView_posix.cpp
   src/archive/layer/ArcTree.cpp
   src/archive/layer/ArcTree_posix.cpp
+  src/fileops/RenPattern.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -47,10 +53,12 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
+  tests/engine/zevBase_test.cpp
   tests/foundation/LabelMarkup_test.cpp
   tests/arclayer/ArcView_test.cpp
   tests/arclayer/ArcTree_test.cpp
   tests/arclayer/ArcRefTools_test.cpp
+  tests/fileops/RenPattern_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -83,4 +91,5 @@ set(VELMO_FUZZERS
   arc_bh:tests/fuzz/arc_bh_fuzz.cpp:tests/fuzz/seeds/arc_bh
   arc_gz:tests/fuzz/arc_gz_fuzz.cpp:tests/fuzz/seeds/arc_gz
   arc_detect:tests/fuzz/arc_detect_fuzz.cpp:tests/fuzz/seeds/arc_detect
+  detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
 )
