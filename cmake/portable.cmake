@@ -25,6 +25,15 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
   src/archive/engine/zevStreams.cpp
+  src/archive/engine/zevCodecIo.cpp
+  src/archive/engine/zevLzh3.cpp
+  src/archive/engine/zevLhaPack.cpp
+  src/archive/engine/zevLzh5.cpp
+  src/archive/engine/zevArjCodec.cpp
+  src/archive/engine/zevLzw.cpp
+  src/archive/engine/zevArcCodec.cpp
+  src/archive/engine/zevLhaFormat.cpp
+  src/archive/engine/zevOldFormats.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
 )
@@ -43,6 +52,10 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
+  tests/engine/zevLzh_test.cpp
+  tests/engine/zevLha_test.cpp
+  tests/engine/zevOldFormats_test.cpp
+  tests/engine/TestEncoders.cpp
   tests/foundation/LabelMarkup_test.cpp
 )
 
@@ -61,4 +74,10 @@ set(VELMO_FUZZERS
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
+  lzh:tests/fuzz/lzh_fuzz.cpp:tests/fuzz/seeds/lzh
+  lh1:tests/fuzz/lh1_fuzz.cpp:tests/fuzz/seeds/lh1
+  arjfast:tests/fuzz/arjfast_fuzz.cpp:tests/fuzz/seeds/arjfast
+  arccodec:tests/fuzz/arccodec_fuzz.cpp:tests/fuzz/seeds/arccodec
+  zoolzw:tests/fuzz/zoolzw_fuzz.cpp:tests/fuzz/seeds/zoolzw
+  lha:tests/fuzz/lha_fuzz.cpp:tests/fuzz/seeds/lha
 )

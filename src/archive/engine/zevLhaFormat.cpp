@@ -1,0 +1,206 @@
+#include "archive/engine/zevLhaFormat.h"
+
+#include <cstring>
+#include <vector>
+
+#include "archive/engine/zevGbls.h"
+#include "archive/engine/zevLhaPack.h"
+#include "archive/engine/zevLzh3.h"
+#include "foundation/MYTOOL.h"
+
+namespace {
+// Offsets of the fixed part shared by every level.
+constexpr size_t kMethod = 2, kPacked = 7, kOrig = 11, kTime = 15, kAttr = 19, kLevel = 20, kNameLen = 21;
+constexpr size_t kFixed = 22;
+constexpr int kMaxExtHeaders = 4096;
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+bool ReadAt(TStream32& s, int64_t offset, uint8_t* buf, size_t count) {
+  if (s.Seek(offset, soFromBeginning) != offset) return false;
+  return s.Read(buf, static_cast<int32_t>(count)) == static_cast<int32_t>(count);
+}
+
+int32_t UnixToDos(uint32_t seconds) {
+  int y, mo, d, h, mi, sec, ms;
+  DecodeDateTime(UnixSecondsToDateTime(seconds), y, mo, d, h, mi, sec, ms);
+  return FieldsToDosDateTime(y, mo, d, h, mi, sec);
+}
+
+// The folder of a type-2 extended header: parts separated by 0xFF (or "/" or "\"), as
+// "a\b\".
+std::string FolderName(const uint8_t* p, size_t n) {
+  std::string dir(reinterpret_cast<const char*>(p), n);
+  while (!dir.empty() && dir.back() == '\0') dir.pop_back();
+  dir = NormalizeSeparators(dir);
+  if (!dir.empty() && dir.back() != '\\') dir += '\\';
+  return dir;
+}
+
+// Applies one extended header (type, its data) to the entry.
+void ApplyExtended(uint8_t type, const uint8_t* data, size_t n, std::string& file, std::string& dir, bool& haveFile) {
+  if (type == 1) {
+    file.assign(reinterpret_cast<const char*>(data), n);
+    while (!file.empty() && file.back() == '\0') file.pop_back();
+    haveFile = true;
+  } else if (type == 2) {
+    dir = FolderName(data, n);
+  }
+}
+}  // namespace
+
+int ReadLhaHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TLhaHeader& h) {
+  h = TLhaHeader{};
+  h.Offset = offset;
+  if (offset < 0 || offset >= streamSize) return kLhaHeaderEnd;
+  uint8_t fixed[kFixed];
+  int64_t avail = streamSize - offset;
+  if (avail < 1) return kLhaHeaderEnd;
+  if (!ReadAt(s, offset, fixed, 1)) return kLhaHeaderEnd;
+  if (fixed[0] == 0) return kLhaHeaderEnd;
+  if (avail < static_cast<int64_t>(kFixed) || !ReadAt(s, offset, fixed, kFixed)) return zevBadFileHeader;
+  std::memcpy(h.Method, fixed + kMethod, 5);
+  h.PackedSize = U32(fixed + kPacked);
+  h.OrigSize = U32(fixed + kOrig);
+  h.Attr = fixed[kAttr];
+  h.Level = fixed[kLevel];
+  std::string file, dir;
+  bool haveFile = false;
+  if (h.Level == 0 || h.Level == 1) {
+    size_t hsize = fixed[0];
+    size_t nameLen = fixed[kNameLen];
+    size_t total = hsize + 2;
+    size_t need = kFixed + nameLen + 2 + (h.Level == 1 ? 3 : 0);
+    if (hsize < kFixed || nameLen > hsize - kFixed || need > total) return zevBadFileHeader;
+    if (avail < static_cast<int64_t>(total)) return zevBadFileHeader;
+    std::vector<uint8_t> b(total);
+    if (!ReadAt(s, offset, b.data(), total)) return zevBadFileHeader;
+    h.DosTime = static_cast<int32_t>(U32(b.data() + kTime));
+    file.assign(reinterpret_cast<const char*>(b.data() + kFixed), nameLen);
+    h.Crc = U16(b.data() + kFixed + nameLen);
+    h.HeaderSize = static_cast<int64_t>(total);
+    int64_t next = offset + static_cast<int64_t>(total) + h.PackedSize;
+    int64_t extTotal = 0;
+    if (h.Level == 1) {
+      // The extended headers follow the base header; their bytes count in the packed size.
+      uint32_t size = U16(b.data() + total - 2);
+      int64_t pos = offset + static_cast<int64_t>(total);
+      int count = 0;
+      std::vector<uint8_t> e;
+      while (size != 0) {
+        if (size < 3 || ++count > kMaxExtHeaders) return zevBadFileHeader;
+        extTotal += size;
+        if (extTotal > h.PackedSize || pos + size > streamSize) return zevBadFileHeader;
+        e.resize(size);
+        if (!ReadAt(s, pos, e.data(), size)) return zevBadFileHeader;
+        ApplyExtended(e[0], e.data() + 1, size - 3, file, dir, haveFile);
+        pos += size;
+        size = U16(e.data() + size - 2);
+      }
+      h.PackedSize -= static_cast<uint32_t>(extTotal);
+    }
+    h.DataOffset = offset + static_cast<int64_t>(total) + extTotal;
+    h.NextOffset = next;
+  } else if (h.Level == 2) {
+    size_t total = U16(fixed);
+    constexpr size_t kBase = 26;  // fixed part, CRC, OS byte, size of the first extended header
+    if (total < kBase || avail < static_cast<int64_t>(total)) return zevBadFileHeader;
+    std::vector<uint8_t> b(total);
+    if (!ReadAt(s, offset, b.data(), total)) return zevBadFileHeader;
+    h.DosTime = UnixToDos(U32(b.data() + kTime));
+    h.Crc = U16(b.data() + 21);
+    size_t pos = kBase;
+    size_t size = U16(b.data() + 24);
+    while (size != 0) {
+      if (size < 3 || size > total - pos) return zevBadFileHeader;
+      ApplyExtended(b[pos], b.data() + pos + 1, size - 3, file, dir, haveFile);
+      pos += size;
+      size = U16(b.data() + pos - 2);
+    }
+    h.HeaderSize = static_cast<int64_t>(total);
+    h.DataOffset = offset + static_cast<int64_t>(total);
+    h.NextOffset = h.DataOffset + h.PackedSize;
+  } else {
+    return zevBadFileHeader;
+  }
+  h.Name = dir + NormalizeSeparators(file);
+  return 0;
+}
+
+int64_t FindLhaStart(TStream32& s, int64_t streamSize) {
+  auto looksLikeHeader = [&](int64_t at) {
+    uint8_t b[kFixed];
+    if (at < 0 || streamSize - at < static_cast<int64_t>(kFixed) || !ReadAt(s, at, b, kFixed)) return false;
+    return b[0] != 0 && b[2] == '-' && b[3] == 'l' && (b[4] == 'h' || b[4] == 'z') && b[6] == '-' && b[kLevel] <= 2;
+  };
+  if (looksLikeHeader(0)) return 0;
+  uint8_t first = 1;
+  if (streamSize > 0 && ReadAt(s, 0, &first, 1) && first == 0 && looksLikeHeader(128)) return 128;
+  // A self-extracting program before the archive: the first header within its first 64 KiB.
+  int64_t limit = std::min<int64_t>(streamSize, 65536);
+  std::vector<uint8_t> buf(static_cast<size_t>(limit));
+  if (limit < static_cast<int64_t>(kFixed) || !ReadAt(s, 0, buf.data(), buf.size())) return -1;
+  for (size_t p = 2; p + 5 <= buf.size(); ++p) {
+    if (buf[p] == '-' && buf[p + 1] == 'l' && buf[p + 2] == 'h' && buf[p + 4] == '-' && looksLikeHeader(static_cast<int64_t>(p) - 2))
+      return static_cast<int64_t>(p) - 2;
+  }
+  return -1;
+}
+
+std::string MakeLhaLevel0Header(const char* method, uint32_t packed, uint32_t orig, int32_t dosTime, uint8_t attr,
+                                const std::string& name, uint16_t crc) {
+  if (name.size() > kLhaMaxLevel0Name || std::strlen(method) != 5) return {};
+  std::string h(kFixed + name.size() + 2, '\0');
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) h[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  h[0] = static_cast<char>(kFixed + name.size());
+  std::memcpy(&h[kMethod], method, 5);
+  put32(kPacked, packed);
+  put32(kOrig, orig);
+  put32(kTime, static_cast<uint32_t>(dosTime));
+  h[kAttr] = static_cast<char>(attr);
+  h[kLevel] = 0;
+  h[kNameLen] = static_cast<char>(name.size());
+  std::memcpy(&h[kFixed], name.data(), name.size());
+  h[kFixed + name.size()] = static_cast<char>(crc & 0xFF);
+  h[kFixed + name.size() + 1] = static_cast<char>(crc >> 8);
+  uint8_t sum = 0;
+  for (size_t i = 2; i < h.size(); ++i) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
+  h[1] = static_cast<char>(sum);
+  return h;
+}
+
+bool LhaMethodSupported(char method) {
+  return method == 'd' || method == '0' || method == '1' || (method >= '4' && method <= '7');
+}
+
+int LhaDecodeData(TCodecInput& in, TCodecSink& out, char method, int64_t size) {
+  switch (method) {
+    case '0': return CopyStored(in, out, size);
+    case '1': return Lh1Decode(in, out, size);
+    case '4': return LzhDecode(in, out, size, 12, 4);
+    case '5': return LzhDecode(in, out, size, 13, 4);
+    case '6': return LzhDecode(in, out, size, 15, 5);
+    case '7': return LzhDecode(in, out, size, 16, 5);
+    default: return zevUnsupportedMethod;
+  }
+}
+
+int WalkLhaHeaders(TStream32& s, int64_t streamSize, const std::function<bool(const TLhaHeader&)>& f) {
+  int64_t offset = FindLhaStart(s, streamSize);
+  if (offset < 0) return zevBadFileHeader;
+  TLhaHeader h;
+  for (;;) {
+    int r = ReadLhaHeaderAt(s, offset, streamSize, h);
+    if (r == kLhaHeaderEnd) return 0;
+    if (r != 0) return r;
+    if (!f(h)) return 0;
+    if (h.NextOffset <= offset) return 0;  // never walks back
+    offset = h.NextOffset;
+  }
+}
