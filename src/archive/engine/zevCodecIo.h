@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "archive/engine/zevStreams.h"
@@ -102,7 +103,7 @@ class TByteOutput {
 // beyond the real input has been used.
 class TByteFeed {
  public:
-  explicit TByteFeed(TCodecInput& in) : FIn(in), FBuf(32768) {}
+  explicit TByteFeed(TCodecInput& in) : FIn(in), FBuf(std::make_unique_for_overwrite<uint8_t[]>(kSize)) {}
   uint8_t Next() {
     if (FPos == FLen && !Fill()) {
       ++FPadBytes;
@@ -119,13 +120,14 @@ class TByteFeed {
  private:
   bool Fill() {
     if (FDry) return false;
-    FLen = FIn.Read(FBuf.data(), FBuf.size());
+    FLen = FIn.Read(FBuf.get(), kSize);
     FPos = 0;
     if (FLen == 0) FDry = true;
     return FLen > 0;
   }
+  static constexpr size_t kSize = 32768;
   TCodecInput& FIn;
-  std::vector<uint8_t> FBuf;
+  std::unique_ptr<uint8_t[]> FBuf;
   size_t FPos = 0, FLen = 0;
   bool FDry = false;
   int64_t FPadBytes = 0;
@@ -274,10 +276,11 @@ class TLzWindow {
  public:
   static constexpr size_t kSize = size_t{1} << 17;
   static constexpr size_t kMask = kSize - 1;
-  explicit TLzWindow(TCodecSink& sink) : FSink(sink), FBuf(kSize) {}
+  // The ring is not cleared: a match never reaches beyond what was written or preset.
+  explicit TLzWindow(TCodecSink& sink) : FSink(sink), FBuf(std::make_unique_for_overwrite<uint8_t[]>(kSize)) {}
   // History that precedes the output (counted as available for matches, never written out).
   void Preset(const uint8_t* history, size_t count) {
-    std::memcpy(FBuf.data(), history, count);
+    std::memcpy(FBuf.get(), history, count);
     FPos = FStart = count;
     FHistory = count;
   }
@@ -289,8 +292,8 @@ class TLzWindow {
   bool Copy(size_t dist, size_t len) {
     size_t src = (FPos - dist) & kMask;
     if (FPos + len < kSize && src + len < kSize) {
-      uint8_t* d = FBuf.data() + FPos;
-      const uint8_t* s = FBuf.data() + src;
+      uint8_t* d = FBuf.get() + FPos;
+      const uint8_t* s = FBuf.get() + src;
       if (dist >= len)
         std::memmove(d, s, len);
       else
@@ -306,7 +309,7 @@ class TLzWindow {
     return true;
   }
   bool Flush() {
-    bool ok = FPos == FStart || FSink.Put(FBuf.data() + FStart, FPos - FStart);
+    bool ok = FPos == FStart || FSink.Put(FBuf.get() + FStart, FPos - FStart);
     FProduced += static_cast<int64_t>(FPos - FStart);
     if (FPos == kSize) FPos = 0;
     FStart = FPos;
@@ -319,7 +322,7 @@ class TLzWindow {
 
  private:
   TCodecSink& FSink;
-  std::vector<uint8_t> FBuf;
+  std::unique_ptr<uint8_t[]> FBuf;
   size_t FPos = 0, FStart = 0, FHistory = 0;
   int64_t FProduced = 0;
 };
