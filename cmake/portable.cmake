@@ -34,8 +34,14 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevArcCodec.cpp
   src/archive/engine/zevLhaFormat.cpp
   src/archive/engine/zevOldFormats.cpp
+  src/archive/engine/zevFileSys.cpp
+  src/archive/engine/zevFileSys_posix.cpp
+  src/archive/engine/zevBase.cpp
+  src/archive/engine/zevDetect.cpp
+  src/archive/engine/zevFileScan.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
+  src/fileops/RenPattern.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -56,7 +62,9 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevLha_test.cpp
   tests/engine/zevOldFormats_test.cpp
   tests/engine/TestEncoders.cpp
+  tests/engine/zevBase_test.cpp
   tests/foundation/LabelMarkup_test.cpp
+  tests/fileops/RenPattern_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -80,4 +88,5 @@ set(VELMO_FUZZERS
   arccodec:tests/fuzz/arccodec_fuzz.cpp:tests/fuzz/seeds/arccodec
   zoolzw:tests/fuzz/zoolzw_fuzz.cpp:tests/fuzz/seeds/zoolzw
   lha:tests/fuzz/lha_fuzz.cpp:tests/fuzz/seeds/lha
+  detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
 )
