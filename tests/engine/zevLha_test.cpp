@@ -118,7 +118,9 @@ TEST(LhaFormat, EveryTruncationListsTheEntriesBeforeTheCutAndNeverCrashes) {
     ReadArchive(cut, got);
     for (const auto& e : got) {
       ASSERT_LE(e.Data.size(), e.H.OrigSize);
-      if (e.H.DataOffset + e.H.PackedSize > static_cast<int64_t>(n)) ASSERT_NE(e.Result, 0) << n;
+      if (e.H.DataOffset + e.H.PackedSize > static_cast<int64_t>(n)) {
+        ASSERT_NE(e.Result, 0) << n;
+      }
     }
   }
 }

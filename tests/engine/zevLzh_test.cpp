@@ -88,8 +88,11 @@ TEST(LzhCoder, DamageIsReportedNotFollowed) {
     Bytes out;
     int res = Decode(bad, out, static_cast<int64_t>(data.size()), 13, 4);
     ASSERT_LE(out.size(), data.size());
-    if (res != 0) ++errors;
-    else ASSERT_EQ(out.size(), data.size());
+    if (res != 0) {
+      ++errors;
+    } else {
+      ASSERT_EQ(out.size(), data.size());
+    }
   }
   EXPECT_GT(errors, 0);
 }

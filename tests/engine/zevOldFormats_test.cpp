@@ -375,7 +375,9 @@ TEST(OldFormats, EveryTruncationOfEveryFixtureEndsCleanly) {
       Bytes cut(a.begin(), a.begin() + static_cast<long>(n));
       auto got = kind == "arc" ? ReadArc(cut) : kind == "arj" ? ReadArj(cut) : ReadZoo(cut);
       for (const auto& e : got)
-        if (e.Result == 0) ASSERT_EQ(e.Crc, e.CrcOfData) << kind << " cut at " << n << " " << e.Name;
+        if (e.Result == 0) {
+          ASSERT_EQ(e.Crc, e.CrcOfData) << kind << " cut at " << n << " " << e.Name;
+        }
     }
   }
 }
