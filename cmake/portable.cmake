@@ -34,6 +34,11 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevArcCodec.cpp
   src/archive/engine/zevLhaFormat.cpp
   src/archive/engine/zevOldFormats.cpp
+  src/archive/engine/zevUnCodec.cpp
+  src/archive/engine/zevUnLha.cpp
+  src/archive/engine/zevUnArc.cpp
+  src/archive/engine/zevUnZoo.cpp
+  src/archive/engine/zevUnARJ.cpp
   src/archive/engine/zevFileSys.cpp
   src/archive/engine/zevFileSys_posix.cpp
   src/archive/engine/zevBase.cpp
@@ -61,7 +66,9 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevLzh_test.cpp
   tests/engine/zevLha_test.cpp
   tests/engine/zevOldFormats_test.cpp
+  tests/engine/zevOldReaders_test.cpp
   tests/engine/TestEncoders.cpp
+  tests/engine/TestArchives.cpp
   tests/engine/zevBase_test.cpp
   tests/foundation/LabelMarkup_test.cpp
   tests/fileops/RenPattern_test.cpp

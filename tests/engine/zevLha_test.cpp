@@ -11,46 +11,14 @@
 #include "archive/engine/zevLzh5.h"
 #include "common/TestUtil.h"
 #include "engine/CodecTestData.h"
+#include "engine/TestArchives.h"
 #include "engine/TestEncoders.h"
 #include "foundation/TextCodec.h"
 
 using namespace codectest;
+using namespace testarc;
 
 namespace {
-struct TEntry {
-  std::string Name;
-  char Method;  // '0', '1', '4'..'7', 'd'
-  Bytes Data;
-};
-
-void Append(Bytes& a, const std::string& s) { a.insert(a.end(), s.begin(), s.end()); }
-
-Bytes Pack(char method, const Bytes& data) {
-  if (method == '0' || method == 'd') return data;
-  if (method == '1') return testenc::Lh1Encode(data);
-  int dict = method == '4' ? 12 : method == '5' ? 13 : method == '6' ? 15 : 16;
-  int pbit = method <= '5' ? 4 : 5;
-  TBytesReadStream src(data.data(), data.size());
-  TCodecInput in(src, static_cast<int64_t>(data.size()));
-  TMemoryStream32 out;
-  Lzh5Encode(in, out, dict, pbit, -1);
-  return MemoryBytes(out);
-}
-
-// A level-0 archive of the entries, closed by the end mark.
-Bytes MakeArchive(const std::vector<TEntry>& entries) {
-  Bytes a;
-  for (const auto& e : entries) {
-    Bytes packed = Pack(e.Method, e.Data);
-    char method[6] = {'-', 'l', 'h', e.Method, '-', 0};
-    uint16_t crc = UpdateCrc16(0, e.Data.data(), e.Data.size());
-    Append(a, MakeLhaLevel0Header(method, static_cast<uint32_t>(packed.size()), static_cast<uint32_t>(e.Data.size()),
-                                  0x5A8B6000, e.Method == 'd' ? 0x10 : 0x20, e.Name, crc));
-    a.insert(a.end(), packed.begin(), packed.end());
-  }
-  a.push_back(0);
-  return a;
-}
 
 struct TReadEntry {
   TLhaHeader H;

@@ -142,8 +142,9 @@ int64_t FindLhaStart(TStream32& s, int64_t streamSize) {
   if (streamSize > 0 && ReadAt(s, 0, &first, 1) && first == 0 && looksLikeHeader(128)) return 128;
   // A self-extracting program before the archive: the first header within its first 64 KiB.
   int64_t limit = std::min<int64_t>(streamSize, 65536);
-  std::vector<uint8_t> buf(static_cast<size_t>(limit));
-  if (limit < static_cast<int64_t>(kFixed) || !ReadAt(s, 0, buf.data(), buf.size())) return -1;
+  if (limit < static_cast<int64_t>(kFixed)) return -1;
+  std::vector<uint8_t> buf(static_cast<size_t>(limit) & 0x1FFFF);
+  if (!ReadAt(s, 0, buf.data(), buf.size())) return -1;
   for (size_t p = 2; p + 5 <= buf.size(); ++p) {
     if (buf[p] == '-' && buf[p + 1] == 'l' && buf[p + 2] == 'h' && buf[p + 4] == '-' && looksLikeHeader(static_cast<int64_t>(p) - 2))
       return static_cast<int64_t>(p) - 2;

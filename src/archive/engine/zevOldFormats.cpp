@@ -209,8 +209,9 @@ int64_t FindArjStart(TStream32& s, int64_t streamSize) {
   TArjHeader h;
   if (ReadArjHeaderAt(s, 0, streamSize, h) == 0) return 0;
   int64_t limit = std::min<int64_t>(streamSize, 1 << 20);
-  std::vector<uint8_t> buf(static_cast<size_t>(limit));
-  if (limit < 4 || !ReadAt(s, 0, buf.data(), buf.size())) return -1;
+  if (limit < 4) return -1;
+  std::vector<uint8_t> buf(static_cast<size_t>(limit) & 0x1FFFFF);
+  if (!ReadAt(s, 0, buf.data(), buf.size())) return -1;
   for (size_t p = 1; p + 1 < buf.size(); ++p)
     if (buf[p] == 0x60 && buf[p + 1] == 0xEA && ReadArjHeaderAt(s, static_cast<int64_t>(p), streamSize, h) == 0)
       return static_cast<int64_t>(p);
