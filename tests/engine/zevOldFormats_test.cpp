@@ -275,7 +275,7 @@ TEST(OldFormats, EveryTruncationOfEveryFixtureEndsCleanly) {
       {"arj", Fixture("m1.arj")},     {"arj", Fixture("m4.arj")},      {"zoo", MakeZoo(ZooEntries())}};
   for (const auto& [kind, a] : all) {
     // Every cut near the start (the headers), then a spread over the data.
-    for (size_t n = 0; n < a.size(); n += (n < 200 ? 1 : std::max<size_t>(1, a.size() / 300))) {
+    for (size_t n = 0; n < a.size(); n += (n < 120 ? 1 : std::max<size_t>(1, a.size() / 100))) {
       Bytes cut(a.begin(), a.begin() + static_cast<long>(n));
       auto got = kind == "arc" ? ReadArc(cut) : kind == "arj" ? ReadArj(cut) : ReadZoo(cut);
       for (const auto& e : got)
