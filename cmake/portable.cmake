@@ -39,6 +39,8 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevUnArc.cpp
   src/archive/engine/zevUnZoo.cpp
   src/archive/engine/zevUnARJ.cpp
+  src/archive/engine/zevBhFormat.cpp
+  src/archive/engine/zevUnBH.cpp
   src/archive/engine/zevFileSys.cpp
   src/archive/engine/zevFileSys_posix.cpp
   src/archive/engine/zevBase.cpp
@@ -67,6 +69,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevLha_test.cpp
   tests/engine/zevOldFormats_test.cpp
   tests/engine/zevOldReaders_test.cpp
+  tests/engine/zevBh_test.cpp
   tests/engine/TestEncoders.cpp
   tests/engine/TestArchives.cpp
   tests/engine/zevBase_test.cpp
@@ -79,6 +82,7 @@ set(VELMO_PORTABLE_BENCH
   bench/main.cpp
   bench/language_bench.cpp
   bench/engine_bench.cpp
+  bench/lzh_bench.cpp
 )
 
 # Fuzz targets as name:source:seed-folder.
@@ -95,5 +99,6 @@ set(VELMO_FUZZERS
   arccodec:tests/fuzz/arccodec_fuzz.cpp:tests/fuzz/seeds/arccodec
   zoolzw:tests/fuzz/zoolzw_fuzz.cpp:tests/fuzz/seeds/zoolzw
   lha:tests/fuzz/lha_fuzz.cpp:tests/fuzz/seeds/lha
+  oldarc:tests/fuzz/oldarc_fuzz.cpp:tests/fuzz/seeds/oldarc
   detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
 )

@@ -229,6 +229,73 @@ TEST(LhaFormat, ALevel0NameTooLongIsRefusedNotWrapped) {
   EXPECT_EQ(MakeLhaLevel0Header("-lh0-", 0, 0, 0, 0, std::string(kLhaMaxLevel0Name, 'a'), 0).size(), 255u + 2);
 }
 
+namespace {
+struct TWriteCase {
+  std::string Name;
+  bool Folder;
+  TLhaPacking Packing;
+  Bytes Data;
+  const char* Method;  // as written
+};
+std::vector<TWriteCase> WriteCases() {
+  return {{"text5.txt", false, TLhaPacking::Lh5, TextData(50000, 31), "-lh5-"},
+          {"text6.txt", false, TLhaPacking::Lh6, TextData(70000, 32), "-lh6-"},
+          {"noise.bin", false, TLhaPacking::Lh6, RandomData(20000, 33), "-lh0-"},
+          {"stored.txt", false, TLhaPacking::Store, TextData(3000, 34), "-lh0-"},
+          {"empty.txt", false, TLhaPacking::Lh5, {}, "-lh0-"},
+          {"sub", true, TLhaPacking::Lh5, {}, "-lhd-"},
+          {"sub\\in.txt", false, TLhaPacking::Lh5, TextData(2000, 35), "-lh5-"}};
+}
+Bytes WriteArchive(const std::vector<TWriteCase>& cases) {
+  TMemoryStream32 dest, scratch;
+  for (const auto& c : cases) {
+    TBytesReadStream src(c.Data.data(), c.Data.size());
+    TLhaWritten w;
+    EXPECT_EQ(WriteLhaEntry(c.Folder ? nullptr : &src, dest, scratch, c.Name, c.Folder, 0x5A8B6000,
+                            c.Folder ? 0x10 : 0x20, c.Packing, w),
+              0);
+    EXPECT_STREQ(w.Method, c.Method) << c.Name;
+  }
+  uint8_t end = 0;
+  dest.WriteBuffer(&end, 1);
+  return MemoryBytes(dest);
+}
+}  // namespace
+
+TEST(LhaWriter, WritesEveryKindOfEntryAndStoresWhatDoesNotShrink) {
+  auto cases = WriteCases();
+  Bytes a = WriteArchive(cases);
+  std::vector<TReadEntry> got;
+  ASSERT_EQ(ReadArchive(a, got), 0);
+  ASSERT_EQ(got.size(), cases.size());
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].Name);
+    EXPECT_EQ(got[i].H.Name, cases[i].Name + (cases[i].Folder ? "\\" : ""));
+    EXPECT_EQ(got[i].Result, 0);
+    EXPECT_TRUE(got[i].Data == cases[i].Data);
+    EXPECT_EQ(got[i].H.Attr, cases[i].Folder ? 0x10 : 0x20);
+  }
+}
+
+TEST(LhaWriter, RefusesANameTooLongForItsHeader) {
+  TMemoryStream32 dest, scratch;
+  Bytes data(10, 'a');
+  TBytesReadStream src(data.data(), data.size());
+  TLhaWritten w;
+  EXPECT_EQ(WriteLhaEntry(&src, dest, scratch, std::string(300, 'n'), false, 0, 0x20, TLhaPacking::Lh5, w),
+            zevInvalidFileName);
+  EXPECT_EQ(dest.GetSize(), 0);
+}
+
+TEST(LhaWriter, KnowsTheAlreadyCompressedExtensions) {
+  EXPECT_TRUE(IsAlreadyCompressedName(L"C:\\a\\b.ZIP"));
+  EXPECT_TRUE(IsAlreadyCompressedName(L"x.lzh"));
+  EXPECT_TRUE(IsAlreadyCompressedName(L"x.z"));
+  EXPECT_FALSE(IsAlreadyCompressedName(L"x.txt"));
+  EXPECT_FALSE(IsAlreadyCompressedName(L"zip"));
+  EXPECT_FALSE(IsAlreadyCompressedName(L"dir.zip\\file"));
+}
+
 #ifndef _WIN32
 namespace {
 int Shell(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
@@ -264,6 +331,24 @@ TEST(LhaFormat, LhasaTestsAndExtractsWhatTheEncodersWrite) {
     ASSERT_TRUE(WriteFileRaw(dir / L"l.lzh", std::string(l.begin(), l.end())));
     EXPECT_EQ(Shell("cd '" + d + "' && lha t l.lzh"), 0) << level;
     EXPECT_EQ(Shell("cd '" + d + "' && lha l l.lzh | grep -q 'docs/old/note.txt'"), 0) << level;
+  }
+}
+TEST(LhaWriter, LhasaAcceptsWhatTheWriterMakes) {
+  if (!HaveLhasa()) GTEST_SKIP() << "lhasa is not installed";
+  TTempDir dir;
+  std::string d = WideToUtf8(dir.Path());
+  auto cases = WriteCases();
+  Bytes a = WriteArchive(cases);
+  ASSERT_TRUE(WriteFileRaw(dir / L"w.lzh", std::string(a.begin(), a.end())));
+  EXPECT_EQ(Shell("cd '" + d + "' && lha t w.lzh"), 0);
+  ASSERT_EQ(Shell("mkdir '" + d + "/x' && cd '" + d + "/x' && lha xf ../w.lzh"), 0);
+  for (const auto& c : cases) {
+    if (c.Folder) continue;
+    SCOPED_TRACE(c.Name);
+    std::string name = c.Name;
+    for (char& ch : name)
+      if (ch == '\\') ch = '/';
+    EXPECT_TRUE(ReadFileRaw(dir / Utf8ToWide("x/" + name)) == std::string(c.Data.begin(), c.Data.end()));
   }
 }
 #endif

@@ -51,3 +51,31 @@ int CopyStored(TCodecInput& in, TCodecSink& out, int64_t size) {
   }
   return 0;
 }
+
+int InflateDecode(TCodecInput& in, TCodecSink& out) {
+  z_stream z{};
+  if (inflateInit2(&z, -15) != Z_OK) return zevOutOfMemory;
+  struct TEnd {
+    z_stream& Z;
+    ~TEnd() { inflateEnd(&Z); }
+  } end{z};
+  std::vector<uint8_t> ib(32768), ob(32768);
+  bool dry = false;
+  for (;;) {
+    if (z.avail_in == 0 && !dry) {
+      size_t n = in.Read(ib.data(), ib.size());
+      if (n == 0) dry = true;
+      z.next_in = ib.data();
+      z.avail_in = static_cast<uInt>(n);
+    }
+    z.next_out = ob.data();
+    z.avail_out = static_cast<uInt>(ob.size());
+    int r = inflate(&z, Z_NO_FLUSH);
+    size_t produced = ob.size() - z.avail_out;
+    if (produced && !out.Put(ob.data(), produced)) return zevUserCanceled;
+    if (r == Z_STREAM_END) return 0;
+    if (r == Z_MEM_ERROR) return zevOutOfMemory;
+    if (r != Z_OK && r != Z_BUF_ERROR) return zevCorruptInput;
+    if (dry && produced == 0) return zevReadError;
+  }
+}

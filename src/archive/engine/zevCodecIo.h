@@ -352,3 +352,7 @@ class TSizedSink : public TCodecSink {
   TCodecSink& FNext;
   int64_t FLeft;
 };
+
+// Raw DEFLATE data (zlib, no header) until its end. Returns 0, zevCorruptInput, zevReadError
+// (the input ended first) or zevUserCanceled.
+int InflateDecode(TCodecInput& in, TCodecSink& out);

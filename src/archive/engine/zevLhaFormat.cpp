@@ -1,11 +1,14 @@
 #include "archive/engine/zevLhaFormat.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "archive/engine/zevGbls.h"
 #include "archive/engine/zevLhaPack.h"
 #include "archive/engine/zevLzh3.h"
+#include "archive/engine/zevLzh5.h"
+#include "archive/engine/zevCrypt.h"
 #include "foundation/MYTOOL.h"
 
 namespace {
@@ -204,4 +207,83 @@ int WalkLhaHeaders(TStream32& s, int64_t streamSize, const std::function<bool(co
     if (h.NextOffset <= offset) return 0;  // never walks back
     offset = h.NextOffset;
   }
+}
+
+bool IsAlreadyCompressedName(const std::wstring& name) {
+  static const wchar_t* const kExts[] = {L"ACE", L"ARC", L"ARJ", L"BH",  L"CAB", L"ENC", L"GZ", L"HA",
+                                         L"JAR", L"LHA", L"LZH", L"PAK", L"PK3", L"PK_", L"RAR", L"TAR",
+                                         L"TGZ", L"UUE", L"UU",  L"XXE", L"Z",   L"ZIP", L"ZOO"};
+  size_t dot = name.rfind(L'.');
+  size_t sep = name.find_last_of(L"\\/");
+  if (dot == std::wstring::npos || (sep != std::wstring::npos && dot < sep)) return false;
+  std::wstring ext = name.substr(dot + 1);
+  for (auto& c : ext)
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+  for (const wchar_t* e : kExts)
+    if (ext == e) return true;
+  return false;
+}
+
+int WriteLhaEntry(TStream32* source, TStream32& dest, TStream32& scratch, const std::string& storedName, bool folder,
+                  int32_t dosTime, uint8_t attr, TLhaPacking packing, TLhaWritten& w,
+                  const std::function<void(size_t)>& progress) {
+  w = TLhaWritten{};
+  std::string name = storedName;
+  if (folder && (name.empty() || name.back() != '\\')) name += '\\';
+  if (name.size() > kLhaMaxLevel0Name) return zevInvalidFileName;
+  auto putHeader = [&](const char* method) {
+    std::memcpy(w.Method, method, 5);
+    std::string h = MakeLhaLevel0Header(method, w.PackedSize, w.OrigSize, dosTime, attr, name, w.Crc);
+    dest.WriteBuffer(h.data(), static_cast<int32_t>(h.size()));
+  };
+  if (folder || !source) {
+    putHeader("-lhd-");
+    return 0;
+  }
+  int64_t start = source->Seek(0, soFromCurrent);
+  int64_t size = source->Seek(0, soFromEnd) - start;
+  source->Seek(start, soFromBeginning);
+  if (size >= (int64_t{1} << 32)) return zevInvalidArcType;
+  w.OrigSize = static_cast<uint32_t>(size);
+  auto observe = [&](const uint8_t* p, size_t n) {
+    w.Crc = UpdateCrc16(w.Crc, p, n);
+    if (progress) progress(n);
+  };
+  if (size > 0 && packing != TLhaPacking::Store) {
+    scratch.SetSize(0);
+    scratch.Seek(0, soFromBeginning);
+    TCodecInput in(*source, size);
+    in.OnRead = observe;
+    bool lh6 = packing == TLhaPacking::Lh6;
+    // -lh6- entries are written with a 16 KiB dictionary: every -lh6- decoder reads them.
+    TLzhEncodeResult r = Lzh5Encode(in, scratch, lh6 ? 14 : 13, lh6 ? 5 : 4, size);
+    if (!r.GaveUp && r.BytesOut < size && r.BytesIn == size) {
+      w.PackedSize = static_cast<uint32_t>(r.BytesOut);
+      putHeader(lh6 ? "-lh6-" : "-lh5-");
+      scratch.Seek(0, soFromBeginning);
+      dest.CopyFrom(scratch, r.BytesOut);
+      return 0;
+    }
+    source->Seek(start, soFromBeginning);
+  }
+  // Stored: the CRC first, then the header and the bytes.
+  w.Crc = 0;
+  std::vector<uint8_t> buf(65536);
+  for (int64_t left = size; left > 0;) {
+    int32_t n = source->Read(buf.data(), static_cast<int32_t>(std::min<int64_t>(left, 65536)));
+    if (n <= 0) throw EReadError();
+    w.Crc = UpdateCrc16(w.Crc, buf.data(), static_cast<size_t>(n));
+    left -= n;
+  }
+  source->Seek(start, soFromBeginning);
+  w.PackedSize = w.OrigSize;
+  putHeader("-lh0-");
+  for (int64_t left = size; left > 0;) {
+    int32_t n = source->Read(buf.data(), static_cast<int32_t>(std::min<int64_t>(left, 65536)));
+    if (n <= 0) throw EReadError();
+    dest.WriteBuffer(buf.data(), n);
+    if (progress) progress(static_cast<size_t>(n));
+    left -= n;
+  }
+  return 0;
 }

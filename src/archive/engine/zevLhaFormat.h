@@ -56,3 +56,23 @@ bool LhaMethodSupported(char method);
 // handing each to f (false from f stops). Returns 0, or zevBadFileHeader when a damaged header
 // stops the walk (the entries before it were handed over), or when no archive start is found.
 int WalkLhaHeaders(TStream32& s, int64_t streamSize, const std::function<bool(const TLhaHeader&)>& f);
+
+// ---- Writing ----
+
+enum class TLhaPacking { Store, Lh5, Lh6 };
+struct TLhaWritten {
+  char Method[6] = {};
+  uint32_t PackedSize = 0, OrigSize = 0;
+  uint16_t Crc = 0;
+};
+// Writes one level-0 entry (header, then data) at dest's position: a folder as "-lhd-" (its
+// stored name ending in "\"), an empty file as "-lh0-", else packed as asked, stored instead
+// when packing does not make it smaller. source is read from its position to its end;
+// scratch takes the packed data before it is known to be worth keeping. Returns 0,
+// zevInvalidFileName (a name too long for a level-0 header) or zevInvalidArcType (a file of
+// 4 GiB or more); stream failures pass on as exceptions.
+int WriteLhaEntry(TStream32* source, TStream32& dest, TStream32& scratch, const std::string& storedName, bool folder,
+                  int32_t dosTime, uint8_t attr, TLhaPacking packing, TLhaWritten& written,
+                  const std::function<void(size_t)>& progress = {});
+// The extensions of files that are compressed already (stored rather than packed again).
+bool IsAlreadyCompressedName(const std::wstring& name);
