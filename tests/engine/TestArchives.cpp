@@ -4,10 +4,17 @@
 #include "archive/engine/zevLhaFormat.h"
 #include "archive/engine/zevLzh5.h"
 #include "archive/engine/zevOldFormats.h"
+#include "common/TestUtil.h"
 #include "engine/TestEncoders.h"
+#include "foundation/TextCodec.h"
 
 namespace testarc {
 using namespace codectest;
+
+Bytes OldFixture(const char* name) {
+  std::string s = ReadFileRaw(FixturePath(Utf8ToWide(std::string("oldarc/") + name)));
+  return Bytes(s.begin(), s.end());
+}
 void Put16(Bytes& b, uint32_t v) {
   b.push_back(static_cast<uint8_t>(v));
   b.push_back(static_cast<uint8_t>(v >> 8));

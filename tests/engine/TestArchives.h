@@ -24,6 +24,8 @@ Bytes Pack(char method, const Bytes& data);
 Bytes MakeArchive(const std::vector<TEntry>& entries);
 // ARC entries: method (1 to 7), name, original data.
 Bytes MakeArc(const std::vector<std::tuple<int, std::string, Bytes>>& entries);
+// A file of tests/fixtures/oldarc.
+Bytes OldFixture(const char* name);
 // A ZOO archive: method (0 stored, 1 LZW, 2 LZH), name, original data.
 Bytes MakeZoo(const std::vector<std::tuple<int, std::string, Bytes>>& entries);
 }  // namespace testarc

@@ -20,10 +20,6 @@ using namespace codectest;
 using namespace testarc;
 
 namespace {
-Bytes Fixture(const char* name) {
-  std::string s = ReadFileRaw(FixturePath(Utf8ToWide(std::string("oldarc/") + name)));
-  return Bytes(s.begin(), s.end());
-}
 struct TDecoded {
   std::string Name;
   int Method;
@@ -102,33 +98,33 @@ void ExpectOriginals(const std::vector<TDecoded>& got, size_t count) {
     SCOPED_TRACE(e.Name + " method " + std::to_string(e.Method));
     EXPECT_EQ(e.Result, 0);
     EXPECT_EQ(e.Crc, e.CrcOfData);
-    EXPECT_TRUE(e.Data == Fixture(e.Name.c_str()));
+    EXPECT_TRUE(e.Data == OldFixture(e.Name.c_str()));
   }
 }
 
 std::vector<std::tuple<int, std::string, Bytes>> ArcHandEntries() {
-  return {{1, "old.txt", Fixture("small.txt")},   {3, "runs.bin", Fixture("runs.bin")},
-          {4, "skew.bin", Fixture("skew.bin")},   {5, "text5.txt", Fixture("text.txt")},
-          {6, "runs6.bin", Fixture("runs.bin")},  {7, "text7.txt", Fixture("text.txt")}};
+  return {{1, "old.txt", OldFixture("small.txt")},   {3, "runs.bin", OldFixture("runs.bin")},
+          {4, "skew.bin", OldFixture("skew.bin")},   {5, "text5.txt", OldFixture("text.txt")},
+          {6, "runs6.bin", OldFixture("runs.bin")},  {7, "text7.txt", OldFixture("text.txt")}};
 }
 std::vector<std::tuple<int, std::string, Bytes>> ZooEntries() {
-  return {{0, "small.txt", Fixture("small.txt")}, {1, "text.txt", Fixture("text.txt")},
-          {2, "runs.bin", Fixture("runs.bin")},   {1, "noise.bin", Fixture("noise.bin")},
+  return {{0, "small.txt", OldFixture("small.txt")}, {1, "text.txt", OldFixture("text.txt")},
+          {2, "runs.bin", OldFixture("runs.bin")},   {1, "noise.bin", OldFixture("noise.bin")},
           {1, "empty.txt", {}}};
 }
 }  // namespace
 
 TEST(ArcFormat, ReadsEveryMethodArcWrites) {
-  ExpectOriginals(ReadArc(Fixture("crunch.arc")), 4);
-  ExpectOriginals(ReadArc(Fixture("squash.arc")), 2);
-  ExpectOriginals(ReadArc(Fixture("squeeze.arc")), 1);
-  auto got = ReadArc(Fixture("crunch.arc"));
+  ExpectOriginals(ReadArc(OldFixture("crunch.arc")), 4);
+  ExpectOriginals(ReadArc(OldFixture("squash.arc")), 2);
+  ExpectOriginals(ReadArc(OldFixture("squeeze.arc")), 1);
+  auto got = ReadArc(OldFixture("crunch.arc"));
   std::map<std::string, int> methods;
   for (const auto& e : got) methods[e.Name] = e.Method;
   EXPECT_EQ(methods["text.txt"], 8);
   EXPECT_EQ(methods["runs.bin"], 3);
-  EXPECT_EQ(ReadArc(Fixture("squash.arc"))[1].Method, 9);
-  EXPECT_EQ(ReadArc(Fixture("squeeze.arc"))[0].Method, 4);
+  EXPECT_EQ(ReadArc(OldFixture("squash.arc"))[1].Method, 9);
+  EXPECT_EQ(ReadArc(OldFixture("squeeze.arc"))[0].Method, 4);
 }
 
 TEST(ArcFormat, ReadsTheOldMethodsAndTheShortStoredHeader) {
@@ -143,7 +139,7 @@ TEST(ArcFormat, ReadsTheOldMethodsAndTheShortStoredHeader) {
 }
 
 TEST(ArcFormat, FoldersAreWalkedIntoAndTheirEndMarkEndsTheListing) {
-  Bytes inner = MakeArc({{2, "in.txt", Fixture("small.txt")}});
+  Bytes inner = MakeArc({{2, "in.txt", OldFixture("small.txt")}});
   inner.resize(inner.size() - 2);  // without its end mark
   Bytes a = {0x1A, 30};
   std::string n = "SUB";
@@ -157,7 +153,7 @@ TEST(ArcFormat, FoldersAreWalkedIntoAndTheirEndMarkEndsTheListing) {
   a.insert(a.end(), inner.begin(), inner.end());
   a.push_back(0x1A);
   a.push_back(31);  // the folder's end
-  Bytes after = MakeArc({{2, "after.txt", Fixture("small.txt")}});
+  Bytes after = MakeArc({{2, "after.txt", OldFixture("small.txt")}});
   a.insert(a.end(), after.begin(), after.end());
   auto got = ReadArc(a);
   ASSERT_EQ(got.size(), 1u);
@@ -192,7 +188,7 @@ TEST(ArjFormat, ReadsEveryMethod) {
     SCOPED_TRACE(name);
     int walk = -1;
     std::vector<TArjHeader> hs;
-    auto got = ReadArj(Fixture(name), "", &walk, &hs);
+    auto got = ReadArj(OldFixture(name), "", &walk, &hs);
     EXPECT_EQ(walk, 0);
     ASSERT_FALSE(hs.empty());
     EXPECT_TRUE(hs[0].IsMain);
@@ -203,13 +199,13 @@ TEST(ArjFormat, ReadsEveryMethod) {
 TEST(ArjFormat, GarbledEntriesNeedThePassword) {
   for (const char* name : {"garble.arj", "garble4.arj"}) {
     SCOPED_TRACE(name);
-    auto good = ReadArj(Fixture(name), "secret");
+    auto good = ReadArj(OldFixture(name), "secret");
     ASSERT_FALSE(good.empty());
     for (const auto& e : good) {
       EXPECT_EQ(e.Result, 0);
-      EXPECT_TRUE(e.Data == Fixture(e.Name.c_str()));
+      EXPECT_TRUE(e.Data == OldFixture(e.Name.c_str()));
     }
-    auto bad = ReadArj(Fixture(name), "wrong");
+    auto bad = ReadArj(OldFixture(name), "wrong");
     bool anyFailed = false;
     for (const auto& e : bad) anyFailed |= e.Result != 0 || e.Crc != e.CrcOfData;
     EXPECT_TRUE(anyFailed);
@@ -222,7 +218,7 @@ TEST(ArjFormat, AFileSplitOverVolumesIsPutTogetherAtItsStoredPositions) {
   bool lastContinues = true;
   for (const char* vol : {"vol.arj", "vol.a01", "vol.a02"}) {
     std::vector<TArjHeader> hs;
-    auto got = ReadArj(Fixture(vol), "", nullptr, &hs);
+    auto got = ReadArj(OldFixture(vol), "", nullptr, &hs);
     ASSERT_FALSE(hs.empty());
     EXPECT_TRUE(hs[0].Flags & kArjVolume || std::string(vol) == "vol.a02");
     size_t k = 0;
@@ -240,7 +236,7 @@ TEST(ArjFormat, AFileSplitOverVolumesIsPutTogetherAtItsStoredPositions) {
   }
   EXPECT_EQ(pieces, 3u);
   EXPECT_FALSE(lastContinues);
-  EXPECT_TRUE(whole == Fixture("noise.bin"));
+  EXPECT_TRUE(whole == OldFixture("noise.bin"));
 }
 
 TEST(ZooFormat, ReadsEveryMethodAndStopsAtTheClosingEntry) {
@@ -271,8 +267,8 @@ TEST(ZooFormat, ALinkBackIsDamageNotACircle) {
 
 TEST(OldFormats, EveryTruncationOfEveryFixtureEndsCleanly) {
   std::vector<std::pair<std::string, Bytes>> all = {
-      {"arc", Fixture("crunch.arc")}, {"arc", Fixture("squeeze.arc")}, {"arc", MakeArc(ArcHandEntries())},
-      {"arj", Fixture("m1.arj")},     {"arj", Fixture("m4.arj")},      {"zoo", MakeZoo(ZooEntries())}};
+      {"arc", OldFixture("crunch.arc")}, {"arc", OldFixture("squeeze.arc")}, {"arc", MakeArc(ArcHandEntries())},
+      {"arj", OldFixture("m1.arj")},     {"arj", OldFixture("m4.arj")},      {"zoo", MakeZoo(ZooEntries())}};
   for (const auto& [kind, a] : all) {
     // Every cut near the start (the headers), then a spread over the data.
     for (size_t n = 0; n < a.size(); n += (n < 120 ? 1 : std::max<size_t>(1, a.size() / 100))) {

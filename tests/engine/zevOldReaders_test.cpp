@@ -18,10 +18,6 @@ using namespace codectest;
 using namespace testarc;
 
 namespace {
-Bytes Fixture(const char* name) {
-  std::string s = ReadFileRaw(FixturePath(Utf8ToWide(std::string("oldarc/") + name)));
-  return Bytes(s.begin(), s.end());
-}
 
 struct TRun {
   std::vector<int> Errors;
@@ -112,26 +108,26 @@ TEST(LhaReader, ADamagedHeaderEndsTheListingButKeepsTheEntriesBefore) {
 }
 
 TEST(ArcReader, ExtractsArcsOwnArchivesAndTheOldMethods) {
-  TReaderSetup<TUnArc> t(L"C:\\C.ARC", Fixture("crunch.arc"));
+  TReaderSetup<TUnArc> t(L"C:\\C.ARC", OldFixture("crunch.arc"));
   EXPECT_EQ(t.Reader.Extract(), 4);
   EXPECT_TRUE(t.Run.Errors.empty());
   for (const char* n : {"text.txt", "runs.bin", "small.txt", "empty.txt"})
-    EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\" + Utf8ToWide(n)), Fixture(n)) << n;
+    EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\" + Utf8ToWide(n)), OldFixture(n)) << n;
   std::vector<std::tuple<int, std::string, Bytes>> hand = {
-      {1, "one.txt", Fixture("small.txt")}, {5, "five.txt", Fixture("text.txt")}, {7, "seven.bin", Fixture("runs.bin")}};
+      {1, "one.txt", OldFixture("small.txt")}, {5, "five.txt", OldFixture("text.txt")}, {7, "seven.bin", OldFixture("runs.bin")}};
   Bytes pak = MakeArc(hand);
   pak[25 + 6 + 1] = 10;  // the second entry as PAK's method 10
   TReaderSetup<TUnArc> h(L"C:\\H.ARC", pak);
   EXPECT_EQ(h.Reader.Extract(), 2);
   EXPECT_EQ(h.Run.CountOf(zevUnsupportedMethod), 1);
   EXPECT_FALSE(h.Fs.FileExists(L"C:\\OUT\\five.txt"));
-  EXPECT_EQ(h.Fs.Get(L"C:\\OUT\\one.txt"), Fixture("small.txt"));
-  EXPECT_EQ(h.Fs.Get(L"C:\\OUT\\seven.bin"), Fixture("runs.bin"));
+  EXPECT_EQ(h.Fs.Get(L"C:\\OUT\\one.txt"), OldFixture("small.txt"));
+  EXPECT_EQ(h.Fs.Get(L"C:\\OUT\\seven.bin"), OldFixture("runs.bin"));
 }
 
 TEST(ZooReader, ExtractsEveryMethod) {
   std::vector<std::tuple<int, std::string, Bytes>> entries = {
-      {0, "small.txt", Fixture("small.txt")}, {1, "text.txt", Fixture("text.txt")}, {2, "runs.bin", Fixture("runs.bin")}};
+      {0, "small.txt", OldFixture("small.txt")}, {1, "text.txt", OldFixture("text.txt")}, {2, "runs.bin", OldFixture("runs.bin")}};
   TReaderSetup<TUnZoo> t(L"C:\\Z.ZOO", MakeZoo(entries));
   EXPECT_EQ(t.Reader.Extract(), 3);
   EXPECT_TRUE(t.Run.Errors.empty());
@@ -141,16 +137,16 @@ TEST(ZooReader, ExtractsEveryMethod) {
 TEST(ArjReader, ExtractsEveryMethod) {
   for (const char* name : {"m0.arj", "m1.arj", "m2.arj", "m3.arj", "m4.arj"}) {
     SCOPED_TRACE(name);
-    TReaderSetup<TUnArj> t(L"C:\\A.ARJ", Fixture(name));
+    TReaderSetup<TUnArj> t(L"C:\\A.ARJ", OldFixture(name));
     EXPECT_EQ(t.Reader.Extract(), 4);
     EXPECT_TRUE(t.Run.Errors.empty());
     for (const char* n : {"text.txt", "runs.bin", "small.txt", "empty.txt"})
-      EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\" + Utf8ToWide(n)), Fixture(n)) << n;
+      EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\" + Utf8ToWide(n)), OldFixture(n)) << n;
   }
 }
 
 TEST(ArjReader, AWrongPasswordLeavesNoFileAndTheNextAttemptAsksAgain) {
-  TReaderSetup<TUnArj> t(L"C:\\G.ARJ", Fixture("garble.arj"));
+  TReaderSetup<TUnArj> t(L"C:\\G.ARJ", OldFixture("garble.arj"));
   std::vector<std::wstring> answers = {L"wrong", L"secret"};
   int asked = 0;
   t.Reader.OnGetPassword = [&](TZipCommon*, const std::wstring&, std::wstring& pw, bool& again) {
@@ -162,10 +158,10 @@ TEST(ArjReader, AWrongPasswordLeavesNoFileAndTheNextAttemptAsksAgain) {
   // The wrong password's attempt was reported as damaged data.
   ASSERT_EQ(t.Run.Errors.size(), 1u);
   EXPECT_EQ(asked, 2);  // the second entry uses the password that worked
-  EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\text.txt"), Fixture("text.txt"));
-  EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\small.txt"), Fixture("small.txt"));
+  EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\text.txt"), OldFixture("text.txt"));
+  EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\small.txt"), OldFixture("small.txt"));
   // A refusal skips the entry; with every answer wrong no file is left.
-  TReaderSetup<TUnArj> w(L"C:\\G.ARJ", Fixture("garble4.arj"));
+  TReaderSetup<TUnArj> w(L"C:\\G.ARJ", OldFixture("garble4.arj"));
   w.Reader.PasswordAttempts = 50;
   int tries = 0;
   w.Reader.OnGetPassword = [&](TZipCommon*, const std::wstring&, std::wstring& pw, bool& again) {
@@ -179,9 +175,9 @@ TEST(ArjReader, AWrongPasswordLeavesNoFileAndTheNextAttemptAsksAgain) {
 }
 
 TEST(ArjReader, AFileSplitOverVolumesIsWholeAfterExtraction) {
-  TReaderSetup<TUnArj> t(L"C:\\V\\VOL.ARJ", Fixture("vol.arj"));
-  t.Fs.Put(L"C:\\V\\VOL.A01", Fixture("vol.a01"));
-  t.Fs.Put(L"C:\\V\\VOL.A02", Fixture("vol.a02"));
+  TReaderSetup<TUnArj> t(L"C:\\V\\VOL.ARJ", OldFixture("vol.arj"));
+  t.Fs.Put(L"C:\\V\\VOL.A01", OldFixture("vol.a01"));
+  t.Fs.Put(L"C:\\V\\VOL.A02", OldFixture("vol.a02"));
   std::vector<std::wstring> asked;
   t.Reader.OnNextVolume = [&](TZipCommon*, std::wstring& name, const std::wstring&, bool exists, bool& cancel) {
     asked.push_back(name);
@@ -190,6 +186,6 @@ TEST(ArjReader, AFileSplitOverVolumesIsWholeAfterExtraction) {
   t.Reader.Extract();
   EXPECT_TRUE(t.Run.Errors.empty());
   EXPECT_EQ(asked, (std::vector<std::wstring>{L"C:\\V\\VOL.a01", L"C:\\V\\VOL.a02"}));
-  EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\noise.bin"), Fixture("noise.bin"));
-  EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\text.txt"), Fixture("text.txt"));
+  EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\noise.bin"), OldFixture("noise.bin"));
+  EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\text.txt"), OldFixture("text.txt"));
 }

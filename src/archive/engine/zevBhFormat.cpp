@@ -9,38 +9,26 @@
 #include "archive/engine/zevLzh3.h"
 #include "archive/engine/zevLzh5.h"
 
-namespace {
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-bool ReadAt(TStream32& s, int64_t offset, uint8_t* buf, size_t count) {
-  if (s.Seek(offset, soFromBeginning) != offset) return false;
-  return count == 0 || s.Read(buf, static_cast<int32_t>(count)) == static_cast<int32_t>(count);
-}
-}  // namespace
-
 int ReadBhHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TBhHeader& h) {
   h = TBhHeader{};
   h.Offset = offset;
   uint8_t b[kBhHeaderSize];
-  if (offset < 0 || streamSize - offset < static_cast<int64_t>(kBhHeaderSize) || !ReadAt(s, offset, b, sizeof b))
+  if (offset < 0 || streamSize - offset < static_cast<int64_t>(kBhHeaderSize) || !ReadExactAt(s, offset, b, sizeof b))
     return 1;
-  if (b[0] != 'B' || b[1] != 'H' || b[2] != 5 || b[3] != 7 || U16(b + 4) == 0) return 1;
+  if (b[0] != 'B' || b[1] != 'H' || b[2] != 5 || b[3] != 7 || GetU16LE(b + 4) == 0) return 1;
   h.Version = b[7];
   h.Flags = b[9];
   h.Method = b[10];
-  h.DosTime = static_cast<int32_t>(U32(b + 11));
-  h.PackedSize = U32(b + 15);
-  h.OrigSize = U32(b + 19);
-  h.Crc = U32(b + 23);
-  h.Attr = U32(b + 27);
-  uint16_t nameLen = U16(b + 33), extraLen = U16(b + 35);
+  h.DosTime = static_cast<int32_t>(GetU32LE(b + 11));
+  h.PackedSize = GetU32LE(b + 15);
+  h.OrigSize = GetU32LE(b + 19);
+  h.Crc = GetU32LE(b + 23);
+  h.Attr = GetU32LE(b + 27);
+  uint16_t nameLen = GetU16LE(b + 33), extraLen = GetU16LE(b + 35);
   int64_t namePos = offset + static_cast<int64_t>(kBhHeaderSize);
   if (streamSize - namePos < nameLen) return zevBadFileHeader;
   std::vector<uint8_t> name(nameLen);
-  if (!ReadAt(s, namePos, name.data(), name.size())) return zevBadFileHeader;
+  if (!ReadExactAt(s, namePos, name.data(), name.size())) return zevBadFileHeader;
   h.Name.assign(name.begin(), name.end());
   h.DataOffset = namePos + nameLen + extraLen;
   h.NextOffset = h.DataOffset + h.PackedSize;

@@ -79,3 +79,8 @@ int InflateDecode(TCodecInput& in, TCodecSink& out) {
     if (dry && produced == 0) return zevReadError;
   }
 }
+
+bool ReadExactAt(TStream32& s, int64_t offset, uint8_t* buffer, size_t count) {
+  if (s.Seek(offset, soFromBeginning) != offset) return false;
+  return count == 0 || s.Read(buffer, static_cast<int32_t>(count)) == static_cast<int32_t>(count);
+}

@@ -356,3 +356,12 @@ class TSizedSink : public TCodecSink {
 // Raw DEFLATE data (zlib, no header) until its end. Returns 0, zevCorruptInput, zevReadError
 // (the input ended first) or zevUserCanceled.
 int InflateDecode(TCodecInput& in, TCodecSink& out);
+
+// Little-endian fields of headers.
+inline uint16_t GetU16LE(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t GetU32LE(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+// Reads exactly count bytes at offset; false when they are not all there.
+bool ReadExactAt(TStream32& s, int64_t offset, uint8_t* buffer, size_t count);

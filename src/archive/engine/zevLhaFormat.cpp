@@ -17,16 +17,7 @@ constexpr size_t kMethod = 2, kPacked = 7, kOrig = 11, kTime = 15, kAttr = 19, k
 constexpr size_t kFixed = 22;
 constexpr int kMaxExtHeaders = 4096;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
-bool ReadAt(TStream32& s, int64_t offset, uint8_t* buf, size_t count) {
-  if (s.Seek(offset, soFromBeginning) != offset) return false;
-  return s.Read(buf, static_cast<int32_t>(count)) == static_cast<int32_t>(count);
-}
 
 int32_t UnixToDos(uint32_t seconds) {
   int y, mo, d, h, mi, sec, ms;
@@ -63,12 +54,12 @@ int ReadLhaHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TLhaHeader
   uint8_t fixed[kFixed];
   int64_t avail = streamSize - offset;
   if (avail < 1) return kLhaHeaderEnd;
-  if (!ReadAt(s, offset, fixed, 1)) return kLhaHeaderEnd;
+  if (!ReadExactAt(s, offset, fixed, 1)) return kLhaHeaderEnd;
   if (fixed[0] == 0) return kLhaHeaderEnd;
-  if (avail < static_cast<int64_t>(kFixed) || !ReadAt(s, offset, fixed, kFixed)) return zevBadFileHeader;
+  if (avail < static_cast<int64_t>(kFixed) || !ReadExactAt(s, offset, fixed, kFixed)) return zevBadFileHeader;
   std::memcpy(h.Method, fixed + kMethod, 5);
-  h.PackedSize = U32(fixed + kPacked);
-  h.OrigSize = U32(fixed + kOrig);
+  h.PackedSize = GetU32LE(fixed + kPacked);
+  h.OrigSize = GetU32LE(fixed + kOrig);
   h.Attr = fixed[kAttr];
   h.Level = fixed[kLevel];
   std::string file, dir;
@@ -81,16 +72,16 @@ int ReadLhaHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TLhaHeader
     if (hsize < kFixed || nameLen > hsize - kFixed || need > total) return zevBadFileHeader;
     if (avail < static_cast<int64_t>(total)) return zevBadFileHeader;
     std::vector<uint8_t> b(total);
-    if (!ReadAt(s, offset, b.data(), total)) return zevBadFileHeader;
-    h.DosTime = static_cast<int32_t>(U32(b.data() + kTime));
+    if (!ReadExactAt(s, offset, b.data(), total)) return zevBadFileHeader;
+    h.DosTime = static_cast<int32_t>(GetU32LE(b.data() + kTime));
     file.assign(reinterpret_cast<const char*>(b.data() + kFixed), nameLen);
-    h.Crc = U16(b.data() + kFixed + nameLen);
+    h.Crc = GetU16LE(b.data() + kFixed + nameLen);
     h.HeaderSize = static_cast<int64_t>(total);
     int64_t next = offset + static_cast<int64_t>(total) + h.PackedSize;
     int64_t extTotal = 0;
     if (h.Level == 1) {
       // The extended headers follow the base header; their bytes count in the packed size.
-      uint32_t size = U16(b.data() + total - 2);
+      uint32_t size = GetU16LE(b.data() + total - 2);
       int64_t pos = offset + static_cast<int64_t>(total);
       int count = 0;
       std::vector<uint8_t> e;
@@ -99,30 +90,30 @@ int ReadLhaHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TLhaHeader
         extTotal += size;
         if (extTotal > h.PackedSize || pos + size > streamSize) return zevBadFileHeader;
         e.resize(size);
-        if (!ReadAt(s, pos, e.data(), size)) return zevBadFileHeader;
+        if (!ReadExactAt(s, pos, e.data(), size)) return zevBadFileHeader;
         ApplyExtended(e[0], e.data() + 1, size - 3, file, dir, haveFile);
         pos += size;
-        size = U16(e.data() + size - 2);
+        size = GetU16LE(e.data() + size - 2);
       }
       h.PackedSize -= static_cast<uint32_t>(extTotal);
     }
     h.DataOffset = offset + static_cast<int64_t>(total) + extTotal;
     h.NextOffset = next;
   } else if (h.Level == 2) {
-    size_t total = U16(fixed);
+    size_t total = GetU16LE(fixed);
     constexpr size_t kBase = 26;  // fixed part, CRC, OS byte, size of the first extended header
     if (total < kBase || avail < static_cast<int64_t>(total)) return zevBadFileHeader;
     std::vector<uint8_t> b(total);
-    if (!ReadAt(s, offset, b.data(), total)) return zevBadFileHeader;
-    h.DosTime = UnixToDos(U32(b.data() + kTime));
-    h.Crc = U16(b.data() + 21);
+    if (!ReadExactAt(s, offset, b.data(), total)) return zevBadFileHeader;
+    h.DosTime = UnixToDos(GetU32LE(b.data() + kTime));
+    h.Crc = GetU16LE(b.data() + 21);
     size_t pos = kBase;
-    size_t size = U16(b.data() + 24);
+    size_t size = GetU16LE(b.data() + 24);
     while (size != 0) {
       if (size < 3 || size > total - pos) return zevBadFileHeader;
       ApplyExtended(b[pos], b.data() + pos + 1, size - 3, file, dir, haveFile);
       pos += size;
-      size = U16(b.data() + pos - 2);
+      size = GetU16LE(b.data() + pos - 2);
     }
     h.HeaderSize = static_cast<int64_t>(total);
     h.DataOffset = offset + static_cast<int64_t>(total);
@@ -137,17 +128,17 @@ int ReadLhaHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TLhaHeader
 int64_t FindLhaStart(TStream32& s, int64_t streamSize) {
   auto looksLikeHeader = [&](int64_t at) {
     uint8_t b[kFixed];
-    if (at < 0 || streamSize - at < static_cast<int64_t>(kFixed) || !ReadAt(s, at, b, kFixed)) return false;
+    if (at < 0 || streamSize - at < static_cast<int64_t>(kFixed) || !ReadExactAt(s, at, b, kFixed)) return false;
     return b[0] != 0 && b[2] == '-' && b[3] == 'l' && (b[4] == 'h' || b[4] == 'z') && b[6] == '-' && b[kLevel] <= 2;
   };
   if (looksLikeHeader(0)) return 0;
   uint8_t first = 1;
-  if (streamSize > 0 && ReadAt(s, 0, &first, 1) && first == 0 && looksLikeHeader(128)) return 128;
+  if (streamSize > 0 && ReadExactAt(s, 0, &first, 1) && first == 0 && looksLikeHeader(128)) return 128;
   // A self-extracting program before the archive: the first header within its first 64 KiB.
   int64_t limit = std::min<int64_t>(streamSize, 65536);
   if (limit < static_cast<int64_t>(kFixed)) return -1;
   std::vector<uint8_t> buf(static_cast<size_t>(limit) & 0x1FFFF);
-  if (!ReadAt(s, 0, buf.data(), buf.size())) return -1;
+  if (!ReadExactAt(s, 0, buf.data(), buf.size())) return -1;
   for (size_t p = 2; p + 5 <= buf.size(); ++p) {
     if (buf[p] == '-' && buf[p + 1] == 'l' && buf[p + 2] == 'h' && buf[p + 4] == '-' && looksLikeHeader(static_cast<int64_t>(p) - 2))
       return static_cast<int64_t>(p) - 2;

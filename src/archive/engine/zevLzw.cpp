@@ -32,6 +32,32 @@ struct TLzwTable {
     }
     return true;
   }
+  // One code after the first: writes its string (a code one beyond the table is the previous
+  // string and its own first byte), then adds the previous string and this one's first byte
+  // as the next free code while the table has room. 0 or an error number.
+  int Step(unsigned code, unsigned& freeCode, unsigned tableSize, unsigned& oldCode, uint8_t& finChar,
+           TByteOutput& out) {
+    unsigned c = code;
+    bool kwkwk = false;
+    if (c >= freeCode) {
+      if (c > freeCode || freeCode >= tableSize) return zevCorruptInput;
+      kwkwk = true;
+      c = oldCode;
+    }
+    uint8_t first = 0;
+    bool stopped = false;
+    if (!Emit(c, out, first, stopped)) return zevStackOverflow;
+    if (kwkwk && !stopped && !out.Put(finChar)) stopped = true;
+    if (stopped) return zevUserCanceled;
+    finChar = first;
+    if (freeCode < tableSize) {
+      Prefix[freeCode] = static_cast<uint16_t>(oldCode);
+      Suffix[freeCode] = finChar;
+      ++freeCode;
+    }
+    oldCode = code;
+    return 0;
+  }
   std::vector<uint16_t> Prefix;
   std::vector<uint8_t> Suffix;
   std::vector<uint8_t> Stack;
@@ -77,7 +103,7 @@ int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits) {
   int nBits = 9;
   unsigned maxCode = (1u << nBits) - 1;
   unsigned freeEnt = 257;
-  bool clearFlag = false, stopped = false;
+  bool clearFlag = false;
   // The reader starts a new group when the width grows or after a clear.
   auto next = [&]() -> int {
     bool newGroup = false;
@@ -107,34 +133,7 @@ int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits) {
       freeEnt = 256;
       if ((code = next()) < 0) break;
     }
-    unsigned inCode = static_cast<unsigned>(code);
-    unsigned c = inCode;
-    bool kwkwk = false;
-    if (c >= freeEnt) {
-      if (c > freeEnt || freeEnt >= maxCodeMax) {
-        r = zevCorruptInput;
-        break;
-      }
-      kwkwk = true;
-      c = oldCode;
-    }
-    uint8_t first = 0;
-    if (!tab.Emit(c, bytes, first, stopped)) {
-      r = zevStackOverflow;
-      break;
-    }
-    if (kwkwk && !stopped && !bytes.Put(finChar)) stopped = true;
-    if (stopped) {
-      r = zevUserCanceled;
-      break;
-    }
-    finChar = first;
-    if (freeEnt < maxCodeMax) {
-      tab.Prefix[freeEnt] = static_cast<uint16_t>(oldCode);
-      tab.Suffix[freeEnt] = finChar;
-      ++freeEnt;
-    }
-    oldCode = inCode;
+    if ((r = tab.Step(static_cast<unsigned>(code), freeEnt, maxCodeMax, oldCode, finChar, bytes)) != 0) break;
   }
   if (!bytes.Flush() && r == 0) r = zevUserCanceled;
   return r;
@@ -150,7 +149,7 @@ int ZooLzwDecode(TCodecInput& in, TCodecSink& out) {
   unsigned maxCode = 512, freeCode = kFirstFree;
   unsigned oldCode = 0;
   uint8_t finChar = 0;
-  bool afterClear = true, stopped = false;
+  bool afterClear = true;
   int r = 0;
   for (;;) {
     unsigned code = br.Get(nBits);
@@ -181,37 +180,12 @@ int ZooLzwDecode(TCodecInput& in, TCodecSink& out) {
       }
       continue;
     }
-    unsigned c = code;
-    bool kwkwk = false;
-    if (c >= freeCode) {
-      if (c > freeCode || freeCode >= kTableSize) {
-        r = zevCorruptInput;
-        break;
-      }
-      kwkwk = true;
-      c = oldCode;
+    unsigned before = freeCode;
+    if ((r = tab.Step(code, freeCode, kTableSize, oldCode, finChar, bytes)) != 0) break;
+    if (freeCode != before && freeCode >= maxCode && nBits < kMaxBits) {
+      ++nBits;
+      maxCode <<= 1;
     }
-    uint8_t first = 0;
-    if (!tab.Emit(c, bytes, first, stopped)) {
-      r = zevStackOverflow;
-      break;
-    }
-    if (kwkwk && !stopped && !bytes.Put(finChar)) stopped = true;
-    if (stopped) {
-      r = zevUserCanceled;
-      break;
-    }
-    finChar = first;
-    if (freeCode < kTableSize) {
-      tab.Prefix[freeCode] = static_cast<uint16_t>(oldCode);
-      tab.Suffix[freeCode] = finChar;
-      ++freeCode;
-      if (freeCode >= maxCode && nBits < kMaxBits) {
-        ++nBits;
-        maxCode <<= 1;
-      }
-    }
-    oldCode = code;
   }
   if (!bytes.Flush() && r == 0) r = zevUserCanceled;
   return r;

@@ -12,15 +12,6 @@
 #include "archive/engine/zevLzw.h"
 
 namespace {
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-bool ReadAt(TStream32& s, int64_t offset, uint8_t* buf, size_t count) {
-  if (s.Seek(offset, soFromBeginning) != offset) return false;
-  return s.Read(buf, static_cast<int32_t>(count)) == static_cast<int32_t>(count);
-}
 // A zero-terminated name of at most max bytes.
 std::string CName(const uint8_t* p, size_t max) {
   size_t n = 0;
@@ -56,20 +47,20 @@ int WalkArcHeaders(TStream32& s, int64_t streamSize, const std::function<bool(co
   int64_t offset = 0;
   uint8_t b[kFull];
   for (;;) {
-    if (streamSize - offset < 2 || !ReadAt(s, offset, b, 2)) return offset >= streamSize ? 0 : zevBadFileHeader;
+    if (streamSize - offset < 2 || !ReadExactAt(s, offset, b, 2)) return offset >= streamSize ? 0 : zevBadFileHeader;
     if (b[0] != 0x1A) return zevBadFileHeader;
     uint8_t method = b[1];
     if (method == 0 || method > 30) return 0;  // the end mark (0, or 31 ending a folder)
     size_t hsize = method == 1 ? kShort : kFull;
-    if (streamSize - offset < static_cast<int64_t>(hsize) || !ReadAt(s, offset, b, hsize)) return zevBadFileHeader;
+    if (streamSize - offset < static_cast<int64_t>(hsize) || !ReadExactAt(s, offset, b, hsize)) return zevBadFileHeader;
     TArcHeader h;
     h.Offset = offset;
     h.Method = method;
     h.Name = CName(b + 2, 13);
-    h.PackedSize = U32(b + 15);
-    h.DosTime = static_cast<int32_t>((static_cast<uint32_t>(U16(b + 19)) << 16) | U16(b + 21));
-    h.Crc = U16(b + 23);
-    h.OrigSize = method == 1 ? h.PackedSize : U32(b + 25);
+    h.PackedSize = GetU32LE(b + 15);
+    h.DosTime = static_cast<int32_t>((static_cast<uint32_t>(GetU16LE(b + 19)) << 16) | GetU16LE(b + 21));
+    h.Crc = GetU16LE(b + 23);
+    h.OrigSize = method == 1 ? h.PackedSize : GetU32LE(b + 25);
     h.DataOffset = offset + static_cast<int64_t>(hsize);
     // A folder's own entries follow its header: they are read next as ordinary entries.
     h.NextOffset = h.DataOffset + (method == 30 ? 0 : h.PackedSize);
@@ -102,9 +93,9 @@ int ArcDecodeData(TCodecInput& in, TCodecSink& out, uint8_t method, int64_t size
 
 bool ReadZooArchiveHeader(TStream32& s, int64_t streamSize, int64_t& first) {
   uint8_t b[43];
-  if (streamSize < 43 || !ReadAt(s, 0, b, sizeof b)) return false;
-  if (U32(b + 20) != kZooTag) return false;
-  uint32_t start = U32(b + 24), minus = U32(b + 28);
+  if (streamSize < 43 || !ReadExactAt(s, 0, b, sizeof b)) return false;
+  if (GetU32LE(b + 20) != kZooTag) return false;
+  uint32_t start = GetU32LE(b + 24), minus = GetU32LE(b + 28);
   if (static_cast<uint32_t>(0u - start) != minus) return false;
   first = start;
   return true;
@@ -114,15 +105,15 @@ int ReadZooEntryAt(TStream32& s, int64_t offset, int64_t streamSize, TZooHeader&
   uint8_t b[58];
   h = TZooHeader{};
   h.Offset = offset;
-  if (offset < 0 || streamSize - offset < 58 || !ReadAt(s, offset, b, sizeof b)) return zevReadError;
-  if (U32(b) != kZooTag) return zevBadFileHeader;
+  if (offset < 0 || streamSize - offset < 58 || !ReadExactAt(s, offset, b, sizeof b)) return zevReadError;
+  if (GetU32LE(b) != kZooTag) return zevBadFileHeader;
   h.Method = b[5];
-  h.NextOffset = U32(b + 6);
-  h.DataOffset = U32(b + 10);
-  h.DosTime = static_cast<int32_t>((static_cast<uint32_t>(U16(b + 14)) << 16) | U16(b + 16));
-  h.Crc = U16(b + 18);
-  h.OrigSize = U32(b + 20);
-  h.PackedSize = U32(b + 24);
+  h.NextOffset = GetU32LE(b + 6);
+  h.DataOffset = GetU32LE(b + 10);
+  h.DosTime = static_cast<int32_t>((static_cast<uint32_t>(GetU16LE(b + 14)) << 16) | GetU16LE(b + 16));
+  h.Crc = GetU16LE(b + 18);
+  h.OrigSize = GetU32LE(b + 20);
+  h.PackedSize = GetU32LE(b + 24);
   h.Deleted = b[30];
   h.Name = CName(b + 38, 13);
   return 0;
@@ -159,15 +150,15 @@ int ReadArjHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TArjHeader
   h = TArjHeader{};
   h.Offset = offset;
   uint8_t id[4];
-  if (offset < 0 || streamSize - offset < 4 || !ReadAt(s, offset, id, 4)) return zevBadFileHeader;
+  if (offset < 0 || streamSize - offset < 4 || !ReadExactAt(s, offset, id, 4)) return zevBadFileHeader;
   if (id[0] != 0x60 || id[1] != 0xEA) return zevBadFileHeader;
-  uint16_t basic = U16(id + 2);
+  uint16_t basic = GetU16LE(id + 2);
   if (basic == 0) return 1;
   constexpr uint16_t kMaxBasic = 2600;
   if (basic < 30 || basic > kMaxBasic || streamSize - offset < 4 + basic + 4) return zevBadFileHeader;
   std::vector<uint8_t> b(basic + 4u);
-  if (!ReadAt(s, offset + 4, b.data(), b.size())) return zevBadFileHeader;
-  if (Crc32Of(b.data(), basic) != U32(b.data() + basic)) return zevBadFileHeader;
+  if (!ReadExactAt(s, offset + 4, b.data(), b.size())) return zevBadFileHeader;
+  if (Crc32Of(b.data(), basic) != GetU32LE(b.data() + basic)) return zevBadFileHeader;
   h.FirstHeaderSize = b[0];
   if (h.FirstHeaderSize < 30 || h.FirstHeaderSize >= basic) return zevBadFileHeader;
   h.ArcVersion = b[1];
@@ -177,12 +168,12 @@ int ReadArjHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TArjHeader
   h.Method = b[5];
   h.FileType = b[6];
   h.PasswordModifier = b[7];
-  h.DosTime = static_cast<int32_t>(U32(b.data() + 8));
-  h.PackedSize = U32(b.data() + 12);
-  h.OrigSize = U32(b.data() + 16);
-  h.Crc = U32(b.data() + 20);
-  h.AccessMode = U16(b.data() + 26);
-  if (h.FirstHeaderSize >= 34) h.ExtFilePos = U32(b.data() + 30);
+  h.DosTime = static_cast<int32_t>(GetU32LE(b.data() + 8));
+  h.PackedSize = GetU32LE(b.data() + 12);
+  h.OrigSize = GetU32LE(b.data() + 16);
+  h.Crc = GetU32LE(b.data() + 20);
+  h.AccessMode = GetU16LE(b.data() + 26);
+  if (h.FirstHeaderSize >= 34) h.ExtFilePos = GetU32LE(b.data() + 30);
   // The name runs from the end of the first header to its zero, inside the basic header.
   const uint8_t* name = b.data() + h.FirstHeaderSize;
   size_t room = basic - h.FirstHeaderSize;
@@ -193,8 +184,8 @@ int ReadArjHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TArjHeader
   int64_t pos = offset + 4 + basic + 4;
   for (int count = 0;; ++count) {
     uint8_t sz[2];
-    if (count > 64 || streamSize - pos < 2 || !ReadAt(s, pos, sz, 2)) return zevBadFileHeader;
-    uint16_t ext = U16(sz);
+    if (count > 64 || streamSize - pos < 2 || !ReadExactAt(s, pos, sz, 2)) return zevBadFileHeader;
+    uint16_t ext = GetU16LE(sz);
     pos += 2;
     if (ext == 0) break;
     pos += ext + 4;
@@ -211,7 +202,7 @@ int64_t FindArjStart(TStream32& s, int64_t streamSize) {
   int64_t limit = std::min<int64_t>(streamSize, 1 << 20);
   if (limit < 4) return -1;
   std::vector<uint8_t> buf(static_cast<size_t>(limit) & 0x1FFFFF);
-  if (!ReadAt(s, 0, buf.data(), buf.size())) return -1;
+  if (!ReadExactAt(s, 0, buf.data(), buf.size())) return -1;
   for (size_t p = 1; p + 1 < buf.size(); ++p)
     if (buf[p] == 0x60 && buf[p + 1] == 0xEA && ReadArjHeaderAt(s, static_cast<int64_t>(p), streamSize, h) == 0)
       return static_cast<int64_t>(p);

@@ -36,33 +36,29 @@ void TUnArj::ExtractArchive(TStream32* archive) {
   std::wstring continuing;
   try {
     for (;;) {
-      Timer.Pause();
-      int64_t size = cur->Seek(0, soFromEnd);
-      std::vector<TArjHeader> list;
+      // The main header says whether another volume follows.
       bool moreVolumes = false;
-      BytesTotal = 0;
-      int r = WalkArjHeaders(*cur, size, [&](const TArjHeader& h) {
-        if (GetCancel()) return false;
-        if (h.IsMain) {
-          moreVolumes = (h.Flags & kArjVolume) != 0;
-          return true;
-        }
-        std::wstring name = FixStoredName(NormalizeSeparators(h.Name), TranslateOemChar);
-        if (!MatchesSpec(name)) return true;
-        if (h.MinVersion >= 4 && h.MinVersion != 0) {
-          DoError(name, L"", L"0", zevVersionError);
-        } else if (h.Method > 4 || (h.Method == 4 && h.ArcVersion == 1)) {
-          DoError(name, L"", L"0", zevUnsupportedMethod);
-        } else {
-          list.push_back(h);
-          BytesTotal += h.PackedSize;
-          NoteDate(h.DosTime);
-        }
-        return true;
-      });
-      BytesLeft = BytesTotal;
-      Timer.Resume();
-      if (r) DoError(volumeName, L"", L"0", r);
+      {
+        int64_t size = cur->Seek(0, soFromEnd);
+        int64_t start = FindArjStart(*cur, size);
+        TArjHeader main;
+        if (start >= 0 && ReadArjHeaderAt(*cur, start, size, main) == 0) moreVolumes = (main.Flags & kArjVolume) != 0;
+      }
+      auto list = ListCodecEntries<TArjHeader>(
+          *this, *cur, volumeName, WalkArjHeaders, [](const TArjHeader& h) { return NormalizeSeparators(h.Name); },
+          [this](const TArjHeader& h) {
+            if (h.IsMain) return false;
+            std::wstring name = FixStoredName(NormalizeSeparators(h.Name), TranslateOemChar);
+            if (h.MinVersion >= 4) {
+              DoError(name, L"", L"0", zevVersionError);
+              return false;
+            }
+            if (h.Method > 4 || (h.Method == 4 && h.ArcVersion == 1)) {
+              DoError(name, L"", L"0", zevUnsupportedMethod);
+              return false;
+            }
+            return true;
+          });
       for (const auto& h : list) {
         if (GetCancel()) break;
         TCodecEntry e;

@@ -7,21 +7,9 @@
 
 void TUnArc::ExtractArchive(TStream32* archive) {
   if (!archive) return;
-  Timer.Pause();
-  int64_t size = archive->Seek(0, soFromEnd);
-  std::vector<TArcHeader> list;
-  BytesTotal = 0;
-  int r = WalkArcHeaders(*archive, size, [&](const TArcHeader& h) {
-    if (GetCancel()) return false;
-    if (!MatchesSpec(FixStoredName(h.Name, TranslateOemChar))) return true;
-    list.push_back(h);
-    BytesTotal += h.PackedSize;
-    NoteDate(h.DosTime);
-    return true;
-  });
-  BytesLeft = BytesTotal;
-  Timer.Resume();
-  if (r) DoError(ArchiveFile(), L"", L"0", r);
+  auto list = ListCodecEntries<TArcHeader>(
+      *this, *archive, ArchiveFile(), WalkArcHeaders, [](const TArcHeader& h) { return h.Name; },
+      [](const TArcHeader&) { return true; });
   for (const auto& h : list) {
     if (GetCancel()) break;
     TCodecEntry e;

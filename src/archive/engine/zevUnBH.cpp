@@ -11,21 +11,13 @@ bool TUnBh::CheckPassword(uint8_t* header) {
 
 void TUnBh::ExtractArchive(TStream32* archive) {
   if (!archive) return;
-  Timer.Pause();
-  int64_t size = archive->Seek(0, soFromEnd);
-  std::vector<TBhHeader> list;
-  BytesTotal = 0;
-  int r = WalkBhHeaders(*archive, size, [&](const TBhHeader& h) {
-    if (GetCancel()) return false;
-    if (!MatchesSpec(FixStoredName(NormalizeSeparators(h.Name), TranslateOemChar))) return true;
-    list.push_back(h);
-    BytesTotal += h.PackedSize - (h.Encrypted() && h.PackedSize >= 12 ? 12 : 0);
-    NoteDate(h.DosTime);
-    return true;
-  });
+  auto list = ListCodecEntries<TBhHeader>(
+      *this, *archive, ArchiveFile(), WalkBhHeaders, [](const TBhHeader& h) { return NormalizeSeparators(h.Name); },
+      [](const TBhHeader&) { return true; });
+  // The progress counts the data without the encryption headers.
+  for (const auto& h : list)
+    if (h.Encrypted() && h.PackedSize >= 12) BytesTotal -= 12;
   BytesLeft = BytesTotal;
-  Timer.Resume();
-  if (r) DoError(ArchiveFile(), L"", L"0", r);
   for (const auto& h : list) {
     if (GetCancel()) break;
     TCodecEntry e;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/engine/zevBase.h"
 #include "archive/engine/zevCodecIo.h"
@@ -54,3 +55,29 @@ enum class TEntryOutcome { Skipped, Extracted, Failed, FolderMade };
 // the output of a failed entry (nothing half-decoded is left behind).
 TEntryOutcome ExtractCodecEntry(TUnBase& r, TStream32& archive, const TCodecEntry& e, bool skipBegin,
                                 bool removeOnFailure);
+
+// Walks an archive's headers for a run (walk(stream, size, each) as the format modules give
+// it): the entries whose converted name passes the file specification and that accept then
+// lets through are kept, their packed sizes make the progress total and their dates the
+// newest date. A walk that stops on damage is reported; what was read before it stays listed.
+template <class H, class Walk, class Name, class Accept>
+std::vector<H> ListCodecEntries(TUnBase& r, TStream32& archive, const std::wstring& archiveName, Walk walk,
+                                Name storedName, Accept accept) {
+  r.Timer.Pause();
+  int64_t size = archive.Seek(0, soFromEnd);
+  std::vector<H> list;
+  r.BytesTotal = 0;
+  int rc = walk(archive, size, [&](const H& h) {
+    if (r.GetCancel()) return false;
+    if (!r.MatchesSpec(FixStoredName(storedName(h), r.TranslateOemChar))) return true;
+    if (!accept(h)) return true;
+    list.push_back(h);
+    r.BytesTotal += static_cast<double>(h.PackedSize);
+    r.NoteDate(h.DosTime);
+    return true;
+  });
+  r.BytesLeft = r.BytesTotal;
+  r.Timer.Resume();
+  if (rc) r.DoError(archiveName, L"", L"0", rc);
+  return list;
+}

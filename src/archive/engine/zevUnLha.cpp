@@ -7,24 +7,13 @@
 
 void TUnLha::ExtractArchive(TStream32* archive) {
   if (!archive) return;
-  Timer.Pause();
-  int64_t size = archive->Seek(0, soFromEnd);
-  std::vector<TLhaHeader> list;
-  BytesTotal = 0;
-  int r = WalkLhaHeaders(*archive, size, [&](const TLhaHeader& h) {
-    if (GetCancel()) return false;
-    char m = h.MethodChar();
-    // -lh2- and -lh3- are listed (and refused when extracted); other ids are not entries.
-    if (m != 'd' && (m < '0' || m > '7')) return true;
-    if (!MatchesSpec(FixStoredName(h.Name, TranslateOemChar))) return true;
-    list.push_back(h);
-    BytesTotal += h.PackedSize;
-    NoteDate(h.DosTime);
-    return true;
-  });
-  BytesLeft = BytesTotal;
-  Timer.Resume();
-  if (r) DoError(ArchiveFile(), L"", L"0", r);
+  auto list = ListCodecEntries<TLhaHeader>(
+      *this, *archive, ArchiveFile(), WalkLhaHeaders, [](const TLhaHeader& h) { return h.Name; },
+      [](const TLhaHeader& h) {
+        // -lh2- and -lh3- are listed (and refused when extracted); other ids are not entries.
+        char m = h.MethodChar();
+        return m == 'd' || (m >= '0' && m <= '7');
+      });
   for (const auto& h : list) {
     if (GetCancel()) break;
     TCodecEntry e;

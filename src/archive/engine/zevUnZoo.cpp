@@ -7,27 +7,13 @@
 
 void TUnZoo::ExtractArchive(TStream32* archive) {
   if (!archive) return;
-  Timer.Pause();
-  int64_t size = archive->Seek(0, soFromEnd);
-  std::vector<TZooHeader> list;
-  BytesTotal = 0;
-  int r = WalkZooHeaders(*archive, size, [&](const TZooHeader& h) {
-    if (GetCancel()) return false;
-    std::string name = NormalizeSeparators(h.Name);
-    if (!MatchesSpec(FixStoredName(name, TranslateOemChar))) return true;
-    list.push_back(h);
-    BytesTotal += h.PackedSize;
-    NoteDate(h.DosTime);
-    return true;
-  });
-  BytesLeft = BytesTotal;
-  Timer.Resume();
-  // A damaged directory ends the listing; the entries read before it are still extracted.
-  if (r) DoError(ArchiveFile(), L"", L"0", r);
+  auto list = ListCodecEntries<TZooHeader>(
+      *this, *archive, ArchiveFile(), WalkZooHeaders, [](const TZooHeader& h) { return NormalizeSeparators(h.Name); },
+      [](const TZooHeader&) { return true; });
   for (const auto& listed : list) {
     if (GetCancel()) break;
     TZooHeader h;
-    if (ReadZooEntryAt(*archive, listed.Offset, size, h) != 0) {
+    if (ReadZooEntryAt(*archive, listed.Offset, archive->Seek(0, soFromEnd), h) != 0) {
       DoError(FixStoredName(listed.Name, TranslateOemChar), L"", L"0", zevBadFileHeader);
       continue;
     }
