@@ -10,13 +10,13 @@
 #include "foundation/FileIO.h"
 #include "foundation/ExtDef.h"
 #include "foundation/Folders.h"
+#include "foundation/HSplit.h"
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 #include "mainwin/BasicPanel.h"
 #include "mainwin/MUpDate.h"
-#include "mainwin/SplitBar.h"
 #include "framework/TextCompare.h"
 #include "panels/MIcon.h"
 
@@ -305,13 +305,17 @@ void TQ7XForm::MakeDualWindow(bool stacked) {
     }
     AlignFirstPanel();
     if (added == Panel1) Panel1->SetParent(ClientPanel);
-    Splitter = new TSplitBar(ClientPanel);
+    Splitter = new THanSplit(ClientPanel);
     Splitter->Name = L"Splitter";
-    Splitter->FirstControl = Panel1;
-    Splitter->FollowFirst();
+    Splitter->SetBounds(0, 0, kSplitterSize, kSplitterSize);
+    Splitter->SetSide(Panel1->Align());
+    Splitter->SetBarStyle(7);
     Splitter->SetParent(ClientPanel);
-    Splitter->OnMoved = [this](TComponent*) { SplitterMoved(); };
     if (added == Panel2) Panel2->SetParent(ClientPanel);
+    Splitter->SetFirstPanel(Panel1);
+    Splitter->SetSecondPanel(Panel2);
+    Splitter->PlaceBar();
+    Splitter->OnMoved = [this](THanSplit*) { SplitterMoved(); };
     added->Setup(SystemFileData, added == Panel1 ? 1 : 2, ActivatedOnce);
     DualMode = true;
     ClientPanel->EnableAlign();
@@ -322,7 +326,8 @@ void TQ7XForm::MakeDualWindow(bool stacked) {
     Stacked = stacked;
     AlignFirstPanel();
     Options.DualWindow = stacked ? 1 : 2;
-    Splitter->FollowFirst();
+    Splitter->SetSide(Panel1->Align());
+    Splitter->PlaceBar();
     Splitter->Show();
     ClientPanel->Realign();
     KeepRatio();
@@ -386,7 +391,7 @@ void TQ7XForm::ApplySplitRatio() {
     Panel1->SetHeight(size);
   else
     Panel1->SetWidth(size);
-  if (Splitter) Splitter->FollowFirst();
+  if (Splitter) Splitter->PlaceBar();
   ClientPanel->Realign();
 }
 

@@ -14,7 +14,7 @@
 
 class TShellNew;
 class TSystemFileData;
-class TSplitBar;
+class THanSplit;
 
 // The folder-change codes of the folder tree cache.
 enum TFolderChangeKind : uint8_t { fcCreated = 1, fcRenamed = 2, fcDeleted = 3 };
@@ -38,7 +38,7 @@ class TQ7XForm : public THanForm {
   TPanel* ClientPanel = nullptr;
   TPanelView* Panel1 = nullptr;
   TPanelView* Panel2 = nullptr;
-  TSplitBar* Splitter = nullptr;
+  THanSplit* Splitter = nullptr;
   std::unique_ptr<TShellNew> ShellNewHelper;
   bool DualMode = false;
   bool Stacked = false;
