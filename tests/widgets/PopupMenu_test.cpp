@@ -6,7 +6,7 @@
 #include "foundation/HLABEL.h"
 #include "foundation/HanPopup.h"
 #include "framework/Forms.h"
-#include "widgets/MenuKeys.h"
+#include "common/MenuKeys.h"
 
 namespace {
 std::vector<std::wstring> ShownCaptions(HMENU menu) {
