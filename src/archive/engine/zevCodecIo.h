@@ -116,6 +116,13 @@ class TByteFeed {
     return FPos < FLen || Fill();
   }
   int64_t PadBytes() const { return FPadBytes; }
+  // Next, adding 8 to padBits when the byte is padding past the end (the bit readers' count).
+  uint8_t NextCounting(int& padBits) {
+    int64_t before = FPadBytes;
+    uint8_t b = Next();
+    if (FPadBytes != before) padBits += 8;
+    return b;
+  }
 
  private:
   bool Fill() {
@@ -160,12 +167,7 @@ class TBitReaderMsb {
  private:
   void Refill() {
     while (FCount <= 56) {
-      uint8_t b = FFeed.Next();
-      if (FFeed.PadBytes() != FPadSeen) {
-        FPadSeen = FFeed.PadBytes();
-        FPadBits += 8;
-      }
-      FBits |= static_cast<uint64_t>(b) << (56 - FCount);
+      FBits |= static_cast<uint64_t>(FFeed.NextCounting(FPadBits)) << (56 - FCount);
       FCount += 8;
     }
   }
@@ -173,7 +175,6 @@ class TBitReaderMsb {
   uint64_t FBits = 0;
   int FCount = 0;
   int FPadBits = 0;
-  int64_t FPadSeen = 0;
 };
 
 // Bits, least significant first.
@@ -206,12 +207,7 @@ class TBitReaderLsb {
  private:
   void Refill() {
     while (FCount <= 56) {
-      uint8_t b = FFeed.Next();
-      if (FFeed.PadBytes() != FPadSeen) {
-        FPadSeen = FFeed.PadBytes();
-        FPadBits += 8;
-      }
-      FBits |= static_cast<uint64_t>(b) << FCount;
+      FBits |= static_cast<uint64_t>(FFeed.NextCounting(FPadBits)) << FCount;
       FCount += 8;
     }
   }
@@ -219,7 +215,6 @@ class TBitReaderLsb {
   uint64_t FBits = 0;
   int FCount = 0;
   int FPadBits = 0;
-  int64_t FPadSeen = 0;
 };
 
 // Bits written most significant first into a buffer that goes to a stream when full.
