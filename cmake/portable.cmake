@@ -25,6 +25,11 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
   src/archive/engine/zevStreams.cpp
+  src/archive/engine/zevFileSys.cpp
+  src/archive/engine/zevFileSys_posix.cpp
+  src/archive/engine/zevBase.cpp
+  src/archive/engine/zevDetect.cpp
+  src/archive/engine/zevFileScan.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
 )
@@ -43,6 +48,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
+  tests/engine/zevBase_test.cpp
   tests/foundation/LabelMarkup_test.cpp
 )
 
@@ -61,4 +67,5 @@ set(VELMO_FUZZERS
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
+  detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
 )
