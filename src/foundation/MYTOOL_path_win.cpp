@@ -291,9 +291,10 @@ std::wstring SystemErrorText(DWORD code) {
 std::wstring ExpandEnvStr(std::wstring_view s, bool showError) {
   std::wstring src(s);
   std::wstring out;
-  // The count includes the terminating zero, which the answer keeps until it is cut off here.
+  // The count includes the terminating zero, which the answer keeps until it is cut off here;
+  // an answer that fills the buffer exactly is asked again with one more place, hence + 2.
   if (GrowAndRetry(out, [&](wchar_t* buf, DWORD n) { return ExpandEnvironmentStringsW(src.c_str(), buf, n); },
-                   MAX_PATH, static_cast<DWORD>(ExpandEnvMax) + 1)) {
+                   MAX_PATH, static_cast<DWORD>(ExpandEnvMax) + 2)) {
     out.pop_back();
     return out;
   }
