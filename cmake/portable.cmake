@@ -30,6 +30,8 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevBase.cpp
   src/archive/engine/zevDetect.cpp
   src/archive/engine/zevFileScan.cpp
+  src/archive/engine/zevZipDecoders.cpp
+  src/archive/engine/zevUnZip.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
 )
@@ -49,6 +51,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
   tests/engine/zevBase_test.cpp
+  tests/engine/zevUnZip_test.cpp
   tests/foundation/LabelMarkup_test.cpp
 )
 
@@ -68,4 +71,6 @@ set(VELMO_FUZZERS
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
   detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
+  unzip:tests/fuzz/unzip_fuzz.cpp:tests/fuzz/seeds/unzip
+  zipdecoders:tests/fuzz/zipdecoders_fuzz.cpp:tests/fuzz/seeds/zipdecoders
 )
