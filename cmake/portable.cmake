@@ -34,6 +34,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevUnZip.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
+  src/fileops/RenPattern.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -53,6 +54,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevBase_test.cpp
   tests/engine/zevUnZip_test.cpp
   tests/foundation/LabelMarkup_test.cpp
+  tests/fileops/RenPattern_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
