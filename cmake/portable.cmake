@@ -32,6 +32,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevFileScan.cpp
   src/archive/engine/zevZipDecoders.cpp
   src/archive/engine/zevUnZip.cpp
+  src/archive/engine/zevZip.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
   src/fileops/RenPattern.cpp
@@ -53,6 +54,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevTools_test.cpp
   tests/engine/zevBase_test.cpp
   tests/engine/zevUnZip_test.cpp
+  tests/engine/zevZip_test.cpp
   tests/foundation/LabelMarkup_test.cpp
   tests/fileops/RenPattern_test.cpp
 )

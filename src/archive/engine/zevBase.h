@@ -327,6 +327,8 @@ class TZipCommon : public TRegisterZev {
   std::wstring FExtractDir, FTempDir;
   uint8_t FCancel = 0;
   uint8_t* FCancelPtr = &FCancel;
+  // The number RaiseError last reported and raised (0 after a run's start).
+  int FRaisedCode = 0;
 };
 
 // ---- The reader base ----
