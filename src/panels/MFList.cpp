@@ -398,6 +398,71 @@ void TMFList::ReadArchiveFolder() {
   ResolvePending();
 }
 
+// ---- Archives as folders ----
+
+bool TMFList::OpenArchive(const std::wstring& fileName) {
+  if (!OpenArcTree) return false;
+  std::unique_ptr<TArcFolderSource> tree = OpenArcTree(fileName);
+  if (!tree) return false;
+  const size_t slash = fileName.find_last_of(L"\\/");
+  FOwnedArcTree = std::move(tree);
+  ArcTree = FOwnedArcTree.get();
+  InArchive = true;
+  ArcFileName = slash == std::wstring::npos ? fileName : fileName.substr(slash + 1);
+  ArcPath.clear();
+  if (slash != std::wstring::npos) Path = fileName.substr(0, slash + 1);
+  Refresh();
+  ItemIndex = Count() > 0 ? 0 : -1;
+  ScrollIntoView(ItemIndex);
+  return true;
+}
+
+bool TMFList::ChangeArchiveFolder(const std::wstring& name) {
+  if (!InArchive || !ArcTree) return false;
+  if (name == L"..") {
+    if (ArcPath.empty()) {
+      CloseArchive();
+      return true;
+    }
+    const size_t slash = ArcPath.rfind(L'\\');
+    const std::wstring left = slash == std::wstring::npos ? ArcPath : ArcPath.substr(slash + 1);
+    ArcPath = slash == std::wstring::npos ? L"" : ArcPath.substr(0, slash);
+    Refresh();
+    FocusByName(left);
+    return true;
+  }
+  const std::wstring path = ArcPath.empty() ? name : ArcPath + L"\\" + name;
+  ArcInfoRec first;
+  if (name.empty() || !ArcTree->OpenFolder(path, first)) return false;
+  ArcPath = path;
+  Refresh();
+  ItemIndex = Count() > 0 ? 0 : -1;
+  ScrollIntoView(ItemIndex);
+  return true;
+}
+
+void TMFList::CloseArchive() {
+  const std::wstring name = ArcFileName;
+  InArchive = false;
+  ArcTree = nullptr;
+  FOwnedArcTree.reset();
+  ArcFileName.clear();
+  ArcPath.clear();
+  Refresh();
+  FocusByName(name);
+}
+
+void TMFList::FocusByName(const std::wstring& name) {
+  ItemIndex = Count() > 0 ? 0 : -1;
+  for (int i = 0; i < Count(); ++i) {
+    if (SameTextI(ItemName(i), name)) {
+      ItemIndex = i;
+      break;
+    }
+  }
+  ScrollIntoView(ItemIndex);
+}
+
 // The key under which the system's case-insensitive comparison sees a name: two names compare
 // equal exactly when their keys are equal. Empty when the system cannot make one.
 static std::string CaseInsensitiveKey(const std::wstring& name) {
