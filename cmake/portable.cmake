@@ -71,6 +71,7 @@ set(VELMO_PORTABLE_BENCH
   bench/main.cpp
   bench/language_bench.cpp
   bench/engine_bench.cpp
+  bench/zip_bench.cpp
   bench/arclayer_bench.cpp
 )
 
