@@ -209,7 +209,8 @@ TRenameForm::TRenameForm(TComponent* owner) : THanForm(owner) {
       key = 0;
     }
   };
-  OnCloseQuery = [this](TComponent*, bool&) { SaveSettings(); };
+  // However the dialog ends (close box, close button, the last row renamed).
+  OnHide = [this](TComponent*) { SaveSettings(); };
 }
 
 TRenameForm::~TRenameForm() {

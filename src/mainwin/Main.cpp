@@ -17,7 +17,9 @@
 #include "foundation/MsgDlg.h"
 #include "mainwin/BasicPanel.h"
 #include "mainwin/MUpDate.h"
+#include "mainwin/RenameCmd.h"
 #include "framework/TextCompare.h"
+#include "panels/MFList.h"
 #include "panels/MIcon.h"
 
 TQ7XForm* Q7XForm = nullptr;
@@ -468,7 +470,7 @@ void TQ7XForm::ShowException(const std::wstring& text) {
 
 // ---- Keys ----
 
-void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
+void TQ7XForm::PanelKeyDown(TPanelView* panel, WORD& key, TShiftState shift) {
   shift &= ssShift | ssAlt | ssCtrl;
   if (shift == ssCtrl && key >= '1' && key <= '3') {
     if (key == '1')
@@ -479,6 +481,9 @@ void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
   } else if (shift == ssAlt && key == 'X') {
     Close();
     key = 0;
+  } else if (shift == ssAlt && key == 'R' && panel) {
+    key = 0;
+    RenamePanelItems(panel);
   } else if (shift == 0 && key == VK_TAB && Panel2) {
     TPanelView* other = OtherPanel();
     other->FocusPanel(other->FolderTreeFocused());
@@ -487,6 +492,21 @@ void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
 }
 
 void TQ7XForm::PanelKeyUp(TPanelView*, WORD&, TShiftState) {}
+
+void TQ7XForm::RenamePanelItems(TPanelView* panel) {
+  TRenameOutcome r = RunRenameCommand(panel->List());
+  if (!r.Changed) return;
+  // Both panels may show the folder; the focus follows the focused item's new name.
+  panel->Reread();
+  if (TPanelView* other = Panel2 ? (panel == Panel1 ? Panel2 : Panel1) : nullptr) other->Reread();
+  TMFList& list = panel->List();
+  for (int i = 0; i < list.Count() && !r.FocusedName.empty(); ++i)
+    if (list.ItemName(i) == r.FocusedName) {
+      list.ItemIndex = i;
+      break;
+    }
+  panel->Invalidate();
+}
 
 void TQ7XForm::BuildBars() {}
 void TQ7XForm::DestroyBars() {}

@@ -1,5 +1,6 @@
 #include "mainwin/RenameCmd.h"
 
+#include <algorithm>
 #include <set>
 
 #include "fileops/RenDlg.h"
@@ -11,6 +12,8 @@ TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameFo
   if (list.InArchive) return out;
   std::vector<int> indexes = list.SelectedIndexes();
   if (indexes.empty() && list.ItemIndex >= 0) indexes.push_back(list.ItemIndex);
+  // The dialog lists them as the panel does (folders first), not in the order of selecting.
+  std::sort(indexes.begin(), indexes.end());
   TRenameForm form(nullptr);
   for (int i : indexes) {
     const TFileBoxItem* item = list.GetItem(i);

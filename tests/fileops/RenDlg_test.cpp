@@ -11,6 +11,7 @@
 #include "common/WinCapture.h"
 #include "foundation/Folders.h"
 #include "foundation/Language.h"
+#include "foundation/MOption.h"
 #include "foundation/MsgDlg.h"
 #include "foundation/TextCodec.h"
 #include "panels/MDescMan.h"
@@ -428,6 +429,41 @@ TEST_F(RenFixture, TokenButtonsInsertAtTheCaret) {
   Click(Form->TokenButtons[6].first);
   EXPECT_EQ(Form->ExtPattern->Text(), L"<E1-4>");
   EXPECT_EQ(NewNames(), (V{L"xlongername.html", L"xa.c"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RenFixture, SettingsComeFromTheRenameSectionAndGoBackOnClose) {
+  std::wstring cfg = Work / L"Q7X.CFG";
+  WriteFileRaw(cfg, "[RENAME]\r\nDigit=12\r\nNameCase=2\r\nAutoDigit=1\r\n1=200\r\nWindow=40,50,700,420\r\n");
+  std::wstring oldCfg = Options.CfgFile;
+  Options.CfgFile = cfg;
+  MakeFile(L"a.txt");
+  Open({L"a.txt"}, true);
+  EXPECT_EQ(SendMessageW(Form->DigitList->Handle(), CB_GETCURSEL, 0, 0), 3);  // out of range: 4 digits
+  EXPECT_EQ(SendMessageW(Form->CaseList->Handle(), CB_GETCURSEL, 0, 0), 2);
+  EXPECT_FALSE(IsWindowEnabled(Form->DigitList->Handle()));
+  EXPECT_EQ(Form->List->ColumnWidth(0), 200);
+  EXPECT_EQ(Form->Height(), 420);
+  EXPECT_EQ(NewNames(), (V{L"A.TXT"}));
+  // The simple page fixes the height; the advanced page's height is what is kept.
+  Form->SetPage(0);
+  EXPECT_EQ(Form->Height(), 177);
+  Form->Hide();
+  // Shown modally: the boxes changed and the dialog closed by its close button.
+  PostMessageW(Form->AutoDigitBox->Handle(), BM_CLICK, 0, 0);
+  PostMessageW(Form->DigitList->Handle(), CB_SETCURSEL, 6, 0);
+  PostMessageW(Form->CloseButton->Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(Form->ShowModal(), mrCancel);
+  EXPECT_EQ(Form->Page(), 1);
+  Options.CfgFile = oldCfg;
+  std::string text = ReadFileRaw(cfg);
+  EXPECT_NE(text.find("Digit=7"), std::string::npos) << text;
+  EXPECT_NE(text.find("AutoDigit=0"), std::string::npos) << text;
+  EXPECT_NE(text.find("NameCase=2"), std::string::npos) << text;
+  EXPECT_NE(text.find(",420"), std::string::npos) << text;
 }
 
 }  // namespace
