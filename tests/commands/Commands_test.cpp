@@ -65,16 +65,7 @@ struct TFixture {
   }
 };
 
-void PressKey(HWND wnd, WORD key, TShiftState shift) {
-  BYTE saved[256], keys[256] = {};
-  GetKeyboardState(saved);
-  if (shift & ssShift) keys[VK_SHIFT] = 0x80;
-  if (shift & ssCtrl) keys[VK_CONTROL] = 0x80;
-  if (shift & ssAlt) keys[VK_MENU] = 0x80;
-  SetKeyboardState(keys);
-  SendMessageW(wnd, (shift & ssAlt) || key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1);
-  SetKeyboardState(saved);
-}
+void PressKey(HWND wnd, WORD key, TShiftState shift) { SendKey(wnd, key, shift, false); }
 
 TShiftState ShiftOf(TShortCut sc) {
   return static_cast<TShiftState>(((sc & scShift) ? ssShift : 0) | ((sc & scCtrl) ? ssCtrl : 0) |
