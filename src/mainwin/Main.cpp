@@ -482,7 +482,7 @@ void TQ7XForm::ShowException(const std::wstring& text) {
 
 // ---- Keys ----
 
-void TQ7XForm::PanelKeyDown(TPanelView* panel, WORD& key, TShiftState shift) {
+void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
   shift &= ssShift | ssAlt | ssCtrl;
   if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) {
     if (Options.ShowKeyBar && Bars) Bars->KeyLine->SelectKeySet(shift);
