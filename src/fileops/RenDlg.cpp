@@ -337,36 +337,33 @@ void TRenameForm::BuildControls() {
   ChangeButton = button(Msg(32005), 424, 90, 88, 25);
   ChangeButton->OnClick = [this](TComponent*) { ChangeSimple(); };
 
-  // Advanced page.
-  group(Msg(32006), 10, 30, 360, 76);
-  NamePattern = edit(18, 48, 344, 22);
-  NamePattern->SetText(L"<N>");
-  const std::pair<int, const wchar_t*> nameTokens[] = {
-      {32007, L"<N>"}, {32008, L"<C>"}, {32009, nullptr}, {32010, L"<YMD>"}, {32011, L"<hms>"}};
-  int x = 18;
-  for (const auto& [id, token] : nameTokens) {
-    THanButton* b = button(Msg(id), x, 74, 68, 25);
-    TokenButtons.emplace_back(b, NamePattern);
-    std::wstring t = token ? token : L"";
-    b->OnClick = [this, t](TComponent*) {
-      InsertToken(NamePattern, !t.empty() ? t : L"<N1-" + std::to_wstring(FMaxNameLen) + L">");
-    };
-    x += 69;
-  }
-  group(Msg(32012), 376, 30, 236, 76);
-  ExtPattern = edit(384, 48, 220, 22);
-  ExtPattern->SetText(L"<E>");
-  const std::pair<int, const wchar_t*> extTokens[] = {{32013, L"<E>"}, {32014, nullptr}, {32015, L"<C>"}};
-  x = 384;
-  for (const auto& [id, token] : extTokens) {
-    THanButton* b = button(Msg(id), x, 74, 72, 25);
-    TokenButtons.emplace_back(b, ExtPattern);
-    std::wstring t = token ? token : L"";
-    b->OnClick = [this, t](TComponent*) {
-      InsertToken(ExtPattern, !t.empty() ? t : L"<E1-" + std::to_wstring(FMaxExtLen) + L">");
-    };
-    x += 74;
-  }
+  // Advanced page. Each pattern has its group: the edit, then its token buttons; a button
+  // without token is the range button of its part ("<N1-" or "<E1-" + the longest length).
+  struct TTokenButton {
+    int Msg;
+    const wchar_t* Token;
+  };
+  auto patternGroup = [&](int caption, int left, int width, const wchar_t* initial, wchar_t part,
+                          std::initializer_list<TTokenButton> tokens, int buttonWidth) {
+    group(Msg(caption), left, 30, width, 76);
+    TEdit* e = edit(left + 8, 48, width - 16, 22);
+    e->SetText(initial);
+    int bx = left + 8;
+    for (const TTokenButton& t : tokens) {
+      THanButton* b = button(Msg(t.Msg), bx, 74, buttonWidth, 25);
+      TokenButtons.emplace_back(b, e);
+      std::wstring token = t.Token ? t.Token : L"";
+      b->OnClick = [this, e, token, part](TComponent*) {
+        size_t longest = part == L'N' ? FMaxNameLen : FMaxExtLen;
+        InsertToken(e, !token.empty() ? token : L"<" + std::wstring(1, part) + L"1-" + std::to_wstring(longest) + L">");
+      };
+      bx += buttonWidth + 1;
+    }
+    return e;
+  };
+  NamePattern = patternGroup(32006, 10, 360, L"<N>", L'N',
+                             {{32007, L"<N>"}, {32008, L"<C>"}, {32009, nullptr}, {32010, L"<YMD>"}, {32011, L"<hms>"}}, 68);
+  ExtPattern = patternGroup(32012, 376, 236, L"<E>", L'E', {{32013, L"<E>"}, {32014, nullptr}, {32015, L"<C>"}}, 72);
 
   group(Msg(32016), 10, 108, 290, 74);
   label(Msg(32017), 18, 128, 50, 18);
