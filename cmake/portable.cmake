@@ -27,6 +27,8 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevStreams.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
+  src/foldermgr/MCDTree.cpp
+  src/foldermgr/MCDTree_posix.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -44,6 +46,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
   tests/foundation/LabelMarkup_test.cpp
+  tests/foldermgr/MCDTree_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -61,4 +64,5 @@ set(VELMO_FUZZERS
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
+  treefile:tests/fuzz/treefile_fuzz.cpp:tests/fuzz/seeds/treefile
 )
