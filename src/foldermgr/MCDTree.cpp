@@ -70,6 +70,7 @@ TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& 
   int32_t count = 0;
   std::wstring_view countText = TrimView(line);
   bool countOk = ParseDepth(countText, count) && count >= 0 && countText.front() != L'-';
+  if (countOk && static_cast<size_t>(count) <= text.size() / 4) lines.reserve(static_cast<size_t>(count));
   int32_t previous = 0;
   bool damaged = !countOk;
   while (!damaged && NextLine(text, pos, line)) {
@@ -148,8 +149,8 @@ void TMCDTreeMan::RenumberDepths(PHanNode node) {
   }
 }
 
-PHanNode TMCDTreeMan::AddNode(PHanNode parent, int index, const std::wstring& name, int32_t depth) {
-  auto* rec = new TMCDTreeNodeRec{name, depth};
+PHanNode TMCDTreeMan::AddNode(PHanNode parent, int index, std::wstring name, int32_t depth) {
+  auto* rec = new TMCDTreeNodeRec{std::move(name), depth};
   PHanNode node = index < 0 ? FTree.AddChild(parent, rec) : FTree.InsertChild(parent, index, rec);
   if (!node) delete rec;
   return node;
@@ -351,9 +352,9 @@ bool TMCDTreeMan::LoadFromBytes(std::string_view bytes) {
   }
   // The file's order is taken as it stands; the lines are known to be well formed.
   std::array<PHanNode, MaxTreeDepth + 1> slots{};
-  for (const TTreeFileLine& l : lines) {
+  for (TTreeFileLine& l : lines) {
     PHanNode parent = l.Depth == 0 ? nullptr : slots[static_cast<size_t>(l.Depth - 1)];
-    slots[static_cast<size_t>(l.Depth)] = AddNode(parent, -1, l.Name, l.Depth);
+    slots[static_cast<size_t>(l.Depth)] = AddNode(parent, -1, std::move(l.Name), l.Depth);
   }
   return true;
 }
@@ -377,9 +378,8 @@ void TMCDTreeMan::Load() {
   LoadFromBytes(bytes);
 }
 
-std::vector<TTreeFileLine> TMCDTreeMan::Lines() const {
-  std::vector<TTreeFileLine> lines;
-  lines.reserve(static_cast<size_t>(FTree.Count()));
+template <typename F>
+void TMCDTreeMan::ForEachLine(F&& f) const {
   std::vector<std::pair<PHanNode, int>> stack{{FTree.Root(), 0}};
   while (!stack.empty()) {
     auto& top = stack.back();
@@ -388,23 +388,30 @@ std::vector<TTreeFileLine> TMCDTreeMan::Lines() const {
       continue;
     }
     PHanNode child = Child(top.first, top.second++);
-    lines.push_back(TTreeFileLine{Rec(child).Depth, Rec(child).Name});
+    f(Rec(child));
     stack.push_back({child, 0});
   }
+}
+
+std::vector<TTreeFileLine> TMCDTreeMan::Lines() const {
+  std::vector<TTreeFileLine> lines;
+  lines.reserve(static_cast<size_t>(FTree.Count()));
+  ForEachLine([&](const TMCDTreeNodeRec& r) { lines.push_back(TTreeFileLine{r.Depth, r.Name}); });
   return lines;
 }
 
 std::string TMCDTreeMan::SaveToBytes() const {
-  std::vector<TTreeFileLine> lines = Lines();
   std::wstring text;
-  text.reserve(lines.size() * 16 + 16);
-  text += std::to_wstring(lines.size()) + L"\r\n";
-  for (size_t i = 0; i < lines.size(); ++i) {
-    text += std::to_wstring(lines[i].Depth);
+  text.reserve(static_cast<size_t>(FTree.Count()) * 24 + 16);
+  text += std::to_wstring(FTree.Count()) + L"\r\n";
+  bool first = true;
+  ForEachLine([&](const TMCDTreeNodeRec& r) {
+    text += std::to_wstring(r.Depth);
     text += L',';
-    text += i == 0 ? Root : lines[i].Name;
+    text += first ? Root : r.Name;
     text += L"\r\n";
-  }
+    first = false;
+  });
   TTextEncoding encoding = Encoding;
   return EncodeText(text, encoding);
 }

@@ -130,7 +130,9 @@ class TMCDTreeMan {
   std::wstring FallbackFolder;
 
  private:
-  PHanNode AddNode(PHanNode parent, int index, const std::wstring& name, int32_t depth);
+  PHanNode AddNode(PHanNode parent, int index, std::wstring name, int32_t depth);
+  template <typename F>
+  void ForEachLine(F&& f) const;
   PHanNode FirstRoot() const;
   bool OnThisDrive(const std::wstring& path) const;
   void SortChildren(PHanNode parent);
