@@ -9,8 +9,6 @@
 #include "foundation/MYTOOL.h"
 #include "framework/TextCompare.h"
 
-TFolderChangeEvent FolderChangeRelay;
-
 // ---- The file ----
 
 bool IsValidTreeNodeName(std::wstring_view name) {

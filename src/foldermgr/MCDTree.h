@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/FolderChange.h"
 #include "foundation/HanList.h"
 #include "foundation/TextCodec.h"
 #include "framework/StringList.h"
@@ -31,16 +32,6 @@ using TTreeOwnerWnd = HWND;
 #else
 using TTreeOwnerWnd = void*;
 #endif
-
-// The folder-change notices of the cache.
-enum TFolderChangeKind : int32_t { fckCreated = 1, fckRenamed = 2, fckDeleted = 3 };
-
-// Receives a notice: kind, the folder, and for a rename the folder's new path.
-using TFolderChangeEvent =
-    std::function<void(TFolderChangeKind kind, const std::wstring& path, const std::wstring& newPath)>;
-// The main form's relay to the folder tree beside each panel; the main form sets it when it
-// is made and clears it when it goes. Every manager made afterwards sends its notices there.
-extern TFolderChangeEvent FolderChangeRelay;
 
 struct TMCDTreeNodeRec {
   std::wstring Name;
