@@ -30,10 +30,17 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevBase.cpp
   src/archive/engine/zevDetect.cpp
   src/archive/engine/zevFileScan.cpp
+  src/archive/engine/zevZipDecoders.cpp
+  src/archive/engine/zevUnZip.cpp
+  src/archive/engine/zevZip.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
   src/foldermgr/MCDTree.cpp
   src/foldermgr/MCDTree_posix.cpp
+  src/archive/layer/ArcView.cpp
+  src/archive/layer/ArcView_posix.cpp
+  src/archive/layer/ArcTree.cpp
+  src/archive/layer/ArcTree_posix.cpp
   src/fileops/RenPattern.cpp
 )
 
@@ -52,8 +59,13 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
   tests/engine/zevBase_test.cpp
+  tests/engine/zevUnZip_test.cpp
+  tests/engine/zevZip_test.cpp
   tests/foundation/LabelMarkup_test.cpp
   tests/foldermgr/MCDTree_test.cpp
+  tests/arclayer/ArcView_test.cpp
+  tests/arclayer/ArcTree_test.cpp
+  tests/arclayer/ArcRefTools_test.cpp
   tests/fileops/RenPattern_test.cpp
 )
 
@@ -62,6 +74,8 @@ set(VELMO_PORTABLE_BENCH
   bench/main.cpp
   bench/language_bench.cpp
   bench/engine_bench.cpp
+  bench/zip_bench.cpp
+  bench/arclayer_bench.cpp
 )
 
 # Fuzz targets as name:source:seed-folder.
@@ -73,5 +87,21 @@ set(VELMO_FUZZERS
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
   treefile:tests/fuzz/treefile_fuzz.cpp:tests/fuzz/seeds/treefile
+  arc_zip:tests/fuzz/arc_zip_fuzz.cpp:tests/fuzz/seeds/arc_zip
+  arc_rar:tests/fuzz/arc_rar_fuzz.cpp:tests/fuzz/seeds/arc_rar
+  arc_ace:tests/fuzz/arc_ace_fuzz.cpp:tests/fuzz/seeds/arc_ace
+  arc_cab:tests/fuzz/arc_cab_fuzz.cpp:tests/fuzz/seeds/arc_cab
+  arc_lzh:tests/fuzz/arc_lzh_fuzz.cpp:tests/fuzz/seeds/arc_lzh
+  arc_arj:tests/fuzz/arc_arj_fuzz.cpp:tests/fuzz/seeds/arc_arj
+  arc_omp:tests/fuzz/arc_omp_fuzz.cpp:tests/fuzz/seeds/arc_omp
+  arc_sqz:tests/fuzz/arc_sqz_fuzz.cpp:tests/fuzz/seeds/arc_sqz
+  arc_arc:tests/fuzz/arc_arc_fuzz.cpp:tests/fuzz/seeds/arc_arc
+  arc_zoo:tests/fuzz/arc_zoo_fuzz.cpp:tests/fuzz/seeds/arc_zoo
+  arc_tar:tests/fuzz/arc_tar_fuzz.cpp:tests/fuzz/seeds/arc_tar
+  arc_bh:tests/fuzz/arc_bh_fuzz.cpp:tests/fuzz/seeds/arc_bh
+  arc_gz:tests/fuzz/arc_gz_fuzz.cpp:tests/fuzz/seeds/arc_gz
+  arc_detect:tests/fuzz/arc_detect_fuzz.cpp:tests/fuzz/seeds/arc_detect
   detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
+  unzip:tests/fuzz/unzip_fuzz.cpp:tests/fuzz/seeds/unzip
+  zipdecoders:tests/fuzz/zipdecoders_fuzz.cpp:tests/fuzz/seeds/zipdecoders
 )

@@ -1,6 +1,10 @@
 #include "foundation/HLABEL.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include "foundation/HanPopup.h"
+#include "framework/Handles.h"
 
 bool IsKoreanSystem() { return PRIMARYLANGID(GetSystemDefaultLangID()) == LANG_KOREAN; }
 
@@ -21,12 +25,10 @@ THanLabel::THanLabel(TComponent* owner) : TCustomControl(owner) {
 
 THanLabel::~THanLabel() {
   FreeGlyph();
-  for (auto& f : FFonts) DeleteObject(f.second);
 }
 
 void THanLabel::FreeGlyph() {
-  if (FGlyph) DeleteObject(FGlyph);
-  FGlyph = nullptr;
+  FGlyph.reset();
   FGlyphReady = false;
 }
 
@@ -54,10 +56,10 @@ HFONT THanLabel::RunFont(const THanLabelItem& run) {
   std::wstring key = run.FontName + L"|" + std::to_wstring(run.Size) + L"|" + std::to_wstring(run.Style) + L"|" +
                      std::to_wstring(run.Charset);
   auto it = FFonts.find(key);
-  if (it != FFonts.end()) return it->second;
+  if (it != FFonts.end()) return it->second.get();
   HFONT f = CreateFontFor(run.FontName, run.Size, run.Style, run.Charset);
-  if (!f) f = Font.Handle();
-  else FFonts[key] = f;
+  if (!f) return Font.Handle();
+  FFonts[key].reset(f);
   return f;
 }
 
@@ -249,33 +251,41 @@ bool THanLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 void THanLabel::BuildSlashGlyph(HDC ref) {
   FreeGlyph();
-  HDC src = CreateCompatibleDC(ref);
+  TMemoryDCHandle srcDC(CreateCompatibleDC(ref));
+  HDC src = srcDC.get();
   HGDIOBJ oldFont = SelectObject(src, Font.Handle());
   SIZE sz{0, 0};
   GetTextExtentPoint32W(src, L"/", 1, &sz);
   FGlyphWidth = std::max<int>(sz.cx, 1);
   FGlyphHeight = sz.cy + 2;
-  HBITMAP drawn = CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight);
-  HGDIOBJ oldBmp = SelectObject(src, drawn);
+  TBitmapHandle drawn(CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight));
+  HGDIOBJ oldBmp = SelectObject(src, drawn.get());
   RECT all{0, 0, FGlyphWidth, FGlyphHeight};
-  HBRUSH back = CreateSolidBrush(ToColorRef(FColor));
-  FillRect(src, &all, back);
-  DeleteObject(back);
+  FillRect(src, &all, TBrushHandle(CreateSolidBrush(ToColorRef(FColor))).get());
   SetBkMode(src, TRANSPARENT);
   SetTextColor(src, ToColorRef(Font.Color()));
   ExtTextOutW(src, 0, 1, 0, nullptr, L"/", 1, nullptr);
-  HDC dst = CreateCompatibleDC(ref);
-  FGlyph = CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight);
-  HGDIOBJ oldDst = SelectObject(dst, FGlyph);
+  TMemoryDCHandle dstDC(CreateCompatibleDC(ref));
+  HDC dst = dstDC.get();
+  FGlyph.reset(CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight));
+  HGDIOBJ oldDst = SelectObject(dst, FGlyph.get());
   for (int y = 0; y < FGlyphHeight; ++y)
     for (int x = 0; x < FGlyphWidth; ++x) SetPixel(dst, FGlyphWidth - 1 - x, y, GetPixel(src, x, y));
   SelectObject(dst, oldDst);
-  DeleteDC(dst);
   SelectObject(src, oldBmp);
   SelectObject(src, oldFont);
-  DeleteObject(drawn);
-  DeleteDC(src);
   FGlyphReady = true;
+}
+
+void THanLabel::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseUp(button, shift, x, y);
+  if (button == mbRight) ShowPopUpMenu(x, y);
+}
+
+void THanLabel::ShowPopUpMenu(int x, int y) {
+  if (!PopUpMenu || !FHandle) return;
+  POINT p = ClientToScreen(POINT{x, y});
+  PopUpMenu->Popup(p.x, p.y, FHandle);
 }
 
 void THanLabel::Paint(TCanvas& canvas) {
@@ -303,11 +313,10 @@ void THanLabel::Paint(TCanvas& canvas) {
     if (r.PathPart && korean && r.IsPathSlash() && r.Shown == TRunShown::rsWhole) {
       if (!FGlyphReady) BuildSlashGlyph(dc);
       int y = r.Alignment == laCenter ? rr.top + (rr.bottom - rr.top - FGlyphHeight) / 2 : rr.bottom - FGlyphHeight;
-      HDC mem = CreateCompatibleDC(dc);
-      HGDIOBJ old = SelectObject(mem, FGlyph);
-      BitBlt(dc, rr.left, y, FGlyphWidth, FGlyphHeight, mem, 0, 0, SRCCOPY);
-      SelectObject(mem, old);
-      DeleteDC(mem);
+      TMemoryDCHandle mem(CreateCompatibleDC(dc));
+      HGDIOBJ old = SelectObject(mem.get(), FGlyph.get());
+      BitBlt(dc, rr.left, y, FGlyphWidth, FGlyphHeight, mem.get(), 0, 0, SRCCOPY);
+      SelectObject(mem.get(), old);
       continue;
     }
     HFONT font = RunFont(r);
@@ -433,7 +442,62 @@ void THanPathLabel::MouseMove(TShiftState shift, int x, int y) {
   THanLabel::MouseMove(shift, x, y);
 }
 
+// A star as high as a line of the label's font.
+int THanPathLabel::FavMarkSize() const {
+  TScreenDC dc;
+  HGDIOBJ old = SelectObject(dc.Handle(), Font.Handle());
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc.Handle(), &tm);
+  SelectObject(dc.Handle(), old);
+  return std::max<int>(8, tm.tmHeight);
+}
+
+void THanPathLabel::SetFavMark(bool v) {
+  if (v == FFavMark) return;
+  FFavMark = v;
+  SetIndent(v ? FavMarkSize() + 2 : 0);
+  Invalidate();
+}
+
+void THanPathLabel::FontChanged() {
+  THanLabel::FontChanged();
+  if (FFavMark) SetIndent(FavMarkSize() + 2);
+}
+
+RECT THanPathLabel::FavMarkRect() const {
+  if (!FFavMark) return RECT{0, 0, 0, 0};
+  int size = FavMarkSize();
+  int left = FMargin + BorderWidth();
+  int top = std::max(0, (ClientHeight() - size) / 2);
+  return RECT{left, top, left + size, top + size};
+}
+
+void THanPathLabel::Paint(TCanvas& canvas) {
+  THanLabel::Paint(canvas);
+  if (!FFavMark) return;
+  RECT r = FavMarkRect();
+  double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0 + 0.5;
+  double outer = (r.right - r.left) / 2.0, inner = outer * 0.45;
+  POINT pts[10];
+  for (int i = 0; i < 10; ++i) {
+    double a = -1.5707963267948966 + i * 0.6283185307179586;
+    double rad = i % 2 == 0 ? outer : inner;
+    pts[i] = POINT{static_cast<LONG>(std::lround(cx + rad * std::cos(a))), static_cast<LONG>(std::lround(cy + rad * std::sin(a)))};
+  }
+  HDC dc = canvas.Handle();
+  TBrushHandle brush(CreateSolidBrush(RGB(255, 190, 0)));
+  TPenHandle pen(CreatePen(PS_SOLID, 1, RGB(150, 90, 0)));
+  HGDIOBJ oldBrush = SelectObject(dc, brush.get()), oldPen = SelectObject(dc, pen.get());
+  Polygon(dc, pts, 10);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+}
+
 int THanPathLabel::PartAt(int x, int y) const {
+  if (FFavMark) {
+    RECT m = FavMarkRect();
+    if (x >= m.left && x < m.right + 2 && y >= 0 && y < ClientHeight()) return 4;
+  }
   for (int i = 0; i < RunCount(); ++i) {
     if (!Runs(i).PathPart || Runs(i).Shown == TRunShown::rsHidden) continue;
     RECT r = RunRect(i);
@@ -443,8 +507,9 @@ int THanPathLabel::PartAt(int x, int y) const {
 }
 
 void THanPathLabel::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  THanLabel::MouseUp(button, shift, x, y);
+  TCustomControl::MouseUp(button, shift, x, y);
   if (OnPartMouseUp) OnPartMouseUp(this, button, PartAt(x, y));
+  if (button == mbRight) ShowPopUpMenu(x, y);
 }
 
 // ---- THanElLabel ----

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,18 @@ class TMFList {
   bool InArchive = false;
   std::wstring ArcFileName, ArcPath;
   TArcFolderSource* ArcTree = nullptr;  // the open archive's tree, owned by whoever opened it
+
+  // Opening archives as folders. OpenArcTree reads an archive's tree (without it no archive
+  // opens). OpenArchive lists the top of the archive file (a full name) and owns its tree;
+  // false, with the listing as it was, when the file is no archive that can be read.
+  TArcTreeOpener OpenArcTree;
+  bool OpenArchive(const std::wstring& fileName);
+  // Inside an archive: into the child folder name, or with ".." one level up, which leaves
+  // the archive at its top with the focus on the archive file. False when there is no such
+  // folder or the list is not in an archive.
+  bool ChangeArchiveFolder(const std::wstring& name);
+  // Leaves the archive for the folder that holds it.
+  void CloseArchive();
   TSortKey SortKey = skName;
   int ItemIndex = -1;  // the focused item, -1 none
   TColor DefaultColor = 0xC0C0C0;
@@ -134,6 +147,10 @@ class TMFList {
   bool AcceptFile(const std::wstring& fullName, const std::wstring& ext, int32_t attr, TColor& color) const;
   void ApplyFolderLook(TFileBoxItem& item, bool parent);
 
+  // Puts the focus on the item of that name (none when there is none).
+  void FocusByName(const std::wstring& name);
+
+  std::unique_ptr<TArcFolderSource> FOwnedArcTree;
   TFileBoxLists FItems;
   TMaskList FMask;
   int32_t FFilter = 1;
