@@ -11,6 +11,8 @@
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
 #include "foundation/MsgDlg.h"
+#include "framework/FolderEnum.h"
+#include "framework/Handles.h"
 #include "framework/TextCompare.h"
 #include "fileops/frmTgt.h"
 #include "panels/MDescMan.h"
@@ -39,31 +41,13 @@ std::wstring FolderPart(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-struct THandle {
-  HANDLE H = nullptr;
-  THandle() = default;
-  explicit THandle(HANDLE h) : H(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-  ~THandle() { Close(); }
-  THandle(const THandle&) = delete;
-  THandle& operator=(const THandle&) = delete;
-  bool Close() {
-    bool ok = !H || CloseHandle(H);
-    H = nullptr;
-    return ok;
-  }
-  void Reset(HANDLE h) {
-    Close();
-    H = h == INVALID_HANDLE_VALUE ? nullptr : h;
-  }
-  explicit operator bool() const { return H != nullptr; }
-};
 
 // The file's identity: its volume and index. False when it cannot be told.
 bool FileIdentity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) { return GetFileInformationByHandle(h, &info) != FALSE; }
 bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-  THandle h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  TFileHandle h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return h && FileIdentity(h.H, info);
+  return h && FileIdentity(h.get(), info);
 }
 bool SameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
   return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
@@ -84,6 +68,7 @@ std::wstring DateText(TDateTime t) {
   return buf;
 }
 
+// Marked as a link by ListFolder (a junction or symbolic link, not any reparse point).
 bool IsLink(DWORD attr) { return (attr & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
 struct TEntry {
@@ -95,27 +80,22 @@ struct TEntry {
 // The entries of a folder, "." and ".." left out; read whole before anything is changed.
 std::vector<TEntry> ListFolder(const std::wstring& folder) {
   std::vector<TEntry> entries;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileExW((folder + L"*").c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr,
-                              FIND_FIRST_EX_LARGE_FETCH);
-  if (h == INVALID_HANDLE_VALUE) return entries;
-  do {
-    if (!wcscmp(fd.cFileName, L".") || !wcscmp(fd.cFileName, L"..")) continue;
-    entries.push_back({fd.cFileName, fd.cAlternateFileName, fd.dwFileAttributes, GetFindDataSize(fd),
-                       FileTimeToLocalDateTime(fd.ftLastWriteTime)});
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
+  TFolderEnum list(folder, TFolderEnum::ShortNames | TFolderEnum::LargeFetch);
+  for (const WIN32_FIND_DATAW& fd : list)
+    entries.push_back({fd.cFileName, fd.cAlternateFileName,
+                       TFolderEnum::IsLinkData(fd) ? fd.dwFileAttributes | FILE_ATTRIBUTE_REPARSE_POINT
+                                                   : fd.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT),
+                       GetFindDataSize(fd), FileTimeToLocalDateTime(fd.ftLastWriteTime)});
   return entries;
 }
 
 // Counts the files below a folder and adds their sizes; links are not entered.
 void WalkFolderSize(const std::wstring& folder, int32_t& files, int64_t& size) {
-  for (const TEntry& e : ListFolder(folder)) {
-    if (e.Attr & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!IsLink(e.Attr)) WalkFolderSize(folder + e.Name + L"\\", files, size);
-    } else if (!(e.Attr & 0x08)) {
+  TFolderEnum walk(folder, TFolderEnum::Recursive | TFolderEnum::LargeFetch);
+  for (const WIN32_FIND_DATAW& fd : walk) {
+    if (!TFolderEnum::IsFolderData(fd) && !(fd.dwFileAttributes & 0x08)) {
       ++files;
-      size += e.Size;
+      size += GetFindDataSize(fd);
     }
   }
 }
@@ -395,19 +375,19 @@ bool TCopyMoveForm::CopyOneFile(const std::wstring& sourcePrefix, const std::wst
   }
 
   TimeIo(true);
-  THandle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  TFileHandle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   DWORD openError = GetLastError();
   TimeIo(false);
   if (!in) return ErrorQuestion(ErrorText(source, openError));
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(in.H, &size) && size.QuadPart != item.Size) {
+  if (GetFileSizeEx(in.get(), &size) && size.QuadPart != item.Size) {
     FBytesTotal += size.QuadPart - item.Size;
     item.Size = size.QuadPart;
     FFileSize = item.Size;
     ShowCopyNames(sourcePrefix, item);
   }
-  TSameNameResult r = CheckSameName(source, target, in.H, item, sourcePrefix, tp);
+  TSameNameResult r = CheckSameName(source, target, in.get(), item, sourcePrefix, tp);
   if (r == snrStop) return false;
   if (r == snrSkip || r == snrSameFile) {
     // Nothing is written: a file copied onto itself, or one passed over.
@@ -416,41 +396,42 @@ bool TCopyMoveForm::CopyOneFile(const std::wstring& sourcePrefix, const std::wst
     return true;
   }
 
-  THandle out;
+  TFileHandle out;
   TimeIo(true);
   if (FResumeOffset > 0) {
-    out.Reset(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    out.reset(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     LARGE_INTEGER at;
     at.QuadPart = FResumeOffset;
-    if (out && SetFilePointerEx(in.H, at, nullptr, FILE_BEGIN) && SetFilePointerEx(out.H, at, nullptr, FILE_BEGIN)) {
+    if (out && SetFilePointerEx(in.get(), at, nullptr, FILE_BEGIN) &&
+        SetFilePointerEx(out.get(), at, nullptr, FILE_BEGIN)) {
       FFileDone = FResumeOffset;
       FBytesDone += FResumeOffset;
     } else {
-      out.Close();
+      out.reset();
     }
   } else {
-    out.Reset(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    out.reset(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   }
   DWORD createError = GetLastError();
   TimeIo(false);
   if (!out) {
-    in.Close();
+    in.reset();
     return ErrorQuestion(ErrorText(target, createError));
   }
   // From here on this run owns the target: an incomplete one is removed.
   FILETIME created{}, accessed{}, written{};
-  GetFileTime(in.H, &created, &accessed, &written);
+  GetFileTime(in.get(), &created, &accessed, &written);
   bool failed = false;
   DWORD error = 0;
   while (FFileDone < item.Size && FModalResult == mrNone) {
     DWORD got = 0, put = 0;
     TimeIo(true);
-    BOOL readOk = ReadFile(in.H, FBuffer.data(), FBlockSize, &got, nullptr);
+    BOOL readOk = ReadFile(in.get(), FBuffer.data(), FBlockSize, &got, nullptr);
     if (!readOk) error = GetLastError();
     // A read of nothing before the end (the source shrank) ends the copy as a failed read.
     if (readOk && got == 0) error = ERROR_HANDLE_EOF;
-    BOOL writeOk = readOk && got > 0 && WriteFile(out.H, FBuffer.data(), got, &put, nullptr);
+    BOOL writeOk = readOk && got > 0 && WriteFile(out.get(), FBuffer.data(), got, &put, nullptr);
     if (readOk && got > 0 && (!writeOk || put != got)) error = writeOk ? ERROR_DISK_FULL : GetLastError();
     TimeIo(false);
     if (error) {
@@ -469,9 +450,9 @@ bool TCopyMoveForm::CopyOneFile(const std::wstring& sourcePrefix, const std::wst
     // The bytes of this file written so far were counted; the error question counts the rest.
     go = ErrorQuestion(ErrorText(target, error));
   }
-  in.Close();
+  in.reset();
   if (!complete) {
-    out.Close();
+    out.reset();
     bool remove = true;
     if (Options.ErrorFileNotDelete)
       remove = AskYesNo(Fill(LoadMessageText(10518), OperationName, target), true);
@@ -480,9 +461,9 @@ bool TCopyMoveForm::CopyOneFile(const std::wstring& sourcePrefix, const std::wst
     return go;
   }
   TimeIo(true);
-  bool timesOk = SetFileTime(out.H, &created, &accessed, &written) != FALSE;
+  bool timesOk = SetFileTime(out.get(), &created, &accessed, &written) != FALSE;
   DWORD timeError = GetLastError();
-  bool closed = out.Close();
+  bool closed = CloseChecked(out);
   DWORD attr = static_cast<DWORD>(item.Attr) & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
   if (FRemoveReadOnly) attr &= 0x26;
   bool attrOk = SetFileAttributesW(target.c_str(), attr ? attr : FILE_ATTRIBUTE_NORMAL) != FALSE;
@@ -657,11 +638,11 @@ int TCopyMoveForm::CreateTargetFolder(const std::wstring& path) {
 
 bool TCopyMoveForm::CopyLink(const std::wstring& source, const std::wstring& target) {
   // A link is copied as a link to where it points, never entered.
-  THandle h(CreateFileW(source.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  TFileHandle h(CreateFileW(source.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   wchar_t buf[MAX_PATH * 4] = {};
-  DWORD n = h ? GetFinalPathNameByHandleW(h.H, buf, MAX_PATH * 4, FILE_NAME_NORMALIZED) : 0;
-  h.Close();
+  DWORD n = h ? GetFinalPathNameByHandleW(h.get(), buf, MAX_PATH * 4, FILE_NAME_NORMALIZED) : 0;
+  h.reset();
   std::wstring dest(buf, n < MAX_PATH * 4 ? n : 0);
   if (dest.rfind(L"\\\\?\\", 0) == 0) dest = dest.substr(4);
   if (dest.empty() || !CreateSymbolicLinkW(target.c_str(), dest.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))

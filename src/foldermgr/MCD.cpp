@@ -7,6 +7,7 @@
 #include "foldermgr/MCDTree.h"
 #include "foundation/Language.h"
 #include "foundation/MYTOOL.h"
+#include "framework/FolderEnum.h"
 #include "framework/TextCompare.h"
 
 namespace {
@@ -27,17 +28,10 @@ struct TScan {
       bool Link;
     };
     std::vector<TEntry> found;
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &fd, FindExSearchLimitToDirectories,
-                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && wcscmp(fd.cFileName, L".") != 0 &&
-            wcscmp(fd.cFileName, L"..") != 0)
-          found.push_back({fd.cFileName, (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
-        if (!Ask()) break;
-      } while (FindNextFileW(find, &fd));
-      FindClose(find);
+    TFolderEnum list(folder, TFolderEnum::LargeFetch);
+    for (const WIN32_FIND_DATAW& fd : list) {
+      if (TFolderEnum::IsFolderData(fd)) found.push_back({fd.cFileName, TFolderEnum::IsLinkData(fd)});
+      if (!Ask()) break;
     }
     std::sort(found.begin(), found.end(),
               [](const TEntry& a, const TEntry& b) { return CompareTextI(a.Name, b.Name) < 0; });

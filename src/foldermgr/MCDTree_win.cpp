@@ -5,6 +5,7 @@
 #include "foundation/Folders.h"
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
+#include "framework/FolderEnum.h"
 #include "framework/TextCompare.h"
 
 std::wstring MakeTreeFileNameByDriveType(const std::wstring& root, uint32_t driveType) {
@@ -14,10 +15,10 @@ std::wstring MakeTreeFileNameByDriveType(const std::wstring& root, uint32_t driv
     case DRIVE_CDROM: {
       // A CD has no serial to go by: its first entry describes it.
       TErrorModeGuard quiet;
-      WIN32_FIND_DATAW fd;
-      HANDLE find = FindFirstFileW((IncludeTrailingBackslash(root) + L"*.*").c_str(), &fd);
-      if (find == INVALID_HANDLE_VALUE) return CdTreeFileName(0, 0, 0, 0, L"");
-      FindClose(find);
+      TFolderEnum list(root);
+      auto first = list.begin();
+      if (first == list.end()) return CdTreeFileName(0, 0, 0, 0, L"");
+      const WIN32_FIND_DATAW& fd = *first;
       uint32_t dos = 0;
       FILETIME local;
       WORD date = 0, time = 0;
