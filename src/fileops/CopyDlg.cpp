@@ -16,6 +16,8 @@
 #include "framework/TextCompare.h"
 #include "fileops/frmTgt.h"
 #include "panels/MDescMan.h"
+#include "mainwin/Commands.h"
+#include "mainwin/Main.h"
 #include "panels/MFList.h"
 #include "panels/ProcessDone.h"
 
@@ -923,7 +925,7 @@ std::vector<int> ItemsToProcess(TMFList& list) {
 }
 }  // namespace
 
-TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstring& target, TMFList* other) {
+TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstring& target) {
   TCopyMoveCommandResult result;
   std::vector<int> picked = ItemsToProcess(source);
   if (picked.empty() || target.empty() || !source.ArcFileName.empty()) return result;
@@ -950,13 +952,10 @@ TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstr
   unselect.FileList = &source;
   unselect.LoadNames(done);
   unselect.Execute();
-  source.Reread();
-  if (other) other->Reread();
   return result;
 }
 
-TCopyMoveCommandResult CopyMoveCommand(bool copy, TMFList& source, const std::wstring& suggestedTarget,
-                                       TMFList* other) {
+TCopyMoveCommandResult CopyMoveCommand(bool copy, TMFList& source, const std::wstring& suggestedTarget) {
   if (ItemsToProcess(source).empty() || !source.ArcFileName.empty()) return {};
   std::wstring word = LoadMessageText(copy ? 4113 : 4114);
   std::wstring history;
@@ -967,5 +966,20 @@ TCopyMoveCommandResult CopyMoveCommand(bool copy, TMFList& source, const std::ws
       Trim(path).empty())
     return {};
   Options.AddHistory(hkTARGET, path);
-  return CopyMoveItems(copy, source, path, other);
+  return CopyMoveItems(copy, source, path);
+}
+
+void InstallFileOperations() {
+  DefaultFolderTreeCache = MCDTreeCacheFactory();
+  for (bool copy : {true, false}) {
+    RegisterCommand(copy ? 1001 : 1002, [copy](TQ7XForm& form, TShiftState) {
+      TMFList* list = form.ActiveList();
+      if (!list) return;
+      TMFList* other = form.OtherList();
+      CopyMoveCommand(copy, *list, other ? other->Path : list->Path);
+      // Both panels show what changed.
+      if (TPanelView* p = form.ActivePanel()) p->Reread();
+      if (TPanelView* p = form.OtherPanel()) p->Reread();
+    });
+  }
 }

@@ -142,13 +142,16 @@ class TMFList;
 // The main form's copy (F5) and move (F6) of the active panel's items: the selection in the
 // order it was made, else the focused item; the target chosen with the target chooser (the
 // suggestion, usually the other panel's folder, and the target history), recorded in the
-// history; then the processed items are unselected and both lists reread (other may be null).
+// history; then the processed items are unselected. The caller rereads both panels.
 struct TCopyMoveCommandResult {
   bool Ran = false;
   bool SourceChanged = false, TargetChanged = false;
   std::wstring Target;
 };
-TCopyMoveCommandResult CopyMoveCommand(bool copy, TMFList& source, const std::wstring& suggestedTarget,
-                                       TMFList* other);
+TCopyMoveCommandResult CopyMoveCommand(bool copy, TMFList& source, const std::wstring& suggestedTarget);
 // The same with the target already chosen (drops, the folder manager).
-TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstring& target, TMFList* other);
+TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstring& target);
+
+// Puts the copy and move commands (menu, keys F5 and F6, the numbered commands) and the
+// folder tree cache of the file lists in place; called once at start-up.
+void InstallFileOperations();
