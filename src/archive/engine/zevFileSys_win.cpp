@@ -178,6 +178,10 @@ class TWinFileSys : public TzevFileSys {
     return MessageBoxStd(Application().Title, text, buttons, retry ? 2 : 4, 0, 1);
   }
   void ProcessMessages() override { Application().ProcessMessages(); }
+  bool SetVolumeLabel(const std::wstring& root, const std::wstring& label) override {
+    ErrorModeScope em;
+    return ::SetVolumeLabelW(root.c_str(), label.c_str()) != 0;
+  }
 };
 }  // namespace
 
