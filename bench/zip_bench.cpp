@@ -100,6 +100,20 @@ Bytes ReadAll(const std::string& path) {
   return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
+// Seconds the engine takes to extract archive (in fs) into folder.
+double ExtractSeconds(TzevFileSys& fs, const wchar_t* archive, const wchar_t* folder) {
+  return BenchSeconds(
+      [&] {
+        TUnZip u;
+        u.FileSys = &fs;
+        u.SetArchiveFile(archive);
+        u.SetExtractDir(folder);
+        u.FileSpec.Add(L"*.*");
+        u.Extract();
+      },
+      1);
+}
+
 double Shell(const std::string& cmd) {
   return BenchSeconds([&] { std::system((cmd + " >/dev/null 2>&1").c_str()); }, 1);
 }
@@ -129,32 +143,14 @@ VELMO_BENCH(zipcreate) {
   // Extraction of zip's archive: both discard what they extract.
   TDiscardFs sink;
   sink.Put(L"C:\\REF.ZIP", ReadAll(dir + "/ref.zip"));
-  double ext = BenchSeconds(
-      [&] {
-        TUnZip u;
-        u.FileSys = &sink;
-        u.SetArchiveFile(L"C:\\REF.ZIP");
-        u.SetExtractDir(L"C:\\X");
-        u.FileSpec.Add(L"*.*");
-        u.Extract();
-      },
-      1);
+  double ext = ExtractSeconds(sink, L"C:\\REF.ZIP", L"C:\\X");
   double extRef = Shell("unzip -p " + dir + "/ref.zip > /dev/null");
   BenchReport("extract ZIP of 200 MB mixed files", "s", ext, "unzip -p", extRef, "ours/ref", ext / extRef, "<= 1.1");
   // One large deflated file.
   std::system(("cd " + dir + " && head -c 100000000 /dev/zero | tr '\\0' 'a' > big.txt && cat src/f1.bin >> big.txt"
                " && rm -f big.zip && zip -q -6 big.zip big.txt").c_str());
   sink.Put(L"C:\\BIG.ZIP", ReadAll(dir + "/big.zip"));
-  double big = BenchSeconds(
-      [&] {
-        TUnZip u;
-        u.FileSys = &sink;
-        u.SetArchiveFile(L"C:\\BIG.ZIP");
-        u.SetExtractDir(L"C:\\Y");
-        u.FileSpec.Add(L"*.*");
-        u.Extract();
-      },
-      1);
+  double big = ExtractSeconds(sink, L"C:\\BIG.ZIP", L"C:\\Y");
   double bigRef = Shell("unzip -p " + dir + "/big.zip > /dev/null");
   BenchReport("extract one large deflated file", "s", big, "unzip -p", bigRef, "ours/ref", big / bigRef, "<= 1.0");
   std::system(("rm -rf " + dir).c_str());

@@ -10,18 +10,8 @@ namespace {
 constexpr size_t kLocalSize = 30, kCentralSize = 46, kEndSize = 22;
 constexpr int32_t kBlock = 32768;
 
-bool SameText(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - 32);
-    if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 bool StartsWithText(std::wstring_view s, std::wstring_view prefix) {
-  return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
+  return s.size() >= prefix.size() && SameTextNoCase(s.substr(0, prefix.size()), prefix);
 }
 std::wstring ExtensionOf(const std::wstring& name) {
   size_t dot = name.rfind(L'.');
@@ -65,7 +55,7 @@ void TCompBase::SetDefaultExt(const std::wstring& ext) {
   std::wstring cur = ExtensionOf(FArchiveFile);
   if (cur.empty())
     FArchiveFile += FDefaultExt;
-  else if (SameText(cur, old))
+  else if (SameTextNoCase(cur, old))
     FArchiveFile = FArchiveFile.substr(0, FArchiveFile.size() - cur.size()) + FDefaultExt;
 }
 
@@ -113,7 +103,7 @@ std::wstring TCompBase::MakeStoredName(const std::wstring& fileName, const std::
     }
     case sdExplorer: {
       if (!baseDir.empty() && !ExplorerBaseDir.empty() &&
-          SameText(AppendBackslash(baseDir), AppendBackslash(ExplorerBaseDir))) {
+          SameTextNoCase(AppendBackslash(baseDir), AppendBackslash(ExplorerBaseDir))) {
         if (StartsWithText(fileName, baseDir)) return fileName.substr(baseDir.size());
         return fileName;
       }
@@ -307,10 +297,10 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
   uint32_t attr = find.Attr & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory | kAttrArchive);
   for (auto& e : FList) {
     if (e.Action == 0) {
-      if (SameText(e.Name, full)) return;  // the same file found by two specs
+      if (SameTextNoCase(e.Name, full)) return;  // the same file found by two specs
       continue;
     }
-    if (e.Action == 2 || !SameText(e.Name, EntryName)) continue;
+    if (e.Action == 2 || !SameTextNoCase(e.Name, EntryName)) continue;
     uint32_t oldSize = GetLE32(e.Central + 24), oldAttr = GetLE32(e.Central + 38) & 0x37;
     int32_t oldDate = static_cast<int32_t>(GetLE32(e.Central + 12));
     if (oldSize == size && oldDate == find.DosDate && oldAttr == attr) return;  // unchanged
@@ -333,14 +323,14 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
         std::wstring newName;
         rename = true;
         OnRenameDupeFile(this, kept, newName, rename);
-        if (!rename || newName.empty() || SameText(newName, e.Name)) {
-          rename = rename && !newName.empty() && !SameText(newName, e.Name);
+        if (!rename || newName.empty() || SameTextNoCase(newName, e.Name)) {
+          rename = rename && !newName.empty() && !SameTextNoCase(newName, e.Name);
           if (rename) kept = newName;
           break;
         }
         kept = newName;
         bool taken = std::any_of(FList.begin(), FList.end(),
-                                 [&](const TCompEntry& o) { return o.Action != 0 && SameText(o.Name, kept); });
+                                 [&](const TCompEntry& o) { return o.Action != 0 && SameTextNoCase(o.Name, kept); });
         if (!taken) break;
       }
     } else {
@@ -608,7 +598,7 @@ bool TZip::CompressFile(TStream32& output, TCompEntry& e) {
   if (StoreAlreadyCompressedFiles) {
     std::wstring ext = ExtensionOf(full);
     for (const auto* x : kPackedExtensions)
-      if (SameText(ext, x)) effort = dtDeflateS;
+      if (SameTextNoCase(ext, x)) effort = dtDeflateS;
   }
   if (size == 0) effort = dtDeflateS;
   uint16_t method = (size > 0 && CompressMethod() == cmDeflate) ? 8 : 0;
