@@ -5,6 +5,7 @@
 #include "foundation/FileIO.h"
 #include "foundation/MYTOOL.h"
 #include "framework/TextCompare.h"
+#include "framework/Handles.h"
 
 TMOptions Options;
 TCurrentDir CurrentDirs;
@@ -525,13 +526,12 @@ void TMOptions::ComputeMainFontHeight() {
   lf.lfItalic = (MainFont.Style & fsItalic) ? 1 : 0;
   lf.lfCharSet = DEFAULT_CHARSET;
   lstrcpynW(lf.lfFaceName, MainFont.Name.c_str(), LF_FACESIZE);
-  HFONT font = CreateFontIndirectW(&lf);
+  TFontHandle font(CreateFontIndirectW(&lf));
   if (font) {
-    HGDIOBJ old = SelectObject(dc, font);
+    HGDIOBJ old = SelectObject(dc, font.get());
     TEXTMETRICW tm;
     if (GetTextMetricsW(dc, &tm)) MainFontHeight = tm.tmHeight;
     SelectObject(dc, old);
-    DeleteObject(font);
   }
   ReleaseDC(nullptr, dc);
 }
