@@ -30,7 +30,9 @@ int32_t UnixToDos(uint32_t seconds) {
 std::string FolderName(const uint8_t* p, size_t n) {
   std::string dir(reinterpret_cast<const char*>(p), n);
   while (!dir.empty() && dir.back() == '\0') dir.pop_back();
-  dir = NormalizeSeparators(dir);
+  // 0xFF separates the parts: it is never part of a character there.
+  for (char& c : dir)
+    if (static_cast<uint8_t>(c) == 0xFF) c = '\\';
   if (!dir.empty() && dir.back() != '\\') dir += '\\';
   return dir;
 }
@@ -121,7 +123,7 @@ int ReadLhaHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TLhaHeader
   } else {
     return zevBadFileHeader;
   }
-  h.Name = dir + NormalizeSeparators(file);
+  h.Name = dir + file;
   return 0;
 }
 

@@ -19,7 +19,7 @@ struct TLhaHeader {
   int32_t DosTime = 0;     // DOS date and time (level 2's Unix time converted to local)
   uint8_t Attr = 0;
   uint8_t Level = 0;
-  std::string Name;        // stored bytes, separators as "\", the folder in front
+  std::string Name;        // stored bytes, the folder in front (its parts joined by "\")
   uint16_t Crc = 0;        // CRC-16 of the original data
   int64_t DataOffset = 0;
   int64_t NextOffset = 0;  // always beyond Offset

@@ -45,10 +45,10 @@ void TUnArj::ExtractArchive(TStream32* archive) {
         if (start >= 0 && ReadArjHeaderAt(*cur, start, size, main) == 0) moreVolumes = (main.Flags & kArjVolume) != 0;
       }
       auto list = ListCodecEntries<TArjHeader>(
-          *this, *cur, volumeName, WalkArjHeaders, [](const TArjHeader& h) { return NormalizeSeparators(h.Name); },
+          *this, *cur, volumeName, WalkArjHeaders, [](const TArjHeader& h) { return h.Name; },
           [this](const TArjHeader& h) {
             if (h.IsMain) return false;
-            std::wstring name = FixStoredName(NormalizeSeparators(h.Name), TranslateOemChar);
+            std::wstring name = FixStoredName(h.Name, TranslateOemChar);
             if (h.MinVersion >= 4) {
               DoError(name, L"", L"0", zevVersionError);
               return false;
@@ -62,7 +62,7 @@ void TUnArj::ExtractArchive(TStream32* archive) {
       for (const auto& h : list) {
         if (GetCancel()) break;
         TCodecEntry e;
-        e.StoredName = NormalizeSeparators(h.Name);
+        e.StoredName = h.Name;
         e.IsFolder = h.FileType == kArjFolder;
         e.DosTime = h.DosTime;
         e.Attr = e.IsFolder ? kAttrDirectory : kAttrArchive;

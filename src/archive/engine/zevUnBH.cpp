@@ -12,7 +12,7 @@ bool TUnBh::CheckPassword(uint8_t* header) {
 void TUnBh::ExtractArchive(TStream32* archive) {
   if (!archive) return;
   auto list = ListCodecEntries<TBhHeader>(
-      *this, *archive, ArchiveFile(), WalkBhHeaders, [](const TBhHeader& h) { return NormalizeSeparators(h.Name); },
+      *this, *archive, ArchiveFile(), WalkBhHeaders, [](const TBhHeader& h) { return h.Name; },
       [](const TBhHeader&) { return true; });
   // The progress counts the data without the encryption headers.
   for (const auto& h : list)
@@ -21,7 +21,7 @@ void TUnBh::ExtractArchive(TStream32* archive) {
   for (const auto& h : list) {
     if (GetCancel()) break;
     TCodecEntry e;
-    e.StoredName = NormalizeSeparators(h.Name);
+    e.StoredName = h.Name;
     e.IsFolder = (h.Attr & kAttrDirectory) != 0;
     e.Supported = h.Method <= 3 || h.Method == 8;
     e.DosTime = h.DosTime;

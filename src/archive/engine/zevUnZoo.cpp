@@ -8,7 +8,7 @@
 void TUnZoo::ExtractArchive(TStream32* archive) {
   if (!archive) return;
   auto list = ListCodecEntries<TZooHeader>(
-      *this, *archive, ArchiveFile(), WalkZooHeaders, [](const TZooHeader& h) { return NormalizeSeparators(h.Name); },
+      *this, *archive, ArchiveFile(), WalkZooHeaders, [](const TZooHeader& h) { return h.Name; },
       [](const TZooHeader&) { return true; });
   for (const auto& listed : list) {
     if (GetCancel()) break;
@@ -18,7 +18,7 @@ void TUnZoo::ExtractArchive(TStream32* archive) {
       continue;
     }
     TCodecEntry e;
-    e.StoredName = NormalizeSeparators(h.Name);
+    e.StoredName = h.Name;
     e.Supported = h.Method <= 2;
     e.DosTime = h.DosTime;
     e.Attr = kAttrArchive;
