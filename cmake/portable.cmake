@@ -40,6 +40,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevUnZoo.cpp
   src/archive/engine/zevUnTar.cpp
   src/archive/engine/zevDelzw.cpp
+  src/archive/engine/zevUnGZip.cpp
   src/archive/engine/zevUnARJ.cpp
   src/archive/engine/zevBhFormat.cpp
   src/archive/engine/zevUnBH.cpp

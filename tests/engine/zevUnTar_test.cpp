@@ -7,6 +7,7 @@
 #include <map>
 
 #include "archive/engine/zevDelzw.h"
+#include "archive/engine/zevUnGZip.h"
 #include "archive/engine/zevUnTar.h"
 #include "common/TestUtil.h"
 #include "engine/CodecTestData.h"
@@ -217,4 +218,178 @@ TEST(CompressZ, StreamWithoutBlockModeStartsItsCodesAt256) {
   ASSERT_EQ(DecodeBytes(z, out, UnCompressZ), 0);
   // 256 = "ab", 257 = "ba", 258 = "ab" + "a" = "aba" (the string being built).
   EXPECT_EQ(std::string(out.begin(), out.end()), "abababa");
+}
+
+// ---- GZIP ----
+
+namespace {
+struct TGzRun {
+  TMemFileSys Fs;
+  TUnGZip Reader{nullptr};
+  std::vector<int> Errors;
+  std::map<std::wstring, bool> Ends;
+  TGzRun(const std::wstring& archive, const Bytes& data) {
+    Fs.Put(archive, data);
+    Reader.FileSys = &Fs;
+    Reader.SetArchiveFile(archive);
+    Reader.SetArcType(atGZip);
+    Reader.SetExtractDir(L"C:\\OUT");
+    Reader.SetTempDir(L"T:\\TEMP");
+    Reader.FileSpec.Add(L"*.*");
+    Reader.OnError = [this](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int code) {
+      Errors.push_back(code);
+    };
+    Reader.OnEnd = [this](TZipCommon*, const std::wstring& f, bool pass) { Ends[f] = pass; };
+  }
+};
+
+// A GZIP header with the given flags and fields before the deflate data and trailer of base.
+Bytes WithHeader(const Bytes& base, uint8_t flags, const Bytes& fields) {
+  TBytesReadStream s(base.data(), base.size());
+  TGzHeader h;
+  EXPECT_EQ(ReadGzHeader(s, static_cast<int64_t>(base.size()), h), 0);
+  Bytes out(base.begin(), base.begin() + 10);
+  out[3] = flags;
+  out.insert(out.end(), fields.begin(), fields.end());
+  out.insert(out.end(), base.begin() + static_cast<std::ptrdiff_t>(h.DataOffset), base.end());
+  return out;
+}
+}  // namespace
+
+TEST(GZipReader, OutputNames) {
+  EXPECT_EQ(GzOutputName("a.tgz", "x.gz", false), "a.tar");
+  EXPECT_EQ(GzOutputName("A.TGZ", "x.gz", false), "A.tar");
+  EXPECT_EQ(GzOutputName("readme", "r.gz", true), "readme.txt");
+  EXPECT_EQ(GzOutputName("a.gz", "a.gz", false), "a");
+  EXPECT_EQ(GzOutputName("gnu.tar", "gnu.tar.Z", false), "gnu.tar");
+  EXPECT_EQ(GzOutputName("text.txt.Z", "text.txt.Z", false), "text.txt");
+  EXPECT_EQ(GzOutputName("a", "a.tgz", false), "a");
+}
+
+TEST(GZipReader, ExtractsWhatGzipAndCompressMade) {
+  struct TCase {
+    const wchar_t* Archive;
+    const char* Fixture;
+    const wchar_t* Out;
+    const char* Plain;
+  };
+  for (auto c : {TCase{L"C:\\TEXT.TXT.GZ", "text.txt.gz", L"C:\\OUT\\text.txt", "src/text.txt"},
+                 TCase{L"C:\\ONE.GZ", "one.gz", L"C:\\OUT\\ONE", "src/one.bin"},
+                 TCase{L"C:\\GNU.TGZ", "gnu.tgz", L"C:\\OUT\\GNU", "gnu.tar"},
+                 TCase{L"C:\\text.txt.Z", "text.txt.Z", L"C:\\OUT\\text.txt", "src/text.txt"},
+                 TCase{L"C:\\gnu.tar.Z", "gnu.tar.Z", L"C:\\OUT\\gnu.tar", "gnu.tar"},
+                 TCase{L"C:\\empty.Z", "empty.Z", L"C:\\OUT\\empty", nullptr}}) {
+    SCOPED_TRACE(WideToUtf8(c.Archive));
+    TGzRun t(c.Archive, UnixFixture(c.Fixture));
+    EXPECT_EQ(t.Reader.Extract(), 1);
+    EXPECT_TRUE(t.Errors.empty());
+    EXPECT_EQ(t.Fs.Get(c.Out), c.Plain ? UnixFixture(c.Plain) : Bytes());
+    EXPECT_TRUE(t.Ends[c.Out]);
+  }
+  // The stored modification time dates the output.
+  TGzRun t(L"C:\\T.GZ", UnixFixture("text.txt.gz"));
+  t.Reader.Extract();
+  ASSERT_TRUE(t.Fs.Find(L"C:\\OUT\\text.txt"));
+  EXPECT_EQ(t.Fs.Find(L"C:\\OUT\\text.txt")->Date, FieldsToDosDateTime(2021, 3, 4, 5, 6, 8));
+}
+
+TEST(GZipReader, NestedTarIsExtractedThroughATemporaryFileThatIsRemoved) {
+  for (const char* fixture : {"gnu.tgz", "gnu.tar.Z"}) {
+    SCOPED_TRACE(fixture);
+    TGzRun t(L"C:\\IN\\" + Utf8ToWide(fixture), UnixFixture(fixture));
+    // A user's file of the same name in the target folder stays as it was.
+    t.Fs.Put(L"C:\\OUT\\gnu.tar", std::string("mine"));
+    t.Fs.Put(L"C:\\OUT\\GNU", std::string("mine"));
+    std::wstring asked;
+    t.Reader.OnNestedTarFile = [&](TZipCommon*, const std::wstring& f, bool& doUnTar) {
+      asked = f;
+      doUnTar = true;
+    };
+    std::wstring changed;
+    t.Reader.OnChangeArchive = [&](TZipCommon*, const std::wstring& a, TArcType type) {
+      changed = a;
+      EXPECT_EQ(type, atTar);
+    };
+    // The TAR's five files and four folders.
+    EXPECT_EQ(t.Reader.Extract(), 9);
+    EXPECT_FALSE(asked.empty());
+    EXPECT_TRUE(t.Errors.empty());
+    EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\text.txt"), UnixFixture("src/text.txt"));
+    EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\sub\\noise.bin"), UnixFixture("src/sub/noise.bin"));
+    EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\gnu.tar"), Bytes({'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\GNU"), Bytes({'m', 'i', 'n', 'e'}));
+    EXPECT_FALSE(changed.empty());
+    EXPECT_FALSE(t.Fs.Find(changed));
+    for (const auto& name : t.Fs.Files()) EXPECT_NE(name.rfind(L"C:\\", 0), std::wstring::npos) << WideToUtf8(name);
+    EXPECT_EQ(changed.rfind(L"T:\\TEMP\\", 0), 0u);
+  }
+}
+
+TEST(GZipReader, HeaderFieldsAreSteppedOverAndOnlyTheFilePartOfTheNameIsUsed) {
+  Bytes base = UnixFixture("one.gz");
+  Bytes fields = {4, 0, 'a', 'b', 'c', 'd'};  // extra field
+  for (char c : std::string("../../evil/x.txt")) fields.push_back(static_cast<uint8_t>(c));
+  fields.push_back(0);
+  for (char c : std::string("a comment")) fields.push_back(static_cast<uint8_t>(c));
+  fields.push_back(0);
+  TGzRun t(L"C:\\A.GZ", WithHeader(base, 0x04 | 0x08 | 0x10, fields));
+  EXPECT_EQ(t.Reader.Extract(), 1);
+  EXPECT_TRUE(t.Errors.empty());
+  EXPECT_EQ(t.Fs.Get(L"C:\\OUT\\x.txt"), UnixFixture("src/one.bin"));
+  // A text member gets ".txt".
+  Bytes name = {'r', 'e', 'a', 'd', 'm', 'e', 0};
+  TGzRun text(L"C:\\R.GZ", WithHeader(base, 0x01 | 0x08, name));
+  text.Reader.Extract();
+  EXPECT_EQ(text.Fs.Get(L"C:\\OUT\\readme.txt"), UnixFixture("src/one.bin"));
+}
+
+TEST(GZipReader, DamageAndUnsupportedMembersFailClearly) {
+  Bytes gz = UnixFixture("text.txt.gz");
+  struct TCase {
+    const char* What;
+    size_t At;
+    uint8_t Xor;
+    int Error;
+  };
+  for (auto c : {TCase{"data", 200, 0x10, 0}, TCase{"crc", gz.size() - 7, 1, zevCrcError},
+                 TCase{"size", gz.size() - 3, 1, zevCrcError}, TCase{"multi-part", 3, 0x02, zevMultiPartGzip},
+                 TCase{"encrypted", 3, 0x20, zevPasswordProtected}, TCase{"method", 2, 0x01, zevUnsupportedMethod},
+                 TCase{"pack signature", 1, 0x8B ^ 0x1E, zevUnsupportedMethod}}) {
+    SCOPED_TRACE(c.What);
+    Bytes bad = gz;
+    bad[c.At] ^= c.Xor;
+    TGzRun t(L"C:\\T.GZ", bad);
+    t.Reader.Extract();
+    EXPECT_FALSE(t.Errors.empty());
+    if (c.Error) {
+      EXPECT_EQ(std::count(t.Errors.begin(), t.Errors.end(), c.Error), 1);
+    }
+    EXPECT_FALSE(t.Ends[L"C:\\OUT\\text.txt"]);
+    // Nothing half-decoded is left behind.
+    if (c.Error == zevCrcError || c.At == 200) {
+      EXPECT_FALSE(t.Fs.Find(L"C:\\OUT\\text.txt"));
+    }
+  }
+  // A code width outside 9..16 is refused.
+  Bytes z = UnixFixture("text.txt.Z");
+  z[2] = 0x91;
+  TGzRun t(L"C:\\T.Z", z);
+  t.Reader.Extract();
+  EXPECT_EQ(std::count(t.Errors.begin(), t.Errors.end(), zevIncompleteCodeSet), 1);
+}
+
+TEST(GZipReader, EveryTruncationEndsWithoutAPass) {
+  for (const char* name : {"text.txt.gz", "gnu.tgz", "text.txt.Z"}) {
+    Bytes a = UnixFixture(name);
+    bool z = a[1] == 0x9D;
+    for (size_t n = 0; n + 1 < a.size(); n += (n < 600 ? 1 : 211)) {
+      TGzRun t(L"C:\\T.GZ", Bytes(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(n)));
+      t.Reader.OnNestedTarFile = [](TZipCommon*, const std::wstring&, bool& doUnTar) { doUnTar = true; };
+      t.Reader.Extract();
+      // A cut .Z stream carries no check: it may give the start of the data, never more.
+      if (!z) {
+        for (const auto& [f, pass] : t.Ends) EXPECT_FALSE(pass) << name << " " << n;
+      }
+    }
+  }
 }
