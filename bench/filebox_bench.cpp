@@ -48,6 +48,35 @@ void FillList(TMFList& list, int n) {
       list.Items().AddFile(std::move(it));
   }
 }
+// What the box drew for two pages, replayed by the reference window.
+struct TRec {
+  int X, Y;
+  std::wstring Text;
+  COLORREF Color;
+};
+std::vector<TRec> pages[2];
+int refPage = 0;
+HFONT refFont = nullptr;
+
+LRESULT CALLBACK BareTextWndProc(HWND hw, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_ERASEBKGND) return 1;
+  if (msg != WM_PAINT) return DefWindowProcW(hw, msg, wp, lp);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hw, &ps);
+  HGDIOBJ old = SelectObject(dc, refFont);
+  SetBkMode(dc, TRANSPARENT);
+  RECT all;
+  GetClientRect(hw, &all);
+  SetBkColor(dc, 0);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);
+  for (const auto& t : pages[refPage]) {
+    SetTextColor(dc, t.Color);
+    ExtTextOutW(dc, t.X, t.Y, 0, nullptr, t.Text.data(), static_cast<UINT>(t.Text.size()), nullptr);
+  }
+  SelectObject(dc, old);
+  EndPaint(hw, &ps);
+  return 0;
+}
 }  // namespace
 
 VELMO_BENCH(filebox_paint) {
@@ -82,12 +111,6 @@ VELMO_BENCH(filebox_paint) {
   // What our box drew for those two pages (texts and places, through its text-out record) is
   // replayed by bare ExtTextOutW calls in the paint of a plain window of the same size: the same
   // rows, the same invalidate-and-update cycle, nothing else.
-  struct TRec {
-    int X, Y;
-    std::wstring Text;
-    COLORREF Color;
-  };
-  static std::vector<TRec> pages[2];
   for (int page = 0; page < 2; ++page) {
     pages[page].clear();
     box->OnTextOut = [page](int x, int y, const std::wstring& t, COLORREF c) { pages[page].push_back({x, y, t, c}); };
@@ -96,31 +119,11 @@ VELMO_BENCH(filebox_paint) {
     UpdateWindow(wnd);
   }
   box->OnTextOut = nullptr;
-  static int refPage = 0;
-  static HFONT refFont = nullptr;
   refFont = box->Font.Handle();
   WNDCLASSW wc{};
   wc.lpszClassName = L"VelmoBenchBareText";
   wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpfnWndProc = [](HWND hw, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-    if (msg == WM_ERASEBKGND) return 1;
-    if (msg != WM_PAINT) return DefWindowProcW(hw, msg, wp, lp);
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hw, &ps);
-    HGDIOBJ old = SelectObject(dc, refFont);
-    SetBkMode(dc, TRANSPARENT);
-    RECT all;
-    GetClientRect(hw, &all);
-    SetBkColor(dc, 0);
-    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);
-    for (const auto& t : pages[refPage]) {
-      SetTextColor(dc, t.Color);
-      ExtTextOutW(dc, t.X, t.Y, 0, nullptr, t.Text.data(), static_cast<UINT>(t.Text.size()), nullptr);
-    }
-    SelectObject(dc, old);
-    EndPaint(hw, &ps);
-    return 0;
-  };
+  wc.lpfnWndProc = BareTextWndProc;
   RegisterClassW(&wc);
   RECT fr;
   GetWindowRect(form.Handle(), &fr);
