@@ -25,8 +25,14 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
   src/archive/engine/zevStreams.cpp
+  src/archive/engine/zevFileSys.cpp
+  src/archive/engine/zevFileSys_posix.cpp
+  src/archive/engine/zevBase.cpp
+  src/archive/engine/zevDetect.cpp
+  src/archive/engine/zevFileScan.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
+  src/fileops/RenPattern.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -43,7 +49,9 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
+  tests/engine/zevBase_test.cpp
   tests/foundation/LabelMarkup_test.cpp
+  tests/fileops/RenPattern_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -61,4 +69,5 @@ set(VELMO_FUZZERS
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
+  detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
 )

@@ -14,7 +14,7 @@ PKGS=(
   cmake ninja-build make
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev
   googletest g++ clang libclang-rt-14-dev zlib1g-dev
-  wine wine32:i386
+  wine wine32:i386 wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   xvfb xauth x11-utils imagemagick
   fonts-nanum fonts-wine locales
   zip unzip gzip tar

@@ -4,11 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j"$(nproc)" --target velmo
-bash scripts/wineprefix.sh
 source scripts/wineenv.sh
-exe=build/win32/velmo.exe
+# The 32-bit program; on a machine that cannot run 32-bit code, its 64-bit build.
+cmake --preset "$VELMO_WIN_PRESET" >/dev/null
+cmake --build --preset "$VELMO_WIN_PRESET" -j"$(nproc)" --target velmo
+bash scripts/wineprefix.sh
+exe=build/$VELMO_WIN_PRESET/velmo.exe
 
 if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
