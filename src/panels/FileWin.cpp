@@ -116,6 +116,7 @@ TFileWin::~TFileWin() {
 
 void TFileWin::Setup(TSystemFileData* fileData, int panelNo, bool openStartFolder) {
   FList->FileTypes = fileData;
+  if (fileData) fileData->IconAnalysis = Options.IconAnalysis;
   FList->PanelNo = panelNo == 2 ? 2 : 1;
   FList->LoadOptions();
   FBox->ApplyOptions();
@@ -261,9 +262,6 @@ int TProcessDoneUnSelect::Execute() {
     FileList->SetSelected(i, false);
     ++done;
   }
-  if (done > 0 && FileList->View) {
-    FileList->View->ItemsChanged(false);
-    FileList->View->SelectionChanged();
-  }
+  if (done > 0) FileList->SelectionShown();
   return done;
 }

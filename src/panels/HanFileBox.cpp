@@ -470,30 +470,26 @@ void THanFileBox::SetSubGridLine(bool b) {
   FSubGridLine = b;
   Options.PanelOptions(FList.PanelNo).SubGridLine = b;
   FLastTop = -1;
-  if (FShowGridLine) {
-    FForceFull = true;
-    Invalidate();
-  }
+  GridChanged();
+}
+
+void THanFileBox::GridChanged() {
+  if (!FShowGridLine) return;
+  FForceFull = true;
+  FLastTop = -1;
+  Invalidate();
 }
 
 void THanFileBox::SetGridColor(TColor c) {
   if (c == FGridColor) return;
   FGridColor = c;
-  if (FShowGridLine) {
-    FForceFull = true;
-    FLastTop = -1;
-    Invalidate();
-  }
+  GridChanged();
 }
 
 void THanFileBox::SetSubGridColor(TColor c) {
   if (c == FSubGridColor) return;
   FSubGridColor = c;
-  if (FShowGridLine) {
-    FForceFull = true;
-    FLastTop = -1;
-    Invalidate();
-  }
+  GridChanged();
 }
 
 void THanFileBox::WriteWidth(int col, int w) {

@@ -178,6 +178,8 @@ class THanFileBox : public TCustomControl, public TMFListView {
   void AfterPassCallbacks();
   void DoStateChange();
   void WriteWidth(int col, int w);
+  // A grid setting changed: a full repaint when the grid is shown.
+  void GridChanged();
 
   TMFList& FList;
   int FItemWidth = 0;

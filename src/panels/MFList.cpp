@@ -158,7 +158,10 @@ bool TMFList::NextIconJob(TIconThread::TJob& job) {
 void TMFList::DeliverIcon(const TIconThread::TJob& job) {
   TFileBoxItem* item = GetItem(job.Index);
   if (!item || item->IconDone) return;
-  if (job.IconIndex != -1) item->IconIndex = job.IconIndex;
+  if (job.IconIndex != -1) {
+    item->IconIndex = job.IconIndex;
+    item->Overlay = job.Overlay;
+  }
   item->IconDone = true;
   InvalidateItem(job.Index);
 }
@@ -173,6 +176,12 @@ void TMFList::MonitorChanged() {
 // ---- Selection ----
 
 void TMFList::SelectionDirty() { FSelCacheValid = false; }
+
+void TMFList::SelectionShown() {
+  if (!View) return;
+  View->ItemsChanged(false);
+  View->SelectionChanged();
+}
 
 bool TMFList::Selectable(int index) const {
   const TFileBoxItem* item = GetItem(index);
@@ -213,10 +222,7 @@ void TMFList::SelectAll(bool select) {
   for (int i = 0; i < items; ++i)
     if (Selectable(i)) SetSelected(i, select);
   if (!select) FSelCounter = 0;
-  if (View) {
-    View->ItemsChanged(false);
-    View->SelectionChanged();
-  }
+  SelectionShown();
 }
 
 int TMFList::SelectByMask(const std::wstring& mask, bool select, bool withFolders) {
@@ -231,10 +237,7 @@ int TMFList::SelectByMask(const std::wstring& mask, bool select, bool withFolder
     SetSelected(i, select);
     ++changed;
   }
-  if (View) {
-    View->ItemsChanged(false);
-    View->SelectionChanged();
-  }
+  SelectionShown();
   return changed;
 }
 
@@ -244,10 +247,7 @@ void TMFList::InvertSelection(bool withFolders) {
     if (!Selectable(i) || (GetItem(i)->Kind == ikFolder && !withFolders)) continue;
     SetSelected(i, GetItem(i)->SelOrder == 0);
   }
-  if (View) {
-    View->ItemsChanged(false);
-    View->SelectionChanged();
-  }
+  SelectionShown();
 }
 
 int TMFList::SelectSame(bool sameExt) {
@@ -262,10 +262,7 @@ int TMFList::SelectSame(bool sameExt) {
     SetSelected(index, true);
     ++changed;
   }
-  if (View) {
-    View->ItemsChanged(false);
-    View->SelectionChanged();
-  }
+  SelectionShown();
   return changed;
 }
 
@@ -360,10 +357,7 @@ void TMFList::SetFocusByName(const std::wstring& name) {
   int index = IndexOfName(name);
   ItemIndex = index >= 0 ? index : Count() > 0 ? 0 : -1;
   ScrollIntoView(ItemIndex);
-  if (View) {
-    View->ItemsChanged(false);
-    View->SelectionChanged();
-  }
+  SelectionShown();
 }
 
 bool TMFList::ChangePath(const std::wstring& path, const std::wstring& focusName) {
@@ -394,11 +388,12 @@ bool TMFList::GoUp() {
       std::wstring archive = ArcFileName;
       return ChangePath(Path, archive);
     }
+    // Folders inside an archive are named "Docs", "Docs\\Sub": no separator at either end.
     std::wstring inner = ArcPath;
     while (!inner.empty() && (inner.back() == L'\\' || inner.back() == L'/')) inner.pop_back();
     size_t cut = inner.find_last_of(L"\\/");
     std::wstring left = cut == std::wstring::npos ? inner : inner.substr(cut + 1);
-    ArcPath = cut == std::wstring::npos ? L"" : inner.substr(0, cut + 1);
+    ArcPath = cut == std::wstring::npos ? L"" : inner.substr(0, cut);
     BeginUpdate();
     Refresh();
     SetFocusByName(left);
@@ -417,7 +412,7 @@ bool TMFList::OpenItem(int index) {
   if (item->Kind == ikFolder) {
     if (IsParentItem(*item)) return GoUp();
     if (InArchive) {
-      ArcPath += item->Name + L"\\";
+      ArcPath = ArcPath.empty() ? item->Name : ArcPath + L"\\" + item->Name;
       BeginUpdate();
       Refresh();
       SetFocusByName(L"");
@@ -436,6 +431,13 @@ bool TMFList::OpenItem(int index) {
     CurrentDirs.GetDir(root, dir);
     if (!dir.empty() && ChangePath(dir)) return true;
     return ChangePath(root);
+  }
+  if (OnOpenArchive && !InArchive) {
+    std::wstring file = ItemName(index);
+    if (TArcFolderSource* tree = OnOpenArchive(*this, Path + file)) {
+      OpenArchive(tree, file);
+      return true;
+    }
   }
   return OnOpenFile ? OnOpenFile(*this, index) : false;
 }

@@ -103,6 +103,8 @@ class TMFList {
   // Selects the files with the focused file's extension (sameExt) or its name without
   // extension; nothing happens without a focused file.
   int SelectSame(bool sameExt);
+  // After a change of many selection states at once: the view repaints and reports it.
+  void SelectionShown();
   // The total of the selected items, for the status line: folders and files apart.
   void SelectionTotals(int& folders, int& files, int64_t& bytes) const;
 
@@ -128,7 +130,11 @@ class TMFList {
   // The item whose name (GetItemName form) matches, or -1.
   int IndexOfName(const std::wstring& name) const;
 
-  // A file was opened (Enter or double click on it). Return true when it was handled.
+  // A file is opened: when it is an archive the archive layer returns its tree (kept alive
+  // until OnCloseArchive), and the list shows the archive's top; null for any other file.
+  std::function<TArcFolderSource*(TMFList& list, const std::wstring& file)> OnOpenArchive;
+  // A file was opened (Enter or double click on it) that is no archive. Return true when it
+  // was handled.
   std::function<bool(TMFList& list, int index)> OnOpenFile;
   // The entry that opens the drive chooser was opened.
   std::function<void(TMFList& list)> OnDriveChooser;

@@ -9,6 +9,7 @@
 
 #include "common/TestUtil.h"
 #include "common/WinCapture.h"
+#include "listing/ListingStandIns.h"
 #include "foundation/HLABEL.h"
 #include "foundation/MOption.h"
 #include "framework/Forms.h"
@@ -434,3 +435,124 @@ TEST(FileBox, ManyFilesScrollAndStatusCounts) {
   EXPECT_LE(static_cast<int>(f.Texts.size()), f.Box().Rows() * 8);
 }
 
+
+namespace {
+std::vector<std::pair<UINT, WPARAM>> gMainMessages;
+LRESULT CALLBACK RecordingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg >= WM_APP) {
+    gMainMessages.push_back({msg, wp});
+    return 0;
+  }
+  return DefWindowProcW(wnd, msg, wp, lp);
+}
+}  // namespace
+
+TEST(FileBox, MonitorRereadAsksForTheFolderTreeFirst) {
+  TPanelFixture f;
+  WNDCLASSW wc{};
+  wc.lpszClassName = L"VelmoTestMainRecorder";
+  wc.lpfnWndProc = RecordingProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  RegisterClassW(&wc);
+  HWND main = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(main, nullptr);
+  gMainMessages.clear();
+  f.List().MainWnd = main;
+  const int before = f.List().Count();
+  WriteFileRaw(f.Work + L"\\new.txt", "n");
+  f.List().Monitor.OnChange();
+  ASSERT_EQ(gMainMessages.size(), 1u);
+  EXPECT_EQ(gMainMessages[0].first, static_cast<UINT>(WM_LOADPANELTREE));
+  EXPECT_EQ(gMainMessages[0].second, 1u);
+  EXPECT_EQ(f.List().Count(), before + 1);
+  f.List().MainWnd = nullptr;
+  DestroyWindow(main);
+}
+
+TEST(FileBox, APanelEndsWhileItsWorkersRun) {
+  // The monitor and the icon thread run when the panel goes: they stop before the box they
+  // call into is destroyed.
+  for (int round = 0; round < 3; ++round) {
+    TPanelFixture f;
+    Options.DiskMonitor = true;
+    f.List().StartWorkers();
+    EXPECT_TRUE(f.List().Monitor.Running());
+    WriteFileRaw(f.Work + L"\\late.txt", "x");
+    delete f.Win;
+    f.Win = nullptr;
+  }
+}
+
+TEST(FileBox, AddingAnItemResetsTheTopIndex) {
+  TPanelFixture f;
+  f.Box().SetDisplayMode(1);
+  f.Box().BeginUpdate();
+  for (int i = 0; i < 100; ++i) {
+    auto item = std::make_unique<TFileBoxItem>();
+    item->Name = L"many" + std::to_wstring(i);
+    f.List().Items().AddFile(std::move(item));
+  }
+  f.Box().EndUpdate();
+  f.Box().SetTopIndex(50);
+  EXPECT_EQ(f.Box().TopIndex(), 50);
+  auto item = std::make_unique<TFileBoxItem>();
+  item->Name = L"added";
+  f.List().Items().AddFile(std::move(item));
+  EXPECT_EQ(f.Box().TopIndex(), 0);
+  f.Paint();
+  EXPECT_TRUE(f.Drew(L"many0"));
+  EXPECT_FALSE(f.Drew(L"added"));  // the last item, far below the view
+}
+
+TEST(FileBox, EnterGoesIntoAnArchiveAndBackspaceComesOut) {
+  TPanelFixture f;
+  WriteFileRaw(f.Work + L"\\pack.zip", "PK");
+  f.List().Reread();
+  TStandInArcTree arc;
+  ArcInfoRec docs;
+  docs.Name = L"Docs";
+  docs.Size = -1;
+  docs.Attributes = 16;
+  ArcInfoRec readme;
+  readme.Name = L"readme.txt";
+  readme.Size = 10;
+  readme.Attributes = 32;
+  ArcInfoRec inner;
+  inner.Name = L"inner.doc";
+  inner.Size = 9;
+  inner.Attributes = 32;
+  arc.Folders[L""] = {docs, readme};
+  arc.Folders[L"Docs"] = {inner};
+  std::vector<std::wstring> asked;
+  TArcFolderSource* closed = nullptr;
+  f.List().OnOpenArchive = [&](TMFList&, const std::wstring& file) -> TArcFolderSource* {
+    asked.push_back(file);
+    return file.size() > 4 && file.substr(file.size() - 4) == L".zip" ? &arc : nullptr;
+  };
+  f.List().OnCloseArchive = [&](TMFList&, TArcFolderSource* tree) { closed = tree; };
+  int opened = -1;
+  f.List().OnOpenFile = [&](TMFList&, int index) {
+    opened = index;
+    return true;
+  };
+  f.Box().SetItemIndex(f.Index(L"a.txt"));
+  f.Key(VK_RETURN);
+  EXPECT_EQ(opened, f.Index(L"a.txt"));  // no archive: the file is handed on
+  f.Box().SetItemIndex(f.Index(L"pack.zip"));
+  f.Key(VK_RETURN);
+  ASSERT_TRUE(f.List().InArchive);
+  EXPECT_EQ(f.List().ArcFileName, L"pack.zip");
+  EXPECT_EQ(f.List().Count(), 3);  // "..", Docs, readme.txt
+  f.Box().SetItemIndex(f.Index(L"Docs"));
+  f.Key(VK_RETURN);
+  EXPECT_EQ(f.List().ArcPath, L"Docs");
+  EXPECT_EQ(f.List().ItemName(1), L"inner.doc");
+  EXPECT_NE(f.Win->PathLine().Path().find(L"pack.zip\\Docs"), std::wstring::npos);
+  f.Key(VK_BACK);
+  EXPECT_EQ(f.List().ArcPath, L"");
+  EXPECT_EQ(f.List().ItemName(f.Box().ItemIndex()), L"Docs");
+  f.Key(VK_BACK);
+  EXPECT_FALSE(f.List().InArchive);
+  EXPECT_EQ(closed, &arc);
+  EXPECT_EQ(f.List().ItemName(f.Box().ItemIndex()), L"pack.zip");
+}
