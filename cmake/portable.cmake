@@ -32,6 +32,10 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevFileScan.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
+  src/archive/layer/ArcView.cpp
+  src/archive/layer/ArcView_posix.cpp
+  src/archive/layer/ArcTree.cpp
+  src/archive/layer/ArcTree_posix.cpp
   src/fileops/RenPattern.cpp
 )
 
@@ -51,6 +55,9 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevTools_test.cpp
   tests/engine/zevBase_test.cpp
   tests/foundation/LabelMarkup_test.cpp
+  tests/arclayer/ArcView_test.cpp
+  tests/arclayer/ArcTree_test.cpp
+  tests/arclayer/ArcRefTools_test.cpp
   tests/fileops/RenPattern_test.cpp
 )
 
@@ -59,6 +66,7 @@ set(VELMO_PORTABLE_BENCH
   bench/main.cpp
   bench/language_bench.cpp
   bench/engine_bench.cpp
+  bench/arclayer_bench.cpp
 )
 
 # Fuzz targets as name:source:seed-folder.
@@ -69,5 +77,19 @@ set(VELMO_FUZZERS
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
+  arc_zip:tests/fuzz/arc_zip_fuzz.cpp:tests/fuzz/seeds/arc_zip
+  arc_rar:tests/fuzz/arc_rar_fuzz.cpp:tests/fuzz/seeds/arc_rar
+  arc_ace:tests/fuzz/arc_ace_fuzz.cpp:tests/fuzz/seeds/arc_ace
+  arc_cab:tests/fuzz/arc_cab_fuzz.cpp:tests/fuzz/seeds/arc_cab
+  arc_lzh:tests/fuzz/arc_lzh_fuzz.cpp:tests/fuzz/seeds/arc_lzh
+  arc_arj:tests/fuzz/arc_arj_fuzz.cpp:tests/fuzz/seeds/arc_arj
+  arc_omp:tests/fuzz/arc_omp_fuzz.cpp:tests/fuzz/seeds/arc_omp
+  arc_sqz:tests/fuzz/arc_sqz_fuzz.cpp:tests/fuzz/seeds/arc_sqz
+  arc_arc:tests/fuzz/arc_arc_fuzz.cpp:tests/fuzz/seeds/arc_arc
+  arc_zoo:tests/fuzz/arc_zoo_fuzz.cpp:tests/fuzz/seeds/arc_zoo
+  arc_tar:tests/fuzz/arc_tar_fuzz.cpp:tests/fuzz/seeds/arc_tar
+  arc_bh:tests/fuzz/arc_bh_fuzz.cpp:tests/fuzz/seeds/arc_bh
+  arc_gz:tests/fuzz/arc_gz_fuzz.cpp:tests/fuzz/seeds/arc_gz
+  arc_detect:tests/fuzz/arc_detect_fuzz.cpp:tests/fuzz/seeds/arc_detect
   detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
 )

@@ -1,6 +1,9 @@
 #include "foundation/HLABEL.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include "foundation/HanPopup.h"
 
 bool IsKoreanSystem() { return PRIMARYLANGID(GetSystemDefaultLangID()) == LANG_KOREAN; }
 
@@ -278,6 +281,17 @@ void THanLabel::BuildSlashGlyph(HDC ref) {
   FGlyphReady = true;
 }
 
+void THanLabel::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseUp(button, shift, x, y);
+  if (button == mbRight) ShowPopUpMenu(x, y);
+}
+
+void THanLabel::ShowPopUpMenu(int x, int y) {
+  if (!PopUpMenu || !FHandle) return;
+  POINT p = ClientToScreen(POINT{x, y});
+  PopUpMenu->Popup(p.x, p.y, FHandle);
+}
+
 void THanLabel::Paint(TCanvas& canvas) {
   HDC dc = canvas.Handle();
   RECT client = ClientRect();
@@ -433,7 +447,64 @@ void THanPathLabel::MouseMove(TShiftState shift, int x, int y) {
   THanLabel::MouseMove(shift, x, y);
 }
 
+// A star as high as a line of the label's font.
+int THanPathLabel::FavMarkSize() const {
+  TScreenDC dc;
+  HGDIOBJ old = SelectObject(dc.Handle(), Font.Handle());
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc.Handle(), &tm);
+  SelectObject(dc.Handle(), old);
+  return std::max<int>(8, tm.tmHeight);
+}
+
+void THanPathLabel::SetFavMark(bool v) {
+  if (v == FFavMark) return;
+  FFavMark = v;
+  SetIndent(v ? FavMarkSize() + 2 : 0);
+  Invalidate();
+}
+
+void THanPathLabel::FontChanged() {
+  THanLabel::FontChanged();
+  if (FFavMark) SetIndent(FavMarkSize() + 2);
+}
+
+RECT THanPathLabel::FavMarkRect() const {
+  if (!FFavMark) return RECT{0, 0, 0, 0};
+  int size = FavMarkSize();
+  int left = FMargin + BorderWidth();
+  int top = std::max(0, (ClientHeight() - size) / 2);
+  return RECT{left, top, left + size, top + size};
+}
+
+void THanPathLabel::Paint(TCanvas& canvas) {
+  THanLabel::Paint(canvas);
+  if (!FFavMark) return;
+  RECT r = FavMarkRect();
+  double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0 + 0.5;
+  double outer = (r.right - r.left) / 2.0, inner = outer * 0.45;
+  POINT pts[10];
+  for (int i = 0; i < 10; ++i) {
+    double a = -1.5707963267948966 + i * 0.6283185307179586;
+    double rad = i % 2 == 0 ? outer : inner;
+    pts[i] = POINT{static_cast<LONG>(std::lround(cx + rad * std::cos(a))), static_cast<LONG>(std::lround(cy + rad * std::sin(a)))};
+  }
+  HDC dc = canvas.Handle();
+  HBRUSH brush = CreateSolidBrush(RGB(255, 190, 0));
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(150, 90, 0));
+  HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
+  Polygon(dc, pts, 10);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(brush);
+  DeleteObject(pen);
+}
+
 int THanPathLabel::PartAt(int x, int y) const {
+  if (FFavMark) {
+    RECT m = FavMarkRect();
+    if (x >= m.left && x < m.right + 2 && y >= 0 && y < ClientHeight()) return 4;
+  }
   for (int i = 0; i < RunCount(); ++i) {
     if (!Runs(i).PathPart || Runs(i).Shown == TRunShown::rsHidden) continue;
     RECT r = RunRect(i);
@@ -443,8 +514,9 @@ int THanPathLabel::PartAt(int x, int y) const {
 }
 
 void THanPathLabel::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  THanLabel::MouseUp(button, shift, x, y);
+  TCustomControl::MouseUp(button, shift, x, y);
   if (OnPartMouseUp) OnPartMouseUp(this, button, PartAt(x, y));
+  if (button == mbRight) ShowPopUpMenu(x, y);
 }
 
 // ---- THanElLabel ----

@@ -12,6 +12,8 @@
 // (the Korean fonts show that code as the currency sign).
 bool IsKoreanSystem();
 
+class THanPopupMenu;
+
 class THanLabel : public TCustomControl {
  public:
   explicit THanLabel(TComponent* owner);
@@ -50,13 +52,18 @@ class THanLabel : public TCustomControl {
   int TextRight() const { return FModel.TextRight; }
   // Where run i is drawn, as laid out (its room on the line as shown).
   RECT RunRect(int i) const;
+  // Shown at the pointer when the right button is released over the label (not owned).
+  THanPopupMenu* PopUpMenu = nullptr;
 
  protected:
   void Paint(TCanvas& canvas) override;
   bool EraseBackground(HDC dc) override;
   void PositionChanged() override;
   void FontChanged() override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  // The pop-up menu at a point of the client area, when there is one.
+  void ShowPopUpMenu(int x, int y);
   int BorderWidth() const;
   void LayoutRuns();
   void ShortenPaths();
@@ -99,8 +106,9 @@ class THanLabelEX : public THanLabel {
   TLabelMarkupDefaults FDefaults;
 };
 
-// Shows a path (shortened as a whole with "...") and an information text after it. A mouse
-// button released over it reports the part hit: 0 the label, 1 the path.
+// Shows a path (shortened as a whole with "...") and an information text after it, optionally
+// after a favourites mark. A mouse button released over it reports the part hit: 0 the label,
+// 1 the path, 4 the favourites mark.
 class THanPathLabel : public THanLabel {
  public:
   explicit THanPathLabel(TComponent* owner);
@@ -112,16 +120,24 @@ class THanPathLabel : public THanLabel {
   bool Flat() const { return FFlat; }
   void SetFlat(bool v);
   bool Raised() const { return FRaised; }
-  // The part at a point of the client area: 1 on a path run, else 0.
+  // The favourites mark before the path; the path moves right to make room for it.
+  bool FavMark() const { return FFavMark; }
+  void SetFavMark(bool v);
+  RECT FavMarkRect() const;
+  // The part at a point of the client area: 4 on the favourites mark, 1 on a path run, else 0.
   int PartAt(int x, int y) const;
   std::function<void(THanPathLabel* sender, TMouseButton button, int part)> OnPartMouseUp;
 
  protected:
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
+  void Paint(TCanvas& canvas) override;
+  void FontChanged() override;
   void Rebuild();
+  int FavMarkSize() const;
 
   std::wstring FPath, FInfo;
+  bool FFavMark = false;
   bool FFlat = false;
   bool FRaised = false;
   TTimer* FHoverTimer = nullptr;

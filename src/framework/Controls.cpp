@@ -1,5 +1,7 @@
 #include "framework/Controls.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <exception>
 #include <map>
@@ -74,6 +76,16 @@ TShiftState MouseShift(WPARAM wp) {
   return s;
 }
 }  // namespace
+
+void InitCommonControlClasses() {
+  static bool done = [] {
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES;
+    return InitCommonControlsEx(&icc) != FALSE;
+  }();
+  (void)done;
+}
 
 TShiftState KeyboardShiftState() {
   TShiftState s = 0;
@@ -449,6 +461,10 @@ void TControl::Resized() {
 
 void TControl::CommandNotify(WORD) {}
 
+bool TControl::NotifyMessage(NMHDR&, LRESULT&) { return false; }
+
+bool TControl::DrawItem(const DRAWITEMSTRUCT&) { return false; }
+
 void TControl::FontChanged() {
   if (FHandle && FSystemClass) SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font.Handle()), TRUE);
   Invalidate();
@@ -550,9 +566,30 @@ bool TControl::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_COMMAND:
       if (lp) {
         if (TControl* child = FromHandle(reinterpret_cast<HWND>(lp))) {
-          child->CommandNotify(HIWORD(wp));
+          child->CommandMessage(wp);
           return true;
         }
+      }
+      return false;
+    case WM_NOTIFY: {
+      auto* hdr = reinterpret_cast<NMHDR*>(lp);
+      TControl* child = hdr ? FromHandle(hdr->hwndFrom) : nullptr;
+      if (child && child != this) return child->NotifyMessage(*hdr, result);
+      return false;
+    }
+    case WM_DRAWITEM: {
+      auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+      TControl* child = dis ? FromHandle(dis->hwndItem) : nullptr;
+      if (child && child != this && child->DrawItem(*dis)) {
+        result = TRUE;
+        return true;
+      }
+      return false;
+    }
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lp) != FHandle) {
+        FMouseDown = false;
+        CaptureLost();
       }
       return false;
     case WM_SETCURSOR:

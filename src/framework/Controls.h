@@ -21,6 +21,8 @@ enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
 // helpers); double click 64.
 constexpr TShiftState ssDouble = 64;
 TShiftState KeyboardShiftState();
+// Registers the common controls' window classes (header, list view, tool bar), once.
+void InitCommonControlClasses();
 
 class TControl;
 using TNotifyEvent = std::function<void(TComponent* sender)>;
@@ -130,6 +132,16 @@ class TControl : public TComponent {
   virtual void PositionChanged() {}
   // A notification code that the parent received from this control (WM_COMMAND).
   virtual void CommandNotify(WORD code);
+  // The whole WM_COMMAND the parent received from this control (its id and code); by default
+  // the code goes to CommandNotify.
+  virtual void CommandMessage(WPARAM wp) { CommandNotify(HIWORD(wp)); }
+  // A notification that the parent received from this control (WM_NOTIFY); true with the
+  // result set when it was handled here.
+  virtual bool NotifyMessage(NMHDR& header, LRESULT& result);
+  // An owner-drawn part of this control to paint (WM_DRAWITEM sent to the parent).
+  virtual bool DrawItem(const DRAWITEMSTRUCT& item);
+  // The mouse capture went to another window (or was released).
+  virtual void CaptureLost() {}
   // The control got a parent.
   virtual void ParentSet() {}
   // The window was just made: settings kept meanwhile go to it.

@@ -3,6 +3,8 @@
 // archive tree. The archive tree of the archive layer implements TArcFolderSource; the file
 // list only walks one folder of it at a time.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 // One archive entry.
@@ -28,3 +30,7 @@ class TArcFolderSource {
   // The next child of the opened folder, in the order the entries were added; false at the end.
   virtual bool NextEntry(ArcInfoRec& item) = 0;
 };
+
+// Opens an archive file (its full name) as a tree of folders; null when the file is no archive
+// that can be read. The archive layer gives the real one; the file list only calls it.
+using TArcTreeOpener = std::function<std::unique_ptr<TArcFolderSource>(const std::wstring& fileName)>;

@@ -353,28 +353,14 @@ int TMFList::IndexOfName(const std::wstring& name) const {
   return -1;
 }
 
-void TMFList::SetFocusByName(const std::wstring& name) {
-  int index = IndexOfName(name);
-  ItemIndex = index >= 0 ? index : Count() > 0 ? 0 : -1;
-  ScrollIntoView(ItemIndex);
-  SelectionShown();
-}
-
 bool TMFList::ChangePath(const std::wstring& path, const std::wstring& focusName) {
   std::wstring target = IncludeTrailingBackslash(path);
   if (target.empty() || !FolderExists(target)) return false;
-  if (InArchive) {
-    TArcFolderSource* tree = ArcTree;
-    InArchive = false;
-    ArcTree = nullptr;
-    ArcPath.clear();
-    ArcFileName.clear();
-    if (OnCloseArchive) OnCloseArchive(*this, tree);
-  }
+  if (InArchive) DropArchive();
   Path = target;
   BeginUpdate();
   Refresh();
-  SetFocusByName(focusName);
+  FocusByName(focusName);
   EndUpdate();
   FolderHistory.push_back(Path);
   CurrentDirs.SetDir(ExcludeTrailingBackslash(Path));
@@ -382,24 +368,7 @@ bool TMFList::ChangePath(const std::wstring& path, const std::wstring& focusName
 }
 
 bool TMFList::GoUp() {
-  if (InArchive) {
-    if (ArcPath.empty()) {
-      // Out of the archive, onto its file.
-      std::wstring archive = ArcFileName;
-      return ChangePath(Path, archive);
-    }
-    // Folders inside an archive are named "Docs", "Docs\\Sub": no separator at either end.
-    std::wstring inner = ArcPath;
-    while (!inner.empty() && (inner.back() == L'\\' || inner.back() == L'/')) inner.pop_back();
-    size_t cut = inner.find_last_of(L"\\/");
-    std::wstring left = cut == std::wstring::npos ? inner : inner.substr(cut + 1);
-    ArcPath = cut == std::wstring::npos ? L"" : inner.substr(0, cut);
-    BeginUpdate();
-    Refresh();
-    SetFocusByName(left);
-    EndUpdate();
-    return true;
-  }
+  if (InArchive) return ChangeArchiveFolder(L"..");
   if (GetPathDepth(Path) <= 0) return false;
   std::wstring here = ExcludeTrailingBackslash(Path);
   std::wstring left = here.substr(here.find_last_of(L'\\') + 1);
@@ -411,14 +380,7 @@ bool TMFList::OpenItem(int index) {
   if (!item) return false;
   if (item->Kind == ikFolder) {
     if (IsParentItem(*item)) return GoUp();
-    if (InArchive) {
-      ArcPath = ArcPath.empty() ? item->Name : ArcPath + L"\\" + item->Name;
-      BeginUpdate();
-      Refresh();
-      SetFocusByName(L"");
-      EndUpdate();
-      return true;
-    }
+    if (InArchive) return ChangeArchiveFolder(item->Name);
     return ChangePath(Path + item->Name);
   }
   if (item->Kind == ikDrive) {
@@ -432,26 +394,10 @@ bool TMFList::OpenItem(int index) {
     if (!dir.empty() && ChangePath(dir)) return true;
     return ChangePath(root);
   }
-  if (OnOpenArchive && !InArchive) {
-    std::wstring file = ItemName(index);
-    if (TArcFolderSource* tree = OnOpenArchive(*this, Path + file)) {
-      OpenArchive(tree, file);
-      return true;
-    }
-  }
+  if (!InArchive && OpenArcTree && OpenArchive(Path + ItemName(index))) return true;
   return OnOpenFile ? OnOpenFile(*this, index) : false;
 }
 
-void TMFList::OpenArchive(TArcFolderSource* tree, const std::wstring& archiveFile) {
-  ArcTree = tree;
-  InArchive = true;
-  ArcFileName = archiveFile;
-  ArcPath.clear();
-  BeginUpdate();
-  Refresh();
-  SetFocusByName(L"");
-  EndUpdate();
-}
 
 // ---- Reading ----
 
@@ -666,6 +612,72 @@ void TMFList::ReadArchiveFolder() {
   }
   AddDriveItems();
   ResolvePending();
+}
+
+// ---- Archives as folders ----
+
+bool TMFList::OpenArchive(const std::wstring& fileName) {
+  if (!OpenArcTree) return false;
+  std::unique_ptr<TArcFolderSource> tree = OpenArcTree(fileName);
+  if (!tree) return false;
+  const size_t slash = fileName.find_last_of(L"\\/");
+  FOwnedArcTree = std::move(tree);
+  ArcTree = FOwnedArcTree.get();
+  InArchive = true;
+  ArcFileName = slash == std::wstring::npos ? fileName : fileName.substr(slash + 1);
+  ArcPath.clear();
+  if (slash != std::wstring::npos) Path = fileName.substr(0, slash + 1);
+  Refresh();
+  FocusByName(L"");
+  return true;
+}
+
+bool TMFList::ChangeArchiveFolder(const std::wstring& name) {
+  if (!InArchive || !ArcTree) return false;
+  if (name == L"..") {
+    if (ArcPath.empty()) {
+      CloseArchive();
+      return true;
+    }
+    const size_t slash = ArcPath.rfind(L'\\');
+    const std::wstring left = slash == std::wstring::npos ? ArcPath : ArcPath.substr(slash + 1);
+    ArcPath = slash == std::wstring::npos ? L"" : ArcPath.substr(0, slash);
+    Refresh();
+    FocusByName(left);
+    return true;
+  }
+  const std::wstring path = ArcPath.empty() ? name : ArcPath + L"\\" + name;
+  ArcInfoRec first;
+  if (name.empty() || !ArcTree->OpenFolder(path, first)) return false;
+  ArcPath = path;
+  Refresh();
+  FocusByName(L"");
+  return true;
+}
+
+void TMFList::CloseArchive() {
+  const std::wstring name = ArcFileName;
+  DropArchive();
+  Refresh();
+  FocusByName(name);
+}
+
+void TMFList::DropArchive() {
+  InArchive = false;
+  ArcTree = nullptr;
+  FOwnedArcTree.reset();
+  ArcFileName.clear();
+  ArcPath.clear();
+}
+
+void TMFList::FocusByName(const std::wstring& name) {
+  int index = IndexOfName(name);
+  ItemIndex = index >= 0 ? index : Count() > 0 ? 0 : -1;
+  ScrollIntoView(ItemIndex);
+  if (View) {
+    View->ItemsChanged(false);
+    View->SelectionChanged();
+  }
 }
 
 // The key under which the system's case-insensitive comparison sees a name: two names compare

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -123,23 +124,17 @@ class TMFList {
   // False at a root.
   bool GoUp();
   // Enter on an item: a folder or ".." is entered, a drive entry goes to that drive's
-  // remembered folder, the drive-chooser entry and files are handed to the events below.
+  // remembered folder, an archive opens as a folder, the drive-chooser entry and other files
+  // are handed to the events below.
   bool OpenItem(int index);
-  // Lists the top of an opened archive; the caller keeps the tree alive until OnCloseArchive.
-  void OpenArchive(TArcFolderSource* tree, const std::wstring& archiveFile);
   // The item whose name (GetItemName form) matches, or -1.
   int IndexOfName(const std::wstring& name) const;
 
-  // A file is opened: when it is an archive the archive layer returns its tree (kept alive
-  // until OnCloseArchive), and the list shows the archive's top; null for any other file.
-  std::function<TArcFolderSource*(TMFList& list, const std::wstring& file)> OnOpenArchive;
-  // A file was opened (Enter or double click on it) that is no archive. Return true when it
-  // was handled.
+  // A file was opened (Enter or double click on it) that is no archive OpenArcTree can read.
+  // Return true when it was handled.
   std::function<bool(TMFList& list, int index)> OnOpenFile;
   // The entry that opens the drive chooser was opened.
   std::function<void(TMFList& list)> OnDriveChooser;
-  // The list left the archive it showed; the tree may be freed now.
-  std::function<void(TMFList& list, TArcFolderSource* tree)> OnCloseArchive;
 
   // The pending colour and type of an item resolved for painting; the last extension's
   // results are kept in cache for the rest of the pass.
@@ -172,6 +167,18 @@ class TMFList {
   bool InArchive = false;
   std::wstring ArcFileName, ArcPath;
   TArcFolderSource* ArcTree = nullptr;  // the open archive's tree, owned by whoever opened it
+
+  // Opening archives as folders. OpenArcTree reads an archive's tree (without it no archive
+  // opens). OpenArchive lists the top of the archive file (a full name) and owns its tree;
+  // false, with the listing as it was, when the file is no archive that can be read.
+  TArcTreeOpener OpenArcTree;
+  bool OpenArchive(const std::wstring& fileName);
+  // Inside an archive: into the child folder name, or with ".." one level up, which leaves
+  // the archive at its top with the focus on the archive file. False when there is no such
+  // folder or the list is not in an archive.
+  bool ChangeArchiveFolder(const std::wstring& name);
+  // Leaves the archive for the folder that holds it.
+  void CloseArchive();
   TSortKey SortKey = skName;
   int ItemIndex = -1;  // the focused item, -1 none
   TColor DefaultColor = 0xC0C0C0;
@@ -222,9 +229,14 @@ class TMFList {
   void ApplyFolderLook(TFileBoxItem& item, bool parent);
 
   void SelectionDirty();
-  void SetFocusByName(const std::wstring& name);
   void MonitorChanged();
+  // Puts the focus on the item of that name (else on the first item), scrolls it into view
+  // and has the view show it.
+  void FocusByName(const std::wstring& name);
+  // Forgets the open archive (its tree is freed); the listing is not read again here.
+  void DropArchive();
 
+  std::unique_ptr<TArcFolderSource> FOwnedArcTree;
   TFileBoxLists FItems;
   // The selection in its order, rebuilt only after a change.
   mutable std::vector<int> FSelCache;

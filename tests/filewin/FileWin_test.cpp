@@ -524,12 +524,11 @@ TEST(FileBox, EnterGoesIntoAnArchiveAndBackspaceComesOut) {
   arc.Folders[L""] = {docs, readme};
   arc.Folders[L"Docs"] = {inner};
   std::vector<std::wstring> asked;
-  TArcFolderSource* closed = nullptr;
-  f.List().OnOpenArchive = [&](TMFList&, const std::wstring& file) -> TArcFolderSource* {
+  f.List().OpenArcTree = [&](const std::wstring& file) -> std::unique_ptr<TArcFolderSource> {
     asked.push_back(file);
-    return file.size() > 4 && file.substr(file.size() - 4) == L".zip" ? &arc : nullptr;
+    if (file.size() > 4 && file.substr(file.size() - 4) == L".zip") return std::make_unique<TStandInArcTree>(arc);
+    return nullptr;
   };
-  f.List().OnCloseArchive = [&](TMFList&, TArcFolderSource* tree) { closed = tree; };
   int opened = -1;
   f.List().OnOpenFile = [&](TMFList&, int index) {
     opened = index;
@@ -538,6 +537,8 @@ TEST(FileBox, EnterGoesIntoAnArchiveAndBackspaceComesOut) {
   f.Box().SetItemIndex(f.Index(L"a.txt"));
   f.Key(VK_RETURN);
   EXPECT_EQ(opened, f.Index(L"a.txt"));  // no archive: the file is handed on
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_TRUE(SameTextI(asked[0], f.Work + L"\\a.txt"));
   f.Box().SetItemIndex(f.Index(L"pack.zip"));
   f.Key(VK_RETURN);
   ASSERT_TRUE(f.List().InArchive);
@@ -553,6 +554,6 @@ TEST(FileBox, EnterGoesIntoAnArchiveAndBackspaceComesOut) {
   EXPECT_EQ(f.List().ItemName(f.Box().ItemIndex()), L"Docs");
   f.Key(VK_BACK);
   EXPECT_FALSE(f.List().InArchive);
-  EXPECT_EQ(closed, &arc);
+  EXPECT_EQ(f.List().ArcTree, nullptr);
   EXPECT_EQ(f.List().ItemName(f.Box().ItemIndex()), L"pack.zip");
 }

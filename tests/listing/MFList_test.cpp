@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "arclayer/ArcFixtures.h"
+#include "archive/layer/ArcTree.h"
 #include "common/TestUtil.h"
 #include "foundation/ExtDef.h"
 #include "foundation/Language.h"
@@ -546,6 +548,58 @@ TEST_F(ListingTest, ArchiveFolders) {
   EXPECT_EQ(list.Count(), 0);
   EXPECT_TRUE(list.InArchive);
   EXPECT_EQ(list.ArcPath, L"Nowhere");
+}
+
+// Opening an archive file through the archive layer's tree, walking its folders and leaving it.
+TEST_F(ListingTest, EnterAndLeaveAnArchiveThroughItsTree) {
+  TTempDir dir;
+  const std::string rar = arcfix::Rar(
+      {{"readme.txt", "hello"}, {"docs/guide.txt", std::string(300, 'g')}, {"docs/deep/x.bin", "1"}});
+  WriteFileRaw(dir / L"pack.rar", rar);
+  WriteFileRaw(dir / L"cut.rar", rar.substr(0, rar.size() - 20));
+  WriteFileRaw(dir / L"plain.txt", "not an archive at all");
+  TMFList list(1);
+  list.Path = dir.Path();
+  list.Refresh();
+  EXPECT_FALSE(list.OpenArchive(dir / L"pack.rar"));  // no archive layer given
+  list.OpenArcTree = [](const std::wstring& f) -> std::unique_ptr<TArcFolderSource> { return OpenArchiveTree(f); };
+  EXPECT_FALSE(list.OpenArchive(dir / L"plain.txt"));
+  EXPECT_FALSE(list.InArchive);
+  using V = std::vector<std::wstring>;
+
+  ASSERT_TRUE(list.OpenArchive(dir / L"pack.rar"));
+  EXPECT_TRUE(list.InArchive);
+  EXPECT_EQ(list.ArcFileName, L"pack.rar");
+  EXPECT_EQ(Names(list), (V{L"..", L"docs", L"readme.txt"}));
+  EXPECT_EQ(list.TotalSize, 5);
+  EXPECT_EQ(list.ItemIndex, 0);
+  ASSERT_TRUE(list.ChangeArchiveFolder(L"docs"));
+  EXPECT_EQ(list.ArcPath, L"docs");
+  EXPECT_EQ(Names(list), (V{L"..", L"deep", L"guide.txt"}));
+  EXPECT_FALSE(list.ChangeArchiveFolder(L"nothing"));
+  EXPECT_FALSE(list.ChangeArchiveFolder(L"guide.txt"));
+  ASSERT_TRUE(list.ChangeArchiveFolder(L"deep"));
+  EXPECT_EQ(Names(list), (V{L"..", L"x.bin"}));
+  // ".." climbs one level at a time, the focus on the folder just left.
+  ASSERT_TRUE(list.ChangeArchiveFolder(L".."));
+  EXPECT_EQ(list.ArcPath, L"docs");
+  EXPECT_EQ(list.ItemName(list.ItemIndex), L"deep");
+  ASSERT_TRUE(list.ChangeArchiveFolder(L".."));
+  EXPECT_EQ(list.ArcPath, L"");
+  EXPECT_EQ(list.ItemName(list.ItemIndex), L"docs");
+  // At the top it leaves the archive, the focus on the archive file.
+  ASSERT_TRUE(list.ChangeArchiveFolder(L".."));
+  EXPECT_FALSE(list.InArchive);
+  EXPECT_EQ(list.ArcTree, nullptr);
+  EXPECT_EQ(list.ItemName(list.ItemIndex), L"pack.rar");
+  EXPECT_NE(IndexOf(list, L"plain.txt"), -1);
+  EXPECT_FALSE(list.ChangeArchiveFolder(L".."));
+
+  // A damaged archive lists what precedes the damage.
+  ASSERT_TRUE(list.OpenArchive(dir / L"cut.rar"));
+  EXPECT_EQ(Names(list), (V{L"..", L"docs", L"readme.txt"}));
+  list.CloseArchive();
+  EXPECT_FALSE(list.InArchive);
 }
 
 TEST_F(ListingTest, WorkersStopForARefreshAndResolveAfterIt) {

@@ -1,0 +1,20 @@
+#pragma once
+// Picks from the next pop-up menu this thread opens by posting keys to the menu's window, as
+// a user at the keyboard would; the keys go out once the menu is up.
+#include <windows.h>
+
+#include <vector>
+
+class TMenuKeys {
+ public:
+  explicit TMenuKeys(std::vector<WORD> keys);
+  ~TMenuKeys();
+  // Whether a menu window was found and the keys were sent.
+  bool Sent() const { return FSent; }
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+  std::vector<WORD> FKeys;
+  UINT_PTR FTimer = 0;
+  bool FSent = false;
+};

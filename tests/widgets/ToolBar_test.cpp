@@ -1,0 +1,115 @@
+// The tool bar in a real form: buttons pressed with mouse messages, wrapping onto more rows
+// at a given width and back to one row, check groups, and a drop-down menu picked by keys.
+#include <gtest/gtest.h>
+
+#include "common/WinCapture.h"
+#include "foundation/HanPopup.h"
+#include "foundation/ToolBtn.h"
+#include "framework/Forms.h"
+#include "widgets/MenuKeys.h"
+
+namespace {
+struct BarFixture {
+  TForm Form{nullptr};
+  THToolBar* Bar;
+  std::vector<int> Clicked;
+  BarFixture() {
+    Form.SetBounds(40, 40, 800, 300);
+    Bar = new THToolBar(&Form);
+    Bar->List = true;
+    Bar->SetShowCaptions(true);
+    Bar->SetBounds(0, 0, 760, 20);
+    Bar->SetParent(&Form);
+    Form.Show();
+  }
+  TToolButton* Add(const std::wstring& caption, int tag, uint8_t style = tbsButton, bool enabled = true,
+                   THanPopupMenu* menu = nullptr) {
+    return AddToolButton(Bar, caption, style == tbsCheck, [this](TComponent* s) { Clicked.push_back(s->Tag); },
+                         style, tag, -1, enabled, menu);
+  }
+  void Press(TToolButton* b, int dx = 0) {
+    RECT r = b->BoundsRect();
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2 + dx, (r.top + r.bottom) / 2);
+    SendMessageW(Bar->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(Bar->Handle(), WM_LBUTTONUP, 0, at);
+  }
+};
+}  // namespace
+
+TEST(ToolBar, WrapsAtTheGivenWidthAndBackToOneRow) {
+  BarFixture f;
+  for (int i = 0; i < 10; ++i) {
+    f.Add(L"단추 " + std::to_wstring(i + 1), i + 1);
+    if (i == 4) AddToolSeparator(f.Bar);
+  }
+  ASSERT_EQ(f.Bar->ButtonCount(), 11);
+  EXPECT_EQ(f.Bar->Buttons(5)->Style, tbsSeparator);
+  EXPECT_EQ(f.Bar->Buttons(5)->OnClick, nullptr);
+  EXPECT_EQ(f.Bar->Buttons(0)->Hint, L"단추 1");
+  f.Bar->SetWidth(2000);
+  ASSERT_EQ(f.Bar->RowCount(), 1);
+  int oneRowHeight = f.Bar->Height();
+  RECT last = f.Bar->Buttons(10)->BoundsRect();
+  int rowWidth = last.right;
+  ASSERT_GT(rowWidth, 200);
+
+  // Narrower than the row: the buttons take more rows, none past the right edge, and the
+  // bar grows to hold them.
+  int width = rowWidth / 2 + 10;
+  f.Bar->SetWidth(width);
+  EXPECT_GE(f.Bar->RowCount(), 2);
+  for (int i = 0; i < f.Bar->ButtonCount(); ++i) EXPECT_LE(f.Bar->Buttons(i)->BoundsRect().right, width) << i;
+  EXPECT_GT(f.Bar->Buttons(10)->BoundsRect().top, f.Bar->Buttons(0)->BoundsRect().top);
+  EXPECT_GT(f.Bar->Height(), oneRowHeight);
+  EXPECT_GE(f.Bar->Height(), f.Bar->Buttons(10)->BoundsRect().bottom);
+
+  // Wrapping off: one row again, whatever the width.
+  f.Bar->SetWrapable(false);
+  EXPECT_EQ(f.Bar->RowCount(), 1);
+  for (int i = 0; i < f.Bar->ButtonCount(); ++i)
+    EXPECT_EQ(f.Bar->Buttons(i)->BoundsRect().top, f.Bar->Buttons(0)->BoundsRect().top) << i;
+  EXPECT_EQ(f.Bar->Height(), oneRowHeight);
+  f.Bar->SetWrapable(true);
+  EXPECT_GE(f.Bar->RowCount(), 2);
+}
+
+TEST(ToolBar, ButtonsClickByTheirState) {
+  BarFixture f;
+  TToolButton* plain = f.Add(L"열기", 1);
+  TToolButton* off = f.Add(L"닫기", 2, tbsButton, false);
+  TToolButton* a = f.Add(L"가", 3, tbsCheck);
+  TToolButton* b = f.Add(L"나", 4, tbsCheck);
+  f.Press(plain);
+  f.Press(off);
+  EXPECT_EQ(f.Clicked, (std::vector<int>{1}));
+  off->SetEnabled(true);
+  f.Press(off);
+  EXPECT_EQ(f.Clicked, (std::vector<int>{1, 2}));
+  // A group of check buttons: pressing one releases the other.
+  f.Press(a);
+  EXPECT_TRUE(a->Down());
+  f.Press(b);
+  EXPECT_TRUE(b->Down());
+  EXPECT_FALSE(a->Down());
+  EXPECT_EQ(f.Clicked, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST(ToolBar, DropDownButtonOpensItsMenu) {
+  BarFixture f;
+  THanPopupMenu menu(&f.Form);
+  std::vector<int> picked;
+  for (int i = 1; i <= 3; ++i)
+    menu.Add(L"항목 " + std::to_wstring(i), [&picked](TMenuItemRec& item) { picked.push_back(item.Tag); }, i);
+  TToolButton* drop = f.Add(L"드라이브", 7, tbsDropDown, true, &menu);
+  TToolButton* plain = AddToolButton(f.Bar, L"보기", false, nullptr, tbsButton, 8, -1, true, &menu);
+  EXPECT_EQ(drop->DropdownMenu, &menu);
+  EXPECT_EQ(plain->DropdownMenu, nullptr);
+  RECT r = drop->BoundsRect();
+  {
+    TMenuKeys keys({VK_DOWN, VK_DOWN, VK_RETURN});
+    // The arrow part at the button's right end.
+    f.Press(drop, (r.right - r.left) / 2 - 4);
+    ASSERT_TRUE(keys.Sent());
+  }
+  EXPECT_EQ(picked, (std::vector<int>{2}));
+}
