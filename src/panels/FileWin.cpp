@@ -4,6 +4,7 @@
 
 #include "foundation/HLABEL.h"
 #include "foundation/Language.h"
+#include "foundation/MHeader.h"
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
@@ -65,12 +66,15 @@ TFileWin::TFileWin(TComponent* owner, TControl* parent, int panelNo)
   FColor = clBtnFace;
   FPathLine = new THanPathLabel(this);
   FPathLine->SetAlign(alTop);
+  FHeader = new THanHeaderControl(this);
+  FHeader->SetAlign(alTop);
   FStatus = new TPanelStatusLine(this);
   FStatus->SetAlign(alBottom);
   FBox = new THanFileBox(this, *FList);
   FBox->SetAlign(alClient);
   if (parent) SetParent(parent);
   FPathLine->SetParent(this);
+  FHeader->SetParent(this);
   FStatus->SetParent(this);
   FBox->SetParent(this);
 
@@ -95,6 +99,30 @@ TFileWin::TFileWin(TComponent* owner, TControl* parent, int panelNo)
   };
   FBox->OnContextPopup = [this](THanFileBox&, POINT p) {
     if (OnContextPopup) OnContextPopup(this, p);
+  };
+  FBox->OnLayout = [this](THanFileBox&) { RebuildHeader(); };
+  FHeader->OnDrawSection = [this](TMHeaderControl*, TCanvas& canvas, int section, const RECT& rect, bool pressed) {
+    const bool sorted = SectionSortKey(section) == FList->SortKey;
+    FHeader->DrawSection(canvas, section, rect, FList->Ascending(), sorted, pressed ? 1 : 0);
+  };
+  FHeader->OnSectionClick = [this](TMHeaderControl*, int section) {
+    // The key's own column turns the direction; another column sorts ascending by it.
+    TSortKey key = SectionSortKey(section);
+    if (key == skNone) return;
+    FList->SetSort(key, key == FList->SortKey ? !FList->Ascending() : true);
+    RebuildHeader();
+    if (OnStateChange) OnStateChange(this);
+  };
+  FHeader->OnSectionResize = [this](TMHeaderControl*, int section) {
+    if (FBuildingHeader || !FHeader->ValidSection(section)) return;
+    const int col = FHeader->Sections(section).Tag;
+    int width = FHeader->Sections(section).Width;
+    // The first section also holds the mark and the icon, and the gap a filled name takes.
+    if (col == THanFileBox::colName)
+      width -= FBox->GetColumnX(THanFileBox::colName) + FBox->ColumnGap();
+    FBox->SetColumnWidth(col, std::max(0, width));
+    if (Options.DupHeaderSize && FList->MainWnd)
+      PostMessageW(FList->MainWnd, WM_DUPHEADERSIZE, static_cast<WPARAM>(FList->PanelNo), 0);
   };
   FStatus->OnPartClick = [this](TPanelStatusLine*, TMouseButton button, int part) {
     if (OnStatusClick) OnStatusClick(this, button, part);
@@ -147,6 +175,8 @@ void TFileWin::ArrangeParts() {
   FPathLine->SetHeight(lineH);
   FStatus->SetHeight(lineH);
   FPathLine->SetVisible((parts & fpPathLine) != 0);
+  FHeader->SetHeight(lineH + 2);
+  FHeader->SetVisible((parts & fpHeader) != 0 && FBox->ItemWidth() == 0);
   FStatus->SetVisible((parts & fpStatusLine) != 0);
   if (FTree) {
     const TFileWinOptions& panel = Options.PanelOptions(FList->PanelNo);
@@ -174,6 +204,50 @@ void TFileWin::SetPart(int32_t bit, bool on) {
 void TFileWin::Resized() {
   TPanel::Resized();
   Realign();
+}
+
+TSortKey TFileWin::SectionSortKey(int section) const {
+  if (!FHeader->ValidSection(section)) return skNone;
+  switch (FHeader->Sections(section).Tag) {
+    case THanFileBox::colName: return skName;
+    case THanFileBox::colExt: return skExt;
+    case THanFileBox::colSize: return skSize;
+    case THanFileBox::colDate: return skDate;
+    case THanFileBox::colAttr: return skAttr;
+    case THanFileBox::colType: return skDesc;
+    default: return skNone;
+  }
+}
+
+void TFileWin::RebuildHeader() {
+  if (!FHeader || FBuildingHeader) return;
+  FBuildingHeader = true;
+  std::vector<THeaderSection> sections;
+  if (FBox->ItemWidth() == 0) {
+    const uint32_t mask = FBox->ColumnMask();
+    auto add = [&](int col, int msg, int width, TSectionAlignment align) {
+      THeaderSection s;
+      s.Text = LoadMessageText(msg);
+      s.Width = width;
+      s.Tag = col;
+      s.Alignment = align;
+      s.OwnerDraw = true;
+      sections.push_back(s);
+    };
+    add(THanFileBox::colName, 4011, FBox->RightEdge(THanFileBox::colName) + FBox->ColumnGap(), saLeft);
+    if (mask & THanFileBox::cmExt) add(THanFileBox::colExt, 4012, FBox->GetColumnWidth(THanFileBox::colExt), saLeft);
+    if (mask & THanFileBox::cmSize)
+      add(THanFileBox::colSize, 4013, FBox->GetColumnWidth(THanFileBox::colSize), saRight);
+    if (mask & THanFileBox::cmDate) add(THanFileBox::colDate, 4014, FBox->GetColumnWidth(THanFileBox::colDate), saLeft);
+    if (mask & THanFileBox::cmAttr) add(THanFileBox::colAttr, 4015, FBox->GetColumnWidth(THanFileBox::colAttr), saLeft);
+    if (mask & THanFileBox::cmType)
+      add(THanFileBox::colType, FBox->TypeView == 1 ? 4017 : 4016, FBox->GetColumnWidth(THanFileBox::colType), saLeft);
+  }
+  FHeader->SetSections(sections);
+  const bool show = (Options.PanelOptions(FList->PanelNo).Parts & fpHeader) != 0 && FBox->ItemWidth() == 0;
+  if (show != FHeader->Visible()) FHeader->SetVisible(show);
+  FHeader->Invalidate();
+  FBuildingHeader = false;
 }
 
 void TFileWin::UpdatePathLine() {

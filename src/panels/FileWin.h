@@ -20,11 +20,15 @@
 #include "panels/HanFileBox.h"
 #include "panels/MFList.h"
 
+class THanHeaderControl;
 class THanPathLabel;
 class TSystemFileData;
 class TFileWin;
 
 // Parts bits of the panel record.
+// Sent to the main window with the panel number after the user changed a column's width.
+constexpr UINT WM_DUPHEADERSIZE = WM_APP + 5;
+
 constexpr int32_t fpPathLine = 1, fpHeader = 2, fpStatusLine = 4, fpFolderTree = 8, fpDriveBar = 16;
 
 // The status line: texts in parts, a click reports the part.
@@ -68,6 +72,7 @@ class TFileWin : public TPanel {
   TMFList& List() const { return *FList; }
   THanFileBox& Box() const { return *FBox; }
   THanPathLabel& PathLine() const { return *FPathLine; }
+  THanHeaderControl& Header() const { return *FHeader; }
   TPanelStatusLine& StatusLine() const { return *FStatus; }
   int PanelNo() const { return FList->PanelNo; }
 
@@ -78,6 +83,12 @@ class TFileWin : public TPanel {
   void SetPart(int32_t bit, bool on);
   void UpdatePathLine();
   void UpdateStatusLine();
+  // The header's sections from the box's columns (detail layout only): name (with the mark
+  // and icon), extension, size, date, attributes when shown, and type or description; the
+  // section of the sort key carries the direction's triangle.
+  void RebuildHeader();
+  // The sort key a header section stands for.
+  TSortKey SectionSortKey(int section) const;
 
   // Selection commands of the panel with the asking of a pattern (the select history).
   bool SelectByName(bool select);
@@ -112,6 +123,8 @@ class TFileWin : public TPanel {
  private:
   std::unique_ptr<TMFList> FList;
   THanPathLabel* FPathLine = nullptr;
+  THanHeaderControl* FHeader = nullptr;
+  bool FBuildingHeader = false;
   TPanelStatusLine* FStatus = nullptr;
   THanFileBox* FBox = nullptr;
   TControl* FTree = nullptr;

@@ -351,6 +351,18 @@ void THanFileBox::Relayout() {
   UpdateScrollBars();
   if (HandleAllocated()) InvalidateRect(FHandle, nullptr, FALSE);
   FInRelayout = false;
+  if (OnLayout) OnLayout(*this);
+}
+
+int THanFileBox::ItemSpace() const { return Options.PanelOptions(FList.PanelNo).ItemSpace; }
+
+void THanFileBox::SetItemSpace(int space) {
+  space = std::clamp(space, 0, 20);
+  int32_t& stored = Options.PanelOptions(FList.PanelNo).ItemSpace;
+  if (stored == space) return;
+  stored = space;
+  Relayout();
+  ScrollIntoView(FList.ItemIndex);
 }
 
 void THanFileBox::Resized() {

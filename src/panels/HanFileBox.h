@@ -96,6 +96,9 @@ class THanFileBox : public TCustomControl, public TMFListView {
   // Whether the attribute sub-column is shown in the detail layout.
   bool ShowAttr() const { return FShowAttr; }
   void SetShowAttr(bool b);
+  // Extra pixels between rows (the panel's ItemSpace, 0..20).
+  int ItemSpace() const;
+  void SetItemSpace(int space);
   // Lays the cells and sub-columns out again for the client size.
   void Relayout();
   // The number of visible rows (whole cells) and page columns.
@@ -122,6 +125,8 @@ class THanFileBox : public TCustomControl, public TMFListView {
   std::function<void(THanFileBox&)> OnStateChange;  // focus, selection or search changed
   std::function<void(THanFileBox&, POINT screenPoint)> OnContextPopup;
   std::function<void(THanFileBox&, bool gotFocus)> OnFocusChange;
+  // After every layout of cells and sub-columns (mode, widths, size).
+  std::function<void(THanFileBox&)> OnLayout;
   TKeyEvent OnKeyUp;
   // Each text drawn: its client position and text (for tests and tools).
   std::function<void(int x, int y, const std::wstring& text, COLORREF color)> OnTextOut;

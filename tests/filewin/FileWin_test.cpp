@@ -11,6 +11,7 @@
 #include "common/WinCapture.h"
 #include "listing/ListingStandIns.h"
 #include "foundation/HLABEL.h"
+#include "foundation/MHeader.h"
 #include "foundation/MOption.h"
 #include "framework/Forms.h"
 #include "framework/TextCompare.h"
@@ -153,6 +154,7 @@ TEST(FileBox, DetailModeDrawsThePartsTexts) {
   EXPECT_EQ(longName->Text.substr(longName->Text.size() - 3), L"...");
   // Sizes are right-aligned: "1,234" ends where the size column ends.
   auto size = std::find_if(f.Texts.begin(), f.Texts.end(), [](const TTextOut& t) { return t.Text == L"1,234"; });
+  ASSERT_NE(size, f.Texts.end());
   int sizeRight = f.Box().RightEdge(THanFileBox::colSize) + f.Box().ColumnGap();
   EXPECT_NEAR(size->X + f.Box().TextWidth(L"1,234"), sizeRight - 2, 1);
 
@@ -397,6 +399,12 @@ TEST(FileBox, SettersRefuseWhatIsOutOfRange) {
   EXPECT_EQ(b.MarkIndex(), -1);
   b.SetShowGridLine(true);
   EXPECT_TRUE(Options.PanelOptions(1).ShowGridLine);
+  const int rowHeight = b.ItemHeight();
+  b.SetItemSpace(25);
+  EXPECT_EQ(b.ItemSpace(), 20);
+  EXPECT_EQ(b.ItemHeight(), rowHeight + 20);
+  b.SetItemSpace(-1);
+  EXPECT_EQ(b.ItemHeight(), rowHeight);
   b.SetItemHeight(0);
   EXPECT_EQ(b.ItemHeight(), 1);
 }
@@ -556,4 +564,42 @@ TEST(FileBox, EnterGoesIntoAnArchiveAndBackspaceComesOut) {
   EXPECT_FALSE(f.List().InArchive);
   EXPECT_EQ(f.List().ArcTree, nullptr);
   EXPECT_EQ(f.List().ItemName(f.Box().ItemIndex()), L"pack.zip");
+}
+
+TEST(FileBox, HeaderSectionsSortAndSizeTheColumns) {
+  TPanelFixture f;
+  THanHeaderControl& h = f.Win->Header();
+  ASSERT_TRUE(h.Visible());
+  ASSERT_EQ(h.SectionCount(), 6);
+  EXPECT_EQ(h.Sections(0).Text, L"이름");
+  EXPECT_EQ(h.Sections(2).Text, L"크기");
+  // The sections stand over their columns.
+  EXPECT_EQ(h.SectionRect(2).left, f.Box().GetColumnX(THanFileBox::colSize));
+  auto click = [&](int section) {
+    RECT r = h.SectionRect(section);
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(h.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(h.Handle(), WM_LBUTTONUP, 0, at);
+  };
+  click(2);
+  EXPECT_EQ(f.List().SortKey, skSize);
+  EXPECT_TRUE(f.List().Ascending());
+  click(2);
+  EXPECT_EQ(f.List().SortKey, skSize);
+  EXPECT_FALSE(f.List().Ascending());
+  EXPECT_EQ(f.List().ItemName(f.List().FolderCount), L"a.txt");  // the largest file first
+  // A section dragged wider widens its column and is stored for the panel.
+  h.FullDragQuery = [] { return true; };
+  const int x0 = h.SectionRect(1).right - 1, y = (h.SectionRect(1).top + h.SectionRect(1).bottom) / 2;
+  SendMessageW(h.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x0, y));
+  SendMessageW(h.Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x0 + 15, y));
+  SendMessageW(h.Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x0 + 30, y));
+  SendMessageW(h.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x0 + 30, y));
+  EXPECT_EQ(f.Box().GetColumnWidth(THanFileBox::colExt), 70);
+  EXPECT_EQ(Options.PanelOptions(1).ExtWidth, 70);
+  // Page columns have no header.
+  f.Box().SetDisplayMode(3);
+  EXPECT_FALSE(h.Visible());
+  f.Box().SetDisplayMode(1);
+  EXPECT_TRUE(h.Visible());
 }
