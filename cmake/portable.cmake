@@ -30,6 +30,9 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevBase.cpp
   src/archive/engine/zevDetect.cpp
   src/archive/engine/zevFileScan.cpp
+  src/archive/engine/zevZipDecoders.cpp
+  src/archive/engine/zevUnZip.cpp
+  src/archive/engine/zevZip.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
   src/archive/layer/ArcView.cpp
@@ -54,6 +57,8 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
   tests/engine/zevBase_test.cpp
+  tests/engine/zevUnZip_test.cpp
+  tests/engine/zevZip_test.cpp
   tests/foundation/LabelMarkup_test.cpp
   tests/arclayer/ArcView_test.cpp
   tests/arclayer/ArcTree_test.cpp
@@ -66,6 +71,7 @@ set(VELMO_PORTABLE_BENCH
   bench/main.cpp
   bench/language_bench.cpp
   bench/engine_bench.cpp
+  bench/zip_bench.cpp
   bench/arclayer_bench.cpp
 )
 
@@ -92,4 +98,6 @@ set(VELMO_FUZZERS
   arc_gz:tests/fuzz/arc_gz_fuzz.cpp:tests/fuzz/seeds/arc_gz
   arc_detect:tests/fuzz/arc_detect_fuzz.cpp:tests/fuzz/seeds/arc_detect
   detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
+  unzip:tests/fuzz/unzip_fuzz.cpp:tests/fuzz/seeds/unzip
+  zipdecoders:tests/fuzz/zipdecoders_fuzz.cpp:tests/fuzz/seeds/zipdecoders
 )

@@ -1,37 +1,42 @@
-// The program's entry point: a top-level window titled "Velmo" and the message loop.
+// The program's entry point: the modules start in their order, the main form is created and
+// the message loop runs until it closes; then the form is destroyed, the settings and the
+// history are written, and the modules shut down.
 #include <windows.h>
+#include <ole2.h>
 
-namespace {
-LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(hwnd, msg, wp, lp);
-  }
-}
-}  // namespace
+#include "foundation/ExtDef.h"
+#include "foundation/Folders.h"
+#include "foundation/Language.h"
+#include "foundation/MOption.h"
+#include "foundation/MsgDlg.h"
+#include "framework/Forms.h"
+#include "mainwin/Main.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = MainWndProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = L"TQ7XForm";
-  if (!RegisterClassExW(&wc)) return 1;
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Velmo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 800,
-                              600, nullptr, nullptr, instance, nullptr);
-  if (!hwnd) return 1;
-  ShowWindow(hwnd, show);
-  UpdateWindow(hwnd);
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+  OleInitialize(nullptr);
+  InitFolders();
+  // The modules the main form's module uses: message texts, user programs, settings.
+  LanguageObject();
+  Programs.LoadFromProgramFolder();
+  Options.LoadFromProgramFolder();
+  InitMainModule();
+
+  Application().Title = L"Velmo";
+  LanguageObject().Application = &Application();
+  auto* form = new TQ7XForm(&Application());
+  Application().MainForm = form;
+  form->Show();
+  Application().Run();
+  delete form;
+
+  if (!Options.SaveOnExit()) {
+    std::wstring text = LoadMessageText(10601);
+    size_t at = text.find(L"%S");
+    if (at != std::wstring::npos) text.replace(at, 2, Options.CfgFile);
+    ShowErrorBox(text);
   }
-  return static_cast<int>(msg.wParam);
+  DoneMainModule();
+  OleUninitialize();
+  return 0;
 }

@@ -1,21 +1,9 @@
 #include <windows.h>
 
 #include "foundation/FileIO.h"
+#include "framework/Handles.h"
 
 namespace {
-struct Handle {
-  HANDLE h;
-  explicit Handle(HANDLE v) : h(v == INVALID_HANDLE_VALUE ? nullptr : v) {}
-  ~Handle() {
-    if (h) CloseHandle(h);
-  }
-  bool Close() {
-    bool ok = !h || CloseHandle(h);
-    h = nullptr;
-    return ok;
-  }
-};
-
 struct ErrorModeScope {
   UINT old = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   ~ErrorModeScope() { SetErrorMode(old); }
@@ -25,17 +13,17 @@ struct ErrorModeScope {
 bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
   ErrorModeScope em;
   bytes.clear();
-  Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  TFileHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!f.h) return false;
+  if (!f) return false;
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(f.h, &size) && size.QuadPart > 0 && size.QuadPart < 0x40000000) {
+  if (GetFileSizeEx(f.get(), &size) && size.QuadPart > 0 && size.QuadPart < 0x40000000) {
     bytes.reserve(static_cast<size_t>(size.QuadPart));
   }
   char buf[65536];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(f.h, buf, sizeof buf, &got, nullptr)) return false;
+    if (!ReadFile(f.get(), buf, sizeof buf, &got, nullptr)) return false;
     if (got == 0) return true;
     bytes.append(buf, got);
   }
@@ -58,18 +46,18 @@ bool SafeWriteFile(const std::wstring& path, std::string_view bytes) {
   }
   std::wstring temp = path + L".~new";
   DeleteFileW(temp.c_str());
-  Handle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr));
-  if (!f.h) return false;
+  TFileHandle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr));
+  if (!f) return false;
   bool ok = true;
   size_t done = 0;
   while (ok && done < bytes.size()) {
     DWORD chunk = static_cast<DWORD>(bytes.size() - done > (1u << 20) ? (1u << 20) : bytes.size() - done);
     DWORD written = 0;
-    ok = WriteFile(f.h, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+    ok = WriteFile(f.get(), bytes.data() + done, chunk, &written, nullptr) && written == chunk;
     done += written;
   }
-  ok = ok && FlushFileBuffers(f.h);
-  ok = f.Close() && ok;
+  ok = ok && FlushFileBuffers(f.get());
+  ok = CloseChecked(f) && ok;
   ok = ok && MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!ok) DeleteFileW(temp.c_str());
   return ok;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "foundation/HanPopup.h"
+#include "framework/Handles.h"
 
 bool IsKoreanSystem() { return PRIMARYLANGID(GetSystemDefaultLangID()) == LANG_KOREAN; }
 
@@ -24,12 +25,10 @@ THanLabel::THanLabel(TComponent* owner) : TCustomControl(owner) {
 
 THanLabel::~THanLabel() {
   FreeGlyph();
-  for (auto& f : FFonts) DeleteObject(f.second);
 }
 
 void THanLabel::FreeGlyph() {
-  if (FGlyph) DeleteObject(FGlyph);
-  FGlyph = nullptr;
+  FGlyph.reset();
   FGlyphReady = false;
 }
 
@@ -57,10 +56,10 @@ HFONT THanLabel::RunFont(const THanLabelItem& run) {
   std::wstring key = run.FontName + L"|" + std::to_wstring(run.Size) + L"|" + std::to_wstring(run.Style) + L"|" +
                      std::to_wstring(run.Charset);
   auto it = FFonts.find(key);
-  if (it != FFonts.end()) return it->second;
+  if (it != FFonts.end()) return it->second.get();
   HFONT f = CreateFontFor(run.FontName, run.Size, run.Style, run.Charset);
-  if (!f) f = Font.Handle();
-  else FFonts[key] = f;
+  if (!f) return Font.Handle();
+  FFonts[key].reset(f);
   return f;
 }
 
@@ -252,32 +251,29 @@ bool THanLabel::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 void THanLabel::BuildSlashGlyph(HDC ref) {
   FreeGlyph();
-  HDC src = CreateCompatibleDC(ref);
+  TMemoryDCHandle srcDC(CreateCompatibleDC(ref));
+  HDC src = srcDC.get();
   HGDIOBJ oldFont = SelectObject(src, Font.Handle());
   SIZE sz{0, 0};
   GetTextExtentPoint32W(src, L"/", 1, &sz);
   FGlyphWidth = std::max<int>(sz.cx, 1);
   FGlyphHeight = sz.cy + 2;
-  HBITMAP drawn = CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight);
-  HGDIOBJ oldBmp = SelectObject(src, drawn);
+  TBitmapHandle drawn(CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight));
+  HGDIOBJ oldBmp = SelectObject(src, drawn.get());
   RECT all{0, 0, FGlyphWidth, FGlyphHeight};
-  HBRUSH back = CreateSolidBrush(ToColorRef(FColor));
-  FillRect(src, &all, back);
-  DeleteObject(back);
+  FillRect(src, &all, TBrushHandle(CreateSolidBrush(ToColorRef(FColor))).get());
   SetBkMode(src, TRANSPARENT);
   SetTextColor(src, ToColorRef(Font.Color()));
   ExtTextOutW(src, 0, 1, 0, nullptr, L"/", 1, nullptr);
-  HDC dst = CreateCompatibleDC(ref);
-  FGlyph = CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight);
-  HGDIOBJ oldDst = SelectObject(dst, FGlyph);
+  TMemoryDCHandle dstDC(CreateCompatibleDC(ref));
+  HDC dst = dstDC.get();
+  FGlyph.reset(CreateCompatibleBitmap(ref, FGlyphWidth, FGlyphHeight));
+  HGDIOBJ oldDst = SelectObject(dst, FGlyph.get());
   for (int y = 0; y < FGlyphHeight; ++y)
     for (int x = 0; x < FGlyphWidth; ++x) SetPixel(dst, FGlyphWidth - 1 - x, y, GetPixel(src, x, y));
   SelectObject(dst, oldDst);
-  DeleteDC(dst);
   SelectObject(src, oldBmp);
   SelectObject(src, oldFont);
-  DeleteObject(drawn);
-  DeleteDC(src);
   FGlyphReady = true;
 }
 
@@ -317,11 +313,10 @@ void THanLabel::Paint(TCanvas& canvas) {
     if (r.PathPart && korean && r.IsPathSlash() && r.Shown == TRunShown::rsWhole) {
       if (!FGlyphReady) BuildSlashGlyph(dc);
       int y = r.Alignment == laCenter ? rr.top + (rr.bottom - rr.top - FGlyphHeight) / 2 : rr.bottom - FGlyphHeight;
-      HDC mem = CreateCompatibleDC(dc);
-      HGDIOBJ old = SelectObject(mem, FGlyph);
-      BitBlt(dc, rr.left, y, FGlyphWidth, FGlyphHeight, mem, 0, 0, SRCCOPY);
-      SelectObject(mem, old);
-      DeleteDC(mem);
+      TMemoryDCHandle mem(CreateCompatibleDC(dc));
+      HGDIOBJ old = SelectObject(mem.get(), FGlyph.get());
+      BitBlt(dc, rr.left, y, FGlyphWidth, FGlyphHeight, mem.get(), 0, 0, SRCCOPY);
+      SelectObject(mem.get(), old);
       continue;
     }
     HFONT font = RunFont(r);
@@ -490,14 +485,12 @@ void THanPathLabel::Paint(TCanvas& canvas) {
     pts[i] = POINT{static_cast<LONG>(std::lround(cx + rad * std::cos(a))), static_cast<LONG>(std::lround(cy + rad * std::sin(a)))};
   }
   HDC dc = canvas.Handle();
-  HBRUSH brush = CreateSolidBrush(RGB(255, 190, 0));
-  HPEN pen = CreatePen(PS_SOLID, 1, RGB(150, 90, 0));
-  HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
+  TBrushHandle brush(CreateSolidBrush(RGB(255, 190, 0)));
+  TPenHandle pen(CreatePen(PS_SOLID, 1, RGB(150, 90, 0)));
+  HGDIOBJ oldBrush = SelectObject(dc, brush.get()), oldPen = SelectObject(dc, pen.get());
   Polygon(dc, pts, 10);
   SelectObject(dc, oldBrush);
   SelectObject(dc, oldPen);
-  DeleteObject(brush);
-  DeleteObject(pen);
 }
 
 int THanPathLabel::PartAt(int x, int y) const {

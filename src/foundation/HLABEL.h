@@ -7,6 +7,7 @@
 
 #include "foundation/LabelMarkup.h"
 #include "framework/Controls.h"
+#include "framework/Handles.h"
 
 // The system's primary language is Korean: labels then draw a path's "\" as a mirrored "/"
 // (the Korean fonts show that code as the currency sign).
@@ -81,8 +82,8 @@ class THanLabel : public TCustomControl {
   int FMargin = 1;
   int FIndent = 0;
   TColor FShadowColor = cl3DDkShadow;
-  std::map<std::wstring, HFONT> FFonts;
-  HBITMAP FGlyph = nullptr;
+  std::map<std::wstring, TFontHandle> FFonts;
+  TBitmapHandle FGlyph;
   int FGlyphWidth = 0, FGlyphHeight = 0;
   bool FGlyphReady = false;
 };

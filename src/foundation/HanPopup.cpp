@@ -17,6 +17,11 @@ TMenuItemRec& THanPopupMenu::Add(std::wstring_view caption, std::function<void(T
   return AddPopupItem(FItems, caption, -1, std::move(onClick), tag, shortCut, 0);
 }
 
+TMenuItemRec& AddPopupItem(THanPopupMenu& menu, std::wstring_view caption, int imageIndex,
+                           std::function<void(TMenuItemRec&)> onClick, int tag, TShortCut shortCut, int helpCtx) {
+  return AddPopupItem(menu.Items(), caption, imageIndex, std::move(onClick), tag, shortCut, helpCtx);
+}
+
 bool THanPopupMenu::ItemVisible(const TMenuItemRec& item) const {
   return std::find(FHidden.begin(), FHidden.end(), &item) == FHidden.end();
 }

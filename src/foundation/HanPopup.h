@@ -37,3 +37,7 @@ class THanPopupMenu : public TComponent {
   std::vector<const TMenuItemRec*> FHidden;
   HWND FPopupOwner = nullptr;
 };
+
+// Creates an item owned by the menu and appends it to the menu's items.
+TMenuItemRec& AddPopupItem(THanPopupMenu& menu, std::wstring_view caption, int imageIndex,
+                           std::function<void(TMenuItemRec&)> onClick, int tag, TShortCut shortCut, int helpCtx);

@@ -42,30 +42,26 @@ void TMHeaderControl::PushSection(int i, bool insert) {
   SendMessageW(FHandle, insert ? HDM_INSERTITEMW : HDM_SETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
 }
 
-int TMHeaderControl::AddSection(const THeaderSection& section) {
+void TMHeaderControl::AppendSection(const THeaderSection& section) {
   FSections.push_back(section);
   THeaderSection& s = FSections.back();
   s.Width = std::clamp(s.Width, s.MinWidth, std::max(s.MinWidth, s.MaxWidth));
   PushSection(SectionCount() - 1, true);
+}
+
+int TMHeaderControl::AddSection(const THeaderSection& section) {
+  AppendSection(section);
   SectionsChanged();
   return SectionCount() - 1;
 }
 
-void TMHeaderControl::ClearSections() {
-  FSections.clear();
-  if (FHandle)
-    while (SendMessageW(FHandle, HDM_GETITEMCOUNT, 0, 0) > 0) SendMessageW(FHandle, HDM_DELETEITEM, 0, 0);
-  SectionsChanged();
-}
+void TMHeaderControl::ClearSections() { SetSections({}); }
 
 void TMHeaderControl::SetSections(const std::vector<THeaderSection>& sections) {
   FSections.clear();
   if (FHandle)
     while (SendMessageW(FHandle, HDM_GETITEMCOUNT, 0, 0) > 0) SendMessageW(FHandle, HDM_DELETEITEM, 0, 0);
-  for (const THeaderSection& s : sections) {
-    FSections.push_back(s);
-    PushSection(SectionCount() - 1, true);
-  }
+  for (const THeaderSection& s : sections) AppendSection(s);
   SectionsChanged();
 }
 

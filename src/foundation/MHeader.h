@@ -56,6 +56,8 @@ class TMHeaderControl : public TControl {
   // Whether the system drags full windows (sections are then resized live).
   virtual bool FullDrag() const;
   void PushSection(int i, bool insert);
+  // Adds a section, its width within its limits, without telling SectionsChanged.
+  void AppendSection(const THeaderSection& section);
   virtual void SectionsChanged() {}
 
   std::vector<THeaderSection> FSections;

@@ -2,8 +2,10 @@
 
 #include <variant>
 
+#include "foundation/FileIO.h"
 #include "foundation/MYTOOL.h"
 #include "framework/TextCompare.h"
+#include "framework/Handles.h"
 
 TMOptions Options;
 TCurrentDir CurrentDirs;
@@ -304,15 +306,67 @@ void TMOptions::ResetToDefaults() {
   MainFontHeight = 0;
 }
 
+namespace {
+// A settings file that is there but cannot be read whole, or that holds zero bytes outside a
+// UTF-16 text (no text file of ours has them).
+bool SettingsFileDamaged(const std::wstring& file) {
+  if (!FileExistsPlain(file)) return false;
+  std::string bytes;
+  if (!ReadFileBytes(file, bytes)) return true;
+  const bool utf16 = bytes.size() >= 2 && ((static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE) ||
+                                           (static_cast<uint8_t>(bytes[0]) == 0xFE && static_cast<uint8_t>(bytes[1]) == 0xFF));
+  if (utf16) return bytes.size() % 2 != 0;
+  return bytes.find('\0') != std::string::npos;
+}
+}  // namespace
+
 void TMOptions::Load(const std::wstring& cfgFile, const std::wstring& historyFile) {
   CfgFile = cfgFile;
   HistoryFile = historyFile;
   ResetToDefaults();
   FCfg = std::make_unique<THanINI>(cfgFile);
   FHistory = std::make_unique<THanINI>(historyFile);
+  CfgDamaged = SettingsFileDamaged(cfgFile);
+  HistoryDamaged = SettingsFileDamaged(historyFile);
+  // A damaged file is read as empty, so that what is written later is clean.
+  if (CfgDamaged) FCfg->LoadFromBytes("");
+  if (HistoryDamaged) FHistory->LoadFromBytes("");
   ReadAll(*FCfg);
   ReadHistory(*FHistory);
   ComputeMainFontHeight();
+  FStateAsLoaded = SessionState();
+  FCfgAsLoaded = CfgDamaged ? SettingsTextAsLoaded() : std::string();
+  FHistoryAsLoaded = HistoryDamaged ? HistoryText() : std::string();
+}
+
+TMOptions::TSessionState TMOptions::SessionState() const {
+  return TSessionState{Window, LastWindow, FileWin[0].Path, FileWin[1].Path};
+}
+
+void TMOptions::SetSessionState(const TSessionState& s) {
+  Window = s.Window;
+  LastWindow = s.LastWindow;
+  FileWin[0].Path = s.Path1;
+  FileWin[1].Path = s.Path2;
+}
+
+std::string TMOptions::SettingsTextAsLoaded() {
+  THanINI ini(CfgFile);
+  ini.LoadFromBytes("");
+  ini.ReadOnly = true;
+  const TSessionState keep = SessionState();
+  SetSessionState(FStateAsLoaded);
+  WriteAll(ini);
+  SetSessionState(keep);
+  return ini.SaveToBytes();
+}
+
+std::string TMOptions::HistoryText() {
+  THanINI ini(HistoryFile);
+  ini.LoadFromBytes("");
+  ini.ReadOnly = true;
+  WriteHistory(ini, false);
+  return ini.SaveToBytes();
 }
 
 void TMOptions::LoadFromProgramFolder() { Load(ProgramFolder + L"Q7X.CFG", ProgramFolder + L"History"); }
@@ -414,7 +468,8 @@ bool TMOptions::SaveHistory(bool qcdOnly) {
 
 bool TMOptions::SaveOnExit() {
   bool ok = true;
-  if (AutoSave) ok = SaveOptions();
+  if (AutoSave && !(CfgDamaged && SettingsTextAsLoaded() == FCfgAsLoaded)) ok = SaveOptions();
+  if (HistoryDamaged && HistoryText() == FHistoryAsLoaded) return ok;
   return SaveHistory(false) && ok;
 }
 
@@ -471,13 +526,12 @@ void TMOptions::ComputeMainFontHeight() {
   lf.lfItalic = (MainFont.Style & fsItalic) ? 1 : 0;
   lf.lfCharSet = DEFAULT_CHARSET;
   lstrcpynW(lf.lfFaceName, MainFont.Name.c_str(), LF_FACESIZE);
-  HFONT font = CreateFontIndirectW(&lf);
+  TFontHandle font(CreateFontIndirectW(&lf));
   if (font) {
-    HGDIOBJ old = SelectObject(dc, font);
+    HGDIOBJ old = SelectObject(dc, font.get());
     TEXTMETRICW tm;
     if (GetTextMetricsW(dc, &tm)) MainFontHeight = tm.tmHeight;
     SelectObject(dc, old);
-    DeleteObject(font);
   }
   ReleaseDC(nullptr, dc);
 }

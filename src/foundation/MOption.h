@@ -117,6 +117,11 @@ class TMOptions {
   void GetQCDSlotPath(WORD virtualKey, uint8_t shiftState, std::wstring& path) const;
 
   std::wstring CfgFile, HistoryFile;
+  // The file was there but could not be read whole, or holds bytes that are no text: the
+  // program runs on defaults for it, and SaveOnExit leaves it alone until a setting (other
+  // than the window placement, the panels' folders and the last active panel) or a history
+  // really changed.
+  bool CfgDamaged = false, HistoryDamaged = false;
 
   // [Main]
   TIniFont MainFont = MakeIniFont(L"MS Sans Serif", 8, 0, 0);
@@ -206,6 +211,20 @@ class TMOptions {
   void WriteHistory(THanINI& ini, bool qcdOnly);
   void BuildQCDLabels();
   void ComputeMainFontHeight();
+
+  // What a session changes by itself, without the user changing a setting.
+  struct TSessionState {
+    TIniRect Window;
+    int32_t LastWindow = 1;
+    std::wstring Path1, Path2;
+  };
+  TSessionState SessionState() const;
+  void SetSessionState(const TSessionState& s);
+  // The settings as they would be written, with the session state as loaded.
+  std::string SettingsTextAsLoaded();
+  std::string HistoryText();
+  std::string FCfgAsLoaded, FHistoryAsLoaded;
+  TSessionState FStateAsLoaded;
 
   std::unique_ptr<THanINI> FCfg;
   std::unique_ptr<THanINI> FHistory;

@@ -137,6 +137,43 @@ std::wstring CapitalizePath(std::wstring_view s) {
   return r;
 }
 
+namespace {
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+}  // namespace
+
+std::wstring MbcsCopy(std::wstring_view s, int start, int count) {
+  if (count <= 0) return {};
+  const size_t size = s.size();
+  size_t first = start > 1 ? static_cast<size_t>(start) - 1 : 0;
+  if (first >= size) return {};
+  size_t end = static_cast<size_t>(count) >= size - first ? size : first + static_cast<size_t>(count);
+  if (first > 0 && IsLowSurrogate(s[first]) && IsHighSurrogate(s[first - 1])) --first;
+  if (end < size && IsLowSurrogate(s[end]) && IsHighSurrogate(s[end - 1])) ++end;
+  return std::wstring(s.substr(first, end - first));
+}
+
+std::wstring MbcsRightStr(std::wstring_view s, int count) {
+  if (count <= 0) return {};
+  if (static_cast<size_t>(count) >= s.size()) return std::wstring(s);
+  return MbcsCopy(s, static_cast<int>(s.size()) - count + 1, count);
+}
+
+std::wstring MbcsDeleteLastChar(std::wstring_view s) {
+  size_t n = s.size();
+  if (n == 0) return {};
+  --n;
+  if (n > 0 && IsLowSurrogate(s[n]) && IsHighSurrogate(s[n - 1])) --n;
+  return std::wstring(s.substr(0, n));
+}
+
+std::wstring MbcsSlashToBackslash(std::wstring_view s) {
+  std::wstring r(s);
+  for (auto& c : r)
+    if (c == L'/') c = L'\\';
+  return r;
+}
+
 // ---- Dates ----
 
 namespace {

@@ -39,6 +39,19 @@ std::wstring QuoteIfSpaces(std::wstring_view s);
 std::wstring CapitalizeWords(std::wstring_view s);
 // Lower-cased; the first character and each one after "\" upper-cased.
 std::wstring CapitalizePath(std::wstring_view s);
+// Cuts that never split a character: in UTF-16 a character is a code point, so a surrogate pair
+// stays whole. MbcsCopy takes count units from position start (1-based, as in the rename
+// patterns); a start on the second half of a pair moves back to its first half, an end inside a
+// pair moves forward past it. A start below 1 counts from 1; a count past the end (MbcsToEnd
+// for all the rest) stops at the end; nothing for a count below 1 or a start past the end.
+constexpr int MbcsToEnd = 0x7FFFFFFF;
+std::wstring MbcsCopy(std::wstring_view s, int start, int count);
+// The last count units through MbcsCopy (one more when the cut would split a pair).
+std::wstring MbcsRightStr(std::wstring_view s, int count);
+// s without its last character (both halves of a surrogate pair).
+std::wstring MbcsDeleteLastChar(std::wstring_view s);
+// Every "/" becomes "": in UTF-16 no part of another character can be taken for one.
+std::wstring MbcsSlashToBackslash(std::wstring_view s);
 constexpr int64_t MakeInt64(uint32_t hi, uint32_t lo) {
   return static_cast<int64_t>((static_cast<uint64_t>(hi) << 32) | lo);
 }
@@ -258,6 +271,8 @@ int GetScreenColorDepth();
 TShiftState GetCurrentShiftState();
 // The application's active form: the active window of the calling thread.
 HWND GetActiveForm();
+// The system's default beep (the Win32 Beep of two arguments plays a tone instead).
+void Beep();
 // The desktop window, owner of shell menus and shell commands.
 HWND GetDesktopHandle();
 // The window's input method is exactly in native (Hangul) conversion mode. Without a window,

@@ -7,6 +7,8 @@
 #include "foundation/Language.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
+#include "framework/FolderEnum.h"
+#include "framework/Handles.h"
 #include "framework/TextCompare.h"
 
 TErrorModeGuard::TErrorModeGuard() {
@@ -52,28 +54,16 @@ DWORD ProbeAttributes(std::wstring_view path) {
     DWORD e = GetLastError();
     if (e == ERROR_SHARING_VIOLATION || e == ERROR_ACCESS_DENIED) {
       WIN32_FIND_DATAW fd;
-      HANDLE h = FindFirstFileW(z.c_str(), &fd);
-      if (h != INVALID_HANDLE_VALUE) {
-        FindClose(h);
-        a = fd.dwFileAttributes;
-      }
+      if (TFindHandle(FindFirstFileW(z.c_str(), &fd))) a = fd.dwFileAttributes;
     }
   }
   return a;
 }
 
 std::wstring FullPathName(const std::wstring& p) {
-  DWORD n = GetFullPathNameW(p.c_str(), 0, nullptr, nullptr);
-  while (n) {
-    std::wstring buf(n, L'\0');
-    DWORD m = GetFullPathNameW(p.c_str(), n, buf.data(), nullptr);
-    if (m == 0) break;
-    if (m < n) {
-      buf.resize(m);
-      return buf;
-    }
-    n = m;  // the answer grew in between: ask again with its size
-  }
+  std::wstring full;
+  if (GrowAndRetry(full, [&](wchar_t* buf, DWORD n) { return GetFullPathNameW(p.c_str(), n, buf, nullptr); }))
+    return full;
   return p;
 }
 
@@ -86,19 +76,15 @@ std::wstring ComputerName() {
 // "X:" of a mapped network drive to the remote name it stands for; empty otherwise.
 std::wstring DriveConnection(wchar_t letter) {
   wchar_t local[3] = {letter, L':', 0};
-  DWORD n = MAX_PATH;
-  for (int tries = 0; tries < 3; ++tries) {
-    std::wstring buf(n, L'\0');
+  std::wstring remote;
+  GrowAndRetry(remote, [&](wchar_t* buf, DWORD n) -> DWORD {
     DWORD len = n;
-    DWORD r = WNetGetConnectionW(local, buf.data(), &len);
-    if (r == NO_ERROR) {
-      buf.resize(wcsnlen(buf.c_str(), buf.size()));
-      return buf;
-    }
-    if (r != ERROR_MORE_DATA || len <= n) return L"";
-    n = len;
-  }
-  return L"";
+    DWORD r = WNetGetConnectionW(local, buf, &len);
+    if (r == NO_ERROR) return static_cast<DWORD>(wcsnlen(buf, n - 1));
+    if (r == ERROR_MORE_DATA && len > n) return len;
+    return 0;
+  });
+  return remote;
 }
 
 // The local folder of a share of this computer; empty when it is not one.
@@ -134,10 +120,7 @@ bool FindFirstSafe(std::wstring_view path, WIN32_FIND_DATAW& findData) {
   if (path.empty() || HasWildcards(path)) return false;
   TPathZ z(path);
   TErrorModeGuard guard;
-  HANDLE h = FindFirstFileW(z.c_str(), &findData);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  FindClose(h);
-  return true;
+  return static_cast<bool>(TFindHandle(FindFirstFileW(z.c_str(), &findData)));
 }
 
 bool PathExists(std::wstring_view path) { return ProbeAttributes(path) != INVALID_FILE_ATTRIBUTES; }
@@ -173,23 +156,12 @@ bool FolderExists(std::wstring_view path) {
 
 bool IsFolderEmpty(std::wstring_view path, bool ignoreDescriptIon) {
   if (path.empty() || HasWildcards(path)) return false;
-  std::wstring pattern = IncludeTrailingBackslash(path) + L"*";
   TErrorModeGuard guard;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
-  if (h == INVALID_HANDLE_VALUE) {
-    // An empty drive root has not even "." and "..".
-    return GetLastError() == ERROR_FILE_NOT_FOUND && GetPathKind(path) == 1;
-  }
-  bool empty = true;
-  do {
-    std::wstring_view n = fd.cFileName;
-    if (n == L"." || n == L"..") continue;
-    if (ignoreDescriptIon && SameTextI(n, L"descript.ion")) continue;
-    empty = false;
-  } while (empty && FindNextFileW(h, &fd));
-  FindClose(h);
-  return empty;
+  TFolderEnum list(path);
+  for (const WIN32_FIND_DATAW& fd : list)
+    if (!ignoreDescriptIon || !SameTextI(fd.cFileName, L"descript.ion")) return false;
+  // An empty drive root has not even "." and "..": nothing found there is an empty folder too.
+  return list.Opened() || (list.Complete() && GetPathKind(path) == 1);
 }
 
 bool ForceFolders(std::wstring_view path, std::wstring& lastCreated) {
@@ -281,17 +253,9 @@ bool IsSameOrSubPath(std::wstring_view a, std::wstring_view b, std::wstring_view
 std::wstring GetShortPath(std::wstring_view path) {
   std::wstring p(path);
   TErrorModeGuard guard;
-  DWORD n = GetShortPathNameW(p.c_str(), nullptr, 0);
-  while (n) {
-    std::wstring buf(n, L'\0');
-    DWORD m = GetShortPathNameW(p.c_str(), buf.data(), n);
-    if (m == 0) break;
-    if (m < n) {
-      buf.resize(m);
-      return buf;
-    }
-    n = m;
-  }
+  std::wstring shortPath;
+  if (GrowAndRetry(shortPath, [&](wchar_t* buf, DWORD n) { return GetShortPathNameW(p.c_str(), buf, n); }))
+    return shortPath;
   return p;
 }
 
@@ -326,66 +290,31 @@ std::wstring SystemErrorText(DWORD code) {
 
 std::wstring ExpandEnvStr(std::wstring_view s, bool showError) {
   std::wstring src(s);
-  DWORD err = 0;
   std::wstring out;
-  DWORD n = ExpandEnvironmentStringsW(src.c_str(), nullptr, 0);
-  for (int tries = 0;; ++tries) {
-    if (n == 0) {
-      err = GetLastError();
-      break;
-    }
-    if (n - 1 > ExpandEnvMax) {
-      err = ERROR_INSUFFICIENT_BUFFER;
-      break;
-    }
-    std::wstring buf(n, L'\0');
-    DWORD m = ExpandEnvironmentStringsW(src.c_str(), buf.data(), n);
-    if (m == 0) {
-      err = GetLastError();
-      break;
-    }
-    if (m <= n) {
-      buf.resize(m - 1);
-      return buf;
-    }
-    if (tries == 3) {  // the environment keeps changing under us
-      err = ERROR_INSUFFICIENT_BUFFER;
-      break;
-    }
-    n = m;
+  // The count includes the terminating zero, which the answer keeps until it is cut off here;
+  // an answer that fills the buffer exactly is asked again with one more place, hence + 2.
+  if (GrowAndRetry(out, [&](wchar_t* buf, DWORD n) { return ExpandEnvironmentStringsW(src.c_str(), buf, n); },
+                   MAX_PATH, static_cast<DWORD>(ExpandEnvMax) + 2)) {
+    out.pop_back();
+    return out;
   }
+  DWORD err = GetLastError();
   if (err == 0) err = ERROR_INVALID_PARAMETER;
   if (showError) ShowErrorBox(SystemErrorText(err));
   return L"";
 }
 
 std::wstring GetCurrentDir() {
-  DWORD n = GetCurrentDirectoryW(0, nullptr);
-  while (n) {
-    std::wstring buf(n, L'\0');
-    DWORD m = GetCurrentDirectoryW(n, buf.data());
-    if (m == 0) break;
-    if (m < n) {
-      buf.resize(m);
-      return buf;
-    }
-    n = m;
-  }
+  std::wstring dir;
+  if (GrowAndRetry(dir, [](wchar_t* buf, DWORD n) { return GetCurrentDirectoryW(n, buf); })) return dir;
   return L"C:\\";
 }
 
 std::wstring GetProgramDir() {
-  std::wstring buf(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD m = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (m == 0) return L"";
-    if (m < buf.size()) {
-      buf.resize(m);
-      break;
-    }
-    if (buf.size() >= 32768) return L"";
-    buf.resize(buf.size() * 2);
-  }
+  std::wstring buf;
+  // A name cut short fills the whole buffer and says nothing of its size: ask with more room.
+  if (!GrowAndRetry(buf, [](wchar_t* b, DWORD n) { return GetModuleFileNameW(nullptr, b, n); }, MAX_PATH, 32768))
+    return L"";
   size_t slash = buf.rfind(L'\\');
   return slash == std::wstring::npos ? L"" : buf.substr(0, slash + 1);
 }
@@ -425,10 +354,9 @@ TPathReach ProbePathReachable(HWND shellOwner, std::wstring_view path) {
   } else {
     std::wstring pattern = IncludeTrailingBackslash(p) + L"*.*";
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(pattern.c_str(), &fd);
-    DWORD e = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    if (h != INVALID_HANDLE_VALUE) FindClose(h);
-    if (h != INVALID_HANDLE_VALUE || e == ERROR_FILE_NOT_FOUND || e == ERROR_NO_MORE_FILES) {
+    TFindHandle h(FindFirstFileW(pattern.c_str(), &fd));
+    const TWinError e = h ? TWinError{} : LastWinError("FindFirstFileW");
+    if (h || e.Code == ERROR_FILE_NOT_FOUND || e.Code == ERROR_NO_MORE_FILES) {
       r.Reachable = true;
       decided = true;
     } else {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "foundation/MYTOOL.h"
+#include "framework/Handles.h"
 #include "framework/TextCompare.h"
 
 namespace {
@@ -67,11 +68,8 @@ int RunProgram(const wchar_t* appName, const wchar_t* params, std::wstring_view 
   if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
                       nullptr, d.empty() ? nullptr : d.c_str(), &si, &pi))
     return -1;
-  CloseHandle(pi.hThread);
-  if (!wait) {
-    CloseHandle(pi.hProcess);
-    return 0;
-  }
+  TProcessHandles process(pi);
+  if (!wait) return 0;
   bool quit = false;
   int quitCode = 0;
   for (;;) {
@@ -90,7 +88,6 @@ int RunProgram(const wchar_t* appName, const wchar_t* params, std::wstring_view 
   }
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
   if (quit) PostQuitMessage(quitCode);  // the caller's loop still has to see it
   return static_cast<int>(code);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/MYTOOL.h"
+#include "framework/Handles.h"
 
 // ---- Screen, keyboard and windows ----
 
@@ -33,6 +34,8 @@ TShiftState GetCurrentShiftState() {
 }
 
 HWND GetActiveForm() { return GetActiveWindow(); }
+
+void Beep() { MessageBeep(MB_OK); }
 
 HWND GetDesktopHandle() { return GetDesktopWindow(); }
 
@@ -179,11 +182,10 @@ HBITMAP LoadBitmapRes(std::wstring_view resName) {
 COLORREF BottomRightPixel(HBITMAP bmp) {
   BITMAP bm{};
   GetObjectW(bmp, sizeof bm, &bm);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  COLORREF c = GetPixel(dc, bm.bmWidth - 1, bm.bmHeight - 1);
-  SelectObject(dc, old);
-  DeleteDC(dc);
+  TMemoryDCHandle dc(CreateCompatibleDC(nullptr));
+  HGDIOBJ old = SelectObject(dc.get(), bmp);
+  COLORREF c = GetPixel(dc.get(), bm.bmWidth - 1, bm.bmHeight - 1);
+  SelectObject(dc.get(), old);
   return c;
 }
 
@@ -192,10 +194,11 @@ COLORREF BottomRightPixel(HBITMAP bmp) {
 void ShellIconSource(int iconNo, std::wstring& file, int& index) {
   file = L"shell32.dll";
   index = iconNo;
-  HKEY key;
+  TRegKeyHandle owned;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Icons", 0,
-                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+                    KEY_QUERY_VALUE, owned.put()) != ERROR_SUCCESS)
     return;
+  HKEY key = owned.get();
   std::wstring name = std::to_wstring(iconNo);
   DWORD type = 0, size = 0;
   if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
@@ -221,7 +224,6 @@ void ShellIconSource(int iconNo, std::wstring& file, int& index) {
       }
     }
   }
-  RegCloseKey(key);
 }
 
 HICON ExtractOne(const std::wstring& file, int index, bool large) {
@@ -261,12 +263,10 @@ int AddShellIconToImageList(HIMAGELIST imageList, int iconNo, bool large) {
   std::wstring file;
   int index;
   ShellIconSource(iconNo, file, index);
-  HICON icon = ExtractOne(file, index, large);
-  if (!icon && file != L"shell32.dll") icon = ExtractOne(L"shell32.dll", iconNo, large);
+  TIconHandle icon(ExtractOne(file, index, large));
+  if (!icon && file != L"shell32.dll") icon.reset(ExtractOne(L"shell32.dll", iconNo, large));
   if (!icon) return -1;
-  int at = ImageList_AddIcon(imageList, icon);
-  DestroyIcon(icon);
-  return at;
+  return ImageList_AddIcon(imageList, icon.get());
 }
 
 int AddFolderIconToImageList(HIMAGELIST imageList, bool large) {
@@ -275,11 +275,9 @@ int AddFolderIconToImageList(HIMAGELIST imageList, bool large) {
 
 int AddBitmapResToImageList(HIMAGELIST imageList, std::wstring_view resName) {
   if (!imageList) return -1;
-  HBITMAP bmp = LoadBitmapRes(resName);
+  TBitmapHandle bmp(LoadBitmapRes(resName));
   if (!bmp) return -1;
-  int at = ImageList_AddMasked(imageList, bmp, BottomRightPixel(bmp));
-  DeleteObject(bmp);
-  return at;
+  return ImageList_AddMasked(imageList, bmp.get(), BottomRightPixel(bmp.get()));
 }
 
 HBITMAP GrayBitmap(HBITMAP src) {
@@ -306,36 +304,33 @@ void MakeDisabledImageList(HIMAGELIST source, HIMAGELIST& dest, int width, int h
     dest = ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 8, 8);
   if (!source || !dest) return;
   int n = ImageList_GetImageCount(source);
-  HDC dc = CreateCompatibleDC(nullptr);
+  TMemoryDCHandle dc(CreateCompatibleDC(nullptr));
   for (int i = 0; i < n; ++i) {
-    HBITMAP canvas = MakeDib(width, height, nullptr);
-    HGDIOBJ old = SelectObject(dc, canvas);
+    TBitmapHandle canvas(MakeDib(width, height, nullptr));
+    HGDIOBJ old = SelectObject(dc.get(), canvas.get());
     // The image's see-through parts keep the canvas colour; the bottom-right pixel decides.
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     RECT all{0, 0, width, height};
-    FillRect(dc, &all, white);
-    ImageList_Draw(source, i, dc, 0, 0, ILD_NORMAL);
-    SelectObject(dc, old);
-    HBITMAP grey = GrayBitmap(canvas);
-    DeleteObject(canvas);
-    if (grey) {
-      ImageList_AddMasked(dest, grey, BottomRightPixel(grey));
-      DeleteObject(grey);
-    }
+    FillRect(dc.get(), &all, white);
+    ImageList_Draw(source, i, dc.get(), 0, 0, ILD_NORMAL);
+    SelectObject(dc.get(), old);
+    TBitmapHandle grey(GrayBitmap(canvas.get()));
+    canvas.reset();
+    if (grey) ImageList_AddMasked(dest, grey.get(), BottomRightPixel(grey.get()));
   }
-  DeleteDC(dc);
 }
 
 bool SetFormIconFromBitmapRes(HWND form, std::wstring_view resName) {
-  HBITMAP bmp = LoadBitmapRes(resName);
+  TBitmapHandle bmp(LoadBitmapRes(resName));
   if (!bmp) return false;
   BITMAP bm{};
-  GetObjectW(bmp, sizeof bm, &bm);
+  GetObjectW(bmp.get(), sizeof bm, &bm);
   HIMAGELIST il = ImageList_Create(bm.bmWidth, bm.bmHeight, ILC_COLOR24 | ILC_MASK, 1, 1);
   HICON icon = nullptr;
-  if (il && ImageList_AddMasked(il, bmp, BottomRightPixel(bmp)) >= 0) icon = ImageList_GetIcon(il, 0, ILD_NORMAL);
+  if (il && ImageList_AddMasked(il, bmp.get(), BottomRightPixel(bmp.get())) >= 0)
+    icon = ImageList_GetIcon(il, 0, ILD_NORMAL);
   if (il) ImageList_Destroy(il);
-  DeleteObject(bmp);
+  bmp.reset();
   if (!icon) return false;
   // The window keeps the icon it shows; the one it replaces is ours to free.
   static const wchar_t* const kProp = L"VelmoFormIcon";
@@ -343,7 +338,7 @@ bool SetFormIconFromBitmapRes(HWND form, std::wstring_view resName) {
   SendMessageW(form, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   SendMessageW(form, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   SetPropW(form, kProp, icon);
-  if (previous) DestroyIcon(previous);
+  TIconHandle replaced(previous);
   return true;
 }
 

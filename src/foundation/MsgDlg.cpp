@@ -6,6 +6,7 @@
 
 #include "foundation/Language.h"
 #include "framework/TextCompare.h"
+#include "framework/Handles.h"
 
 namespace {
 // The cancel button among the captions shown (empty pieces of the list are left out there).
@@ -163,11 +164,10 @@ class TMsgPicture : public TCustomControl {
     } else if (FBox->Bitmap) {
       BITMAP bm{};
       GetObjectW(FBox->Bitmap, sizeof bm, &bm);
-      HDC mem = CreateCompatibleDC(canvas.Handle());
-      HGDIOBJ old = SelectObject(mem, FBox->Bitmap);
-      BitBlt(canvas.Handle(), 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
-      SelectObject(mem, old);
-      DeleteDC(mem);
+      TMemoryDCHandle mem(CreateCompatibleDC(canvas.Handle()));
+      HGDIOBJ old = SelectObject(mem.get(), FBox->Bitmap);
+      BitBlt(canvas.Handle(), 0, 0, bm.bmWidth, bm.bmHeight, mem.get(), 0, 0, SRCCOPY);
+      SelectObject(mem.get(), old);
     }
   }
 
@@ -382,8 +382,9 @@ int RunBox(TBoxSetup& setup, std::wstring* value) {
 TMsgDlgForm::TMsgDlgForm(TComponent* owner) : THanForm(owner) {}
 
 TMsgDlgForm::~TMsgDlgForm() {
-  if (Icon && OwnsIcon) DestroyIcon(Icon);
-  if (Bitmap) DeleteObject(Bitmap);
+  // The picture's handles go to their closers; a system icon is not ours.
+  TIconHandle icon(OwnsIcon ? Icon : nullptr);
+  TBitmapHandle bitmap(Bitmap);
 }
 
 std::wstring TMsgDlgForm::InputText() const {

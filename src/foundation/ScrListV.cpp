@@ -272,6 +272,26 @@ bool TCustomMListView::NotifyMessage(NMHDR& hdr, LRESULT& result) {
       result = 0;
       return true;
     }
+    case NM_CUSTOMDRAW: {
+      if (!OnItemColors) return false;
+      auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(&hdr);
+      if (cd->nmcd.dwDrawStage == CDDS_PREPAINT) {
+        result = CDRF_NOTIFYITEMDRAW;
+        return true;
+      }
+      if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        int item = static_cast<int>(cd->nmcd.dwItemSpec);
+        if (item >= 0 && item < ItemCount()) {
+          TColor text = clNone, back = clNone;
+          OnItemColors(this, item, text, back);
+          if (text != clNone) cd->clrText = ToColorRef(text);
+          if (back != clNone) cd->clrTextBk = ToColorRef(back);
+        }
+        result = CDRF_NEWFONT;
+        return true;
+      }
+      return false;
+    }
     case LVN_ITEMCHANGED: {
       auto* nm = reinterpret_cast<NMLISTVIEW*>(&hdr);
       if ((nm->uChanged & LVIF_STATE) && ((nm->uNewState ^ nm->uOldState) & LVIS_SELECTED) && OnSelectItem)

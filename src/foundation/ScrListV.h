@@ -83,6 +83,9 @@ class TCustomMListView : public TControl {
   // The owner's comparison for acCustomSort: negative, 0 or positive, ascending.
   std::function<int(const TListItem& a, const TListItem& b, int column)> OnCompare;
   std::function<void(TCustomMListView* sender, int column)> OnColumnClick;
+  // The owner colours a row (text and background) before it is drawn; clNone keeps the
+  // list's own colour.
+  std::function<void(TCustomMListView* sender, int item, TColor& text, TColor& back)> OnItemColors;
   TNotifyEvent OnSelectItem;
 
  protected:

@@ -160,6 +160,18 @@ std::string WideToUtf8(std::wstring_view text) {
   return out;
 }
 
+std::string AnsiRoundTrip(std::string_view bytes) {
+  std::string out;
+  WideToAnsi(AnsiToWide(bytes), out);
+  return out;
+}
+
+std::string OemToAnsiStr(std::string_view bytes) {
+  std::string out;
+  WideToAnsi(OemToWide(bytes), out);
+  return out;
+}
+
 std::wstring DecodeText(std::string_view bytes, TTextEncoding& encoding) {
   auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
   if (starts("\xEF\xBB\xBF")) {

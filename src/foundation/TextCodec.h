@@ -21,6 +21,12 @@ bool WideToAnsi(std::wstring_view text, std::string& out);
 std::wstring OemToWide(std::string_view bytes);
 bool WideToOem(std::wstring_view text, std::string& out);
 
+// Bytes in the ANSI code page converted to wide text and back: what a name keeps of itself when
+// it passes through the code page (characters it lacks become the system's replacement).
+std::string AnsiRoundTrip(std::string_view bytes);
+// Bytes in the OEM code page as bytes in the ANSI code page.
+std::string OemToAnsiStr(std::string_view bytes);
+
 // Detects the encoding of a whole file's bytes and decodes it (the mark is dropped).
 std::wstring DecodeText(std::string_view bytes, TTextEncoding& encoding);
 // Encodes in the given encoding; when a character cannot be stored in it, encodes as UTF-8

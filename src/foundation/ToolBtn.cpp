@@ -72,7 +72,7 @@ void THToolBar::CreateParams(TCreateParams& p) {
   p.SystemClass = true;
   p.Style &= ~WS_CLIPCHILDREN;
   // The bar's place and size are ours; the buttons wrap within its width.
-  p.Style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
+  p.Style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER | TBSTYLE_TOOLTIPS;
   if (Flat) p.Style |= TBSTYLE_FLAT;
   if (List) p.Style |= TBSTYLE_LIST;
   if (FWrapable) p.Style |= TBSTYLE_WRAPABLE;
@@ -213,6 +213,15 @@ void THToolBar::CommandMessage(WPARAM wp) {
 }
 
 bool THToolBar::NotifyMessage(NMHDR& hdr, LRESULT& result) {
+  if (hdr.code == TBN_GETINFOTIPW) {
+    // The button's hint (its caption unless set otherwise) as its tool tip.
+    auto* tip = reinterpret_cast<NMTBGETINFOTIPW*>(&hdr);
+    int i = IndexOfCommand(tip->iItem);
+    if (i < 0 || !tip->pszText || tip->cchTextMax <= 0) return false;
+    lstrcpynW(tip->pszText, Buttons(i)->Hint.c_str(), tip->cchTextMax);
+    result = 0;
+    return true;
+  }
   if (hdr.code == TBN_DROPDOWN) {
     auto* nm = reinterpret_cast<NMTOOLBARW*>(&hdr);
     int i = IndexOfCommand(nm->iItem);

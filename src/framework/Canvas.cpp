@@ -49,17 +49,13 @@ TFont& TFont::operator=(const TFont& o) {
   return *this;
 }
 
-TFont::~TFont() {
-  if (FHandle) DeleteObject(FHandle);
-}
+TFont::~TFont() = default;
 
 void TFont::Changed() {
   // The owner hears of the change first, so that a canvas can deselect the old font before
   // it is deleted.
-  HFONT old = FHandle;
-  FHandle = nullptr;
+  TFontHandle old(FHandle.release());
   if (OnChange) OnChange();
-  if (old) DeleteObject(old);
 }
 
 void TFont::SetName(const std::wstring& v) {
@@ -96,8 +92,8 @@ void TFont::SetColor(TColor v) {
 int TFont::Height() const { return -MulDiv(std::clamp(FSize, 1, 400), ScreenLogPixelsY(), 72); }
 
 HFONT TFont::Handle() const {
-  if (!FHandle) FHandle = CreateFontFor(FName, FSize, FStyle, FCharset);
-  return FHandle;
+  if (!FHandle) FHandle.reset(CreateFontFor(FName, FSize, FStyle, FCharset));
+  return FHandle.get();
 }
 
 bool TFont::SameAs(const TFont& o) const {
@@ -122,19 +118,17 @@ void TCanvas::SelectFont() {
 void TCanvas::FillRect(const RECT& r) { FillRect(r, BrushColor); }
 
 void TCanvas::FillRect(const RECT& r, TColor color) {
-  HBRUSH b = CreateSolidBrush(ToColorRef(color));
-  ::FillRect(FDC, &r, b);
-  DeleteObject(b);
+  TBrushHandle b(CreateSolidBrush(ToColorRef(color)));
+  ::FillRect(FDC, &r, b.get());
 }
 
 void TCanvas::MoveTo(int x, int y) { MoveToEx(FDC, x, y, nullptr); }
 
 void TCanvas::LineTo(int x, int y) {
-  HPEN pen = CreatePen(PS_SOLID, 1, ToColorRef(PenColor));
-  HGDIOBJ old = SelectObject(FDC, pen);
+  TPenHandle pen(CreatePen(PS_SOLID, 1, ToColorRef(PenColor)));
+  HGDIOBJ old = SelectObject(FDC, pen.get());
   ::LineTo(FDC, x, y);
   SelectObject(FDC, old);
-  DeleteObject(pen);
 }
 
 void TCanvas::Line(int x1, int y1, int x2, int y2, TColor color) {

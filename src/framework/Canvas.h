@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "framework/Handles.h"
+
 #include "foundation/Colors.h"
 #include "foundation/HanINI.h"  // the font style bits fsBold, fsItalic, fsUnderline, fsStrikeOut
 
@@ -45,7 +47,7 @@ class TFont {
   uint8_t FStyle = 0;
   uint8_t FCharset = DEFAULT_CHARSET;
   TColor FColor = clWindowText;
-  mutable HFONT FHandle = nullptr;
+  mutable TFontHandle FHandle;
 };
 
 // A GDI font for the given attributes; a size outside 1..400 points is brought into range.

@@ -54,6 +54,11 @@ bool TApplication::ProcessMessage(MSG& msg) {
       }
     }
     TranslateMessage(&msg);
+    struct TDepth {
+      int& N;
+      explicit TDepth(int& n) : N(n) { ++N; }
+      ~TDepth() { --N; }
+    } depth(FDispatchDepth);
     DispatchMessageW(&msg);
   } catch (const std::exception& e) {
     HandleException(&e);

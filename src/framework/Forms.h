@@ -38,10 +38,14 @@ class TApplication : public TComponent {
   std::function<void(const std::exception* e)> OnException;
   std::wstring LastExceptionText;
   int ExceptionCount = 0;
+  // How many messages taken from the queue are being handled right now: above 0 inside an
+  // event, so a loop pumping messages there (a long operation) is running.
+  int DispatchDepth() const { return FDispatchDepth; }
 
  private:
   bool ProcessMessage(MSG& msg);
   bool FTerminated = false;
+  int FDispatchDepth = 0;
 };
 
 // Disables every visible, enabled top-level window of this thread but one (the hand-run

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "framework/Handles.h"
 #include "panels/ThreadBridge.h"
 
 class TDiscMonitor {
@@ -25,7 +26,7 @@ class TDiscMonitor {
   // Watches folder (its subfolders not); a running watch is stopped first.
   void Start(const std::wstring& folder);
   void Stop();
-  bool Running() const { return FThread != nullptr; }
+  bool Running() const { return static_cast<bool>(FThread); }
   const std::wstring& Folder() const { return FFolder; }
   // Pause between the first notice of a change and its report, so that a burst of changes
   // gives one report.
@@ -35,9 +36,9 @@ class TDiscMonitor {
   struct TContext;
   static DWORD WINAPI ThreadProc(void* context);
   TThreadBridge FBridge;
-  HANDLE FTerminate = nullptr;
-  HANDLE FRestart = nullptr;
-  HANDLE FThread = nullptr;
+  TEventHandle FTerminate;
+  TEventHandle FRestart;
+  TThreadHandle FThread;
   unsigned FGeneration = 0;
   std::wstring FFolder;
 };

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "framework/Handles.h"
 #include "panels/ThreadBridge.h"
 
 class TIconThread {
@@ -36,7 +37,7 @@ class TIconThread {
   void Start();
   // Returns once the worker has ended; no call of the worker runs after it.
   void Stop();
-  bool Running() const { return FThread != nullptr; }
+  bool Running() const { return static_cast<bool>(FThread); }
   // The worker is still working (false once it found nothing left to do).
   bool Busy() const { return FBusy; }
 
@@ -44,6 +45,6 @@ class TIconThread {
   static DWORD WINAPI ThreadProc(void* self);
   void Execute();
   TThreadBridge FBridge;
-  HANDLE FThread = nullptr;
+  TThreadHandle FThread;
   std::atomic<bool> FBusy{false};
 };

@@ -9,21 +9,20 @@ void TIconThread::Start() {
   if (!NextJob) return;
   FBridge.Closing = false;
   FBusy = true;
-  FThread = CreateThread(nullptr, 0, &ThreadProc, this, CREATE_SUSPENDED, nullptr);
+  FThread.reset(CreateThread(nullptr, 0, &ThreadProc, this, CREATE_SUSPENDED, nullptr));
   if (!FThread) {
     FBusy = false;
     return;
   }
-  SetThreadPriority(FThread, THREAD_PRIORITY_LOWEST);
-  ResumeThread(FThread);
+  SetThreadPriority(FThread.get(), THREAD_PRIORITY_LOWEST);
+  ResumeThread(FThread.get());
 }
 
 void TIconThread::Stop() {
   if (!FThread) return;
   FBridge.Closing = true;
-  FBridge.WaitFor(FThread);
-  CloseHandle(FThread);
-  FThread = nullptr;
+  FBridge.WaitFor(FThread.get());
+  FThread.reset();
   FBusy = false;
 }
 

@@ -11,6 +11,7 @@
 #include "framework/TextCompare.h"
 #include "panels/MDescMan.h"
 #include "panels/MIcon.h"
+#include "framework/FolderEnum.h"
 
 namespace {
 // A DOS date and time as a TDateTime; false (and no date) when a field is out of range, as
@@ -469,64 +470,59 @@ void TMFList::ReadFolder() {
 
   const bool collect = Options.McdTreeUpdate;
   std::vector<std::wstring> folderNames;
-  bool complete = false;
 
-  WIN32_FIND_DATAW data;
-  HANDLE find = Path.empty() ? INVALID_HANDLE_VALUE
-                             : FindFirstFileExW((Path + L"*.*").c_str(), FindExInfoStandard, &data,
-                                                FindExSearchNameMatch, nullptr, 0);
-  DWORD firstError = find != INVALID_HANDLE_VALUE ? 0 : Path.empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
-  if (find != INVALID_HANDLE_VALUE) {
-    std::wstring ext, baseName;
-    do {
-      const int32_t attr = static_cast<int32_t>(data.dwFileAttributes);
-      std::wstring name = data.cFileName;
-      if (attr & FILE_ATTRIBUTE_DIRECTORY) {
-        if (name == L".") continue;
-        bool parent = name == L"..";
-        if (parent && Depth <= 0) continue;
-        if (!parent && collect) folderNames.push_back(name);
-        if ((attr & FILE_ATTRIBUTE_HIDDEN) && !ShowHidden && !Options.IncHiddenDir) continue;
-        auto item = std::make_unique<TFileBoxItem>();
-        item->ShortName = data.cAlternateFileName;
-        item->Time = FileTimeToLocalDateTime(data.ftLastWriteTime);
-        item->Attr = attr;
-        ApplyFolderLook(*item, parent);
-        if (FWantTypes && FileTypes &&
-            !FileTypes->GetFolderTypeIcon(parent ? name : Path + name, item->IconIndex, item->TypeName,
-                                          item->Overlay, attr, ExtractIcons))
-          item->IconDone = false;
-        item->Name = std::move(name);
-        ++FolderCount;
-        // ".." always leads the folders, wherever the file system reports it.
-        if (parent)
-          FItems.InsertParent(std::move(item));
-        else
-          FItems.AddFolder(std::move(item));
-      } else {
-        SplitAtLastDot(name, baseName, ext);
-        TColor color = DefaultColor;
-        if (!AcceptFile(name, ext, attr, color)) continue;
-        auto item = std::make_unique<TFileBoxItem>();
-        item->Name = std::move(baseName);
-        item->Ext = std::move(ext);
-        item->ShortName = data.cAlternateFileName;
-        item->Size = MakeInt64(data.nFileSizeHigh, data.nFileSizeLow);
-        item->Time = FileTimeToLocalDateTime(data.ftLastWriteTime);
-        item->Attr = attr;
-        item->Kind = ikFile;
-        item->Color = color;
-        item->IconDone = true;
-        item->IconIndex = -1;
-        item->Pending = (FFilter != 5 ? TFileBoxItem::PendingColor : 0) | (FWantTypes ? TFileBoxItem::PendingIcon : 0);
-        TotalSize += item->Size;
-        FItems.AddFile(std::move(item));
-      }
-    } while (FindNextEntry(find, data));
-    // Only a listing that ran to its end tells the truth about the folder's subfolders.
-    complete = GetLastError() == ERROR_NO_MORE_FILES;
-    FindClose(find);
-
+  TFolderEnum list(Path, TFolderEnum::ParentEntry | TFolderEnum::ShortNames);
+  list.FindNext = [this](HANDLE find, WIN32_FIND_DATAW& data) { return FindNextEntry(find, data); };
+  std::wstring ext, baseName;
+  for (const WIN32_FIND_DATAW& data : list) {
+    const int32_t attr = static_cast<int32_t>(data.dwFileAttributes);
+    std::wstring name = data.cFileName;
+    if (attr & FILE_ATTRIBUTE_DIRECTORY) {
+      bool parent = name == L"..";
+      if (parent && Depth <= 0) continue;
+      if (!parent && collect) folderNames.push_back(name);
+      if ((attr & FILE_ATTRIBUTE_HIDDEN) && !ShowHidden && !Options.IncHiddenDir) continue;
+      auto item = std::make_unique<TFileBoxItem>();
+      item->ShortName = data.cAlternateFileName;
+      item->Time = FileTimeToLocalDateTime(data.ftLastWriteTime);
+      item->Attr = attr;
+      ApplyFolderLook(*item, parent);
+      if (FWantTypes && FileTypes &&
+          !FileTypes->GetFolderTypeIcon(parent ? name : Path + name, item->IconIndex, item->TypeName,
+                                        item->Overlay, attr, ExtractIcons))
+        item->IconDone = false;
+      item->Name = std::move(name);
+      ++FolderCount;
+      // ".." always leads the folders, wherever the file system reports it.
+      if (parent)
+        FItems.InsertParent(std::move(item));
+      else
+        FItems.AddFolder(std::move(item));
+    } else {
+      SplitAtLastDot(name, baseName, ext);
+      TColor color = DefaultColor;
+      if (!AcceptFile(name, ext, attr, color)) continue;
+      auto item = std::make_unique<TFileBoxItem>();
+      item->Name = std::move(baseName);
+      item->Ext = std::move(ext);
+      item->ShortName = data.cAlternateFileName;
+      item->Size = MakeInt64(data.nFileSizeHigh, data.nFileSizeLow);
+      item->Time = FileTimeToLocalDateTime(data.ftLastWriteTime);
+      item->Attr = attr;
+      item->Kind = ikFile;
+      item->Color = color;
+      item->IconDone = true;
+      item->IconIndex = -1;
+      item->Pending = (FFilter != 5 ? TFileBoxItem::PendingColor : 0) | (FWantTypes ? TFileBoxItem::PendingIcon : 0);
+      TotalSize += item->Size;
+      FItems.AddFile(std::move(item));
+    }
+  }
+  // Only a listing that ran to its end tells the truth about the folder's subfolders; a root
+  // with nothing in it has not even "." to report, and finding nothing there is a whole
+  // listing too, so that the tree cache learns that no folder is left.
+  const bool complete = list.Complete();
+  if (list.Opened()) {
     if (Depth != 0 && (FItems.FolderCount() == 0 || !IsParentItem(*FItems.GetItem(0)))) {
       auto parent = std::make_unique<TFileBoxItem>();
       parent->Name = L"..";
@@ -538,10 +534,7 @@ void TMFList::ReadFolder() {
     }
     LoadDescriptions();
   } else {
-    PathNotFound = IsMissingPathError(firstError);
-    // A root with nothing in it has not even "." to report: finding nothing there is a whole
-    // listing, and the tree cache must learn that no folder is left.
-    complete = firstError == ERROR_FILE_NOT_FOUND;
+    PathNotFound = IsMissingPathError(list.Error());
   }
 
   AddDriveItems();

@@ -8,6 +8,7 @@
 
 #include "foundation/MYTOOL.h"
 #include "framework/TextCompare.h"
+#include "framework/Handles.h"
 
 TSystemFileData* SystemFileData = nullptr;
 
@@ -15,24 +16,15 @@ namespace {
 constexpr COLORREF kTransparent = RGB(255, 0, 255);
 constexpr size_t kMaxTypeName = 80;
 
-struct TRegKey {
-  HKEY H = nullptr;
-  TRegKey() = default;
-  TRegKey(const TRegKey&) = delete;
-  TRegKey& operator=(const TRegKey&) = delete;
-  ~TRegKey() {
-    if (H) RegCloseKey(H);
-  }
-  bool Open(HKEY root, const std::wstring& sub) {
-    return RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ, &H) == ERROR_SUCCESS;
-  }
-};
+bool OpenKey(TRegKeyHandle& key, HKEY root, const std::wstring& sub) {
+  return RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
 
 // A key of the class root: the user's own classes first, then the machine's, the view
 // Windows gives as HKEY_CLASSES_ROOT (Wine's class root shows only the machine's).
 constexpr wchar_t kUserClasses[] = L"Software\\Classes\\";
-bool OpenClassKey(TRegKey& key, const std::wstring& sub) {
-  return key.Open(HKEY_CURRENT_USER, kUserClasses + sub) || key.Open(HKEY_CLASSES_ROOT, sub);
+bool OpenClassKey(TRegKeyHandle& key, const std::wstring& sub) {
+  return OpenKey(key, HKEY_CURRENT_USER, kUserClasses + sub) || OpenKey(key, HKEY_CLASSES_ROOT, sub);
 }
 
 // The default value of a key (or of its sub-key); false when there is none.
@@ -76,13 +68,10 @@ void SplitIconLocation(const std::wstring& location, std::wstring& file, int& in
 }
 
 HICON SmallIconOf(const std::wstring& file, int index) {
-  HICON small = nullptr;
   if (file.empty()) return nullptr;
-  if (ExtractIconExW(file.c_str(), index, nullptr, &small, 1) == 0 && small) {
-    DestroyIcon(small);
-    small = nullptr;
-  }
-  return small;
+  TIconHandle small;
+  if (ExtractIconExW(file.c_str(), index, nullptr, small.put(), 1) == 0) return nullptr;
+  return small.release();
 }
 
 void MakeGrey(HBITMAP bmp) {
@@ -135,31 +124,26 @@ void TSystemFileData::TakeSystemImages() {
 // Adds an icon to the own list; a missing icon takes a blank place so that the fixed image
 // numbers stay in step.
 int TSystemFileData::AddIcon(HICON icon) {
+  TIconHandle owned(icon);
   int i = icon ? ImageList_ReplaceIcon(FImages, -1, icon) : -1;
-  if (icon) DestroyIcon(icon);
   if (i >= 0) return i;
   HDC dc = GetDC(nullptr);
-  HBITMAP blank = CreateCompatibleBitmap(dc, 16, 16);
+  TBitmapHandle blank(CreateCompatibleBitmap(dc, 16, 16));
   ReleaseDC(nullptr, dc);
-  HDC mem = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(mem, blank);
-  HBRUSH brush = CreateSolidBrush(kTransparent);
+  TMemoryDCHandle mem(CreateCompatibleDC(nullptr));
+  HGDIOBJ old = SelectObject(mem.get(), blank.get());
   RECT r{0, 0, 16, 16};
-  FillRect(mem, &r, brush);
-  DeleteObject(brush);
-  SelectObject(mem, old);
-  DeleteDC(mem);
-  i = ImageList_AddMasked(FImages, blank, kTransparent);
-  DeleteObject(blank);
-  return i;
+  FillRect(mem.get(), &r, TBrushHandle(CreateSolidBrush(kTransparent)).get());
+  SelectObject(mem.get(), old);
+  return ImageList_AddMasked(FImages, blank.get(), kTransparent);
 }
 
 int TSystemFileData::AddBitmap(const wchar_t* name, bool grey) {
-  auto bmp = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  TBitmapHandle bmp(
+      static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   if (!bmp) return AddIcon(nullptr);
-  if (grey) MakeGrey(bmp);
-  int i = ImageList_AddMasked(FImages, bmp, kTransparent);
-  DeleteObject(bmp);
+  if (grey) MakeGrey(bmp.get());
+  int i = ImageList_AddMasked(FImages, bmp.get(), kTransparent);
   return i >= 0 ? i : AddIcon(nullptr);
 }
 
@@ -188,12 +172,12 @@ void TSystemFileData::Load() {
   FolderTypeName = L"File Folder";
 
   if (!IconAnalysis) return;
-  TRegKey machine, user;
-  bool haveMachine = RegOpenKeyExW(HKEY_CLASSES_ROOT, nullptr, 0, KEY_READ, &machine.H) == ERROR_SUCCESS;
-  bool haveUser = user.Open(HKEY_CURRENT_USER, L"Software\\Classes");
+  TRegKeyHandle machine, user;
+  bool haveMachine = RegOpenKeyExW(HKEY_CLASSES_ROOT, nullptr, 0, KEY_READ, machine.put()) == ERROR_SUCCESS;
+  bool haveUser = OpenKey(user, HKEY_CURRENT_USER, L"Software\\Classes");
   if (!haveMachine && !haveUser) return;
   RegistryRead = true;
-  for (HKEY root : {machine.H, user.H}) {
+  for (HKEY root : {machine.get(), user.get()}) {
     if (!root) continue;
     wchar_t name[256];
     for (DWORD i = 0;; ++i) {
@@ -212,17 +196,16 @@ void TSystemFileData::Load() {
                FTypes.end());
 
   std::wstring text;
-  TRegKey directory;
-  if (OpenClassKey(directory, L"Directory") && ReadDefault(directory.H, nullptr, text) && !Trim(text).empty())
+  TRegKeyHandle directory;
+  if (OpenClassKey(directory, L"Directory") && ReadDefault(directory.get(), nullptr, text) && !Trim(text).empty())
     FolderTypeName = Trim(text);
-  if (directory.H && ReadDefault(directory.H, L"DefaultIcon", text) && !Trim(text).empty()) {
+  if (directory.get() && ReadDefault(directory.get(), L"DefaultIcon", text) && !Trim(text).empty()) {
     FolderIconLocation = Trim(text);
     std::wstring file;
     int index;
     SplitIconLocation(FolderIconLocation, file, index);
-    if (HICON icon = SmallIconOf(file, index)) {
-      int i = ImageList_ReplaceIcon(FImages, -1, icon);
-      DestroyIcon(icon);
+    if (TIconHandle icon(SmallIconOf(file, index)); icon) {
+      int i = ImageList_ReplaceIcon(FImages, -1, icon.get());
       if (i >= 0) FolderIcon = i;
     }
   }
@@ -253,12 +236,12 @@ int TSystemFileData::FindExt(const std::wstring& ext) {
 
 void TSystemFileData::ReadType(TSystemFileDataType& t) {
   t.Loaded = true;
-  TRegKey extKey;
+  TRegKeyHandle extKey;
   if (!OpenClassKey(extKey, L"." + t.Ext)) {
     t.IconIndex = -2;
   } else {
     std::wstring typeKey, value;
-    ReadDefault(extKey.H, nullptr, typeKey);
+    ReadDefault(extKey.get(), nullptr, typeKey);
     typeKey = Trim(typeKey);
     if (typeKey.empty()) {
       t.Missing = true;
@@ -267,25 +250,25 @@ void TSystemFileData::ReadType(TSystemFileDataType& t) {
     t.TypeName = typeKey;
     t.IconFile.clear();
     t.IconIndex = -1;
-    if (ReadDefault(extKey.H, L"DefaultIcon", value) && ValidIconLocation(value)) {
+    if (ReadDefault(extKey.get(), L"DefaultIcon", value) && ValidIconLocation(value)) {
       t.IconFile = Trim(value);
       t.IconIndex = -2;
     }
-    TRegKey type;
+    TRegKeyHandle type;
     if (!OpenClassKey(type, typeKey)) {
       t.TypeName.clear();
       t.IconIndex = -2;
     } else {
-      ReadDefault(type.H, nullptr, t.TypeName);
-      TRegKey icon;
-      if (icon.Open(type.H, L"DefaultIcon")) {
-        if (ReadDefault(icon.H, nullptr, value) && ValidIconLocation(value)) {
+      ReadDefault(type.get(), nullptr, t.TypeName);
+      TRegKeyHandle icon;
+      if (OpenKey(icon, type.get(), L"DefaultIcon")) {
+        if (ReadDefault(icon.get(), nullptr, value) && ValidIconLocation(value)) {
           t.IconFile = Trim(value);
           t.IconIndex = -2;
         }
       } else {
         DWORD subKeys = 0;
-        if (RegQueryInfoKeyW(type.H, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+        if (RegQueryInfoKeyW(type.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
                              nullptr, nullptr) == ERROR_SUCCESS &&
             subKeys == 0)
           t.IconIndex = -2;
@@ -327,16 +310,9 @@ bool TSystemFileData::GetFileTypeIcon(const std::wstring& path, const std::wstri
         std::wstring file;
         int index;
         SplitIconLocation(t.IconFile, file, index);
-        HICON large = nullptr, small = nullptr;
-        if (!file.empty()) ExtractIconExW(file.c_str(), index, &large, &small, 1);
-        if (large && small) {
-          URLIcon = AddIcon(small);
-          small = nullptr;
-        } else {
-          URLIcon = FileIcon;
-        }
-        if (large) DestroyIcon(large);
-        if (small) DestroyIcon(small);
+        TIconHandle large, small;
+        if (!file.empty()) ExtractIconExW(file.c_str(), index, large.put(), small.put(), 1);
+        URLIcon = large && small ? AddIcon(small.release()) : FileIcon;
       }
       iconIndex = URLIcon;
     } else {

@@ -446,4 +446,40 @@ inline std::string Cab(const std::vector<TFile>& files) {
   return out + all;
 }
 
+// An ARJ main header (file type 2) and file headers, as the ARJ program lays them out:
+//   60 EA basicSize(2) firstSize(1)=30 version(1) minVersion(1) host(1) flags(1) method(1)
+//   fileType(1) reserved(1) dosTime(4) packed(4) size(4) CRC32(4) filespec(2) attr(2)
+//   hostData(2), name, zero, comment, zero; CRC32(4) extSize(2)=0; then the data.
+inline std::string ArjHeader(uint8_t fileType, uint8_t flags, const TFile& f) {
+  std::string h;
+  Put8(h, 30);
+  Put8(h, 11);
+  Put8(h, 1);
+  Put8(h, 0);
+  Put8(h, flags);
+  Put8(h, 0);
+  Put8(h, fileType);
+  Put8(h, 0);
+  Put32(h, f.Dos);
+  Put32(h, static_cast<uint32_t>(f.Data.size()));
+  Put32(h, static_cast<uint32_t>(f.Data.size()));
+  Put32(h, Crc32(f.Data));
+  Put16(h, 0);
+  Put16(h, f.Attr);
+  Put16(h, 0);
+  h += f.Name;
+  h += std::string(2, '\0');
+  std::string out("\x60\xEA", 2);
+  Put16(out, static_cast<uint32_t>(h.size()));
+  out += h;
+  Put32(out, Crc32(h));
+  Put16(out, 0);
+  return out + (fileType == 2 ? "" : f.Data);
+}
+inline std::string Arj(const std::vector<TFile>& files, uint8_t mainFlags = 0) {
+  std::string out = ArjHeader(2, mainFlags, {"x.arj", ""});
+  for (const auto& f : files) out += ArjHeader(0, 0, f);
+  return out + std::string("\x60\xEA\0\0", 4);
+}
+
 }  // namespace arcfix

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "arclayer/ArcFixtures.h"
 #include "archive/layer/ArcTree.h"
 #include "common/TestUtil.h"
@@ -64,5 +66,38 @@ TEST(ArcTreeLoad, CancelKeepsWhatWasRead) {
   EXPECT_TRUE(shown);
   EXPECT_EQ(caption, L"압축파일 분석중...");
   EXPECT_EQ(CountFiles(tree), 10u);
+}
+
+// Every kind found by its signature in a file of its usual name, and its tree's top.
+TEST(ArcTreeLoad, EveryKindFromItsFile) {
+  using namespace arcfix;
+  const std::vector<TFile> files{{"readme.txt", "hello"}, {"docs/guide.txt", "guide"}};
+  struct TCase {
+    const wchar_t* Name;
+    std::string Bytes;
+    TArcKind Kind;
+  } cases[] = {
+      {L"x.rar", Rar(files), akRar}, {L"x.ace", Ace(files), akAce},    {L"x.lzh", Lzh(files, 0), akLzh},
+      {L"x.lha", Lzh(files, 2), akLzh}, {L"x.zoo", Zoo({{"readme.txt", "hello"}}), akZoo},
+      {L"x.omp", Omp(files), akOmp}, {L"x.sqz", Sqz(files), akSqz},   {L"x.bh", Bh(files), akBh},
+      {L"x.arc", Arc({{"README.TXT", "hello"}}), akArc}, {L"x.cab", Cab(files), akCab},
+      {L"x.arj", Arj(files), akArj},
+  };
+  TTempDir dir;
+  for (const auto& c : cases) {
+    WriteFileRaw(dir / c.Name, c.Bytes);
+    auto tree = OpenArchiveTree(dir / c.Name);
+    ASSERT_TRUE(tree) << c.Bytes.size();
+    EXPECT_EQ(tree->ArcType, c.Kind);
+    ArcInfoRec item;
+    ASSERT_TRUE(tree->OpenFolder(L"", item));
+    std::vector<std::wstring> top;
+    while (tree->NextEntry(item)) top.push_back(item.Name);
+    std::sort(top.begin(), top.end());
+    if (c.Kind == akZoo || c.Kind == akArc)
+      EXPECT_EQ(top.size(), 1u);
+    else
+      EXPECT_EQ(top, (std::vector<std::wstring>{L"docs", L"readme.txt"})) << tree->GetTypeName();
+  }
 }
 #endif

@@ -375,42 +375,6 @@ TEST(ArcReaders, MainHeadersAndVolumeFlags) {
   ASSERT_EQ(z.Names(), (std::vector<std::wstring>{L"readme.txt", L"docs/deep/x."}));
 }
 
-// An ARJ main header (file type 2) and file headers, as the ARJ program lays them out:
-//   60 EA basicSize(2) firstSize(1)=30 version(1) minVersion(1) host(1) flags(1) method(1)
-//   fileType(1) reserved(1) dosTime(4) packed(4) size(4) CRC32(4) filespec(2) attr(2)
-//   hostData(2), name, zero, comment, zero; CRC32(4) extSize(2)=0; then the data.
-std::string ArjHeader(uint8_t fileType, uint8_t flags, const TFile& f) {
-  std::string h;
-  Put8(h, 30);
-  Put8(h, 11);
-  Put8(h, 1);
-  Put8(h, 0);
-  Put8(h, flags);
-  Put8(h, 0);
-  Put8(h, fileType);
-  Put8(h, 0);
-  Put32(h, f.Dos);
-  Put32(h, static_cast<uint32_t>(f.Data.size()));
-  Put32(h, static_cast<uint32_t>(f.Data.size()));
-  Put32(h, Crc32(f.Data));
-  Put16(h, 0);
-  Put16(h, f.Attr);
-  Put16(h, 0);
-  h += f.Name;
-  h += std::string(2, '\0');
-  std::string out("\x60\xEA", 2);
-  Put16(out, static_cast<uint32_t>(h.size()));
-  out += h;
-  Put32(out, Crc32(h));
-  Put16(out, 0);
-  return out + (fileType == 2 ? "" : f.Data);
-}
-std::string Arj(const std::vector<TFile>& files, uint8_t mainFlags = 0) {
-  std::string out = ArjHeader(2, mainFlags, {"x.arj", ""});
-  for (const auto& f : files) out += ArjHeader(0, 0, f);
-  return out + std::string("\x60\xEA\0\0", 4);
-}
-
 TEST(ArcReaders, ArjVolumesAndNames) {
   TListing l = List(Arj(Sample()), akArj, L"x.arj");
   EXPECT_EQ(l.Names(), (std::vector<std::wstring>{L"readme.txt", L"docs/guide.txt", L"docs/deep/x.bin"}));
@@ -632,3 +596,16 @@ TEST(ArcArchive, OpenRefusesUnknownKindsAndMissingFiles) {
   a.OnPoll = [] { return true; };
   EXPECT_FALSE(a.FindFirst(item));
 }
+
+#ifdef _WIN32
+// On a Korean system the OEM and ANSI code page is 949: names stored in it, and names marked as
+// UTF-8, read as Korean; a double-byte character never breaks at a separator.
+TEST(ArcReaders, KoreanNames) {
+  using V = std::vector<std::wstring>;
+  EXPECT_EQ(List(Lzh({{"\xC7\xD1\xB1\xDB/\xB9\xAE\xBC\xAD.txt", "x"}}, 2), akLzh).Names(),
+            V{L"\xD55C\xAE00\\\xBB38\xC11C.txt"});
+  EXPECT_EQ(List(Rar({{"\xC7\xD1\xB1\xDB.txt", "x"}}), akRar).Names(), V{L"\xD55C\xAE00.txt"});
+  EXPECT_EQ(List(Arc({{"\xB9\xAE\xBC\xAD.TXT", "x"}}), akArc).Names(), V{L"\xBB38\xC11C.TXT"});
+  EXPECT_EQ(List(Cab({{"\xED\x95\x9C\xEA\xB8\x80.txt", "x"}}), akCab).Names(), V{L"\xD55C\xAE00.txt"});
+}
+#endif

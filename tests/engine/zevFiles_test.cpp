@@ -10,19 +10,13 @@
 #include "archive/engine/zevFileIo.h"
 #include "archive/engine/zevStreams.h"
 #include "common/TestUtil.h"
+#include "framework/FolderEnum.h"
 
 namespace {
 // The names in a folder, "." and ".." left out.
 std::vector<std::wstring> Listing(const std::wstring& dir) {
   std::vector<std::wstring> names;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::wstring n = fd.cFileName;
-    if (n != L"." && n != L"..") names.push_back(n);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
+  for (const WIN32_FIND_DATAW& fd : TFolderEnum(dir)) names.push_back(fd.cFileName);
   return names;
 }
 void WriteAll(TStream32& s, const std::string& text) { s.WriteBuffer(text.data(), static_cast<int32_t>(text.size())); }

@@ -81,16 +81,20 @@ TEST(EngineNames, PathRoutines) {
 }
 
 TEST(EngineNames, NormalizeSeparators) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"  dir/sub\xFF" "file.txt  ", "dir\\sub\\file.txt"},
-      {"\x95\x5C/x", "\x95\x5C\\x"},      // a trail byte 0x5C is part of its character
-      {"\x81/x", "\x81/x"},                // so is a trail byte "/"
-      {"\xE0\xFF/", "\xE0\xFF\\"},         // and 0xFF after a lead byte
-      {"\xA0/", "\xA0\\"},                 // 0xA0 is no lead byte
-      {"tail\x90", "tail\x90"},            // a lead byte at the very end
-      {"   ", ""},
+  // Wide text: every "/" is a separator, whatever character stands before it. ("\uACAF" is a
+  // syllable whose second byte in code page 949 is 0xE0, once taken for a lead byte that hid
+  // the "/" after it.)
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"  dir/sub/file.txt  ", L"dir\\sub\\file.txt"},
+      {L"\uACAF/x", L"\uACAF\\x"},
+      {L"\uAC00\uAC01/\uD55C\uAE00/", L"\uAC00\uAC01\\\uD55C\uAE00\\"},
+      {L"\U0001F600/a", L"\U0001F600\\a"},  // after a surrogate pair
+      {L"already\\back", L"already\\back"},
+      {L"\u00FF", L"\u00FF"},  // a letter of its own, not a separator
+      {L"   ", L""},
+      {L"", L""},
   };
-  for (const auto& [in, out] : cases) EXPECT_EQ(NormalizeSeparators(in), out) << in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(NormalizeSeparators(in), out);
 }
 
 TEST(EngineNames, StoredNameConversion) {

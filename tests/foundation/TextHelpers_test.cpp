@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/MYTOOL.h"
+#include "foundation/TextCodec.h"
 
 TEST(TextHelpers, FormatThousands) {
   const std::vector<std::pair<int64_t, std::wstring>> cases = {
@@ -72,3 +73,73 @@ TEST(DateHelpers, DosValuesClampAndConvert) {
   EXPECT_DOUBLE_EQ(EncodeDateTime(1899, 12, 30, 0, 0, 0), 0.0);
   EXPECT_DOUBLE_EQ(EncodeDateTime(1900, 1, 1, 12, 0, 0), 2.5);
 }
+
+// Cuts by code point: the two halves of a surrogate pair are written out, so that the cases
+// mean the same where wchar_t is 32 bits wide.
+TEST(TextHelpers, CutsNeverSplitASurrogatePair) {
+  const std::wstring pair = L"\xD83D\xDE00";  // one character in two units
+  const std::wstring s = L"ab" + pair + L"cd";   // units: a b H L c d
+  struct Case {
+    int Start, Count;
+    std::wstring Expected;
+  } copies[] = {
+      {1, 2, L"ab"},
+      {1, 3, L"ab" + pair},       // an end inside the pair moves forward
+      {4, 2, pair + L"c"},        // a start on the second half moves back
+      {4, 1, pair},               // both at once
+      {3, 1, pair},               // the first half alone: the end moves forward
+      {5, MbcsToEnd, L"cd"},
+      {1, MbcsToEnd, s},
+      {0, 2, L"ab"},              // a start below 1 counts from 1
+      {-5, 3, L"ab" + pair},
+      {6, 100, L"d"},             // a count past the end
+      {7, 1, L""},                // a start past the end
+      {1, 0, L""},
+      {1, -1, L""},
+  };
+  for (const Case& c : copies) EXPECT_EQ(MbcsCopy(s, c.Start, c.Count), c.Expected) << c.Start << "," << c.Count;
+  EXPECT_EQ(MbcsCopy(L"", 1, 5), L"");
+  EXPECT_EQ(MbcsCopy(L"", 1, MbcsToEnd), L"");
+
+  struct Right {
+    std::wstring S;
+    int Count;
+    std::wstring Expected;
+  } rights[] = {
+      {s, 2, L"cd"},
+      {s, 3, pair + L"cd"},  // the second half alone would split the pair: one unit more
+      {s, 6, s},
+      {s, 60, s},
+      {s, 0, L""},
+      {L"", 3, L""},
+      {pair, 1, pair},
+  };
+  for (const Right& c : rights) EXPECT_EQ(MbcsRightStr(c.S, c.Count), c.Expected) << c.Count;
+
+  const std::pair<std::wstring, std::wstring> deletes[] = {
+      {L"abc", L"ab"}, {L"a" + pair, L"a"}, {pair, L""}, {L"x", L""}, {L"", L""},
+      {L"a\xDE00", L"a"},  // a lone second half is a character of its own
+      {L"\xD83D", L""},
+  };
+  for (const auto& [in, out] : deletes) EXPECT_EQ(MbcsDeleteLastChar(in), out);
+
+  const std::pair<std::wstring, std::wstring> slashes[] = {
+      {L"a/b/c", L"a\\b\\c"}, {L"\uACAF/x", L"\uACAF\\x"}, {pair + L"/", pair + L"\\"}, {L"", L""}, {L"\\", L"\\"},
+  };
+  for (const auto& [in, out] : slashes) EXPECT_EQ(MbcsSlashToBackslash(in), out);
+}
+
+#ifdef _WIN32
+// On the Korean test system both code pages are 949.
+TEST(TextHelpers, CodePageRoundTrips) {
+  const std::string hangul = "\xC7\xD1\xB1\xDB.txt";  // "한글.txt"
+  EXPECT_EQ(AnsiRoundTrip(hangul), hangul);
+  EXPECT_EQ(OemToAnsiStr(hangul), hangul);
+  EXPECT_EQ(AnsiRoundTrip(""), "");
+  EXPECT_EQ(OemToAnsiStr("plain"), "plain");
+  // A lead byte with nothing after it is no character: the trip does not bring it back.
+  const std::string broken = "a\xC7";
+  EXPECT_NE(AnsiRoundTrip(broken), broken);
+  EXPECT_EQ(AnsiRoundTrip(broken).substr(0, 1), "a");
+}
+#endif

@@ -175,3 +175,17 @@ TEST(ListView, DraggingPastTheEdgeScrolls) {
   EXPECT_EQ(f.List->Items(0).Data, 1);
   EXPECT_EQ(f.List->ItemIndex(), target);
 }
+
+TEST(ListView, OwnerColoursRows) {
+  ListFixture f(4);
+  f.List->OnItemColors = [](TCustomMListView*, int item, TColor& text, TColor& back) {
+    if (item == 2) back = RGBColor(255, 0, 0), text = RGBColor(255, 255, 255);
+  };
+  f.List->Invalidate();
+  TCapture shot(f.Wnd());
+  auto red = [](COLORREF c) { return c == RGB(255, 0, 0); };
+  RECT r2 = f.List->ItemRect(2), r1 = f.List->ItemRect(1);
+  r2.right = r1.right = 110;
+  EXPECT_GT(shot.Count(r2, red), (r2.right - r2.left) * (r2.bottom - r2.top) / 3);
+  EXPECT_EQ(shot.Count(r1, red), 0);
+}

@@ -6,7 +6,7 @@
 #include "foundation/HLABEL.h"
 #include "foundation/HanPopup.h"
 #include "framework/Forms.h"
-#include "widgets/MenuKeys.h"
+#include "common/MenuKeys.h"
 
 namespace {
 std::vector<std::wstring> ShownCaptions(HMENU menu) {
@@ -33,7 +33,7 @@ TEST(PopupMenu, PickedByKeysAndSeparatorsTidied) {
   std::vector<int> picked;
   auto pick = [&picked](TMenuItemRec& item) { picked.push_back(item.Tag); };
   menu.Add(L"-");
-  TMenuItemRec& a = menu.Add(L"가", pick, 1);
+  TMenuItemRec& a = AddPopupItem(menu, L"가", -1, pick, 1, 0, 0);
   menu.Add(L"-");
   TMenuItemRec& hidden = menu.Add(L"숨김", pick, 2);
   menu.Add(L"-");

@@ -7,7 +7,7 @@
 #include "common/WinCapture.h"
 #include "foundation/HSplit.h"
 #include "framework/Forms.h"
-#include "widgets/MenuKeys.h"
+#include "common/MenuKeys.h"
 
 namespace {
 constexpr COLORREF kShadow = RGB(200, 0, 0), kLight = RGB(0, 180, 0), kFace = RGB(0, 0, 160);

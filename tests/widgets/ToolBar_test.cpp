@@ -6,7 +6,7 @@
 #include "foundation/HanPopup.h"
 #include "foundation/ToolBtn.h"
 #include "framework/Forms.h"
-#include "widgets/MenuKeys.h"
+#include "common/MenuKeys.h"
 
 namespace {
 struct BarFixture {
@@ -112,4 +112,29 @@ TEST(ToolBar, DropDownButtonOpensItsMenu) {
     ASSERT_TRUE(keys.Sent());
   }
   EXPECT_EQ(picked, (std::vector<int>{2}));
+}
+
+TEST(ToolBar, ButtonHintsAreTheirToolTips) {
+  BarFixture f;
+  f.Bar->SetShowCaptions(false);
+  TToolButton* open = f.Add(L"열기", 1);
+  TToolButton* other = f.Add(L"닫기", 2);
+  other->Hint = L"창 닫기";
+  HWND tips = reinterpret_cast<HWND>(SendMessageW(f.Bar->Handle(), TB_GETTOOLTIPS, 0, 0));
+  ASSERT_NE(tips, nullptr);
+  // The tool tip asks the bar for a button's text, as it does when the pointer rests on it.
+  auto tipOf = [&](TToolButton* b) {
+    NMTTDISPINFOW di{};
+    di.hdr.hwndFrom = tips;
+    di.hdr.code = TTN_GETDISPINFOW;
+    di.lpszText = di.szText;
+    TBBUTTON tb{};
+    SendMessageW(f.Bar->Handle(), TB_GETBUTTON, static_cast<WPARAM>(b->Index()), reinterpret_cast<LPARAM>(&tb));
+    di.hdr.idFrom = static_cast<UINT_PTR>(tb.idCommand);
+    SendMessageW(f.Bar->Handle(), WM_NOTIFY, di.hdr.idFrom, reinterpret_cast<LPARAM>(&di));
+    if (di.lpszText && !IS_INTRESOURCE(di.lpszText)) return std::wstring(di.lpszText);
+    return std::wstring(di.szText);
+  };
+  EXPECT_EQ(tipOf(open), L"열기");
+  EXPECT_EQ(tipOf(other), L"창 닫기");
 }

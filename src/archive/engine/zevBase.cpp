@@ -223,6 +223,7 @@ void TZipCommon::RaiseError(const std::wstring& fileName, const std::wstring& ex
   if (GetCancel()) eCode = zevUserCanceled;
   if (OnError) OnError(this, fileName, extendedMsg, volumeID, eCode);
   Timer.Resume();
+  FRaisedCode = eCode;
   // A cancelled run still has to leave the work it is in: the exception carries the
   // cancellation and the run's outer level ends quietly.
   throw E_RAISE(eCode);

@@ -69,7 +69,7 @@ constexpr THeaderTypeState htLocal = 1, htCentral = 2, htEnding = 4;
 // ---- Events ----
 
 class TZipCommon;
-using TNotifyEvent = std::function<void(TZipCommon* sender)>;
+using TzevNotifyEvent = std::function<void(TZipCommon* sender)>;
 using TOnBegin = std::function<void(TZipCommon* sender, const std::wstring& fileName, int count, bool& extract)>;
 using TOnEnd = std::function<void(TZipCommon* sender, const std::wstring& fileName, bool crcPass)>;
 using TOnProgress = std::function<void(TZipCommon* sender, uint8_t byFile, uint8_t byArchive)>;
@@ -231,7 +231,7 @@ class TZipCommon : public TRegisterZev {
   static std::wstring SafeRelativeName(const std::wstring& stored);
 
   // Events.
-  TNotifyEvent OnActivate, OnDeactivate;
+  TzevNotifyEvent OnActivate, OnDeactivate;
   TOnBegin OnBegin;
   TOnEnd OnEnd;
   TOnProgress OnProgress;
@@ -327,6 +327,8 @@ class TZipCommon : public TRegisterZev {
   std::wstring FExtractDir, FTempDir;
   uint8_t FCancel = 0;
   uint8_t* FCancelPtr = &FCancel;
+  // The number RaiseError last reported and raised (0 after a run's start).
+  int FRaisedCode = 0;
 };
 
 // ---- The reader base ----

@@ -384,7 +384,8 @@ void DetectArchive(TStream32& s, const std::wstring& fileName, TDetectResult& r)
         }
       }
       if (t == atNA) {
-        if (ZipEndSearch(s, r) != 0) t = GetLE16(r.End + 4) != 0 ? atZipMV : atZip;
+        ZipEndSearch(s, r);
+        if (r.ZipFound & htEnding) t = GetLE16(r.End + 4) != 0 ? atZipMV : atZip;
       }
     }
     r.Type = t;

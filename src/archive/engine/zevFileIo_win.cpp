@@ -1,6 +1,7 @@
 #include "archive/engine/zevFileIo.h"
 
 #include "archive/engine/zevGbls.h"
+#include "framework/FolderEnum.h"
 
 namespace {
 struct ErrorModeScope {
@@ -26,27 +27,13 @@ bool DirectoryExists(const std::wstring& path) {
 bool FileExistsByFind(const std::wstring& path) {
   ErrorModeScope em;
   WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(path.c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  FindClose(h);
-  return true;
+  return static_cast<bool>(TFindHandle(FindFirstFileW(path.c_str(), &fd)));
 }
 
 bool IsDirEmpty(const std::wstring& dir) {
   ErrorModeScope em;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(JoinDirName(dir, L"*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return true;
-  bool empty = true;
-  do {
-    std::wstring_view n = fd.cFileName;
-    if (n != L"." && n != L"..") {
-      empty = false;
-      break;
-    }
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-  return empty;
+  TFolderEnum list(dir);
+  return list.begin() == list.end();
 }
 
 bool IsWriteable(const std::wstring& path) {

@@ -6,7 +6,9 @@
 #include "archive/engine/zevFileIo.h"
 #include "archive/engine/zevFileSys.h"
 #include "foundation/MsgDlg.h"
+#include "framework/FolderEnum.h"
 #include "framework/Forms.h"
+#include "framework/Handles.h"
 
 namespace {
 struct ErrorModeScope {
@@ -88,12 +90,9 @@ class TWinFileSys : public TzevFileSys {
   }
   int32_t GetDate(const std::wstring& name, int which) override {
     ErrorModeScope em;
-    HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    int32_t d = FileDosDateTime(h, which);
-    CloseHandle(h);
-    return d;
+    TFileHandle h(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return h ? FileDosDateTime(h.get(), which) : 0;
   }
   bool SetDate(const std::wstring& name, int32_t dosDateTime) override {
     ErrorModeScope em;
@@ -102,33 +101,24 @@ class TWinFileSys : public TzevFileSys {
                                static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
         !LocalFileTimeToFileTime(&local, &utc))
       return false;
-    HANDLE h = CreateFileW(name.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = SetFileTime(h, nullptr, nullptr, &utc);
-    CloseHandle(h);
-    return ok;
+    TFileHandle h(CreateFileW(name.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return h && SetFileTime(h.get(), nullptr, nullptr, &utc);
   }
   bool RemoveFile(const std::wstring& name, TDeleteOptions options) override { return DeleteFileEx(name, options); }
   bool ForceDirs(const std::wstring& dir) override { return ::ForceDirs(dir); }
   bool ListFolder(const std::wstring& dir, const std::function<bool(const TzevFindData&)>& each) override {
     ErrorModeScope em;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileExW(JoinDirName(dir, L"*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
-                                FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    do {
-      std::wstring_view n = fd.cFileName;
-      if (n == L"." || n == L"..") continue;
+    TFolderEnum list(dir, TFolderEnum::LargeFetch);
+    for (const WIN32_FIND_DATAW& fd : list) {
       TzevFindData d;
       d.Name = fd.cFileName;
       d.Attr = fd.dwFileAttributes;
       d.Size = static_cast<uint64_t>(fd.nFileSizeHigh) << 32 | fd.nFileSizeLow;
       d.DosDate = LocalFileTimeToDos(fd.ftLastWriteTime);
       if (!each(d)) break;
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return true;
+    }
+    return list.Opened();
   }
   std::wstring CurrentDir() override {
     wchar_t buf[MAX_PATH + 1];

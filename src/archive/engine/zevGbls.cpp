@@ -102,26 +102,13 @@ std::wstring JoinDirName(std::wstring_view dir, std::wstring_view name) {
   return r.append(name);
 }
 
-std::wstring SlashToBackslash(std::wstring_view path) {
-  std::wstring r(path);
-  for (auto& c : r)
-    if (c == L'/') c = L'\\';
-  return r;
-}
+std::wstring SlashToBackslash(std::wstring_view path) { return MbcsSlashToBackslash(path); }
 
-std::string NormalizeSeparators(std::string_view name) {
-  std::string r(name);
-  for (size_t i = 0; i < r.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(r[i]);
-    if ((c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFD)) {
-      ++i;  // the trail byte stays as it is
-    } else if (c == '/' || c == 0xFF) {
-      r[i] = '\\';
-    }
-  }
-  size_t b = r.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  size_t e = r.find_last_not_of(' ');
+std::wstring NormalizeSeparators(std::wstring_view name) {
+  std::wstring r = MbcsSlashToBackslash(name);
+  size_t b = r.find_first_not_of(L' ');
+  if (b == std::wstring::npos) return {};
+  size_t e = r.find_last_not_of(L' ');
   return r.substr(b, e - b + 1);
 }
 

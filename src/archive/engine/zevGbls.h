@@ -106,9 +106,9 @@ std::wstring RemoveBackslash(std::wstring_view path);
 // "" when dir is empty.
 std::wstring JoinDirName(std::wstring_view dir, std::wstring_view name);
 std::wstring SlashToBackslash(std::wstring_view path);
-// Byte form: "/" and 0xFF become "\" except as the second byte of a double-byte character
-// (lead bytes 0x80..0x9F and 0xE0..0xFD); surrounding blanks are trimmed.
-std::string NormalizeSeparators(std::string_view name);
+// Every "/" becomes "\" and surrounding blanks are trimmed. The name is wide text: a code
+// page's double-byte characters were decoded before, so no part of one can pass for "/".
+std::wstring NormalizeSeparators(std::wstring_view name);
 // Stored name (OEM bytes when oem, else ANSI bytes) to the Windows form, "/" to "\".
 std::wstring FixStoredName(std::string_view name, bool oem);
 // Windows name to the stored form (OEM bytes when oem, else ANSI bytes), "\" to "/".

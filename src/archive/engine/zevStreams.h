@@ -204,6 +204,8 @@ class TDecompressStream : public TCustomStream {
 #ifdef _WIN32
 #include <windows.h>
 
+#include "framework/Handles.h"
+
 // A stream over a Windows file handle (not closed by this class); a failed read or write
 // counts as 0 bytes.
 class THandleStream32 : public TStream32 {
@@ -232,7 +234,17 @@ class TFileStream32 : public THandleStream32 {
 
  protected:
   TFileStream32() : THandleStream32(nullptr) {}
+  // Takes an opened file as the stream's own.
+  void TakeFile(HANDLE h) {
+    FOwned.reset(h);
+    FHandle = FOwned.get();
+  }
   void CloseFile();
+  // Closes the file now; false when the system reports the close failed.
+  bool CloseFileChecked();
+
+ private:
+  TFileHandle FOwned;
 };
 
 // As TFileStream32, handing its handle back; failures carry the engine's numbers 25237 and

@@ -79,14 +79,19 @@ TFileStream32::TFileStream32(const std::wstring& fileName, uint16_t mode) : THan
     if (mode == fmCreate) throw EFCreateError("Cannot create file \"" + WideToUtf8(fileName) + "\"");
     throw EFOpenError("Cannot open file \"" + WideToUtf8(fileName) + "\"");
   }
-  FHandle = h;
+  TakeFile(h);
 }
 
 TFileStream32::~TFileStream32() { CloseFile(); }
 
 void TFileStream32::CloseFile() {
-  if (FHandle) CloseHandle(FHandle);
+  FOwned.reset();
   FHandle = nullptr;
+}
+
+bool TFileStream32::CloseFileChecked() {
+  FHandle = nullptr;
+  return CloseChecked(FOwned);
 }
 
 TzevReadStream::TzevReadStream(const std::wstring& fileName, uint16_t mode, HANDLE& handle) {
@@ -95,7 +100,8 @@ TzevReadStream::TzevReadStream(const std::wstring& fileName, uint16_t mode, HAND
     if (mode == fmCreate) throw EFCreateError(EngineErrorText(zevCreateError), zevCreateError);
     throw EFOpenError(EngineErrorText(zevOpenError), zevOpenError);
   }
-  FHandle = handle = h;
+  TakeFile(h);
+  handle = h;
 }
 
 // ---- TTempFileStream ----
@@ -105,7 +111,7 @@ TTempFileStream::TTempFileStream(uint16_t mode, const std::wstring& targetName, 
   if (mode != fmCreate) {
     HANDLE h = OpenByMode(targetName, mode);
     if (h == INVALID_HANDLE_VALUE) throw EFOpenError(EngineErrorText(zevOpenError), zevOpenError);
-    FHandle = h;
+    TakeFile(h);
     return;
   }
   FTempName = MakeTempFileName(tempDir.empty() ? SystemTempPath() : tempDir);
@@ -114,7 +120,7 @@ TTempFileStream::TTempFileStream(uint16_t mode, const std::wstring& targetName, 
     if (!FTempName.empty()) DeleteFileW(FTempName.c_str());
     throw EFCreateError(EngineErrorText(zevCreateError), zevCreateError);
   }
-  FHandle = h;
+  TakeFile(h);
   FTemporary = true;
 }
 
@@ -135,8 +141,7 @@ int TTempFileStream::Commit() {
   }
   ErrorModeScope em;
   bool flushed = FlushFileBuffers(FHandle);
-  bool closed = CloseHandle(FHandle);
-  FHandle = nullptr;
+  bool closed = CloseFileChecked();
   if (!flushed || !closed) {
     Discard();
     return zevCloseError;

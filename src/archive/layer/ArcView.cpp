@@ -5,6 +5,8 @@
 #include <cstring>
 #include <set>
 
+#include "archive/engine/zevGbls.h"
+#include "foundation/MYTOOL.h"
 #include "foundation/TextCodec.h"
 
 const wchar_t* const ArcTypeNames[kArcKindCount] = {
@@ -62,15 +64,9 @@ std::wstring_view ExtOf(std::wstring_view path) {
 }
 std::wstring_view WithoutExt(std::wstring_view path) { return path.substr(0, path.size() - ExtOf(path).size()); }
 
-bool AllDigits(std::wstring_view s) {
-  if (s.empty()) return false;
-  for (wchar_t c : s)
-    if (c < L'0' || c > L'9') return false;
-  return true;
-}
 // The value of a run of decimal digits; -1 for anything else or a value too large.
 int64_t DigitsValue(std::wstring_view s) {
-  if (!AllDigits(s) || s.size() > 9) return -1;
+  if (s.empty() || !IsAllDigits(s) || s.size() > 9) return -1;
   int64_t v = 0;
   for (wchar_t c : s) v = v * 10 + (c - L'0');
   return v;
@@ -80,13 +76,6 @@ std::wstring PadNumber(int64_t v, size_t width) {
   if (s.size() < width) s.insert(0, width - s.size(), L'0');
   return s;
 }
-std::wstring TrimBlanks(std::wstring_view s) {
-  size_t a = 0, b = s.size();
-  while (a < b && s[a] <= L' ') ++a;
-  while (b > a && s[b - 1] <= L' ') --b;
-  return std::wstring(s.substr(a, b - a));
-}
-
 constexpr std::string_view kPK34("PK\x03\x04", 4), kPK56("PK\x05\x06", 4), kPK78("PK\x07\x08", 4),
     kPK12("PK\x01\x02", 4), kRar("Rar!\x1A\x07\x00", 7), kAce("**ACE**"), kArj("\x60\xEA", 2);
 
@@ -356,7 +345,7 @@ std::wstring GetNextVolumeName(const std::wstring& fileName, TArcKind arcType, i
     const std::wstring_view base = WithoutExt(fileName);
     const std::wstring_view inner = ExtOf(base);
     if (StartsAsciiI(inner, L".part")) {
-      const std::wstring digits = TrimBlanks(inner.substr(5));
+      const std::wstring digits = Trim(inner.substr(5));
       const int64_t n = DigitsValue(digits);
       if (n >= 0)
         return std::wstring(WithoutExt(base)) + L".part" + PadNumber(n + 1, digits.size()) + std::wstring(ext);
@@ -394,7 +383,7 @@ std::wstring GetFirstVolumeName(const std::wstring& fileName, TArcKind arcType, 
   if (newNaming) {
     const std::wstring_view ext = ExtOf(name), base = WithoutExt(name), inner = ExtOf(base);
     if (StartsAsciiI(inner, L".part")) {
-      const std::wstring digits = TrimBlanks(inner.substr(5));
+      const std::wstring digits = Trim(inner.substr(5));
       if (DigitsValue(digits) > 0)
         return folder + std::wstring(WithoutExt(base)) + L".part" + PadNumber(1, digits.size()) + std::wstring(ext);
     }

@@ -4,12 +4,12 @@
 #include "archive/engine/zevFileIo.h"
 #include "archive/layer/ArcView.h"
 #include "foundation/MYTOOL.h"
+#include "framework/Handles.h"
 
 namespace {
 class TArcFileSource : public TArcSource {
  public:
-  TArcFileSource(HANDLE handle, int64_t size) : FHandle(handle), FSize(size) {}
-  ~TArcFileSource() override { CloseHandle(FHandle); }
+  TArcFileSource(TFileHandle handle, int64_t size) : FHandle(std::move(handle)), FSize(size) {}
   TArcFileSource(const TArcFileSource&) = delete;
   TArcFileSource& operator=(const TArcFileSource&) = delete;
   int64_t Size() const override { return FSize; }
@@ -19,27 +19,24 @@ class TArcFileSource : public TArcSource {
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
     DWORD read = 0;
-    if (!ReadFile(FHandle, buffer, static_cast<DWORD>(count), &read, &at)) return 0;
+    if (!ReadFile(FHandle.get(), buffer, static_cast<DWORD>(count), &read, &at)) return 0;
     return static_cast<int32_t>(read);
   }
 
  private:
-  HANDLE FHandle;
+  TFileHandle FHandle;
   int64_t FSize;
 };
 }  // namespace
 
 std::unique_ptr<TArcSource> OpenArcFile(const std::wstring& fileName, int32_t* dosDate) {
-  HANDLE h = CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  TFileHandle h(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) return nullptr;
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(h, &size)) {
-    CloseHandle(h);
-    return nullptr;
-  }
-  if (dosDate) *dosDate = FileDosDateTime(h, 1);
-  return std::make_unique<TArcFileSource>(h, size.QuadPart);
+  if (!GetFileSizeEx(h.get(), &size)) return nullptr;
+  if (dosDate) *dosDate = FileDosDateTime(h.get(), 1);
+  return std::make_unique<TArcFileSource>(std::move(h), size.QuadPart);
 }
 
 int32_t ArcUnixToDos(int64_t seconds) {

@@ -1,4 +1,5 @@
 #pragma once
+#ifdef _WIN32
 // Picks from the next pop-up menu this thread opens by posting keys to the menu's window, as
 // a user at the keyboard would; the keys go out once the menu is up.
 #include <windows.h>
@@ -18,3 +19,4 @@ class TMenuKeys {
   UINT_PTR FTimer = 0;
   bool FSent = false;
 };
+#endif

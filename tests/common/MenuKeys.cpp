@@ -1,4 +1,5 @@
-#include "widgets/MenuKeys.h"
+#ifdef _WIN32
+#include "common/MenuKeys.h"
 
 namespace {
 TMenuKeys* gActive = nullptr;
@@ -37,3 +38,4 @@ void CALLBACK TMenuKeys::Tick(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageW(menu, WM_KEYUP, key, 0xC0000001);
   }
 }
+#endif

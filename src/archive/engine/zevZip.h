@@ -1,0 +1,122 @@
+#pragma once
+// The writer base TCompBase (an update through a replacement file: new, kept, rewritten and
+// deleted entries; stored names; deflate levels; moves) and the ZIP and JAR writers. The old
+// archive is replaced only when the new one was written in full; sources of a move are
+// deleted only after that. Portable: files come through TzevFileSys.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/engine/zevBase.h"
+#include "archive/engine/zevFileScan.h"
+
+enum TCompressMethod : uint8_t {
+  cmStore, cmDeflate, cmFuse, cmFrozen5, cmFrozen6, cmMsZip, cmLzx, cmQuantum, cmUUEncode, cmXXEncode, cmBase64,
+  cmTarred, cmGzipTar
+};
+enum TCompressionMethod : uint8_t { cmInMemory, cmTempFile };
+
+// One entry of an update: a kept entry of the old archive or a new file.
+struct TCompEntry {
+  std::wstring Name;      // a new file's full path; a kept entry's stored name
+  uint32_t BaseLen = 0;   // the base folder's length when it was added
+  uint8_t Action = 0;     // 0 compress anew, 1 copy, 2 drop, 3 rewrite under a new name
+  bool EncryptedHeaders = false;
+  int64_t OldOffset = 0;  // the local header in the old archive
+  int64_t NewOffset = 0;
+  uint8_t Central[46]{};
+  std::string RawName;  // the stored name as written
+  std::string Extra, Comment;
+  // A new file's facts.
+  uint32_t Size = 0, Attr = 0;
+  int32_t DosDate = 0;
+};
+
+class TCompBase : public TZipCommon {
+ public:
+  explicit TCompBase(TComponent* owner);
+
+  TSwitch Switch = swAdd;
+  TCompressionMethod CompressionMethod = cmTempFile;
+  TDeflateType DeflateType = dtDeflateN;
+  bool StoreEmptySubDirs = false;
+  bool StoreAlreadyCompressedFiles = true;
+  bool VerifyBeforeDelete = false;
+  std::wstring ExplorerBaseDir;
+
+  TCompressMethod CompressMethod() const { return FCompressMethod; }
+  void SetCompressMethod(TCompressMethod m) {
+    if (m <= 15 && (FAllowedMethods >> m) & 1u) FCompressMethod = m;
+  }
+  const std::wstring& DefaultExt() const { return FDefaultExt; }
+  void SetDefaultExt(const std::wstring& ext);
+  void SetArchiveFile(const std::wstring& name) override;
+  void SetBaseDir(const std::wstring& dir);
+  const std::wstring& BaseDir() const { return FBaseDir; }
+  // Writer form: the stored name by StoredDirNames.
+  bool SetEntryName(const std::wstring& name) override;
+  std::wstring MakeStoredName(const std::wstring& fileName, const std::wstring& baseDir) const;
+  bool IsExcluded(const std::wstring& name, const std::wstring& baseDir);
+  bool CheckWriteable(const std::wstring& fileName);
+
+  TOnRead OnRead;
+  TOnDeleteFile OnDeleteFile;
+  TOnNonWriteableArchive OnNonWriteableArchive;
+  TOnRenameDupeFile OnRenameDupeFile;
+  TOnReplaceFile OnReplaceFile;
+  TOnChangeDirEvent OnFileScanStatus;
+
+  // The files added (the files deleted on swDelete); 0 when the run failed.
+  virtual int UpdateArchive();
+  // Whether the last run replaced the archive.
+  bool Written() const { return FWritten; }
+
+ protected:
+  // The format's parts.
+  virtual void ReadDirectory(TStream32& input, TzevTempOutput& output) = 0;
+  virtual bool CompressFile(TStream32& output, TCompEntry& e) = 0;
+  virtual int64_t PrepareCopyEntry(TStream32& input, TStream32& output, TCompEntry& e) = 0;
+  virtual void RewriteEntry(TStream32& input, TStream32& output, TCompEntry& e) = 0;
+  virtual bool WriteDirectory(TStream32& output) = 0;
+  virtual void WriteEmptyEndRecord(TStream32& output) = 0;
+
+  void Compress(TStream32* input, TzevTempOutput& output);
+  void ProcessEntries(TStream32* input, TStream32& output);
+  void AddScannedFile(const std::wstring& dir, const TzevFindData& find);
+  void CopyEntryData(TStream32& input, TStream32& output, int64_t count);
+
+  std::vector<TCompEntry> FList;
+  std::vector<std::wstring> FMoveList;
+  std::vector<size_t> FReplaced;  // kept entries a new file replaces
+  uint32_t FAllowedMethods = 0;
+  TCompressMethod FCompressMethod = cmStore;
+  std::wstring FDefaultExt, FClassExt, FBaseDir;
+  bool FNewArchive = false, FWritten = false;
+};
+
+class TZip : public TCompBase {
+ public:
+  explicit TZip(TComponent* owner = nullptr);
+  void SetArcType(TArcType) override { FArcType = atZip; }
+  int32_t LeaveSpaceOnFirstDisk = 0;
+  // The archive comment to write (raw bytes); kept from the old archive unless set.
+  std::string ArchiveComment;
+  bool ArchiveCommentSet = false;
+
+ protected:
+  void ReadDirectory(TStream32& input, TzevTempOutput& output) override;
+  bool CompressFile(TStream32& output, TCompEntry& e) override;
+  int64_t PrepareCopyEntry(TStream32& input, TStream32& output, TCompEntry& e) override;
+  void RewriteEntry(TStream32& input, TStream32& output, TCompEntry& e) override;
+  bool WriteDirectory(TStream32& output) override;
+  void WriteEmptyEndRecord(TStream32& output) override;
+  // The stored name's bytes and whether they are UTF-8.
+  std::string StoredBytes(const std::wstring& name, bool& utf8) const;
+};
+
+class TJar : public TZip {
+ public:
+  explicit TJar(TComponent* owner = nullptr);
+  void SetArcType(TArcType) override;
+};

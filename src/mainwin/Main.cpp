@@ -1,0 +1,701 @@
+#include "mainwin/Main.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "fileops/ShellNew.h"
+#include "foundation/FileIO.h"
+#include "foundation/ExtDef.h"
+#include "foundation/Folders.h"
+#include "foundation/HSplit.h"
+#include "foundation/Language.h"
+#include "foundation/MOption.h"
+#include "foundation/MYTOOL.h"
+#include "foundation/MsgDlg.h"
+#include "mainwin/BasicPanel.h"
+#include "mainwin/MUpDate.h"
+#include "framework/TextCompare.h"
+#include "panels/MIcon.h"
+
+TQ7XForm* Q7XForm = nullptr;
+
+namespace {
+constexpr int kSplitterSize = 6;
+constexpr LONG kShellEvents = 0x24FFF;
+
+// The message text with each "%S" filled by the next argument.
+std::wstring FormatMessageText(int id, std::initializer_list<std::wstring> args) {
+  std::wstring s = LoadMessageText(id);
+  size_t from = 0;
+  for (const auto& a : args) {
+    size_t at = s.find(L"%S", from);
+    if (at == std::wstring::npos) break;
+    s.replace(at, 2, a);
+    from = at + a.size();
+  }
+  return s;
+}
+
+// The text without its mark-up tags, for the system's own box.
+std::wstring StripMarkup(const std::wstring& s) {
+  std::wstring out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == L'<') {
+      size_t end = s.find(L'>', i);
+      if (end != std::wstring::npos && end - i <= 8 && s.find(L' ', i) > end) {
+        i = end;
+        continue;
+      }
+    }
+    out += s[i];
+  }
+  return out;
+}
+
+std::wstring PathFromPidl(LPCITEMIDLIST pidl) {
+  if (!pidl) return L"";
+  wchar_t buf[MAX_PATH] = {};
+  if (!SHGetPathFromIDListW(pidl, buf)) return L"";
+  return buf;
+}
+}  // namespace
+
+// ---- Module start-up and shut-down ----
+
+void InitMainModule() {
+  if (!SystemFileData) SystemFileData = new TSystemFileData();
+  // The language first: the command names and the buttons follow it.
+  SelectLanguageFromIni();
+  Programs.InitCommandNames();
+  InitStdButtonLists();
+}
+
+void DoneMainModule() {
+  if (SystemFileData) {
+    SystemFileData->Clear();
+    delete SystemFileData;
+    SystemFileData = nullptr;
+  }
+  wchar_t temp[MAX_PATH + 1] = {};
+  DWORD n = GetTempPathW(MAX_PATH, temp);
+  if (n > 0 && n < MAX_PATH) EmptyWorkFolder(WorkFolder, std::wstring(temp, n));
+}
+
+namespace {
+void DeleteFolderContents(const std::wstring& folder) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring full = folder + name;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+      SetFileAttributesW(full.c_str(), fd.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      // A link to a folder goes as a link; what it points at is left alone.
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteFolderContents(full + L"\\");
+      RemoveDirectoryW(full.c_str());
+    } else {
+      DeleteFileW(full.c_str());
+    }
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+}  // namespace
+
+void EmptyWorkFolder(const std::wstring& folder, const std::wstring& tempFolder) {
+  if (folder.empty() || tempFolder.empty()) return;
+  std::wstring f = IncludeTrailingBackslash(NormalizePath(folder));
+  std::wstring t = IncludeTrailingBackslash(NormalizePath(tempFolder));
+  if (IsPathRoot(f) || f.size() <= t.size() || !SameTextI(f.substr(0, t.size()), t)) return;
+  if (f.find(L"\\..\\") != std::wstring::npos) return;
+  DWORD a = GetFileAttributesW(f.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY) || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  DeleteFolderContents(f);
+}
+
+// ---- The form ----
+
+TQ7XForm::TQ7XForm(TComponent* owner, TPanelFactory panelFactory)
+    : THanForm(owner), PanelFactory(panelFactory ? std::move(panelFactory) : TPanelFactory(CreateBasicPanel)) {
+  Name = L"Q7XForm";
+  Q7XForm = this;
+  ExitProcessNow = [](UINT code) { ExitProcess(code); };
+  FormCreate();
+}
+
+TQ7XForm::~TQ7XForm() {
+  FormDestroy();
+  if (Q7XForm == this) Q7XForm = nullptr;
+}
+
+void TQ7XForm::FormCreate() {
+  ActivatedOnce = false;
+  StartupTimer = nullptr;
+  std::wstring created;
+  if (!ProgramFolder.empty()) ForceFolders(ProgramFolder + L"MCD\\", created);
+  Application().OnException = [this](const std::exception*) { ShowException(Application().LastExceptionText); };
+  SetCaption(L"Velmo");
+  Font.SetName(Options.MainFont.Name);
+  Font.SetSize(Options.MainFont.Size);
+  Font.SetStyle(Options.MainFont.Style);
+  Font.SetCharset(DEFAULT_CHARSET);
+  Panel1 = Panel2 = nullptr;
+  Splitter = nullptr;
+  BuildBars();
+  DualMode = Options.DualWindow != 0 && Options.WinSplitSave;
+  Stacked = Options.DualWindow == 1;
+  // The setting mirrors the layout the form really has.
+  if (!DualMode) Options.DualWindow = 0;
+  ClientPanel = new TPanel(this);
+  ClientPanel->Name = L"ClientPanel";
+  ClientPanel->SetAlign(alClient);
+  ClientPanel->SetParent(this);
+  ShellNewHelper = std::make_unique<TShellNew>();
+  OnShow = [this](TComponent*) { FormShow(); };
+  SetBounds(0, 0, 800, 600);
+  Position = poScreenCenter;
+}
+
+void TQ7XForm::FormShow() {
+  if (FShown) return;
+  FShown = true;
+  HelpFile = ProgramFolder + LanguageObject().HelpFile;
+  if (LanguageObject().HelpFile.empty() || !FileExistsPlain(HelpFile)) HelpFile = ProgramFolder + L"velmo.hlp";
+  SetForegroundWindow(Handle());
+  if (Options.LastWindow < 1 || Options.LastWindow > 2) Options.LastWindow = 1;
+  Panel1 = CreatePanel(Options.LastWindow);
+  Panel1->SetAlign(alClient);
+  Panel1->SetParent(ClientPanel);
+  Panel1->Setup(SystemFileData, Options.LastWindow, ActivatedOnce);
+  if (DualMode) MakeDualWindow(Stacked);
+  RegisterShellNotify();
+  if (TPanelView* p = ActivePanel() ? ActivePanel() : Panel1) p->FocusPanel(false);
+  const TIniRect& w = Options.Window;
+  if (w.Right > 0 && w.Bottom > 0) RestoreWindowPlacement(Handle(), w);
+}
+
+void TQ7XForm::FormActivate() {
+  if (ActivatedOnce) return;
+  ActivatedOnce = true;
+  StartupTimer = new TTimer(this);
+  StartupTimer->SetEnabled(false);
+  StartupTimer->OnTimer = [this](TComponent*) { StartupTimerTick(); };
+  StartupTimer->SetInterval(5);
+  StartupTimer->SetEnabled(true);
+}
+
+void TQ7XForm::StartupTimerTick() {
+  if (StartupTimer) StartupTimer->SetEnabled(false);
+  if (Panel1) Panel1->FirstLoad();
+  if (Panel2) Panel2->FirstLoad();
+  if (OnFirstLoad) OnFirstLoad();
+  StartScheduledUpdateCheck(Handle());
+}
+
+void TQ7XForm::FormDestroy() {
+  if (FDestroying) return;
+  FDestroying = true;
+  delete StartupTimer;
+  StartupTimer = nullptr;
+  DeregisterShellNotify();
+  ShellNewHelper.reset();
+  DestroyBars();
+  delete Splitter;
+  Splitter = nullptr;
+  delete Panel1;
+  Panel1 = nullptr;
+  delete Panel2;
+  Panel2 = nullptr;
+  delete ClientPanel;
+  ClientPanel = nullptr;
+  if (HandleAllocated()) SaveWindowPlacement(Handle(), Options.Window);
+  if (Application().MainForm == this) Application().OnException = nullptr;
+}
+
+TPanelView* TQ7XForm::CreatePanel(int panelNo) {
+  TPanelView* p = PanelFactory(ClientPanel);
+  p->Name = L"Panel" + std::to_wstring(panelNo);
+  WirePanel(p);
+  return p;
+}
+
+void TQ7XForm::WirePanel(TPanelView* p) {
+  p->OnPartsChanged = [this](TPanelView* panel) {
+    panel->ArrangeParts();
+    UpdateCommandStates();
+  };
+  p->OnListKeyDown = [this](TPanelView* panel, WORD& key, TShiftState shift) { PanelKeyDown(panel, key, shift); };
+  p->OnListKeyUp = [this](TPanelView* panel, WORD& key, TShiftState shift) { PanelKeyUp(panel, key, shift); };
+  p->OnPanelActivate = [this](TPanelView* panel) { PanelActivated(panel); };
+  p->OnStateChanged = [this](TPanelView*) { UpdateCommandStates(); };
+  p->OnOpenFile = [this](TPanelView* panel, const std::wstring& file) { OpenFile(panel, file); };
+}
+
+void TQ7XForm::PanelActivated(TPanelView* panel) {
+  for (TPanelView* p : {Panel1, Panel2})
+    if (p && p != panel) p->SetActive(false);
+  panel->SetActive(true);
+  Options.LastWindow = panel->PanelNo();
+  UpdateCommandStates();
+}
+
+// ---- Panels ----
+
+TPanelView* TQ7XForm::ActivePanel() const {
+  if (Panel1 && Panel1->IsActive()) return Panel1;
+  if (Panel2 && Panel2->IsActive()) return Panel2;
+  return nullptr;
+}
+
+TPanelView* TQ7XForm::OtherPanel() const {
+  if (!Panel2) return Panel1;
+  return ActivePanel() == Panel2 ? Panel1 : Panel2;
+}
+
+TMFList* TQ7XForm::ActiveList() const {
+  TPanelView* p = ActivePanel();
+  return p ? &p->List() : nullptr;
+}
+
+TMFList* TQ7XForm::OtherList() const {
+  TPanelView* p = OtherPanel();
+  return p ? &p->List() : nullptr;
+}
+
+TPanelView* TQ7XForm::PanelByNumber(WPARAM no) const {
+  if (no != 1 && no != 2) return nullptr;
+  if (!Panel2) return Panel1;
+  for (TPanelView* p : {Panel1, Panel2})
+    if (p && p->PanelNo() == static_cast<int>(no)) return p;
+  return nullptr;
+}
+
+void TQ7XForm::AlignFirstPanel() {
+  const int client = Stacked ? ClientPanel->ClientHeight() : ClientPanel->ClientWidth();
+  const int32_t ratio = Stacked ? Options.VertRatio : Options.HorzRatio;
+  const int size = static_cast<int>(std::lround(std::max(0, client - kSplitterSize) * (ratio / 100000.0)));
+  Panel1->SetAlign(Stacked ? alTop : alLeft);
+  if (Stacked)
+    Panel1->SetBounds(0, 0, ClientPanel->ClientWidth(), size);
+  else
+    Panel1->SetBounds(0, 0, size, ClientPanel->ClientHeight());
+}
+
+void TQ7XForm::MakeDualWindow(bool stacked) {
+  HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  if (!Panel2) {
+    ClientPanel->DisableAlign();
+    Stacked = stacked;
+    Options.DualWindow = stacked ? 1 : 2;
+    TPanelView* added;
+    if (Options.LastWindow == 2) {
+      // The panel the user left active keeps its number and record, on the right.
+      Panel2 = Panel1;
+      Panel2->SetPanelNo(2);
+      Panel1 = added = CreatePanel(1);
+      Panel2->SetAlign(alClient);
+    } else {
+      Panel2 = added = CreatePanel(2);
+      Panel2->SetAlign(alClient);
+    }
+    AlignFirstPanel();
+    if (added == Panel1) Panel1->SetParent(ClientPanel);
+    Splitter = new THanSplit(ClientPanel);
+    Splitter->Name = L"Splitter";
+    Splitter->SetBounds(0, 0, kSplitterSize, kSplitterSize);
+    Splitter->SetSide(Panel1->Align());
+    Splitter->SetBarStyle(7);
+    Splitter->SetParent(ClientPanel);
+    if (added == Panel2) Panel2->SetParent(ClientPanel);
+    Splitter->SetFirstPanel(Panel1);
+    Splitter->SetSecondPanel(Panel2);
+    Splitter->PlaceBar();
+    Splitter->OnMoved = [this](THanSplit*) { SplitterMoved(); };
+    added->Setup(SystemFileData, added == Panel1 ? 1 : 2, ActivatedOnce);
+    DualMode = true;
+    ClientPanel->EnableAlign();
+    ClientPanel->Realign();
+    KeepRatio();
+  } else if (stacked != Stacked) {
+    Splitter->Hide();
+    Stacked = stacked;
+    AlignFirstPanel();
+    Options.DualWindow = stacked ? 1 : 2;
+    Splitter->SetSide(Panel1->Align());
+    Splitter->PlaceBar();
+    Splitter->Show();
+    ClientPanel->Realign();
+    KeepRatio();
+  }
+  Panel1->ArrangeParts();
+  Panel2->ArrangeParts();
+  TPanelView* focus = Options.LastWindow == 2 ? Panel2 : Panel1;
+  bool treeFocus = focus->FolderTreeFocused();
+  focus->FocusPanel(treeFocus);
+  PanelActivated(focus);
+  Panel1->ShowCloseButton(true);
+  Panel2->ShowCloseButton(true);
+  SetCursor(old);
+  UpdateCommandStates();
+}
+
+void TQ7XForm::MakeSingleWindow() {
+  if (!DualMode || !Panel2) return;
+  TPanelView* keep = ActivePanel() ? ActivePanel() : Panel1;
+  TPanelView* drop = keep == Panel1 ? Panel2 : Panel1;
+  ClientPanel->DisableAlign();
+  delete Splitter;
+  Splitter = nullptr;
+  delete drop;
+  Panel1 = keep;
+  Panel2 = nullptr;
+  DualMode = false;
+  Options.DualWindow = 0;
+  Options.LastWindow = keep->PanelNo();
+  keep->ShowCloseButton(false);
+  keep->SetAlign(alClient);
+  ClientPanel->EnableAlign();
+  ClientPanel->Realign();
+  keep->FocusPanel(false);
+  PanelActivated(keep);
+  keep->UpdatePathDisplay();
+  keep->ArrangeParts();
+  UpdateCommandStates();
+}
+
+void TQ7XForm::KeepRatio() {
+  if (!Panel1 || !Panel2 || !ClientPanel) return;
+  const int client = Stacked ? ClientPanel->ClientHeight() : ClientPanel->ClientWidth();
+  const int size = Stacked ? Panel1->Height() : Panel1->Width();
+  // Over the room the two panels share: resizing keeps the share the user set.
+  SplitRatio = client <= kSplitterSize ? 0.0 : static_cast<double>(size) / (client - kSplitterSize);
+  if (Options.WinSplitDiv) {
+    int32_t v = static_cast<int32_t>(std::lround(SplitRatio * 100000.0));
+    (Stacked ? Options.VertRatio : Options.HorzRatio) = std::clamp<int32_t>(v, 0, 100000);
+  }
+}
+
+void TQ7XForm::SplitterMoved() { KeepRatio(); }
+
+void TQ7XForm::ApplySplitRatio() {
+  if (!Options.WinSplitDiv || !DualMode || !Panel1 || !Panel2 || !ClientPanel) return;
+  const int client = Stacked ? ClientPanel->ClientHeight() : ClientPanel->ClientWidth();
+  const int size = static_cast<int>(std::lround(std::max(0, client - kSplitterSize) * SplitRatio));
+  if (size == (Stacked ? Panel1->Height() : Panel1->Width())) return;
+  if (Stacked)
+    Panel1->SetHeight(size);
+  else
+    Panel1->SetWidth(size);
+  if (Splitter) Splitter->PlaceBar();
+  ClientPanel->Realign();
+}
+
+void TQ7XForm::Resized() {
+  THanForm::Resized();
+  ApplySplitRatio();
+}
+
+// ---- Services ----
+
+void TQ7XForm::NotifyFolderTrees(TFolderChangeKind kind, const std::wstring& path, const std::wstring& newPath) {
+  for (TPanelView* p : {Panel1, Panel2})
+    if (p) p->TreeNotifyChange(kind, path, newPath);
+}
+
+void TQ7XForm::BeginTreeUpdates() {
+  for (TPanelView* p : {Panel1, Panel2})
+    if (p) p->BeginTreeUpdate();
+}
+
+void TQ7XForm::EndTreeUpdates() {
+  for (TPanelView* p : {Panel1, Panel2})
+    if (p) p->EndTreeUpdate();
+}
+
+void TQ7XForm::MinimizeApp() {
+  if (IsIconic(Handle())) return;
+  FMinimizedByForm = true;
+  ShowWindow(Handle(), SW_MINIMIZE);
+}
+
+void TQ7XForm::RestoreApp() {
+  if (!IsIconic(Handle())) return;
+  if (FMinimizedByForm) {
+    ShowWindow(Handle(), SW_RESTORE);
+    SetActiveWindow(Handle());
+    if (TPanelView* p = ActivePanel()) p->FocusPanel(p->FolderTreeFocused());
+    FMinimizedByForm = false;
+    return;
+  }
+  // Restored without the system's animation, which is put back as it was.
+  ANIMATIONINFO ai{};
+  ai.cbSize = sizeof ai;
+  bool animated = SystemParametersInfoW(SPI_GETANIMATION, sizeof ai, &ai, 0) && ai.iMinAnimate;
+  if (animated) {
+    ai.iMinAnimate = 0;
+    SystemParametersInfoW(SPI_SETANIMATION, sizeof ai, &ai, 0);
+  }
+  ShowWindow(Handle(), SW_RESTORE);
+  if (animated) {
+    ai.iMinAnimate = 1;
+    SystemParametersInfoW(SPI_SETANIMATION, sizeof ai, &ai, 0);
+  }
+}
+
+void TQ7XForm::RefreshDrives() {
+  for (TPanelView* p : {Panel1, Panel2}) {
+    if (!p) continue;
+    p->RefreshTreeDrives(L"");
+    if (p->List().Path.empty() || p->List().DriveCount > 0) p->Reread();
+  }
+  if (OnDrivesChanged) OnDrivesChanged();
+}
+
+void TQ7XForm::ShowException(const std::wstring& text) {
+  const bool visible = HandleAllocated() && IsWindowVisible(Handle());
+  std::wstring msg = FormatMessageText(100, {visible ? L"<D>" : L"", text, visible ? L"<R>" : L"", L"Velmo"});
+  if (visible) {
+    ShowErrorBox(msg);
+  } else {
+    MessageBoxW(nullptr, StripMarkup(msg).c_str(), L"Velmo", MB_OK | MB_ICONERROR);
+  }
+}
+
+// ---- Keys ----
+
+void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
+  shift &= ssShift | ssAlt | ssCtrl;
+  if (shift == ssCtrl && key >= '1' && key <= '3') {
+    if (key == '1')
+      MakeSingleWindow();
+    else
+      MakeDualWindow(key == '3');
+    key = 0;
+  } else if (shift == ssAlt && key == 'X') {
+    Close();
+    key = 0;
+  } else if (shift == 0 && key == VK_TAB && Panel2) {
+    TPanelView* other = OtherPanel();
+    other->FocusPanel(other->FolderTreeFocused());
+    key = 0;
+  }
+}
+
+void TQ7XForm::PanelKeyUp(TPanelView*, WORD&, TShiftState) {}
+
+void TQ7XForm::BuildBars() {}
+void TQ7XForm::DestroyBars() {}
+void TQ7XForm::UpdateCommandStates() {}
+
+void TQ7XForm::OpenFile(TPanelView*, const std::wstring& file) {
+  std::wstring dir = ExtractParentDir(file);
+  ShellExecuteW(Handle(), nullptr, file.c_str(), nullptr, dir.c_str(), SW_SHOWNORMAL);
+}
+
+// ---- Messages ----
+
+bool TQ7XForm::HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_LOADPANELTREE && !Panel2) wp = 1;
+  TPanelView* sender = PanelByNumber(wp);
+  if (!sender) return true;
+  TPanelView* other = !Panel2 ? nullptr : sender == Panel1 ? Panel2 : Panel1;
+  switch (msg) {
+    case WM_PANELTREE:
+      if (lp != 0) {
+        TFileWinOptions& rec = Options.PanelOptions(sender->PanelNo());
+        rec.Parts ^= ppFolderTree;
+        sender->ArrangeParts();
+        UpdateCommandStates();
+      } else if (other) {
+        other->FocusPanel(false);
+        PanelActivated(other);
+        MakeSingleWindow();
+      }
+      break;
+    case WM_REREADOTHER:
+      if (other) {
+        other->Reread();
+        if (other->HasFolderTree()) other->RefreshTreeDrives(L"");
+      }
+      break;
+    case WM_LOADPANELTREE:
+      if (!sender->HasFolderTree()) sender->LoadFolderTree();
+      break;
+    case WM_SHOWSETUP:
+      if (RunSetupDialog && RunSetupDialog()) ApplyOptions();
+      break;
+    case WM_DUPHEADERSIZE:
+      if (!Options.DupHeaderSize) break;
+      if (other) {
+        int widths[6];
+        sender->GetColumnWidths(widths);
+        other->SetColumnWidths(widths);
+      } else {
+        const TFileWinOptions& from = Options.PanelOptions(sender->PanelNo());
+        TFileWinOptions& to = Options.PanelOptions(sender->PanelNo() == 1 ? 2 : 1);
+        to.NameWidth = from.NameWidth, to.ExtWidth = from.ExtWidth, to.SizeWidth = from.SizeWidth;
+        to.TimeWidth = from.TimeWidth, to.AttrWidth = from.AttrWidth, to.TypeWidth = from.TypeWidth;
+      }
+      break;
+    case WM_DUPTREESIZE:
+      if (!Options.DupFTreeWidth || !other) break;
+      if (other->HasFolderTree()) {
+        TFileWinOptions& rec = Options.PanelOptions(sender->PanelNo());
+        int size = sender->TreeSize();
+        other->SetTreeSize(size);
+        if (rec.FTreeAlign == 1 || rec.FTreeAlign == 3)
+          rec.FTreeHeight = size;
+        else
+          rec.FTreeWidth = size;
+      }
+      break;
+    case WM_SYNCDRIVEBAR:
+      if (other) {
+        bool top = Options.PanelOptions(sender->PanelNo()).DriveBarTop;
+        Options.PanelOptions(other->PanelNo()).DriveBarTop = top;
+        other->PlaceDriveBar(top);
+      }
+      break;
+  }
+  return true;
+}
+
+void TQ7XForm::RegisterShellNotify() {
+  if (ShellNotifyHandle) return;
+  LPITEMIDLIST desktop = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(Handle(), CSIDL_DESKTOP, &desktop)) || !desktop) return;
+  SHChangeNotifyEntry entry{desktop, TRUE};
+  ShellNotifyHandle = SHChangeNotifyRegister(Handle(), SHCNRF_InterruptLevel | SHCNRF_ShellLevel, kShellEvents,
+                                             WM_SHELLNOTIFY, 1, &entry);
+  CoTaskMemFree(desktop);
+}
+
+void TQ7XForm::DeregisterShellNotify() {
+  if (!ShellNotifyHandle) return;
+  SHChangeNotifyDeregister(ShellNotifyHandle);
+  ShellNotifyHandle = 0;
+}
+
+void TQ7XForm::HandleShellNotify(WPARAM wp, LPARAM lp) {
+  const LONG event = static_cast<LONG>(lp & 0x7FFFFFFF);
+  auto* pidls = reinterpret_cast<LPCITEMIDLIST*>(wp);
+  const std::wstring path = pidls ? PathFromPidl(pidls[0]) : L"";
+  ShellEvent(event, path);
+}
+
+void TQ7XForm::ShellEvent(LONG event, const std::wstring& path) {
+  switch (event) {
+    case SHCNE_RENAMEITEM:
+    case SHCNE_CREATE:
+    case SHCNE_DELETE:
+    case SHCNE_MKDIR:
+    case SHCNE_RMDIR:
+    case SHCNE_ATTRIBUTES:
+    case SHCNE_UPDATEDIR:
+    case SHCNE_UPDATEITEM:
+    case SHCNE_RENAMEFOLDER:
+    case SHCNE_FREESPACE:
+      if (Options.DiskMonitor)
+        for (TPanelView* p : {Panel1, Panel2})
+          if (p) p->NotifyShellPath(path);
+      break;
+    case SHCNE_MEDIAINSERTED:
+    case SHCNE_MEDIAREMOVED:
+    case SHCNE_DRIVEREMOVED:
+    case SHCNE_DRIVEADD:
+    case SHCNE_SERVERDISCONNECT:
+      for (TPanelView* p : {Panel1, Panel2}) {
+        if (!p) continue;
+        const bool gone = event == SHCNE_MEDIAREMOVED || event == SHCNE_DRIVEREMOVED || event == SHCNE_SERVERDISCONNECT;
+        if (gone && !path.empty() && SamePathRoot(p->List().Path, path))
+          p->ChangeDir(L"C:\\");
+        else
+          p->Reread();
+        if (p->HasFolderTree()) p->RefreshTreeDrives(L"");
+      }
+      if (OnDrivesChanged) OnDrivesChanged();
+      break;
+    case SHCNE_NETSHARE:
+    case SHCNE_NETUNSHARE:
+      if (TPanelView* a = ActivePanel()) a->Reread();
+      if (IsPathRoot(path))
+        for (TPanelView* p : {Panel1, Panel2})
+          if (p && p->HasFolderTree()) p->RefreshTreeDrives(path);
+      break;
+    default: break;
+  }
+}
+
+void TQ7XForm::QueryEndSession() {
+  if (Application().DispatchDepth() > 0) {
+    // Inside a running operation's own loop: that loop is cancelled and unwinds first (it
+    // leaves no partial file); the program then ends the ordinary way, writing its settings.
+    EndSessionPending = true;
+    Application().Terminate();
+    return;
+  }
+  EndProgramNow();
+}
+
+void TQ7XForm::EndProgramNow() {
+  FormDestroy();
+  if (!Options.SaveOnExit()) {
+    // Nobody is there to read a message now.
+  }
+  DoneMainModule();
+  ExitProcessNow(0);
+}
+
+bool TQ7XForm::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  switch (msg) {
+    case WM_PANELTREE:
+    case WM_REREADOTHER:
+    case WM_LOADPANELTREE:
+    case WM_SHOWSETUP:
+    case WM_DUPHEADERSIZE:
+    case WM_DUPTREESIZE:
+    case WM_SYNCDRIVEBAR:
+      result = 0;
+      return HandlePanelMessage(msg, wp, lp);
+    case WM_SHELLNOTIFY:
+      HandleShellNotify(wp, lp);
+      result = 0;
+      DefaultHandler(msg, wp, lp);
+      return true;
+    case WM_UPDATECHECKED:
+      if (HandleUpdateAnswer(Handle(), lp)) Close();
+      result = 0;
+      return true;
+    case WM_ACTIVATE:
+      if (LOWORD(wp) != WA_INACTIVE) FormActivate();
+      return false;
+    case WM_SYSCOMMAND:
+      if ((wp & 0xFFF0) == SC_MINIMIZE && !IsIconic(Handle())) {
+        MinimizeApp();
+        result = 0;
+        return true;
+      }
+      if ((wp & 0xFFF0) == SC_RESTORE && IsIconic(Handle())) {
+        RestoreApp();
+        result = 0;
+        return true;
+      }
+      return false;
+    case WM_QUERYENDSESSION:
+      result = DefaultHandler(msg, wp, lp);
+      if (result) QueryEndSession();
+      // Refused only while an operation unwinds; the program then ends by itself.
+      result = EndSessionPending ? FALSE : result;
+      return true;
+    case WM_SETFOCUS:
+      if (TPanelView* p = ActivePanel() ? ActivePanel() : Panel1) p->FocusPanel(p->FolderTreeFocused());
+      return true;
+    default:
+      return THanForm::WndProc(msg, wp, lp, result);
+  }
+}

@@ -1,0 +1,139 @@
+#pragma once
+// The main form: it owns both panels, the splitter between them and everything around them,
+// comes up and goes down in a fixed order, answers its panels' messages and the shell's
+// change notifications, switches between one panel and two (side by side or stacked) with a
+// kept split ratio, and relays folder-change notices to the folder trees beside the panels.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "foundation/HanForm.h"
+#include "mainwin/MainMessages.h"
+#include "mainwin/PanelView.h"
+
+class TShellNew;
+class TSystemFileData;
+class THanSplit;
+
+// The folder-change codes of the folder tree cache.
+enum TFolderChangeKind : uint8_t { fcCreated = 1, fcRenamed = 2, fcDeleted = 3 };
+
+class TQ7XForm : public THanForm {
+ public:
+  // Creating the form runs FormCreate; panels come from the factory.
+  explicit TQ7XForm(TComponent* owner, TPanelFactory panelFactory = nullptr);
+  // Runs FormDestroy.
+  ~TQ7XForm() override;
+
+  // ---- Start-up and shut-down ----
+  void FormCreate();
+  void FormShow();
+  void FormActivate();
+  void StartupTimerTick();
+  void FormDestroy();
+
+  bool ActivatedOnce = false;
+  TTimer* StartupTimer = nullptr;
+  TPanel* ClientPanel = nullptr;
+  TPanelView* Panel1 = nullptr;
+  TPanelView* Panel2 = nullptr;
+  THanSplit* Splitter = nullptr;
+  std::unique_ptr<TShellNew> ShellNewHelper;
+  bool DualMode = false;
+  bool Stacked = false;
+  double SplitRatio = 0.5;
+  ULONG ShellNotifyHandle = 0;
+  // The help file chosen at FormShow.
+  std::wstring HelpFile;
+
+  // ---- Panels ----
+  TPanelView* ActivePanel() const;
+  TPanelView* OtherPanel() const;
+  TMFList* ActiveList() const;
+  TMFList* OtherList() const;
+  // The panel with that number; in one-panel mode a valid number means the sole panel.
+  TPanelView* PanelByNumber(WPARAM no) const;
+  void MakeDualWindow(bool stacked);
+  void MakeSingleWindow();
+  // Re-applies the kept split ratio to the client size (after a resize).
+  void ApplySplitRatio();
+  void SplitterMoved();
+
+  // ---- Services for the other subsystems ----
+  // One folder-change notice of the folder tree cache, passed to each panel's folder tree.
+  void NotifyFolderTrees(TFolderChangeKind kind, const std::wstring& path, const std::wstring& newPath);
+  // Around a multi-item command: the trees keep the notices and replay them at the end.
+  void BeginTreeUpdates();
+  void EndTreeUpdates();
+  // Minimises or restores the whole program.
+  void MinimizeApp();
+  void RestoreApp();
+  bool MinimizedByForm() const { return FMinimizedByForm; }
+  // The drives changed: every panel's drive display and tree are brought up to date.
+  void RefreshDrives();
+
+  // ---- Keys ----
+  // The key dispatcher of the panels' lists and trees (shift bits Shift 1, Alt 2, Ctrl 4).
+  void PanelKeyDown(TPanelView* panel, WORD& key, TShiftState shift);
+  void PanelKeyUp(TPanelView* panel, WORD& key, TShiftState shift);
+
+  // Shows an exception as message 100.
+  void ShowException(const std::wstring& text);
+  // One shell change notification, its first item as a path.
+  void ShellEvent(LONG event, const std::wstring& path);
+  // Enables, disables and checks the commands for the active panel.
+  void UpdateCommandStates();
+  // Opens a file of a panel (Enter on a file).
+  void OpenFile(TPanelView* panel, const std::wstring& file);
+  // The log-off path: placement, settings and history written, module shut down, then the
+  // process ends with exit code 0.
+  void EndProgramNow();
+  // Set when a log-off came while an operation ran: the program ends once it has unwound.
+  bool EndSessionPending = false;
+
+  // Hooks for what later parts of the program bring: the options dialog (true on OK) and the
+  // applying of changed options; notices after the first load and after a change of drives.
+  std::function<bool()> RunSetupDialog;
+  std::function<void()> ApplyOptions = [] {};
+  std::function<void()> OnFirstLoad;
+  std::function<void()> OnDrivesChanged;
+
+  // The panel factory: the real panel window once wired, else the basic panel.
+  TPanelFactory PanelFactory;
+  // Ends the process at once (the log-off path); tests replace it.
+  std::function<void(UINT code)> ExitProcessNow;
+
+ protected:
+  bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  void Resized() override;
+
+ private:
+  TPanelView* CreatePanel(int panelNo);
+  void WirePanel(TPanelView* panel);
+  void PanelActivated(TPanelView* panel);
+  void HandleShellNotify(WPARAM wp, LPARAM lp);
+  void RegisterShellNotify();
+  void DeregisterShellNotify();
+  void AlignFirstPanel();
+  void KeepRatio();
+  bool HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void QueryEndSession();
+  void BuildBars();
+  void DestroyBars();
+
+  bool FMinimizedByForm = false;
+  bool FDestroying = false;
+  bool FShown = false;
+};
+
+extern TQ7XForm* Q7XForm;
+
+// The start-up of the main form's module: the file-type cache, the language from
+// "language.ini", the command names and the message boxes' buttons, in this order.
+void InitMainModule();
+// Its shut-down: the file-type cache freed, the scratch folder emptied.
+void DoneMainModule();
+// Empties the scratch folder: only a folder that lies below the temporary folder and is not
+// a root; links inside are removed, never followed.
+void EmptyWorkFolder(const std::wstring& folder, const std::wstring& tempFolder);

@@ -1,0 +1,318 @@
+// The writer base and the ZIP and JAR writers over files in memory: new, kept, replaced,
+// renamed and deleted entries, stored names, failures that must keep the old archive; and
+// (natively, where the tools run) what the writer makes checked by unzip, zipinfo and 7zz.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/engine/zevUnZip.h"
+#include "archive/engine/zevZip.h"
+#include "engine/ZipTestKit.h"
+
+namespace {
+using namespace ziptest;
+
+uint32_t GetLE32Test(const Bytes& b, size_t at = 0) {
+  return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | static_cast<uint32_t>(b.at(at + 3)) << 24;
+}
+uint16_t GetLE16Test(const Bytes& b, size_t at) { return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8); }
+
+struct TCentral {
+  uint16_t Flags = 0, Method = 0;
+  uint32_t Crc = 0, Packed = 0, Size = 0, Offset = 0;
+};
+// The central directory of an archive, by stored name.
+std::map<std::string, TCentral> CentralDirectory(const Bytes& zip) {
+  std::map<std::string, TCentral> m;
+  size_t end = zip.size() - 22;
+  size_t pos = GetLE32Test(zip, end + 16);
+  for (unsigned i = 0; i < GetLE16Test(zip, end + 10); ++i) {
+    TCentral c;
+    c.Flags = GetLE16Test(zip, pos + 8);
+    c.Method = GetLE16Test(zip, pos + 10);
+    c.Crc = GetLE32Test(zip, pos + 16);
+    c.Packed = GetLE32Test(zip, pos + 20);
+    c.Size = GetLE32Test(zip, pos + 24);
+    c.Offset = GetLE32Test(zip, pos + 42);
+    size_t n = GetLE16Test(zip, pos + 28);
+    m[std::string(zip.begin() + static_cast<long>(pos) + 46, zip.begin() + static_cast<long>(pos + 46 + n))] = c;
+    pos += 46 + n + GetLE16Test(zip, pos + 30) + GetLE16Test(zip, pos + 32);
+  }
+  return m;
+}
+
+struct TWriterBench {
+  TMemFileSys Fs;
+  std::vector<int> Errors;
+  TWriterBench() {
+    Fs.ForceDirs(L"T:\\TEMP");
+    Fs.Put(L"C:\\SRC\\a.txt", SampleText(30000, 1));
+    Fs.Put(L"C:\\SRC\\b.txt", SampleText(100, 2));
+    Fs.Put(L"C:\\SRC\\empty.txt", Bytes{});
+    Fs.Put(L"C:\\SRC\\SUB\\c.bin", SampleText(50000, 3));
+    Fs.Put(L"C:\\SRC\\SUB\\d.zip", SampleText(4000, 4));
+  }
+  void Setup(TZip& z, const wchar_t* archive = L"C:\\OUT\\A.ZIP") {
+    z.FileSys = &Fs;
+    z.SetArchiveFile(archive);
+    z.SetBaseDir(L"C:\\SRC");
+    z.FileSpec.Add(L"C:\\SRC\\*.*");
+    z.RecurseDirs = true;
+    z.OnError = [this](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int c) {
+      Errors.push_back(c);
+    };
+  }
+  int Add(std::function<void(TZip&)> more = nullptr, const wchar_t* archive = L"C:\\OUT\\A.ZIP") {
+    TZip z;
+    Setup(z, archive);
+    if (more) more(z);
+    return z.UpdateArchive();
+  }
+  // Extracts with the engine's own reader.
+  std::map<std::wstring, Bytes> ReadBack(const wchar_t* archive = L"C:\\OUT\\A.ZIP", const wchar_t* pw = nullptr) {
+    TMemFileSys out;
+    out.Put(L"C:\\A.ZIP", Fs.Get(archive));
+    TUnZip r;
+    r.FileSys = &out;
+    r.SetArchiveFile(L"C:\\A.ZIP");
+    r.SetExtractDir(L"C:\\X");
+    r.FileSpec.Add(L"*.*");
+    if (pw) r.Passwords.Add(pw);
+    r.OnError = [this](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int c) {
+      Errors.push_back(c);
+    };
+    r.Extract();
+    std::map<std::wstring, Bytes> m;
+    for (const auto& f : out.Files())
+      if (f.rfind(L"C:\\X\\", 0) == 0) m[f.substr(5)] = out.Get(f);
+    return m;
+  }
+};
+
+TEST(Zip, CreateAndReadBack) {
+  TWriterBench b;
+  EXPECT_EQ(b.Add(), 5);
+  EXPECT_TRUE(b.Errors.empty());
+  auto m = b.ReadBack();
+  ASSERT_EQ(m.size(), 5u);
+  EXPECT_EQ(m[L"a.txt"], b.Fs.Get(L"C:\\SRC\\a.txt"));
+  EXPECT_EQ(m[L"SUB\\c.bin"], b.Fs.Get(L"C:\\SRC\\SUB\\c.bin"));
+  EXPECT_EQ(m[L"empty.txt"], Bytes{});
+  // The already-compressed kind is deflated at the fastest level (flag bits 6) and kept so
+  // even when larger; an empty file is stored with CRC 0; a text that shrinks is deflated.
+  auto dir = CentralDirectory(b.Fs.Get(L"C:\\OUT\\A.ZIP"));
+  ASSERT_EQ(dir.count("SUB/d.zip"), 1u);
+  EXPECT_EQ(dir["SUB/d.zip"].Method, 8);
+  EXPECT_EQ(dir["SUB/d.zip"].Flags & 6, 6);
+  EXPECT_EQ(dir["empty.txt"].Method, 0);
+  EXPECT_EQ(dir["empty.txt"].Crc, 0u);
+  EXPECT_EQ(dir["a.txt"].Method, 8);
+}
+
+TEST(Zip, UnchangedUpdateKeepsTheArchiveByteForByte) {
+  TWriterBench b;
+  ASSERT_EQ(b.Add(), 5);
+  Bytes before = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  EXPECT_EQ(b.Add(), 0);
+  EXPECT_EQ(b.Fs.Get(L"C:\\OUT\\A.ZIP"), before);
+  EXPECT_TRUE(b.Errors.empty());
+  // Everything excluded: also unchanged.
+  EXPECT_EQ(b.Add([](TZip& z) { z.ExcludeSpec.Add(L"*.*"); }), 0);
+  EXPECT_EQ(b.Fs.Get(L"C:\\OUT\\A.ZIP"), before);
+}
+
+TEST(Zip, ReplaceRenameAndDelete) {
+  TWriterBench b;
+  ASSERT_EQ(b.Add(), 5);
+  b.Fs.Put(L"C:\\SRC\\b.txt", std::string("changed"));
+  // Without the question's handler a changed file is reported and the kept entry stays.
+  EXPECT_EQ(b.Add(), 0);
+  EXPECT_EQ(b.Errors.back(), zevEventNotAssigned);
+  b.Errors.clear();
+  EXPECT_EQ(b.Add([](TZip& z) {
+    z.OnReplaceFile = [](TZipCommon*, const std::wstring&, const std::wstring&, double, double, uint32_t, uint32_t,
+                         int, int, bool& replace) { replace = true; };
+  }),
+            1);
+  auto m = b.ReadBack();
+  EXPECT_EQ(m[L"b.txt"], (Bytes{'c', 'h', 'a', 'n', 'g', 'e', 'd'}));
+  EXPECT_EQ(m.size(), 5u);
+  // Keep both: the old entry under a new name.
+  b.Fs.Put(L"C:\\SRC\\b.txt", std::string("third"));
+  EXPECT_EQ(b.Add([](TZip& z) {
+    z.OnReplaceFile = [](TZipCommon*, const std::wstring&, const std::wstring&, double, double, uint32_t, uint32_t,
+                         int, int, bool&) {};
+    z.OnRenameDupeFile = [](TZipCommon*, const std::wstring&, std::wstring& n, bool&) { n = L"b-old.txt"; };
+  }),
+            1);
+  m = b.ReadBack();
+  EXPECT_EQ(m[L"b-old.txt"], (Bytes{'c', 'h', 'a', 'n', 'g', 'e', 'd'}));
+  EXPECT_EQ(m[L"b.txt"], (Bytes{'t', 'h', 'i', 'r', 'd'}));
+  // Delete the text files: the rest keeps its data, the offsets shift.
+  EXPECT_EQ(b.Add([](TZip& z) {
+    z.Switch = swDelete;
+    z.FileSpec.Clear();
+    z.FileSpec.Add(L"*.txt");
+  }),
+            4);
+  m = b.ReadBack();
+  ASSERT_EQ(m.size(), 2u);
+  EXPECT_EQ(m[L"SUB\\c.bin"], b.Fs.Get(L"C:\\SRC\\SUB\\c.bin"));
+  // Delete everything: a bare end record.
+  EXPECT_EQ(b.Add([](TZip& z) {
+    z.Switch = swDelete;
+    z.FileSpec.Clear();
+    z.FileSpec.Add(L"*.*");
+  }),
+            2);
+  Bytes end = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  ASSERT_EQ(end.size(), 22u);
+  EXPECT_EQ(GetLE32Test(end), 0x06054B50u);
+  // Deleting from an archive that is not there: nothing to do.
+  b.Errors.clear();
+  EXPECT_EQ(b.Add([](TZip& z) { z.Switch = swDelete; }, L"C:\\OUT\\NONE.ZIP"), 0);
+  EXPECT_EQ(b.Errors, std::vector<int>{zevNothingToDo});
+}
+
+TEST(Zip, AFailedRunKeepsTheOldArchiveAndTheSources) {
+  TWriterBench b;
+  ASSERT_EQ(b.Add(), 5);
+  Bytes before = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  b.Fs.Put(L"C:\\SRC\\new.txt", SampleText(200000, 8));
+  b.Fs.WriteLimit = 0;  // a full disk from here on
+  EXPECT_EQ(b.Add([](TZip& z) { z.Switch = swMove; }), 0);
+  EXPECT_EQ(b.Fs.Get(L"C:\\OUT\\A.ZIP"), before);
+  EXPECT_NE(b.Fs.Find(L"C:\\SRC\\new.txt"), nullptr);
+  EXPECT_NE(b.Fs.Find(L"C:\\SRC\\a.txt"), nullptr);
+  EXPECT_FALSE(b.Errors.empty());
+  // A file that is not a ZIP is never overwritten by an update.
+  b.Fs.WriteLimit = -1;
+  b.Fs.Put(L"C:\\OUT\\NOTZIP.ZIP", std::string(5000, 'x'));
+  b.Errors.clear();
+  EXPECT_EQ(b.Add(nullptr, L"C:\\OUT\\NOTZIP.ZIP"), 0);
+  EXPECT_EQ(b.Fs.Get(L"C:\\OUT\\NOTZIP.ZIP"), Bytes(5000, 'x'));
+  EXPECT_EQ(b.Errors, std::vector<int>{zevInvalidArcType});
+  // A move deletes the sources once the archive is in place.
+  std::vector<int> indexes;
+  EXPECT_EQ(b.Add(
+                [&](TZip& z) {
+                  z.Switch = swMove;
+                  z.FileSpec.Clear();
+                  z.FileSpec.Add(L"C:\\SRC\\new.txt");
+                  z.OnDeleteFile = [&](TZipCommon*, const std::wstring&, int i, int n) { indexes.push_back(i * 10 + n); };
+                },
+                L"C:\\OUT\\MOVE.ZIP"),
+            1);
+  EXPECT_EQ(b.Fs.Find(L"C:\\SRC\\new.txt"), nullptr);
+  EXPECT_EQ(indexes, std::vector<int>{1});
+  EXPECT_EQ(b.ReadBack(L"C:\\OUT\\MOVE.ZIP")[L"new.txt"], SampleText(200000, 8));
+}
+
+TEST(Zip, EncryptedEntries) {
+  TWriterBench b;
+  ASSERT_EQ(b.Add([](TZip& z) { z.Password = L"secret"; }), 5);
+  auto m = b.ReadBack(L"C:\\OUT\\A.ZIP", L"secret");
+  EXPECT_EQ(m[L"a.txt"], b.Fs.Get(L"C:\\SRC\\a.txt"));
+  EXPECT_EQ(m[L"empty.txt"], Bytes{});
+}
+
+TEST(Zip, NamesExtensionsAndMethods) {
+  TZip z;
+  TMemFileSys fs;
+  z.FileSys = &fs;
+  z.StoredDirNames = sdAbsoluteNoRoot;
+  EXPECT_EQ(z.MakeStoredName(L"\\\\SRV\\PUB\\DOC\\A.TXT", L""), L"DOC\\A.TXT");
+  z.StoredDirNames = sdAbsoluteNoDrv;
+  EXPECT_EQ(z.MakeStoredName(L"\\\\SRV\\PUB\\DOC\\A.TXT", L""), L"\\DOC\\A.TXT");
+  EXPECT_EQ(z.MakeStoredName(L"C:\\DOC\\A.TXT", L""), L"\\DOC\\A.TXT");
+  z.StoredDirNames = sdRelativeStoreStart;
+  EXPECT_EQ(z.MakeStoredName(L"C:\\DATA\\WEB\\A.HTM", L"C:\\DATA\\WEB\\"), L"WEB\\A.HTM");
+  z.StoredDirNames = sdNone;
+  EXPECT_EQ(z.MakeStoredName(L"C:\\DATA\\WEB\\A.HTM", L""), L"A.HTM");
+  z.SetArchiveFile(L"C:/x/arc");
+  EXPECT_EQ(z.ArchiveFile(), L"C:\\x\\arc.zip");
+  z.SetDefaultExt(L".tar.gz");
+  EXPECT_EQ(z.DefaultExt(), L".tar");
+  EXPECT_EQ(z.ArchiveFile(), L"C:\\x\\arc.tar");
+  z.SetDefaultExt(L"");
+  EXPECT_EQ(z.DefaultExt(), L".ZIP");
+  z.SetCompressMethod(cmLzx);
+  EXPECT_EQ(z.CompressMethod(), cmDeflate);
+  TJar j;
+  j.SetArchiveFile(L"app");
+  EXPECT_EQ(j.ArchiveFile(), L"app.jar");
+  j.SetCompressMethod(cmGzipTar);
+  EXPECT_EQ(j.CompressMethod(), cmDeflate);
+  j.SetCompressMethod(cmStore);
+  EXPECT_EQ(j.CompressMethod(), cmStore);
+}
+}  // namespace
+
+#ifndef _WIN32
+namespace {
+std::string Quiet(const std::string& c) { return c + " >/dev/null 2>&1"; }
+
+TEST(ZipTools, ReferenceToolsAcceptWhatTheWriterMakes) {
+  char tmpl[] = "/tmp/velmo-zip-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  struct {
+    const char* Name;
+    TDeflateType Level;
+    bool Store, Password, Comment;
+  } cases[] = {
+      {"level-z", dtDeflateZ, false, false, false}, {"level-s", dtDeflateS, false, false, false},
+      {"level-f", dtDeflateF, false, false, false}, {"level-n", dtDeflateN, false, false, true},
+      {"level-x", dtDeflateX, false, false, false}, {"stored", dtDeflateN, true, false, false},
+      {"password", dtDeflateN, false, true, false},
+  };
+  for (const auto& c : cases) {
+    TWriterBench b;
+    ASSERT_EQ(b.Add([&](TZip& z) {
+      z.DeflateType = c.Level;
+      if (c.Store) z.SetCompressMethod(cmStore);
+      if (c.Password) z.Password = L"secret";
+      if (c.Comment) {
+        z.ArchiveComment = "archive comment";
+        z.ArchiveCommentSet = true;
+      }
+    }),
+              5)
+        << c.Name;
+    // An update that adds one file keeps the comment and the entries.
+    b.Fs.Put(L"C:\\SRC\\late.txt", SampleText(1000, 11));
+    ASSERT_EQ(b.Add([&](TZip& z) {
+      z.DeflateType = c.Level;
+      if (c.Password) z.Password = L"secret";
+    }),
+              1)
+        << c.Name;
+    std::string zip = dir + "/" + c.Name + ".zip";
+    Bytes bytes = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+    std::ofstream(zip, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+    std::string pw = c.Password ? " -P secret" : "";
+    EXPECT_EQ(std::system(Quiet("unzip -t" + pw + " " + zip).c_str()), 0) << c.Name;
+    EXPECT_EQ(std::system(Quiet("zipinfo " + zip).c_str()), 0) << c.Name;
+    EXPECT_EQ(std::system(Quiet("7zz t" + std::string(c.Password ? " -psecret " : " ") + zip).c_str()), 0) << c.Name;
+    std::string out = dir + "/" + c.Name;
+    ASSERT_EQ(std::system(Quiet("unzip -o" + pw + " " + zip + " -d " + out).c_str()), 0) << c.Name;
+    for (const char* f : {"a.txt", "SUB/c.bin", "late.txt", "empty.txt"}) {
+      std::ifstream in(out + "/" + f, std::ios::binary);
+      Bytes got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      std::wstring src = L"C:\\SRC\\" + SlashToBackslash(std::wstring(f, f + strlen(f)));
+      EXPECT_EQ(got, b.Fs.Get(src)) << c.Name << " " << f;
+    }
+    if (c.Comment) {
+      std::string tail(bytes.end() - 15, bytes.end());
+      EXPECT_EQ(tail, "archive comment");
+    }
+  }
+  std::system(Quiet("rm -rf " + dir).c_str());
+}
+}  // namespace
+#endif
