@@ -26,9 +26,6 @@ class TSystemFileData;
 class TFileWin;
 
 // Parts bits of the panel record.
-// Sent to the main window with the panel number after the user changed a column's width.
-constexpr UINT WM_DUPHEADERSIZE = WM_APP + 5;
-
 constexpr int32_t fpPathLine = 1, fpHeader = 2, fpStatusLine = 4, fpFolderTree = 8, fpDriveBar = 16;
 
 // The status line: texts in parts, a click reports the part.

@@ -30,6 +30,8 @@ constexpr UINT WM_REREADOTHER = WM_APP + 2;
 // Sent to the main window with the panel number before the folder monitor's reread: the panel
 // needs its folder tree loaded at once.
 constexpr UINT WM_LOADPANELTREE = WM_APP + 3;
+// Posted to the main window with the panel number after the user changed a column's width.
+constexpr UINT WM_DUPHEADERSIZE = WM_APP + 5;
 
 // What a list asks of the window that shows it. Begin/end of an update and the hourglass nest
 // (a reread runs a refresh inside), so the view counts them.
