@@ -25,6 +25,22 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
   src/archive/engine/zevStreams.cpp
+  src/archive/engine/zevCodecIo.cpp
+  src/archive/engine/zevLzh3.cpp
+  src/archive/engine/zevLhaPack.cpp
+  src/archive/engine/zevLzh5.cpp
+  src/archive/engine/zevArjCodec.cpp
+  src/archive/engine/zevLzw.cpp
+  src/archive/engine/zevArcCodec.cpp
+  src/archive/engine/zevLhaFormat.cpp
+  src/archive/engine/zevOldFormats.cpp
+  src/archive/engine/zevUnCodec.cpp
+  src/archive/engine/zevUnLha.cpp
+  src/archive/engine/zevUnArc.cpp
+  src/archive/engine/zevUnZoo.cpp
+  src/archive/engine/zevUnARJ.cpp
+  src/archive/engine/zevBhFormat.cpp
+  src/archive/engine/zevUnBH.cpp
   src/archive/engine/zevFileSys.cpp
   src/archive/engine/zevFileSys_posix.cpp
   src/archive/engine/zevBase.cpp
@@ -56,6 +72,13 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
   tests/engine/zevTools_test.cpp
+  tests/engine/zevLzh_test.cpp
+  tests/engine/zevLha_test.cpp
+  tests/engine/zevOldFormats_test.cpp
+  tests/engine/zevOldReaders_test.cpp
+  tests/engine/zevBh_test.cpp
+  tests/engine/TestEncoders.cpp
+  tests/engine/TestArchives.cpp
   tests/engine/zevBase_test.cpp
   tests/engine/zevUnZip_test.cpp
   tests/engine/zevZip_test.cpp
@@ -71,6 +94,7 @@ set(VELMO_PORTABLE_BENCH
   bench/main.cpp
   bench/language_bench.cpp
   bench/engine_bench.cpp
+  bench/lzh_bench.cpp
   bench/zip_bench.cpp
   bench/arclayer_bench.cpp
 )
@@ -83,6 +107,13 @@ set(VELMO_FUZZERS
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
+  lzh:tests/fuzz/lzh_fuzz.cpp:tests/fuzz/seeds/lzh
+  lh1:tests/fuzz/lh1_fuzz.cpp:tests/fuzz/seeds/lh1
+  arjfast:tests/fuzz/arjfast_fuzz.cpp:tests/fuzz/seeds/arjfast
+  arccodec:tests/fuzz/arccodec_fuzz.cpp:tests/fuzz/seeds/arccodec
+  zoolzw:tests/fuzz/zoolzw_fuzz.cpp:tests/fuzz/seeds/zoolzw
+  lha:tests/fuzz/lha_fuzz.cpp:tests/fuzz/seeds/lha
+  oldarc:tests/fuzz/oldarc_fuzz.cpp:tests/fuzz/seeds/oldarc
   arc_zip:tests/fuzz/arc_zip_fuzz.cpp:tests/fuzz/seeds/arc_zip
   arc_rar:tests/fuzz/arc_rar_fuzz.cpp:tests/fuzz/seeds/arc_rar
   arc_ace:tests/fuzz/arc_ace_fuzz.cpp:tests/fuzz/seeds/arc_ace

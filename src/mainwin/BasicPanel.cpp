@@ -6,6 +6,7 @@
 #include "foundation/MYTOOL.h"
 #include "framework/Forms.h"
 #include "framework/TextCompare.h"
+#include "mainwin/Commands.h"
 #include "mainwin/MainMessages.h"
 #include "panels/MIcon.h"
 
@@ -67,6 +68,8 @@ void TBasicPanel::Setup(TSystemFileData* fileData, int panelNo, bool openStartFo
 void TBasicPanel::SetPanelNo(int no) {
   FList->PanelNo = no == 2 ? 2 : 1;
   FList->LoadOptions();
+  const TFileWinOptions& rec = Options.PanelOptions(PanelNo());
+  FList->FileMask = DisplayFilterMask(rec.FilterType, rec.FileMask);
 }
 
 void TBasicPanel::FirstLoad() {

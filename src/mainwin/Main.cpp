@@ -16,6 +16,11 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 #include "mainwin/BasicPanel.h"
+#include "mainwin/Commands.h"
+#include "mainwin/DockBar.h"
+#include "mainwin/DriveBar.h"
+#include "mainwin/MKeyLine.h"
+#include "foundation/ToolBtn.h"
 #include "mainwin/MUpDate.h"
 #include "framework/TextCompare.h"
 #include "panels/MIcon.h"
@@ -397,6 +402,13 @@ void TQ7XForm::ApplySplitRatio() {
 
 void TQ7XForm::Resized() {
   THanForm::Resized();
+  // The bars wrap their buttons for the new width.
+  if (Bars) {
+    Bars->ToolBar->Relayout();
+    Bars->DriveBar->Relayout();
+    // Heights that changed while the form aligned its children take their places now.
+    Realign();
+  }
   ApplySplitRatio();
 }
 
@@ -470,27 +482,249 @@ void TQ7XForm::ShowException(const std::wstring& text) {
 
 void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
   shift &= ssShift | ssAlt | ssCtrl;
-  if (shift == ssCtrl && key >= '1' && key <= '3') {
-    if (key == '1')
-      MakeSingleWindow();
-    else
-      MakeDualWindow(key == '3');
-    key = 0;
-  } else if (shift == ssAlt && key == 'X') {
-    Close();
-    key = 0;
-  } else if (shift == 0 && key == VK_TAB && Panel2) {
+  if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) {
+    if (Options.ShowKeyBar && Bars) Bars->KeyLine->SelectKeySet(shift);
+    return;
+  }
+  if (shift == 0 && key == VK_TAB && Panel2) {
     TPanelView* other = OtherPanel();
     other->FocusPanel(other->FolderTreeFocused());
     key = 0;
+    return;
+  }
+  // Favourites on Shift+F1..F10 and Ctrl+Shift+F1..F10.
+  if ((shift == ssShift || shift == (ssShift | ssCtrl)) && key >= VK_F1 && key <= VK_F10) {
+    std::wstring path;
+    Options.GetQCDSlotPath(key, static_cast<uint8_t>(shift), path);
+    if (!path.empty()) {
+      if (TPanelView* p = ActivePanel()) p->ChangeDir(path);
+      key = 0;
+      return;
+    }
+  }
+  if (int slot = FunctionKeySlot(key, shift); slot >= 0) {
+    key = 0;
+    RunFunctionKey(slot, shift);
+    return;
+  }
+  if (int tag = CommandForKey(key, shift)) {
+    key = 0;
+    // Rename, back and forward also come from the folder tree and the mouse's extra buttons;
+    // the other short cuts belong to the menu bar.
+    if (tag == 1004 || tag == 6401 || tag == 6402)
+      RunCommand(tag, shift);
+    else
+      MenuClick(tag);
   }
 }
 
-void TQ7XForm::PanelKeyUp(TPanelView*, WORD&, TShiftState) {}
+void TQ7XForm::PanelKeyUp(TPanelView*, WORD&, TShiftState shift) {
+  if (Options.ShowKeyBar && Bars) Bars->KeyLine->SelectKeySet(shift & (ssShift | ssAlt | ssCtrl));
+}
 
-void TQ7XForm::BuildBars() {}
-void TQ7XForm::DestroyBars() {}
-void TQ7XForm::UpdateCommandStates() {}
+void TQ7XForm::BuildBars() {
+  Bars = new TDockToolBar(this);
+  const auto& buttons = ToolButtonTable();
+  for (int i = 0; i < Bars->ToolBar->ButtonCount() && i < static_cast<int>(buttons.size()); ++i) {
+    int tag = buttons[static_cast<size_t>(i)].Tag;
+    Bars->ToolBar->Buttons(i)->OnClick = [this, tag](TComponent*) { RunCommand(tag, KeyboardShiftState()); };
+  }
+  Bars->DriveBar->OnDriveClick = [this](TToolButton* b) { DriveButtonClick(b); };
+  if (Options.ShowKeyBar)
+    Bars->KeyLine->OnKeyClick = [this](TMKeyLine* line) { KeyLineClick(line->ClickedSet, line->ClickedLabel); };
+  FillKeyLine();
+}
+
+void TQ7XForm::DestroyBars() {
+  delete Bars;
+  Bars = nullptr;
+}
+
+void TQ7XForm::UpdateCommandStates() {
+  UpdateMainMenu();
+  if (Bars && ActivePanel() && !ActivePanel()->List().Path.empty())
+    Bars->DriveBar->SetCurrentDrive(ActivePanel()->List().Path[0]);
+}
+
+void TQ7XForm::UpdateMainMenu() {
+  if (!Options.ShowMainMenu || FDestroying || !Bars || !ActivePanel()) return;
+  Bars->UpdateStates([this](const TCommandRow& r) { return !r.Enabled || r.Enabled(*this); },
+                     [this](const TCommandRow& r) { return r.Checked && r.Checked(*this); });
+}
+
+void TQ7XForm::RunCommand(int tag, TShiftState shift) {
+  if (OnCommand && OnCommand(tag)) return;
+  const TCommandRow* row = FindCommand(tag);
+  if (!row) return;
+  if (!ActivePanel() || (row->Enabled && !row->Enabled(*this))) {
+    MessageBeep(MB_OK);
+    return;
+  }
+  if (row->Run)
+    row->Run(*this, shift);
+  else
+    CommandNotBuilt(tag);
+  UpdateMainMenu();
+}
+
+void TQ7XForm::MenuClick(int tag) {
+  if (!Options.ShowMainMenu || !ActivePanel()) return;
+  RunCommand(tag, KeyboardShiftState());
+}
+
+void TQ7XForm::CommandNotBuilt(int tag) {
+  const TCommandRow* row = FindCommand(tag);
+  std::wstring clean = row ? PlainCaption(row->Caption()) : std::wstring();
+  ShowInfo(FormatMessageText(10804, {clean}));
+}
+
+void TQ7XForm::RunNumberedCommand(int number, TShiftState shift) {
+  if (int tag = NumberedCommandTag(number)) RunCommand(tag, shift);
+}
+
+void TQ7XForm::RunFunctionKey(int slot, TShiftState shift) {
+  const THanProgram* program = Programs.GetKeyProgram(slot);
+  if (program && !program->Command.empty()) {
+    if (RunUserProgram)
+      RunUserProgram(*program);
+    else
+      ShowInfo(FormatMessageText(10804, {program->Title.empty() ? program->Command : program->Title}));
+    return;
+  }
+  int number = program && program->CommandNo ? program->CommandNo : DefaultSlotCommand(slot);
+  if (number) RunNumberedCommand(number, shift);
+}
+
+void TQ7XForm::KeyLineClick(int set, int label) {
+  static const TShiftState shifts[TMKeyLine::SetCount] = {0, ssShift, ssCtrl, ssAlt, ssShift | ssCtrl, ssAlt | ssCtrl,
+                                                          ssShift | ssAlt};
+  if (set < 0 || set >= TMKeyLine::SetCount || label < 1 || label > 10) return;
+  WORD key = static_cast<WORD>(VK_F1 + label - 1);
+  PanelKeyDown(ActivePanel(), key, shifts[set]);
+}
+
+void TQ7XForm::DriveButtonClick(TToolButton* button) {
+  int index = button->Tag - 100;
+  if (index < 0 || index >= 26) return;
+  std::wstring dir;
+  CurrentDirs.GetDir(std::wstring(1, static_cast<wchar_t>(L'A' + index)) + L":\\", dir);
+  if (dir.empty()) dir = std::wstring(1, static_cast<wchar_t>(L'A' + index)) + L":\\";
+  if (TPanelView* p = ActivePanel()) {
+    p->ChangeDir(dir);
+    p->FocusPanel(false);
+  }
+  UpdateCommandStates();
+}
+
+void TQ7XForm::FillKeyLine() {
+  if (!Bars) return;
+  auto slotName = [](int slot) {
+    const THanProgram* p = Programs.GetKeyProgram(slot);
+    if (p && !p->Title.empty()) return p->Title;
+    int number = p && p->CommandNo ? p->CommandNo : DefaultSlotCommand(slot);
+    return number >= 1 && number <= NumberedCommandCount ? Programs.CommandNames[static_cast<size_t>(number - 1)]
+                                                         : std::wstring();
+  };
+  auto& sets = Bars->KeyLine->KeySets;
+  for (auto& set : sets) set.assign(TMKeyLine::LabelCount, L"");
+  sets[0][0] = PlainCaption(LoadMessageText(1601));
+  for (int slot = 0; slot < 8; ++slot) sets[0][static_cast<size_t>(slot + 1)] = slotName(slot);
+  sets[0][9] = PlainCaption(LoadMessageText(1201));
+  for (int i = 0; i < 10; ++i) {
+    const TQCDSlot& a = Options.QCDSlots[static_cast<size_t>(i)];
+    const TQCDSlot& b = Options.QCDSlots[static_cast<size_t>(i + 10)];
+    sets[1][static_cast<size_t>(i)] = a.Title.empty() ? a.Path : a.Title;
+    sets[4][static_cast<size_t>(i)] = b.Title.empty() ? b.Path : b.Title;
+    sets[2][static_cast<size_t>(i)] = slotName(8 + i);
+  }
+  Bars->KeyLine->Invalidate();
+}
+
+void TQ7XForm::ShowToolBar(bool show) {
+  Options.ShowMainToolBar = show;
+  if (Bars) Bars->ToolBar->SetVisible(show);
+}
+
+void TQ7XForm::ShowKeyLine(bool show) {
+  Options.ShowKeyBar = show;
+  if (!Bars) return;
+  Bars->KeyLine->SetVisible(show);
+  Bars->KeyLine->OnKeyClick = show ? std::function<void(TMKeyLine*)>([this](TMKeyLine* line) {
+    KeyLineClick(line->ClickedSet, line->ClickedLabel);
+  })
+                                   : nullptr;
+}
+
+void TQ7XForm::ShowToolNames(bool show) {
+  Options.ShowToolName = show;
+  if (Bars) Bars->ToolBar->SetShowCaptions(show);
+}
+
+void TQ7XForm::ShowMainMenu(bool show) {
+  Options.ShowMainMenu = show;
+  if (Bars && HandleAllocated()) SetMenu(Handle(), show ? Bars->MainMenu() : nullptr);
+  if (show) UpdateMainMenu();
+}
+
+void TQ7XForm::ApplyMenuOptions() {
+  if (!Bars) return;
+  Bars->BuildMainMenu();
+  UpdateMainMenu();
+}
+
+void TQ7XForm::ShowNewPopup() { CommandNotBuilt(1701); }
+
+void TQ7XForm::ShowHelp(const std::wstring& topic) {
+  if (!FileExistsPlain(HelpFile)) {
+    MessageBeep(MB_ICONHAND);
+    return;
+  }
+  (void)topic;
+  ShellExecuteW(Handle(), nullptr, HelpFile.c_str(), nullptr, ProgramFolder.c_str(), SW_SHOWNORMAL);
+}
+
+void TQ7XForm::StorePlacement() {
+  if (HandleAllocated()) SaveWindowPlacement(Handle(), Options.Window);
+}
+
+TQ7XForm::THistoryPos& TQ7XForm::HistoryPos(TPanelView* panel) {
+  THistoryPos& h = FHistoryPos[panel];
+  const size_t size = panel->List().FolderHistory.size();
+  // A folder entered the ordinary way: the position is at the end again.
+  if (h.Size != size) {
+    h.Size = size;
+    h.Pos = size ? size - 1 : 0;
+  }
+  return h;
+}
+
+bool TQ7XForm::CanGoBack() {
+  TPanelView* p = ActivePanel();
+  return p && HistoryPos(p).Pos > 0;
+}
+
+bool TQ7XForm::CanGoForward() {
+  TPanelView* p = ActivePanel();
+  return p && HistoryPos(p).Pos + 1 < p->List().FolderHistory.size();
+}
+
+void TQ7XForm::StepHistory(int delta) {
+  TPanelView* p = ActivePanel();
+  if (!p) return;
+  THistoryPos h = HistoryPos(p);
+  const auto& list = p->List().FolderHistory;
+  if ((delta < 0 && h.Pos == 0) || (delta > 0 && h.Pos + 1 >= list.size())) return;
+  size_t pos = h.Pos + static_cast<size_t>(delta);
+  std::wstring path = list[pos];
+  p->ChangeDir(path);
+  // The step itself is no new entry of the history.
+  auto& history = p->List().FolderHistory;
+  if (history.size() > h.Size) history.resize(h.Size);
+  FHistoryPos[p] = THistoryPos{pos, history.size()};
+}
+
+void TQ7XForm::GoBack() { StepHistory(-1); }
+void TQ7XForm::GoForward() { StepHistory(1); }
 
 void TQ7XForm::OpenFile(TPanelView*, const std::wstring& file) {
   std::wstring dir = ExtractParentDir(file);
@@ -662,6 +896,16 @@ bool TQ7XForm::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_SYNCDRIVEBAR:
       result = 0;
       return HandlePanelMessage(msg, wp, lp);
+    case WM_COMMAND:
+      if (lp == 0 && HIWORD(wp) == 0) {
+        MenuClick(LOWORD(wp));
+        result = 0;
+        return true;
+      }
+      return THanForm::WndProc(msg, wp, lp, result);
+    case WM_INITMENUPOPUP:
+      UpdateMainMenu();
+      return false;
     case WM_SHELLNOTIFY:
       HandleShellNotify(wp, lp);
       result = 0;

@@ -5,6 +5,7 @@
 // kept split ratio, and relays folder-change notices to the folder trees beside the panels.
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -12,7 +13,10 @@
 #include "mainwin/MainMessages.h"
 #include "mainwin/PanelView.h"
 
+class TDockToolBar;
 class TShellNew;
+struct THanProgram;
+class TToolButton;
 class TSystemFileData;
 class THanSplit;
 
@@ -73,6 +77,46 @@ class TQ7XForm : public THanForm {
   // The drives changed: every panel's drive display and tree are brought up to date.
   void RefreshDrives();
 
+  // ---- Commands ----
+  TDockToolBar* Bars = nullptr;
+  // 0 nothing to paste, 1 paste into the folder, 2 paste into the focused folder.
+  int PasteState = 0;
+  // Runs a command by its number on the active panel: disabled commands beep; a command whose
+  // subsystem is not there yet says so.
+  void RunCommand(int tag, TShiftState shift);
+  // A menu item: nothing unless the menu bar is shown and a panel is active.
+  void MenuClick(int tag);
+  // Enables and checks the menu items and tool buttons for the active panel.
+  void UpdateMainMenu();
+  // The one place for commands whose subsystem is not built yet.
+  void CommandNotBuilt(int tag);
+  void RunNumberedCommand(int number, TShiftState shift);
+  // Function-key slots 0..17: the program the user bound, else the slot's numbered command.
+  void RunFunctionKey(int slot, TShiftState shift);
+  void KeyLineClick(int set, int label);
+  void DriveButtonClick(TToolButton* button);
+  // The texts of the key line's sets, from the programs and command names.
+  void FillKeyLine();
+  void ShowToolBar(bool show);
+  void ShowKeyLine(bool show);
+  void ShowToolNames(bool show);
+  void ShowMainMenu(bool show);
+  // Builds the menu again after a change of options (the short cuts of CtrlXExtract).
+  void ApplyMenuOptions();
+  void ShowNewPopup();
+  void ShowHelp(const std::wstring& topic);
+  void StorePlacement();
+  bool CanGoBack();
+  bool CanGoForward();
+  void GoBack();
+  void GoForward();
+  // Handlers that later subsystems set: delete (permanent or to the recycle bin), a user
+  // program's command line.
+  std::function<void(bool permanent)> DeleteHandler;
+  std::function<void(const THanProgram& program)> RunUserProgram;
+  // Sees every command first; true when it took the command (tests record them here).
+  std::function<bool(int tag)> OnCommand;
+
   // ---- Keys ----
   // The key dispatcher of the panels' lists and trees (shift bits Shift 1, Alt 2, Ctrl 4).
   void PanelKeyDown(TPanelView* panel, WORD& key, TShiftState shift);
@@ -121,6 +165,12 @@ class TQ7XForm : public THanForm {
   void QueryEndSession();
   void BuildBars();
   void DestroyBars();
+  void StepHistory(int delta);
+  struct THistoryPos {
+    size_t Pos = 0, Size = 0;
+  };
+  std::map<const TPanelView*, THistoryPos> FHistoryPos;
+  THistoryPos& HistoryPos(TPanelView* panel);
 
   bool FMinimizedByForm = false;
   bool FDestroying = false;

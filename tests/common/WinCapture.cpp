@@ -48,6 +48,19 @@ int TCapture::Count(const RECT& r, const std::function<bool(COLORREF)>& test) co
   return n;
 }
 
+void SendKey(HWND wnd, WORD key, unsigned shift, bool keyUp) {
+  BYTE saved[256], keys[256] = {};
+  GetKeyboardState(saved);
+  if (shift & 1) keys[VK_SHIFT] = 0x80;
+  if (shift & 2) keys[VK_MENU] = 0x80;
+  if (shift & 4) keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  const bool system = (shift & 2) || key == VK_F10;
+  SendMessageW(wnd, system ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1);
+  if (keyUp) SendMessageW(wnd, system ? WM_SYSKEYUP : WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+  SetKeyboardState(saved);
+}
+
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
   DWORD start = GetTickCount();
   while (!done()) {

@@ -25,6 +25,11 @@ class TCapture {
   std::vector<COLORREF> FPixels;
 };
 
+// Sends a key down (and, with keyUp, its release) to a window with the modifiers held in this
+// thread's keyboard state for the time of the message: shift bits Shift 1, Alt 2, Ctrl 4. With
+// Alt, and for F10, the key comes as a system key.
+void SendKey(HWND wnd, WORD key, unsigned shift, bool keyUp = false);
+
 // Handles waiting messages until done() is true or the time runs out; returns done().
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 #endif

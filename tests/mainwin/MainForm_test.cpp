@@ -61,17 +61,7 @@ std::unique_ptr<TQ7XForm> ShowForm() {
   return form;
 }
 
-void PressKey(HWND wnd, WORD key, TShiftState shift) {
-  BYTE saved[256], keys[256] = {};
-  GetKeyboardState(saved);
-  if (shift & ssShift) keys[VK_SHIFT] = 0x80;
-  if (shift & ssCtrl) keys[VK_CONTROL] = 0x80;
-  if (shift & ssAlt) keys[VK_MENU] = 0x80;
-  SetKeyboardState(keys);
-  SendMessageW(wnd, (shift & ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1);
-  SendMessageW(wnd, (shift & ssAlt) ? WM_SYSKEYUP : WM_KEYUP, key, 0xC0000001);
-  SetKeyboardState(saved);
-}
+void PressKey(HWND wnd, WORD key, TShiftState shift) { SendKey(wnd, key, shift, true); }
 
 // Client coordinates as a mouse message carries them (negative ones too).
 LPARAM Pt(int x, int y) {

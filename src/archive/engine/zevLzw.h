@@ -1,0 +1,18 @@
+#pragma once
+// The LZW decoders of the old archivers: the dynamic 9-to-n-bit form with a clear code that
+// reads its codes in groups (ARC's crunch method 8 and squash method 9), and ZOO's LZW.
+// Portable.
+#include <cstdint>
+
+#include "archive/engine/zevCodecIo.h"
+
+// Codes of 9 to maxBits bits (at most 16), least significant bit first, read in groups of
+// as many bytes as the width; code 256 clears the table. Decodes until the input ends, into
+// out. Returns 0, zevCorruptInput (a code beyond the table), zevStackOverflow or
+// zevUserCanceled.
+int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits);
+
+// ZOO's LZW: 9 to 13 bits, least significant first, 256 clears, 257 ends. Decodes until the
+// end code; returns 0, zevCorruptInput, zevReadError (no end code before the input ended) or
+// zevUserCanceled.
+int ZooLzwDecode(TCodecInput& in, TCodecSink& out);

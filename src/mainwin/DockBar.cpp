@@ -1,0 +1,113 @@
+#include "mainwin/DockBar.h"
+
+#include "foundation/Language.h"
+#include "foundation/MOption.h"
+#include "foundation/ToolBtn.h"
+#include "framework/Forms.h"
+#include "mainwin/DriveBar.h"
+#include "mainwin/MKeyLine.h"
+
+
+TDockToolBar::TDockToolBar(TForm* form) : TComponent(form), FForm(form) {
+  BuildMainMenu();
+  ToolBar = new THToolBar(form);
+  ToolBar->Name = L"ToolBar";
+  ToolBar->SetAlign(alTop);
+  ToolBar->SetWrapable(Options.ToolBarWrap);
+  ToolBar->SetShowCaptions(Options.ShowToolName);
+  ToolBar->SetColor(Options.ToolBarColor);
+  ToolBar->SetParent(form);
+  const auto& buttons = ToolButtonTable();
+  for (size_t i = 0; i < buttons.size(); ++i)
+    AddToolButton(ToolBar, PlainCaption(LoadMessageText(buttons[i].Msg)), false, nullptr, tbsButton, static_cast<int>(i),
+                  -1, true, nullptr);
+  ToolBar->SetVisible(Options.ShowMainToolBar);
+
+  DriveBar = new TDriveBar(form);
+  DriveBar->Name = L"DriveBar";
+  DriveBar->SetAlign(alTop);
+  DriveBar->SetTop(1000);
+  DriveBar->SetParent(form);
+  DriveBar->RebuildDrives(-1);
+
+  KeyLine = new TMKeyLine(form);
+  KeyLine->Name = L"KeyLine";
+  KeyLine->SetAlign(alBottom);
+  KeyLine->SetFlat(Options.FlatKeyBar);
+  KeyLine->SetParent(form);
+  KeyLine->SetVisible(Options.ShowKeyBar);
+}
+
+TDockToolBar::~TDockToolBar() {
+  if (FForm && FForm->HandleAllocated() && GetMenu(FForm->Handle()) == FMenu) SetMenu(FForm->Handle(), nullptr);
+  if (FMenu) DestroyMenu(FMenu);
+  delete KeyLine;
+  delete DriveBar;
+  delete ToolBar;
+}
+
+void TDockToolBar::BuildMainMenu() {
+  HMENU old = FMenu;
+  FMenu = CreateMenu();
+  HMENU popups[mpNone] = {};
+  for (int p = mpFile; p < mpNone; ++p) popups[p] = CreatePopupMenu();
+  auto append = [](HMENU menu, const TCommandRow& row) {
+    if (row.SeparatorBefore && GetMenuItemCount(menu) > 0) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    std::wstring text = row.Caption();
+    std::wstring keys = ShortCutToText(EffectiveShortCut(row));
+    if (!keys.empty()) text += L"\t" + keys;
+    AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(row.Tag), text.c_str());
+  };
+  for (const auto& row : CommandTable())
+    if (row.Menu < mpNone) append(popups[row.Menu], row);
+  // View holds its sub-menus first, then its own items.
+  HMENU view = CreatePopupMenu();
+  for (int p : {mpViewWindow, mpViewControls})
+    AppendMenuW(view, MF_POPUP, reinterpret_cast<UINT_PTR>(popups[p]), LoadMessageText(MenuCaptionMsg(static_cast<TMenuPlace>(p))).c_str());
+  int items = GetMenuItemCount(popups[mpView]);
+  AppendMenuW(view, MF_SEPARATOR, 0, nullptr);
+  for (int i = 0; i < items; ++i) {
+    wchar_t text[256] = {};
+    MENUITEMINFOW mi{};
+    mi.cbSize = sizeof mi;
+    mi.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING;
+    mi.dwTypeData = text;
+    mi.cch = 255;
+    GetMenuItemInfoW(popups[mpView], static_cast<UINT>(i), TRUE, &mi);
+    if (mi.fType & MFT_SEPARATOR)
+      AppendMenuW(view, MF_SEPARATOR, 0, nullptr);
+    else
+      AppendMenuW(view, MF_STRING, mi.wID, text);
+    // The sort, filter and spacing sub-menus follow the display modes' rows.
+    if (mi.wID == 3502) {
+      AppendMenuW(view, MF_SEPARATOR, 0, nullptr);
+      for (int p : {mpViewSort, mpViewFilter, mpViewSpacing})
+        AppendMenuW(view, MF_POPUP, reinterpret_cast<UINT_PTR>(popups[p]),
+                    LoadMessageText(MenuCaptionMsg(static_cast<TMenuPlace>(p))).c_str());
+    }
+  }
+  DestroyMenu(popups[mpView]);
+  popups[mpView] = view;
+  for (int p : {mpFile, mpEdit, mpPath, mpArchive, mpView, mpTools, mpHelp})
+    AppendMenuW(FMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(popups[p]), LoadMessageText(MenuCaptionMsg(static_cast<TMenuPlace>(p))).c_str());
+  if (FForm && FForm->HandleAllocated()) {
+    SetMenu(FForm->Handle(), Options.ShowMainMenu ? FMenu : nullptr);
+    DrawMenuBar(FForm->Handle());
+  }
+  if (old) DestroyMenu(old);
+}
+
+void TDockToolBar::UpdateStates(const std::function<bool(const TCommandRow&)>& enabled,
+                                const std::function<bool(const TCommandRow&)>& checked) {
+  for (const auto& row : CommandTable()) {
+    if (row.Menu >= mpNone) continue;
+    EnableMenuItem(FMenu, static_cast<UINT>(row.Tag), MF_BYCOMMAND | (enabled(row) ? MF_ENABLED : MF_GRAYED));
+    CheckMenuItem(FMenu, static_cast<UINT>(row.Tag), MF_BYCOMMAND | (checked(row) ? MF_CHECKED : MF_UNCHECKED));
+  }
+  // Tags 7101..7399 and 4001 stay disabled when present.
+  for (UINT tag = 7101; tag <= 7399; ++tag) EnableMenuItem(FMenu, tag, MF_BYCOMMAND | MF_GRAYED);
+  EnableMenuItem(FMenu, 4001, MF_BYCOMMAND | MF_GRAYED);
+  const auto& buttons = ToolButtonTable();
+  for (int i = 0; i < ToolBar->ButtonCount() && i < static_cast<int>(buttons.size()); ++i)
+    if (const TCommandRow* row = FindCommand(buttons[static_cast<size_t>(i)].Tag)) ToolBar->Buttons(i)->SetEnabled(enabled(*row));
+}
