@@ -100,6 +100,8 @@ TEST(ArcTree, EmptyArchiveListsOnlyTheParent) {
   int64_t count = 5;
   EXPECT_EQ(tree.GetFolderSize(L"none", count), -1);
   EXPECT_EQ(count, 0);
+  EXPECT_EQ(tree.GetFolderSize(L"", count), -1);
+  EXPECT_FALSE(tree.RemoveEntry(L"", L"x"));
 }
 
 TEST(ArcTree, FolderSizesCountFilesBelow) {

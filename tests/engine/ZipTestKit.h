@@ -52,6 +52,19 @@ class TBitWriter {
   int FCount = 0;
 };
 
+// The longest earlier run (within window) that matches in at i, at most maxLen long.
+inline void LongestMatch(const Bytes& in, size_t i, size_t window, size_t maxLen, size_t& len, size_t& dist) {
+  len = dist = 0;
+  for (size_t j = i > window ? i - window : 0; j < i; ++j) {
+    size_t l = 0;
+    while (i + l < in.size() && in[j + l] == in[i + l] && l < maxLen) ++l;
+    if (l > len) {
+      len = l;
+      dist = i - j;
+    }
+  }
+}
+
 // LZW with codes of 9 to 13 bits; the width grows by the control code 256, 1.
 inline Bytes Shrink(const Bytes& in) {
   TBitWriter w;
@@ -87,16 +100,8 @@ inline Bytes Reduce(const Bytes& in, int factor) {
   const uint32_t maxDist = ((255u >> (8 - factor)) << 8) + 256;
   Bytes sym;
   for (size_t i = 0; i < in.size();) {
-    size_t bestLen = 0, bestDist = 0;
-    size_t from = i > maxDist ? i - maxDist : 0;
-    for (size_t j = from; j < i; ++j) {
-      size_t l = 0;
-      while (i + l < in.size() && in[j + l] == in[i + l] && l < mask + 255 + 3) ++l;
-      if (l > bestLen) {
-        bestLen = l;
-        bestDist = i - j;
-      }
-    }
+    size_t bestLen, bestDist;
+    LongestMatch(in, i, maxDist, mask + 255 + 3, bestLen, bestDist);
     if (bestLen >= 4) {
       uint32_t d = static_cast<uint32_t>(bestDist - 1), l = static_cast<uint32_t>(bestLen - 3);
       sym.push_back(144);
@@ -168,16 +173,8 @@ inline Bytes Implode(const Bytes& in, uint16_t flags) {
   tree(5, 64);
   tree(5, 64);
   for (size_t i = 0; i < in.size();) {
-    size_t bestLen = 0, bestDist = 0;
-    size_t from = i > window ? i - window : 0;
-    for (size_t j = from; j < i; ++j) {
-      size_t l = 0;
-      while (i + l < in.size() && in[j + l] == in[i + l] && l < minMatch + 63 + 255) ++l;
-      if (l > bestLen) {
-        bestLen = l;
-        bestDist = i - j;
-      }
-    }
+    size_t bestLen, bestDist;
+    LongestMatch(in, i, window, minMatch + 63 + 255, bestLen, bestDist);
     if (bestLen >= minMatch) {
       uint32_t d = static_cast<uint32_t>(bestDist - 1);
       w.Put(0, 1);

@@ -442,20 +442,6 @@ struct TScanTree {
     Fs.Put(L"C:\\SRC\\SUB\\c.txt", std::string("ccc"));
     Fs.Put(L"C:\\SRC\\HID\\h.txt", std::string("h"));
   }
-  std::vector<std::wstring> Scan(std::initializer_list<const wchar_t*> specs, TzevFileAttrs attrs, bool recurse,
-                                 bool hidden = false, TzevFileAttrs ex = 0) {
-    // Mark the hidden folder by a folder entry of its own.
-    TzevFileScan s(nullptr, &Fs);
-    for (auto x : specs) s.FileSpec.Add(x);
-    s.Attributes = attrs;
-    s.AttributesEx = ex;
-    s.RecurseDirs = recurse;
-    s.IncludeHiddenDirs = hidden;
-    s.Scan();
-    std::vector<std::wstring> r;
-    for (const auto& o : s.FileList) r.push_back(o->Path + o->Name);
-    return r;
-  }
 };
 
 class THiddenFs : public TMemFileSys {

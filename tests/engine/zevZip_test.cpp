@@ -251,6 +251,91 @@ TEST(Zip, NamesExtensionsAndMethods) {
   j.SetCompressMethod(cmStore);
   EXPECT_EQ(j.CompressMethod(), cmStore);
 }
+
+// A set written across removable disks: the filled disk leaves the drive in OnInsertDisk.
+struct TSpanRig {
+  TMemFileSys Fs;
+  std::vector<Bytes> Volumes;
+  std::vector<int> Errors;
+  std::vector<std::wstring> Labels;
+  TSpanRig(int64_t diskSize) {
+    Fs.ForceDirs(L"T:\\TEMP");
+    Fs.Volume.DriveType = 2;
+    Fs.Volume.FreeSpace = Fs.Volume.TotalSpace = diskSize;
+    uint32_t seed = 5;
+    for (int i = 0; i < 4; ++i) {
+      Bytes b(40000);
+      for (auto& c : b) c = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+      Fs.Put(L"C:\\SRC\\r" + std::to_wstring(i) + L".bin", b);
+    }
+  }
+  int Run(bool withEvent = true) {
+    TZip z;
+    z.FileSys = &Fs;
+    z.SetArchiveFile(L"A:\\SET.ZIP");
+    z.SetBaseDir(L"C:\\SRC");
+    z.FileSpec.Add(L"C:\\SRC\\*.*");
+    z.OnError = [this](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int c) {
+      Errors.push_back(c);
+    };
+    if (withEvent)
+      z.OnInsertDisk = [this](TDiskSpanObj*, const std::wstring&, bool& cancel) {
+        if (Fs.Find(L"A:\\SET.ZIP")) {
+          Labels.push_back(Fs.Volume.Label);
+          Volumes.push_back(Fs.Get(L"A:\\SET.ZIP"));
+          Fs.RemoveFile(L"A:\\SET.ZIP", doFinal);
+        }
+        ++Fs.Volume.Serial;
+        cancel = false;
+      };
+    int n = z.UpdateArchive();
+    if (Fs.Find(L"A:\\SET.ZIP")) {
+      Labels.push_back(Fs.Volume.Label);
+      Volumes.push_back(Fs.Get(L"A:\\SET.ZIP"));
+    }
+    return n;
+  }
+};
+
+TEST(ZipSpan, SetsAcrossDisks) {
+  TSpanRig big(1 << 20);
+  EXPECT_EQ(big.Run(), 4);
+  ASSERT_EQ(big.Volumes.size(), 1u);
+  EXPECT_NE(GetLE32Test(big.Volumes[0]), 0x08074B50u);  // it fits: no marker
+  TSpanRig small(60000);
+  EXPECT_EQ(small.Run(), 4);
+  ASSERT_GE(small.Volumes.size(), 3u);
+  EXPECT_EQ(GetLE32Test(small.Volumes[0]), 0x08074B50u);
+  EXPECT_EQ(small.Labels[0], L"PKBACK# 001");
+  EXPECT_EQ(small.Labels[1], L"PKBACK# 002");
+  for (const auto& v : small.Volumes) EXPECT_LE(v.size(), 60000u);
+  // Read back as a split set.
+  TMemFileSys fs;
+  for (size_t i = 0; i + 1 < small.Volumes.size(); ++i) {
+    wchar_t ext[8];
+    swprintf(ext, 8, L".z%02u", static_cast<unsigned>(i + 1));
+    fs.Put(std::wstring(L"C:\\SET") + ext, small.Volumes[i]);
+  }
+  fs.Put(L"C:\\SET.ZIP", small.Volumes.back());
+  TUnZip r;
+  r.FileSys = &fs;
+  r.SetArchiveFile(L"C:\\SET.ZIP");
+  r.SetExtractDir(L"C:\\X");
+  r.FileSpec.Add(L"*.*");
+  EXPECT_EQ(r.Extract(), 4);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(fs.Get(L"C:\\X\\r" + std::to_wstring(i) + L".bin"), small.Fs.Get(L"C:\\SRC\\r" + std::to_wstring(i) + L".bin"));
+}
+
+TEST(ZipSpan, AMissingHandlerKeepsTheOldArchive) {
+  TSpanRig rig(60000);
+  Bytes old = MakeZip({Entry("old.txt", 0, 0, Bytes{'o', 'l', 'd'}, Bytes{'o', 'l', 'd'})});
+  rig.Fs.Put(L"A:\\SET.ZIP", old);
+  EXPECT_EQ(rig.Run(false), 0);
+  EXPECT_EQ(rig.Fs.Get(L"A:\\SET.ZIP"), old);
+  ASSERT_FALSE(rig.Errors.empty());
+  EXPECT_EQ(rig.Errors[0], zevEventNotAssigned);
+}
 }  // namespace
 
 #ifndef _WIN32
@@ -312,6 +397,23 @@ TEST(ZipTools, ReferenceToolsAcceptWhatTheWriterMakes) {
       EXPECT_EQ(tail, "archive comment");
     }
   }
+  std::system(Quiet("rm -rf " + dir).c_str());
+}
+
+TEST(ZipTools, SpannedSetsJoinWithZip) {
+  char tmpl[] = "/tmp/velmo-span-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  TSpanRig rig(60000);
+  ASSERT_EQ(rig.Run(), 4);
+  ASSERT_GE(rig.Volumes.size(), 3u);
+  for (size_t i = 0; i < rig.Volumes.size(); ++i) {
+    char ext[8];
+    snprintf(ext, sizeof ext, "z%02u", static_cast<unsigned>(i + 1));
+    std::string name = dir + "/set." + (i + 1 == rig.Volumes.size() ? std::string("zip") : std::string(ext));
+    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(rig.Volumes[i].data()),
+                                                static_cast<std::streamsize>(rig.Volumes[i].size()));
+  }
+  EXPECT_EQ(std::system(Quiet("(cd " + dir + " && zip -s 0 set.zip --out joined.zip && unzip -t joined.zip)").c_str()), 0);
   std::system(Quiet("rm -rf " + dir).c_str());
 }
 }  // namespace

@@ -8,17 +8,6 @@
 #include "foundation/TextCodec.h"
 
 namespace {
-bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - 32);
-    if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // The folder part of a path with its trailing "\" ("" when none).
 std::wstring FolderOf(const std::wstring& path) {
   size_t p = path.find_last_of(L"\\/:");
@@ -29,6 +18,17 @@ std::wstring FilePartOf(const std::wstring& path) {
   return p == std::wstring::npos ? path : path.substr(p + 1);
 }
 }  // namespace
+
+bool SameTextNoCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    wchar_t x = a[i], y = b[i];
+    if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - 32);
+    if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
 
 uint32_t AttributeMask(TzevFileAttrs attrs) {
   uint32_t m = 0;
@@ -242,7 +242,7 @@ bool TZipCommon::MatchesSpec(const std::wstring& name) {
   std::wstring n = name.find(L'.') == std::wstring::npos ? name + L"." : name;
   for (int i = 0; i < FileSpec.Count(); ++i) {
     const std::wstring& spec = FileSpec[i];
-    if (EqualNoCase(spec, name) || MatchMaskText(n, spec)) {
+    if (SameTextNoCase(spec, name) || MatchMaskText(n, spec)) {
       for (int j = 0; j < ExcludeSpec.Count(); ++j)
         if (MatchMaskText(n, ExcludeSpec[j])) return false;
       return true;
@@ -584,7 +584,7 @@ bool TUnBase::MatchesSpec(const std::wstring& name) {
   for (int i = 0; i < FileSpec.Count(); ++i) {
     const std::wstring& spec = FileSpec[i];
     if (spec.empty()) continue;
-    if (!RecurseDirs && !EqualNoCase(folderOf(spec), folder)) return false;
+    if (!RecurseDirs && !SameTextNoCase(folderOf(spec), folder)) return false;
     std::wstring pattern = SlashToBackslash(spec);
     std::wstring subject = SlashToBackslash(tested);
     if (MatchMaskText(subject, pattern) || (noExt && MatchMaskText(SlashToBackslash(name), pattern))) {
@@ -680,7 +680,7 @@ bool TUnBase::DoBeginEntry(bool skipEvent) {
         std::wstring newName;
         OnFileExists(this, EntryName, newName, OverwriteMode);
         if (OverwriteMode == omSkip) continue;
-        if (newName.empty() || EqualNoCase(newName, EntryName)) break;
+        if (newName.empty() || SameTextNoCase(newName, EntryName)) break;
         EntryName = newName;
       }
     } else {

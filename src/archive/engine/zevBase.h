@@ -61,6 +61,8 @@ constexpr TzevFileAttrs AttrSet(std::initializer_list<TzevFileAttr> a) {
 constexpr bool InAttrSet(TzevFileAttrs s, TzevFileAttr a) { return (s >> a) & 1u; }
 // The Windows attribute bits of a set (fsZeroAttr gives none).
 uint32_t AttributeMask(TzevFileAttrs attrs);
+// Equal when compared without ASCII letter case (names inside archives and specs).
+bool SameTextNoCase(std::wstring_view a, std::wstring_view b);
 
 // Which ZIP headers detection met (HeadFlag of OnCorruptZipHeader).
 using THeaderTypeState = uint8_t;

@@ -3,13 +3,6 @@
 namespace {
 wchar_t UpperAscii(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
 
-bool SameTextNoCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-  return true;
-}
-
 // Folder part with its trailing separator, and the name part.
 void SplitSpec(const std::wstring& spec, std::wstring& dir, std::wstring& name) {
   size_t p = spec.find_last_of(L"\\/:");

@@ -82,6 +82,12 @@ class TzevFileSys {
   virtual int Ask(const std::wstring& text, const std::wstring& buttons) = 0;
   // Lets the message loop run (long work pumps it between blocks).
   virtual void ProcessMessages() {}
+  // Gives the volume holding root a label; false when the platform refuses.
+  virtual bool SetVolumeLabel(const std::wstring& root, const std::wstring& label) {
+    (void)root;
+    (void)label;
+    return false;
+  }
 
   bool FileExists(const std::wstring& name) {
     uint32_t a = GetAttr(name);
@@ -125,6 +131,10 @@ class TMemFileSys : public TzevFileSys {
   int32_t NowDos() override { return Now; }
   bool VolumeInfo(const std::wstring& root, TzevVolumeInfo& info, std::wstring& reason) override;
   int Ask(const std::wstring& text, const std::wstring& buttons) override;
+  bool SetVolumeLabel(const std::wstring&, const std::wstring& label) override {
+    Volume.Label = label;
+    return true;
+  }
 
   // Test set-up and inspection.
   void Put(const std::wstring& name, const std::vector<uint8_t>& data, uint32_t attr = kAttrArchive);

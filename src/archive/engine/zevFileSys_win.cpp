@@ -7,6 +7,7 @@
 #include "archive/engine/zevFileSys.h"
 #include "foundation/MsgDlg.h"
 #include "framework/FolderEnum.h"
+#include "framework/FolderEnum.h"
 #include "framework/Forms.h"
 #include "framework/Handles.h"
 
@@ -114,11 +115,16 @@ class TWinFileSys : public TzevFileSys {
       TzevFindData d;
       d.Name = fd.cFileName;
       d.Attr = fd.dwFileAttributes;
+      // Only junctions and symbolic links count as links; other reparse points are plain.
+      if (TFolderEnum::IsLinkData(fd))
+        d.Attr |= kAttrReparsePoint;
+      else
+        d.Attr &= ~kAttrReparsePoint;
       d.Size = static_cast<uint64_t>(fd.nFileSizeHigh) << 32 | fd.nFileSizeLow;
       d.DosDate = LocalFileTimeToDos(fd.ftLastWriteTime);
       if (!each(d)) break;
     }
-    return list.Opened();
+    return list.Opened() || list.Complete();
   }
   std::wstring CurrentDir() override {
     wchar_t buf[MAX_PATH + 1];
@@ -168,6 +174,10 @@ class TWinFileSys : public TzevFileSys {
     return MessageBoxStd(Application().Title, text, buttons, retry ? 2 : 4, 0, 1);
   }
   void ProcessMessages() override { Application().ProcessMessages(); }
+  bool SetVolumeLabel(const std::wstring& root, const std::wstring& label) override {
+    ErrorModeScope em;
+    return ::SetVolumeLabelW(root.c_str(), label.c_str()) != 0;
+  }
 };
 }  // namespace
 

@@ -112,6 +112,16 @@ std::wstring NormalizeSeparators(std::wstring_view name) {
   return r.substr(b, e - b + 1);
 }
 
+std::string NormalizeSeparators(std::string_view name) {
+  std::string r(name);
+  for (auto& c : r)
+    if (c == '/' || static_cast<unsigned char>(c) == 0xFF) c = '\\';
+  size_t b = r.find_first_not_of(' ');
+  if (b == std::string::npos) return {};
+  size_t e = r.find_last_not_of(' ');
+  return r.substr(b, e - b + 1);
+}
+
 std::wstring FixStoredName(std::string_view name, bool oem) {
   return SlashToBackslash(oem ? OemToWide(name) : AnsiToWide(name));
 }

@@ -109,6 +109,10 @@ std::wstring SlashToBackslash(std::wstring_view path);
 // Every "/" becomes "\" and surrounding blanks are trimmed. The name is wide text: a code
 // page's double-byte characters were decoded before, so no part of one can pass for "/".
 std::wstring NormalizeSeparators(std::wstring_view name);
+// The byte form the format readers use on stored names before they are decoded: "/" and
+// 0xFF become "\" (no double-byte character of the code pages in use has either as a byte);
+// surrounding blanks are trimmed.
+std::string NormalizeSeparators(std::string_view name);
 // Stored name (OEM bytes when oem, else ANSI bytes) to the Windows form, "/" to "\".
 std::wstring FixStoredName(std::string_view name, bool oem);
 // Windows name to the stored form (OEM bytes when oem, else ANSI bytes), "\" to "/".

@@ -10,18 +10,8 @@ namespace {
 constexpr size_t kLocalSize = 30, kCentralSize = 46, kEndSize = 22;
 constexpr int32_t kBlock = 32768;
 
-bool SameText(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - 32);
-    if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 bool StartsWithText(std::wstring_view s, std::wstring_view prefix) {
-  return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
+  return s.size() >= prefix.size() && SameTextNoCase(s.substr(0, prefix.size()), prefix);
 }
 std::wstring ExtensionOf(const std::wstring& name) {
   size_t dot = name.rfind(L'.');
@@ -65,7 +55,7 @@ void TCompBase::SetDefaultExt(const std::wstring& ext) {
   std::wstring cur = ExtensionOf(FArchiveFile);
   if (cur.empty())
     FArchiveFile += FDefaultExt;
-  else if (SameText(cur, old))
+  else if (SameTextNoCase(cur, old))
     FArchiveFile = FArchiveFile.substr(0, FArchiveFile.size() - cur.size()) + FDefaultExt;
 }
 
@@ -113,7 +103,7 @@ std::wstring TCompBase::MakeStoredName(const std::wstring& fileName, const std::
     }
     case sdExplorer: {
       if (!baseDir.empty() && !ExplorerBaseDir.empty() &&
-          SameText(AppendBackslash(baseDir), AppendBackslash(ExplorerBaseDir))) {
+          SameTextNoCase(AppendBackslash(baseDir), AppendBackslash(ExplorerBaseDir))) {
         if (StartsWithText(fileName, baseDir)) return fileName.substr(baseDir.size());
         return fileName;
       }
@@ -216,6 +206,14 @@ int TCompBase::UpdateArchive() {
   if (!changed) {
     // Nothing to replace, or a failure: the old archive keeps its content; nothing is deleted.
     output->Discard();
+  } else if (Spanning()) {
+    // The volumes are on their disks already; the whole archive in the temporary file goes.
+    output->Discard();
+    FWritten = true;
+    if (Switch == swMove)
+      for (size_t i = 0; i < FMoveList.size(); ++i)
+        if (FileSys->RemoveFile(FMoveList[i], DeleteOptions) && OnDeleteFile)
+          OnDeleteFile(this, FMoveList[i], static_cast<int>(i), static_cast<int>(FMoveList.size()));
   } else {
     int rc = output->Commit();
     if (rc) {
@@ -299,10 +297,10 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
   uint32_t attr = find.Attr & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory | kAttrArchive);
   for (auto& e : FList) {
     if (e.Action == 0) {
-      if (SameText(e.Name, full)) return;  // the same file found by two specs
+      if (SameTextNoCase(e.Name, full)) return;  // the same file found by two specs
       continue;
     }
-    if (e.Action == 2 || !SameText(e.Name, EntryName)) continue;
+    if (e.Action == 2 || !SameTextNoCase(e.Name, EntryName)) continue;
     uint32_t oldSize = GetLE32(e.Central + 24), oldAttr = GetLE32(e.Central + 38) & 0x37;
     int32_t oldDate = static_cast<int32_t>(GetLE32(e.Central + 12));
     if (oldSize == size && oldDate == find.DosDate && oldAttr == attr) return;  // unchanged
@@ -325,14 +323,14 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
         std::wstring newName;
         rename = true;
         OnRenameDupeFile(this, kept, newName, rename);
-        if (!rename || newName.empty() || SameText(newName, e.Name)) {
-          rename = rename && !newName.empty() && !SameText(newName, e.Name);
+        if (!rename || newName.empty() || SameTextNoCase(newName, e.Name)) {
+          rename = rename && !newName.empty() && !SameTextNoCase(newName, e.Name);
           if (rename) kept = newName;
           break;
         }
         kept = newName;
         bool taken = std::any_of(FList.begin(), FList.end(),
-                                 [&](const TCompEntry& o) { return o.Action != 0 && SameText(o.Name, kept); });
+                                 [&](const TCompEntry& o) { return o.Action != 0 && SameTextNoCase(o.Name, kept); });
         if (!taken) break;
       }
     } else {
@@ -600,7 +598,7 @@ bool TZip::CompressFile(TStream32& output, TCompEntry& e) {
   if (StoreAlreadyCompressedFiles) {
     std::wstring ext = ExtensionOf(full);
     for (const auto* x : kPackedExtensions)
-      if (SameText(ext, x)) effort = dtDeflateS;
+      if (SameTextNoCase(ext, x)) effort = dtDeflateS;
   }
   if (size == 0) effort = dtDeflateS;
   uint16_t method = (size > 0 && CompressMethod() == cmDeflate) ? 8 : 0;
@@ -714,6 +712,14 @@ bool TZip::CompressFile(TStream32& output, TCompEntry& e) {
 }
 
 bool TZip::WriteDirectory(TStream32& output) {
+  if (Spanning()) {
+    TDiskSpanObj span(*this, output);
+    if (span.Run()) return true;
+    // A failed span reports no entries; nothing of the run is kept.
+    FilesAdded = 0;
+    FList.clear();
+    RaiseError(FArchiveFile, L"", L"0", GetCancel() ? zevUserCanceled : zevWriteError);
+  }
   int64_t cdStart = output.Seek(0, soFromEnd);
   uint32_t entries = 0;
   for (auto& e : FList) {
@@ -751,4 +757,198 @@ void TZip::WriteEmptyEndRecord(TStream32& output) {
   PutLE32(end, 0x06054B50u);
   output.Seek(0, soFromEnd);
   WriteAll(output, end, kEndSize);
+}
+
+// ---- TDiskSpanObj ----
+
+TDiskSpanObj::TDiskSpanObj(TZip& writer, TStream32& source) : FWriter(writer), FSource(source) {}
+
+bool TDiskSpanObj::FirstDisk() {
+  DiskNumber = 1;
+  FLastSerial = 0;
+  FNeeded = FWriter.LeaveSpaceOnFirstDisk + 10000;
+  FFree = FWriter.DiskManager.FreeSpace - 10000;
+  return RequestDisk();
+}
+
+bool TDiskSpanObj::NextDisk() {
+  if (!CloseVolume()) return false;
+  ++DiskNumber;
+  FNeeded = 10000;
+  return RequestDisk();
+}
+
+bool TDiskSpanObj::CloseVolume() {
+  if (!FVolume) return true;
+  int rc = FVolume->Commit();
+  FVolume.reset();
+  if (rc) {
+    FWriter.DoError(FWriter.ArchiveFile(), L"", std::to_wstring(DiskNumber), rc);
+    return false;
+  }
+  return true;
+}
+
+bool TDiskSpanObj::ClearDisk() {
+  TzevFileSys& fs = *FWriter.FileSys;
+  auto reread = [&] {
+    FWriter.DiskManager.CheckDrive(FWriter.ArchiveFile());
+    FFree = FWriter.DiskManager.FreeSpace;
+    return FFree >= FNeeded;
+  };
+  if (!FWriter.OnClearDisk) {
+    if (reread()) return true;
+    FWriter.DoError(FWriter.ArchiveFile(), L"OnClearDisk", std::to_wstring(DiskNumber), zevEventNotAssigned);
+    return false;
+  }
+  (void)fs;
+  for (;;) {
+    bool cancel = true;
+    FWriter.OnClearDisk(this, FWriter.DiskManager.Drive, FNeeded, FWriter.DiskManager.FreeSpace,
+                        FWriter.DiskManager.TotalSpace, cancel);
+    if (cancel) return false;
+    if (reread()) return true;
+  }
+}
+
+bool TDiskSpanObj::RequestDisk() {
+  TzevFileSys& fs = *FWriter.FileSys;
+  const std::wstring& name = FWriter.ArchiveFile();
+  if (!FWriter.OnInsertDisk) {
+    FWriter.DoError(name, L"OnInsertDisk", std::to_wstring(DiskNumber), zevEventNotAssigned);
+    return false;
+  }
+  if (FFirstRequest && !fs.FileExists(name) && FFree >= FNeeded) {
+    FFirstRequest = false;
+    return OpenVolume();
+  }
+  FFirstRequest = false;
+  for (;;) {
+    bool cancel = true;
+    FWriter.OnInsertDisk(this, std::to_wstring(DiskNumber), cancel);
+    if (cancel) return false;
+    if (fs.FileExists(name)) {
+      TOverwriteMode mode = omOverwrite;
+      if (FWriter.OnDiskSpanFileExists)
+        FWriter.OnDiskSpanFileExists(&FWriter, name, TZipCommon::ConvertDate(fs.GetDate(name, 1)), mode);
+      else
+        FWriter.DoError(name, L"OnFileExists", std::to_wstring(DiskNumber), zevEventNotAssigned);
+      if (mode == omSkip) {
+        *FWriter.CancelPtr() = 1;
+        return false;
+      }
+      fs.SetAttr(name, kAttrNormal);
+      if (!fs.RemoveFile(name, FWriter.DeleteOptions)) continue;
+    }
+    if (!FWriter.DiskManager.CheckDrive(name)) continue;
+    // The disk just filled is still in the drive: another is wanted.
+    if (FWriter.DiskManager.Serial != 0 && FWriter.DiskManager.Serial == FLastSerial) continue;
+    FFree = FWriter.DiskManager.FreeSpace;
+    if (FWriter.DiskManager.FreeSpace < FWriter.DiskManager.TotalSpace && FFree < FNeeded && !ClearDisk())
+      return false;
+    if (FFree >= FNeeded) return OpenVolume();
+  }
+}
+
+bool TDiskSpanObj::OpenVolume() {
+  TzevFileSys& fs = *FWriter.FileSys;
+  FVolume = fs.CreateReplacement(FWriter.ArchiveFile(), L"", FWriter.DeleteOptions);
+  if (!FVolume) return false;
+  wchar_t label[16];
+  swprintf(label, 16, L"PKBACK# %03d", DiskNumber);
+  std::wstring root = AppendBackslash(TDiskManager::DriveOf(FWriter.ArchiveFile()));
+  if (!fs.SetVolumeLabel(root, label)) FWriter.DoError(FWriter.ArchiveFile(), L"", label, zevSpanLabelError);
+  FWriter.DiskManager.CheckDrive(FWriter.ArchiveFile());
+  FLastSerial = FWriter.DiskManager.Serial;
+  return true;
+}
+
+bool TDiskSpanObj::WriteSpanned(const void* buffer, int64_t count) {
+  const uint8_t* p = static_cast<const uint8_t*>(buffer);
+  while (count > 0) {
+    if (FFree <= 0 && !NextDisk()) return false;
+    int64_t chunk = std::min(FFree, count);
+    if (FVolume->Write(p, static_cast<int32_t>(chunk)) != chunk) return false;
+    FFree -= chunk;
+    p += chunk;
+    count -= chunk;
+  }
+  return true;
+}
+
+bool TDiskSpanObj::CopySpanned(int64_t from, int64_t count) {
+  std::vector<uint8_t> buf(kBlock);
+  while (count > 0) {
+    int32_t n = static_cast<int32_t>(std::min<int64_t>(count, kBlock));
+    if (!ReadAt(FSource, from, buf.data(), n) || !WriteSpanned(buf.data(), n)) return false;
+    from += n;
+    count -= n;
+  }
+  return true;
+}
+
+bool TDiskSpanObj::Run() {
+  FWriter.DoProgress(0, 0, 0, 0);
+  if (!FirstDisk()) return false;
+  int64_t total = FSource.Seek(0, soFromEnd);
+  if (total + 10000 > FFree) {
+    uint8_t marker[4];
+    PutLE32(marker, HeaderSignature(3, false));
+    if (!WriteSpanned(marker, 4)) return false;
+  }
+  size_t done = 0;
+  for (auto& e : FWriter.FList) {
+    if (e.Action == 2) continue;
+    if (*FWriter.CancelPtr()) return false;
+    uint8_t loc[kLocalSize];
+    if (!ReadAt(FSource, e.NewOffset, loc, kLocalSize) || !IsLocalSignature(GetLE32(loc))) return false;
+    int64_t len = static_cast<int64_t>(kLocalSize) + GetLE16(loc + 26) + GetLE16(loc + 28) + GetLE32(loc + 18);
+    // A local header never straddles two disks.
+    if (FFree < static_cast<int64_t>(kLocalSize) + GetLE16(loc + 26) && !NextDisk()) return false;
+    int64_t from = e.NewOffset;
+    e.NewOffset = FVolume->Seek(0, soFromEnd);
+    PutLE16(e.Central + 34, static_cast<uint16_t>(DiskNumber - 1));
+    if (!CopySpanned(from, len)) return false;
+    FWriter.DoProgress(static_cast<double>(++done), static_cast<double>(FWriter.FList.size() + 1), 0, 0);
+    FWriter.FileSys->ProcessMessages();
+  }
+  // The central directory and the end record.
+  uint16_t cdDisk = static_cast<uint16_t>(DiskNumber - 1);
+  int64_t cdOffset = FVolume->Seek(0, soFromEnd);
+  if (FFree <= 0) {
+    if (!NextDisk()) return false;
+    cdDisk = static_cast<uint16_t>(DiskNumber - 1);
+    cdOffset = 0;
+  }
+  int64_t cdSize = 0;
+  uint16_t entries = 0;
+  for (auto& e : FWriter.FList) {
+    if (e.Action == 2) continue;
+    PutLE32(e.Central, 0x02014B50u);
+    PutLE16(e.Central + 28, static_cast<uint16_t>(e.RawName.size()));
+    PutLE16(e.Central + 30, static_cast<uint16_t>(e.Extra.size()));
+    PutLE16(e.Central + 32, static_cast<uint16_t>(e.Comment.size()));
+    PutLE32(e.Central + 42, static_cast<uint32_t>(e.NewOffset));
+    if (!WriteSpanned(e.Central, kCentralSize) || !WriteSpanned(e.RawName.data(), static_cast<int64_t>(e.RawName.size())) ||
+        !WriteSpanned(e.Extra.data(), static_cast<int64_t>(e.Extra.size())) ||
+        !WriteSpanned(e.Comment.data(), static_cast<int64_t>(e.Comment.size())))
+      return false;
+    cdSize += static_cast<int64_t>(kCentralSize + e.RawName.size() + e.Extra.size() + e.Comment.size());
+    ++entries;
+  }
+  uint8_t end[kEndSize]{};
+  std::string comment = FWriter.ArchiveComment.substr(0, 0xFFFF);
+  // The end record and its comment stay together on the last disk.
+  if (FFree < static_cast<int64_t>(kEndSize + comment.size()) && !NextDisk()) return false;
+  PutLE32(end, 0x06054B50u);
+  PutLE16(end + 4, static_cast<uint16_t>(DiskNumber - 1));
+  PutLE16(end + 6, cdDisk);
+  PutLE16(end + 8, entries);
+  PutLE16(end + 10, entries);
+  PutLE32(end + 12, static_cast<uint32_t>(cdSize));
+  PutLE32(end + 16, static_cast<uint32_t>(cdOffset));
+  PutLE16(end + 20, static_cast<uint16_t>(comment.size()));
+  if (!WriteSpanned(end, kEndSize) || !WriteSpanned(comment.data(), static_cast<int64_t>(comment.size())))
+    return false;
+  return CloseVolume();
 }

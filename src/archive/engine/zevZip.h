@@ -80,6 +80,8 @@ class TCompBase : public TZipCommon {
   virtual void RewriteEntry(TStream32& input, TStream32& output, TCompEntry& e) = 0;
   virtual bool WriteDirectory(TStream32& output) = 0;
   virtual void WriteEmptyEndRecord(TStream32& output) = 0;
+  // The finished archive goes onto removable disks instead of replacing the old one.
+  virtual bool Spanning() const { return false; }
 
   void Compress(TStream32* input, TzevTempOutput& output);
   void ProcessEntries(TStream32* input, TStream32& output);
@@ -95,11 +97,42 @@ class TCompBase : public TZipCommon {
   bool FNewArchive = false, FWritten = false;
 };
 
+class TZip;
+// Writes a finished archive across removable disks: every volume is a file named like the
+// archive on the disk in the drive; the user changes disks through the events.
+class TDiskSpanObj {
+ public:
+  TDiskSpanObj(TZip& writer, TStream32& source);
+  bool Run();
+  int32_t DiskNumber = 1;  // 1 for the first disk
+
+ private:
+  bool FirstDisk();
+  bool NextDisk();
+  bool RequestDisk();
+  bool ClearDisk();
+  bool OpenVolume();
+  bool WriteSpanned(const void* buffer, int64_t count);
+  bool CopySpanned(int64_t from, int64_t count);
+  bool CloseVolume();
+  TZip& FWriter;
+  TStream32& FSource;
+  std::unique_ptr<TzevTempOutput> FVolume;
+  int64_t FFree = 0, FNeeded = 0;
+  uint32_t FLastSerial = 0;
+  bool FFirstRequest = true;
+};
+
 class TZip : public TCompBase {
  public:
   explicit TZip(TComponent* owner = nullptr);
   void SetArcType(TArcType) override { FArcType = atZip; }
   int32_t LeaveSpaceOnFirstDisk = 0;
+  std::function<void(TDiskSpanObj* sender, const std::wstring& volumeName, bool& cancel)> OnInsertDisk;
+  std::function<void(TDiskSpanObj* sender, const std::wstring& drive, int64_t requiredSpace, int64_t freeSpace,
+                     int64_t totalSpace, bool& cancel)>
+      OnClearDisk;
+  TOnFileExists OnDiskSpanFileExists;
   // The archive comment to write (raw bytes); kept from the old archive unless set.
   std::string ArchiveComment;
   bool ArchiveCommentSet = false;
@@ -113,6 +146,8 @@ class TZip : public TCompBase {
   void WriteEmptyEndRecord(TStream32& output) override;
   // The stored name's bytes and whether they are UTF-8.
   std::string StoredBytes(const std::wstring& name, bool& utf8) const;
+  bool Spanning() const override { return DiskManager.DriveType == 2; }
+  friend class TDiskSpanObj;
 };
 
 class TJar : public TZip {

@@ -45,7 +45,10 @@ std::wstring THanArcTree::GetTypeName() const { return ArcType < kArcKindCount ?
 
 PHanNode THanArcTree::FindFolder(const std::wstring& path, bool create, int32_t defaultDate) {
   PHanNode node = Tree->Root();
-  for (const std::wstring& part : SplitComponents(path)) {
+  const std::vector<std::wstring> parts = SplitComponents(path);
+  // The top of a tree that holds nothing is no folder yet.
+  if (parts.empty() && Tree->Count() == 0 && !create) return nullptr;
+  for (const std::wstring& part : parts) {
     PHanNode found = nullptr;
     const int n = node->Children.Count();
     for (int i = 0; i < n && !found; ++i) {
@@ -121,7 +124,7 @@ void THanArcTree::CopyOut(const THanArcItem& from, ArcInfoRec& to) const {
 
 bool THanArcTree::OpenFolder(const std::wstring& path, ArcInfoRec& first) {
   PHanNode node = FindFolder(path, false, 0);
-  if (!node) return false;
+  if (!node && !SplitComponents(path).empty()) return false;
   EnumFolder = node;
   EnumIndex = 0;
   first = ArcInfoRec{};
