@@ -308,34 +308,3 @@ void TFileWin::SetFolderTree(TControl* tree) {
   }
   ArrangeParts();
 }
-
-// ---- Unselecting what an operation processed ----
-
-void TProcessDoneUnSelect::LoadNames(const std::wstring& text) {
-  FNames.clear();
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find_first_of(L"\r\n", start);
-    std::wstring name = text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-    if (!name.empty()) FNames.push_back(name);
-    if (end == std::wstring::npos) break;
-    start = end + 1;
-  }
-}
-
-int TProcessDoneUnSelect::Execute() {
-  if (!FileList || FNames.empty()) return 0;
-  TStringList names;  // sorted and case-insensitive: one look-up per item
-  names.SetSorted(true);
-  for (const auto& n : FNames) names.Add(n);
-  int done = 0;
-  for (int i : FileList->SelectedIndexes()) {
-    const TFileBoxItem* item = FileList->GetItem(i);
-    if (!item || item->Kind == ikDrive) continue;
-    if (names.IndexOf(FileList->ItemName(i)) < 0) continue;
-    FileList->SetSelected(i, false);
-    ++done;
-  }
-  if (done > 0) FileList->SelectionShown();
-  return done;
-}

@@ -126,19 +126,3 @@ class TFileWin : public TPanel {
   THanFileBox* FBox = nullptr;
   TControl* FTree = nullptr;
 };
-
-// Unselects, in one panel's file list, the items that an operation processed.
-class TProcessDoneUnSelect {
- public:
-  TProcessDoneUnSelect() = default;
-  TMFList* FileList = nullptr;
-  // The names of the processed items, one per line (CR, LF or CR LF separated).
-  void LoadNames(const std::wstring& text);
-  const std::vector<std::wstring>& Names() const { return FNames; }
-  // Unselects every selected folder or file (not drive entries) whose name is in the list;
-  // returns how many.
-  int Execute();
-
- private:
-  std::vector<std::wstring> FNames;
-};

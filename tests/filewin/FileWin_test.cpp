@@ -17,6 +17,7 @@
 #include "framework/TextCompare.h"
 #include "panels/FileWin.h"
 #include "panels/HanFileBox.h"
+#include "panels/ProcessDone.h"
 
 namespace {
 struct TTextOut {
@@ -348,8 +349,8 @@ TEST(FileBox, SelectionCommandsAndProcessedItems) {
   EXPECT_EQ(f.List().SelCount, 4);
   TProcessDoneUnSelect done;
   done.FileList = &f.List();
-  done.LoadNames(L"A.TXT\r\nsub\r\nmissing.txt\r\n");
-  EXPECT_EQ(done.Names().size(), 3u);
+  done.LoadNames(L"A.TXT\rsub\rmissing.txt\r");
+  EXPECT_EQ(done.Names.Count(), 3);
   EXPECT_EQ(done.Execute(), 2);
   EXPECT_EQ(f.List().SelCount, 2);
   EXPECT_EQ(f.List().GetItem(f.Index(L"a.txt"))->SelOrder, 0);
