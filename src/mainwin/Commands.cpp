@@ -164,7 +164,10 @@ std::vector<TCommandRow> BuildTable() {
       {1002, 1003, L"", mpFile, Key('M', A), 9, false, canChange, {}, {}},
       {1003, 1004, L"", mpFile, Key('D', A), 10, false, canChange, {}, Delete},
       {1004, 1005, L"", mpFile, Key('R', A), 11, false,
-       [](TQ7XForm& f) { return ListActive(f) && !InArchive(f) && Selectable(Focused(f)); }, {}, {}},
+       [](TQ7XForm& f) { return ListActive(f) && !InArchive(f) && Selectable(Focused(f)); }, {},
+       [](TQ7XForm& f, TShiftState) {
+         if (TPanelView* p = f.ActivePanel()) f.RenamePanelItems(p);
+       }},
       {1005, 1006, L"", mpFile, Key('K', A), 12, false, OnDisk, {}, {}},
       {1006, 1007, L"", mpFile, Key('Z', C), 17, false, canChange, {}, {}},
       {1007, 1008, L"", mpFile, Key(VK_RETURN, C | A), 18, false,

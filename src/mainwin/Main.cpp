@@ -22,7 +22,9 @@
 #include "mainwin/MKeyLine.h"
 #include "foundation/ToolBtn.h"
 #include "mainwin/MUpDate.h"
+#include "mainwin/RenameCmd.h"
 #include "framework/TextCompare.h"
+#include "panels/MFList.h"
 #include "panels/MIcon.h"
 
 TQ7XForm* Q7XForm = nullptr;
@@ -527,6 +529,21 @@ void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
 
 void TQ7XForm::PanelKeyUp(TPanelView*, WORD&, TShiftState shift) {
   if (Options.ShowKeyBar && Bars) Bars->KeyLine->SelectKeySet(shift & (ssShift | ssAlt | ssCtrl));
+}
+
+void TQ7XForm::RenamePanelItems(TPanelView* panel) {
+  TRenameOutcome r = RunRenameCommand(panel->List());
+  if (!r.Changed) return;
+  // Both panels may show the folder; the focus follows the focused item's new name.
+  panel->Reread();
+  if (TPanelView* other = Panel2 ? (panel == Panel1 ? Panel2 : Panel1) : nullptr) other->Reread();
+  TMFList& list = panel->List();
+  for (int i = 0; i < list.Count() && !r.FocusedName.empty(); ++i)
+    if (list.ItemName(i) == r.FocusedName) {
+      list.ItemIndex = i;
+      break;
+    }
+  panel->Invalidate();
 }
 
 void TQ7XForm::BuildBars() {

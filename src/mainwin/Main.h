@@ -122,6 +122,8 @@ class TQ7XForm : public THanForm {
   // The key dispatcher of the panels' lists and trees (shift bits Shift 1, Alt 2, Ctrl 4).
   void PanelKeyDown(TPanelView* panel, WORD& key, TShiftState shift);
   void PanelKeyUp(TPanelView* panel, WORD& key, TShiftState shift);
+  // Alt+R: the panel's selection renamed in the rename dialog, then both panels reread.
+  void RenamePanelItems(TPanelView* panel);
 
   // Shows an exception as message 100.
   void ShowException(const std::wstring& text);

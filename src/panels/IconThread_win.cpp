@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 void TIconThread::Start() {
   Stop();
@@ -40,8 +41,12 @@ void TIconThread::Execute() {
     if (!more || FBridge.Closing) break;
     if (!job.NeedShell) continue;
     SHFILEINFOW info{};
-    if (SHGetFileInfoW(job.Path.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON))
+    if (SHGetFileInfoW(job.Path.c_str(), 0, &info, sizeof(info),
+                       SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_ATTRIBUTES)) {
       job.IconIndex = -info.iIcon - 10;
+      // The marks drawn over the icon: shared (1), shortcut (2), both (3).
+      job.Overlay = ((info.dwAttributes & SFGAO_SHARE) ? 1 : 0) | ((info.dwAttributes & SFGAO_LINK) ? 2 : 0);
+    }
     if (FBridge.Closing) break;
     FBridge.Send([&] {
       if (Deliver) Deliver(job);

@@ -69,7 +69,13 @@ TMFList::TMFList(int panelNo) : PanelNo(panelNo == 2 ? 2 : 1) {
   LoadOptions();
   IconThread.NextJob = [this](TIconThread::TJob& job) { return NextIconJob(job); };
   IconThread.Deliver = [this](const TIconThread::TJob& job) { DeliverIcon(job); };
-  Monitor.OnChange = [this] { Reread(); };
+  Monitor.OnChange = [this] { MonitorChanged(); };
+  // Every single add or clear: the view starts again at the top and repaints. A whole listing
+  // runs inside one update, so the view paints once at its end.
+  FItems.OnItemsChange = [this] {
+    SelectionDirty();
+    if (View) View->ItemsChanged(true);
+  };
 }
 
 TMFList::~TMFList() { StopWorkers(); }
@@ -156,16 +162,40 @@ bool TMFList::NextIconJob(TIconThread::TJob& job) {
 void TMFList::DeliverIcon(const TIconThread::TJob& job) {
   TFileBoxItem* item = GetItem(job.Index);
   if (!item || item->IconDone) return;
-  if (job.IconIndex != -1) item->IconIndex = job.IconIndex;
+  if (job.IconIndex != -1) {
+    item->IconIndex = job.IconIndex;
+    item->Overlay = job.Overlay;
+  }
   item->IconDone = true;
   InvalidateItem(job.Index);
 }
 
+void TMFList::MonitorChanged() {
+  // The main window loads the panel's folder tree first: the reread may have to tell it about
+  // the folders it finds.
+  if (MainWnd) SendMessageW(MainWnd, WM_LOADPANELTREE, static_cast<WPARAM>(PanelNo), 0);
+  Reread();
+}
+
 // ---- Selection ----
+
+void TMFList::SelectionDirty() { FSelCacheValid = false; }
+
+void TMFList::SelectionShown() {
+  if (!View) return;
+  View->ItemsChanged(false);
+  View->SelectionChanged();
+}
+
+bool TMFList::Selectable(int index) const {
+  const TFileBoxItem* item = GetItem(index);
+  return item && item->Kind != ikDrive && !IsParentItem(*item);
+}
 
 void TMFList::SetSelected(int index, bool selected) {
   TFileBoxItem* item = GetItem(index);
   if (!item || (item->SelOrder != 0) == selected) return;
+  FSelCacheValid = false;
   int64_t size = item->Size > 0 ? item->Size : 0;
   if (selected) {
     item->SelOrder = ++FSelCounter;
@@ -179,20 +209,206 @@ void TMFList::SetSelected(int index, bool selected) {
 }
 
 std::vector<int> TMFList::SelectedIndexes() const {
+  if (FSelCacheValid) return FSelCache;
   std::vector<std::pair<int32_t, int>> sel;
-  for (int i = 0; i < Count(); ++i)
-    if (GetItem(i)->SelOrder != 0) sel.emplace_back(GetItem(i)->SelOrder, i);
+  if (SelCount > 0)
+    for (int i = 0; i < Count(); ++i)
+      if (GetItem(i)->SelOrder != 0) sel.emplace_back(GetItem(i)->SelOrder, i);
   std::sort(sel.begin(), sel.end());
-  std::vector<int> result;
-  for (auto& s : sel) result.push_back(s.second);
-  return result;
+  FSelCache.clear();
+  for (auto& s : sel) FSelCache.push_back(s.second);
+  FSelCacheValid = true;
+  return FSelCache;
 }
+
+void TMFList::SelectAll(bool select) {
+  const int items = FItems.FolderCount() + FItems.FileCount();
+  for (int i = 0; i < items; ++i)
+    if (Selectable(i)) SetSelected(i, select);
+  if (!select) FSelCounter = 0;
+  SelectionShown();
+}
+
+int TMFList::SelectByMask(const std::wstring& mask, bool select, bool withFolders) {
+  TMaskList masks(mask);
+  int changed = 0;
+  const int items = FItems.FolderCount() + FItems.FileCount();
+  for (int i = 0; i < items; ++i) {
+    if (!Selectable(i)) continue;
+    const TFileBoxItem* item = GetItem(i);
+    if (item->Kind == ikFolder && !withFolders) continue;
+    if ((item->SelOrder != 0) == select || !masks.Matches(ItemName(i))) continue;
+    SetSelected(i, select);
+    ++changed;
+  }
+  SelectionShown();
+  return changed;
+}
+
+void TMFList::InvertSelection(bool withFolders) {
+  const int items = FItems.FolderCount() + FItems.FileCount();
+  for (int i = 0; i < items; ++i) {
+    if (!Selectable(i) || (GetItem(i)->Kind == ikFolder && !withFolders)) continue;
+    SetSelected(i, GetItem(i)->SelOrder == 0);
+  }
+  SelectionShown();
+}
+
+int TMFList::SelectSame(bool sameExt) {
+  const TFileBoxItem* focus = GetItem(ItemIndex);
+  if (!focus || focus->Kind != ikFile) return 0;
+  const std::wstring key = sameExt ? focus->Ext : focus->Name;
+  int changed = 0;
+  for (int i = 0; i < FItems.FileCount(); ++i) {
+    int index = FItems.FolderCount() + i;
+    const TFileBoxItem* item = GetItem(index);
+    if (item->SelOrder != 0 || !SameTextI(sameExt ? item->Ext : item->Name, key)) continue;
+    SetSelected(index, true);
+    ++changed;
+  }
+  SelectionShown();
+  return changed;
+}
+
+void TMFList::SelectionTotals(int& folders, int& files, int64_t& bytes) const {
+  folders = files = 0;
+  bytes = 0;
+  for (int i : SelectedIndexes()) {
+    const TFileBoxItem* item = GetItem(i);
+    if (item->Kind == ikFolder)
+      ++folders;
+    else
+      ++files;
+    if (item->Size > 0) bytes += item->Size;
+  }
+}
+
+// ---- Sorting ----
+
+void TMFList::SetSort(TSortKey key, bool ascending) {
+  const bool iconRan = IconThread.Running(), monitorRan = Monitor.Running();
+  StopWorkers();
+  SortKey = key;
+  FItems.Ascending = ascending;
+  TFileWinOptions& panel = Options.PanelOptions(PanelNo);
+  panel.SortType = key;
+  panel.Ascending = ascending;
+  ResolvePending();
+  TFileBoxItem* focus = GetItem(ItemIndex);
+  FItems.SortItems(key, Options.FolderDiffSort,
+                   Options.FolderSortType >= skNone && Options.FolderSortType <= skExec
+                       ? static_cast<TSortKey>(Options.FolderSortType)
+                       : skName);
+  SelectionDirty();
+  if (focus)
+    for (int i = 0; i < Count(); ++i)
+      if (GetItem(i) == focus) ItemIndex = i;
+  if (View) {
+    View->ItemsChanged(false);
+    View->ScrollIntoView(ItemIndex);
+  }
+  // The icon thread walks the items anew: their places have changed.
+  if (iconRan) {
+    FIconCursor = 0;
+    IconThread.Start();
+  }
+  if (monitorRan) Monitor.Start(Path);
+}
+
+// ---- Painting ----
+
+void TMFList::ResolveForPaint(TFileBoxItem& item, TPaintCache& cache) {
+  if (item.Pending & TFileBoxItem::PendingColor) {
+    if (!cache.HasColor || cache.ColorExt != item.Ext) {
+      ResolveColor(item);
+      cache.HasColor = true;
+      cache.ColorExt = item.Ext;
+      cache.Color = item.Color;
+    } else {
+      item.Color = cache.Color;
+      item.Pending &= ~TFileBoxItem::PendingColor;
+    }
+  }
+  if (item.Pending & TFileBoxItem::PendingIcon) {
+    // Files whose icon is their own (programs, shortcuts) are left to the icon thread for
+    // that icon; the type and the type's icon are there at once.
+    if (!cache.HasType || cache.TypeExt != item.Ext) {
+      bool final = ResolveType(item, ShowIcons && ExtractIcons);
+      cache.HasType = true;
+      cache.TypeExt = item.Ext;
+      cache.TypeName = item.TypeName;
+      cache.IconIndex = item.IconIndex;
+      cache.TypeFinal = final;
+    } else {
+      item.TypeName = cache.TypeName;
+      item.IconIndex = cache.IconIndex;
+      item.Pending &= ~TFileBoxItem::PendingIcon;
+    }
+    if (!cache.TypeFinal) item.IconDone = false;
+  }
+}
+
+// ---- Navigation ----
+
+int TMFList::IndexOfName(const std::wstring& name) const {
+  if (name.empty()) return -1;
+  for (int i = 0; i < Count(); ++i)
+    if (SameTextI(ItemName(i), name)) return i;
+  return -1;
+}
+
+bool TMFList::ChangePath(const std::wstring& path, const std::wstring& focusName) {
+  std::wstring target = IncludeTrailingBackslash(path);
+  if (target.empty() || !FolderExists(target)) return false;
+  if (InArchive) DropArchive();
+  Path = target;
+  BeginUpdate();
+  Refresh();
+  FocusByName(focusName);
+  EndUpdate();
+  FolderHistory.push_back(Path);
+  CurrentDirs.SetDir(ExcludeTrailingBackslash(Path));
+  return true;
+}
+
+bool TMFList::GoUp() {
+  if (InArchive) return ChangeArchiveFolder(L"..");
+  if (GetPathDepth(Path) <= 0) return false;
+  std::wstring here = ExcludeTrailingBackslash(Path);
+  std::wstring left = here.substr(here.find_last_of(L'\\') + 1);
+  return ChangePath(ExtractParentDir(Path), left);
+}
+
+bool TMFList::OpenItem(int index) {
+  TFileBoxItem* item = GetItem(index);
+  if (!item) return false;
+  if (item->Kind == ikFolder) {
+    if (IsParentItem(*item)) return GoUp();
+    if (InArchive) return ChangeArchiveFolder(item->Name);
+    return ChangePath(Path + item->Name);
+  }
+  if (item->Kind == ikDrive) {
+    if (!IsDriveEntry(*item)) {
+      if (OnDriveChooser) OnDriveChooser(*this);
+      return true;
+    }
+    std::wstring root{item->Name[2], L':', L'\\'};
+    std::wstring dir;
+    CurrentDirs.GetDir(root, dir);
+    if (!dir.empty() && ChangePath(dir)) return true;
+    return ChangePath(root);
+  }
+  if (!InArchive && OpenArcTree && OpenArchive(Path + ItemName(index))) return true;
+  return OnOpenFile ? OnOpenFile(*this, index) : false;
+}
+
 
 // ---- Reading ----
 
 void TMFList::Refresh() {
   StopWorkers();
   FSelCounter = 0;
+  SelectionDirty();
   ExtractIcons = false;
   PathNotFound = false;
   ClearHoverHint();
@@ -408,8 +624,7 @@ bool TMFList::OpenArchive(const std::wstring& fileName) {
   ArcPath.clear();
   if (slash != std::wstring::npos) Path = fileName.substr(0, slash + 1);
   Refresh();
-  ItemIndex = Count() > 0 ? 0 : -1;
-  ScrollIntoView(ItemIndex);
+  FocusByName(L"");
   return true;
 }
 
@@ -432,31 +647,33 @@ bool TMFList::ChangeArchiveFolder(const std::wstring& name) {
   if (name.empty() || !ArcTree->OpenFolder(path, first)) return false;
   ArcPath = path;
   Refresh();
-  ItemIndex = Count() > 0 ? 0 : -1;
-  ScrollIntoView(ItemIndex);
+  FocusByName(L"");
   return true;
 }
 
 void TMFList::CloseArchive() {
   const std::wstring name = ArcFileName;
+  DropArchive();
+  Refresh();
+  FocusByName(name);
+}
+
+void TMFList::DropArchive() {
   InArchive = false;
   ArcTree = nullptr;
   FOwnedArcTree.reset();
   ArcFileName.clear();
   ArcPath.clear();
-  Refresh();
-  FocusByName(name);
 }
 
 void TMFList::FocusByName(const std::wstring& name) {
-  ItemIndex = Count() > 0 ? 0 : -1;
-  for (int i = 0; i < Count(); ++i) {
-    if (SameTextI(ItemName(i), name)) {
-      ItemIndex = i;
-      break;
-    }
-  }
+  int index = IndexOfName(name);
+  ItemIndex = index >= 0 ? index : Count() > 0 ? 0 : -1;
   ScrollIntoView(ItemIndex);
+  if (View) {
+    View->ItemsChanged(false);
+    View->SelectionChanged();
+  }
 }
 
 // The key under which the system's case-insensitive comparison sees a name: two names compare

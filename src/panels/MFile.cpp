@@ -161,7 +161,7 @@ int CompareFileItems(TSortKey key, const TFileBoxItem& a, const TFileBoxItem& b,
 
 TFileBoxLists::~TFileBoxLists() {
   // No change event from a dying list: its owner may be half gone already.
-  OnListChange = nullptr;
+  OnItemsChange = nullptr;
   Clear(true, true, true);
 }
 
@@ -193,7 +193,7 @@ TFileBoxItem* TFileBoxLists::GetFile(int i) const {
 }
 
 void TFileBoxLists::Changed() {
-  if (OnListChange) OnListChange();
+  if (OnItemsChange) OnItemsChange();
 }
 
 void TFileBoxLists::AddFolder(std::unique_ptr<TFileBoxItem> item) {

@@ -120,8 +120,9 @@ class TFileBoxLists {
   int32_t FolderNameCase = 0;
   bool Ascending = true;
   int32_t TypeView = 0;
-  // After every add and clear: the box resets its top index and repaints.
-  std::function<void()> OnListChange;
+  // After every single add and clear (not once per listing): the box resets its top index and
+  // repaints. The file list's OnListChange is the one that comes once after a whole refresh.
+  std::function<void()> OnItemsChange;
 
  private:
   std::vector<TFileBoxItem*>* ListOf(int& index);

@@ -400,8 +400,9 @@ bool TSystemFileData::GetFolderTypeIcon(const std::wstring& path, int32_t& iconI
 void TSystemFileData::Draw(HDC dc, int x, int y, int32_t index, int32_t overlay) const {
   if (index < -1) {
     if (FSystemImages)
+      // One mark fits over an icon: a shortcut's arrow wins over the shared hand.
       ImageList_Draw(FSystemImages, -index - 10, dc, x, y,
-                     ILD_TRANSPARENT | (overlay > 0 ? INDEXTOOVERLAYMASK(static_cast<UINT>(overlay)) : 0));
+                     ILD_TRANSPARENT | (overlay > 0 ? INDEXTOOVERLAYMASK(static_cast<UINT>(overlay >= 2 ? 2 : 1)) : 0));
   } else if (index >= 0 && FImages) {
     ImageList_Draw(FImages, index, dc, x, y, ILD_TRANSPARENT);
   }

@@ -24,5 +24,7 @@ int TProcessDoneUnSelect::Execute() {
       ++count;
     }
   }
+  // The panel shows the new marks and counts.
+  if (count > 0) FileList->SelectionShown();
   return count;
 }

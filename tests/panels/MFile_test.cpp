@@ -59,7 +59,7 @@ void ReferenceSort(TFileBoxLists& l, int lo, int hi, TSortKey key) {
 TEST(FileBoxLists, JointIndexRunsOverFoldersFilesAndDrives) {
   TFileBoxLists l;
   int changes = 0;
-  l.OnListChange = [&] { ++changes; };
+  l.OnItemsChange = [&] { ++changes; };
   l.AddFile(Item(ikFile, L"readme"));
   l.AddFolder(Item(ikFolder, L"sub"));
   l.InsertParent(Item(ikFolder, L".."));

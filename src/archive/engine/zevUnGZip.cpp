@@ -1,0 +1,266 @@
+#include "archive/engine/zevUnGZip.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "archive/engine/zevCodecIo.h"
+#include "archive/engine/zevDelzw.h"
+#include "archive/engine/zevGbls.h"
+#include "archive/engine/zevUnCodec.h"
+#include "archive/engine/zevUnTar.h"
+
+namespace {
+constexpr uint8_t kText = 0x01, kMultiPart = 0x02, kExtra = 0x04, kName = 0x08, kComment = 0x10, kEncrypted = 0x20;
+constexpr size_t kMaxName = 255;
+
+// Counts what passes to the real sink, for the trailer's size.
+class TCountingSink : public TCodecSink {
+ public:
+  explicit TCountingSink(TCodecSink& to) : FTo(to) {}
+  bool Put(const uint8_t* data, size_t count) override {
+    Count += count;
+    return FTo.Put(data, count);
+  }
+  uint64_t Count = 0;
+
+ private:
+  TCodecSink& FTo;
+};
+
+// Stops after the first bytes: the probe for a TAR header.
+class TPrefixSink : public TCodecSink {
+ public:
+  bool Put(const uint8_t* data, size_t count) override {
+    size_t n = std::min(count, sizeof(Block) - Got);
+    std::copy(data, data + n, Block + Got);
+    Got += n;
+    return Got < sizeof(Block);
+  }
+  uint8_t Block[512] = {};
+  size_t Got = 0;
+};
+
+// Inflates a member and checks its length against the trailer (the CRC is the caller's).
+int InflateMember(TCodecInput& in, TCodecSink& out, uint32_t isize) {
+  TCountingSink counted(out);
+  int r = InflateDecode(in, counted);
+  if (r == 0 && static_cast<uint32_t>(counted.Count) != isize) r = zevCrcError;
+  return r;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The extension with its dot ("" when none) of the file part of a name.
+std::string Extension(const std::string& name) {
+  size_t dot = name.rfind('.');
+  size_t sep = name.find_last_of("\\/");
+  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return "";
+  return name.substr(dot);
+}
+
+std::string FilePart(const std::string& name) {
+  size_t sep = name.find_last_of("\\/");
+  return sep == std::string::npos ? name : name.substr(sep + 1);
+}
+}  // namespace
+
+int ReadGzHeader(TStream32& s, int64_t size, TGzHeader& h) {
+  h = TGzHeader();
+  uint8_t b[10];
+  s.Seek(0, soFromBeginning);
+  if (size < 3 || s.Read(b, 2) != 2) return zevBadFileHeader;
+  h.Signature = static_cast<uint16_t>(b[0] | (b[1] << 8));
+  if (h.Signature == kCompressSignature || h.Signature == kPackSignature || h.Signature == kLzhPackSignature) {
+    h.DataOffset = 0;
+    h.PackedSize = size;
+    return 0;
+  }
+  if (h.Signature != kGzSignature && h.Signature != kGzOldSignature) return zevBadFileHeader;
+  if (size < 18 || s.Read(b + 2, 8) != 8) return zevBadFileHeader;
+  h.Method = b[2];
+  h.Flags = b[3];
+  h.MTime = static_cast<uint32_t>(b[4] | (b[5] << 8) | (b[6] << 16)) | (static_cast<uint32_t>(b[7]) << 24);
+  int64_t pos = 10;
+  const int64_t end = size - 8;  // the trailer
+  auto readByte = [&](uint8_t& c) {
+    if (pos >= end || s.Read(&c, 1) != 1) return false;
+    ++pos;
+    return true;
+  };
+  if (h.Flags & kExtra) {
+    uint8_t x[2];
+    if (!readByte(x[0]) || !readByte(x[1])) return zevBadFileHeader;
+    pos += x[0] | (x[1] << 8);
+    if (pos > end) return zevBadFileHeader;
+    s.Seek(pos, soFromBeginning);
+  }
+  // A zero-terminated text; the name keeps at most kMaxName bytes of it.
+  auto readText = [&](std::string* into) {
+    uint8_t c;
+    for (;;) {
+      if (!readByte(c)) return false;
+      if (c == 0) return true;
+      if (into && into->size() < kMaxName) into->push_back(static_cast<char>(c));
+    }
+  };
+  std::string name;
+  if ((h.Flags & kName) && !readText(&name)) return zevBadFileHeader;
+  if ((h.Flags & kComment) && !readText(nullptr)) return zevBadFileHeader;
+  h.Name = FilePart(name);
+  h.DataOffset = pos;
+  h.PackedSize = end - pos;
+  uint8_t t[8];
+  s.Seek(end, soFromBeginning);
+  if (s.Read(t, 8) != 8) return zevBadFileHeader;
+  h.Crc = static_cast<uint32_t>(t[0] | (t[1] << 8) | (t[2] << 16)) | (static_cast<uint32_t>(t[3]) << 24);
+  h.ISize = static_cast<uint32_t>(t[4] | (t[5] << 8) | (t[6] << 16)) | (static_cast<uint32_t>(t[7]) << 24);
+  return 0;
+}
+
+std::string GzOutputName(const std::string& name, const std::string& archiveName, bool text) {
+  std::string ext = Lower(Extension(name));
+  if (ext == ".tgz") return name.substr(0, name.size() - ext.size()) + ".tar";
+  if (ext == ".tar") return name;
+  std::string out = name;
+  if (!ext.empty() && ext == Lower(Extension(archiveName))) out = name.substr(0, name.size() - ext.size());
+  if (text) out += ".txt";
+  return out;
+}
+
+void TUnGZip::ExtractArchive(TStream32* archive) {
+  if (!archive) return;
+  int64_t size = archive->Seek(0, soFromEnd);
+  TGzHeader h;
+  if (int rc = ReadGzHeader(*archive, size, h)) {
+    DoError(ArchiveFile(), L"", L"0", rc);
+    return;
+  }
+  std::string archiveName = FilePart(StoredFormName(ArchiveFile(), TranslateOemChar));
+  bool gz = h.Signature == kGzSignature || h.Signature == kGzOldSignature;
+  std::string stored = h.Name;
+  if (stored.empty()) {
+    stored = archiveName;
+    if (gz) stored = stored.substr(0, stored.size() - Extension(stored).size());
+  }
+  std::string outName = GzOutputName(stored, archiveName, gz && (h.Flags & kText));
+  int32_t date = gz && h.MTime ? UnixToDosDateTime(h.MTime) : FileSys->GetDate(ArchiveFile(), 0);
+  h.DosTime = date;
+  auto list = ListCodecEntries<TGzHeader>(
+      *this, *archive, ArchiveFile(),
+      [&](TStream32&, int64_t, const std::function<bool(const TGzHeader&)>& each) {
+        each(h);
+        return 0;
+      },
+      [&](const TGzHeader&) { return outName; }, [](const TGzHeader&) { return true; });
+  if (list.empty() || GetCancel()) return;
+  if (gz && (h.Flags & kMultiPart)) {
+    DoError(ArchiveFile(), L"", L"0", zevMultiPartGzip);
+    return;
+  }
+  if (gz && (h.Flags & kEncrypted)) {
+    DoError(ArchiveFile(), L"", L"0", zevPasswordProtected);
+    return;
+  }
+  if (h.Signature == kPackSignature || h.Signature == kLzhPackSignature) {
+    DoError(ArchiveFile(), L"", L"0", zevUnsupportedMethod);
+    return;
+  }
+  TCodecEntry e;
+  e.StoredName = outName;
+  e.DosTime = date;
+  e.DataOffset = h.DataOffset;
+  e.PackedSize = h.PackedSize;
+  e.OrigSize = gz ? h.ISize : h.PackedSize;
+  e.CrcWidth = 32;
+  if (gz) {
+    e.Supported = h.Method == 8;
+    e.Crc = h.Crc;
+    uint32_t isize = h.ISize;
+    e.Decode = [isize](TCodecInput& in, TCodecSink& out) { return InflateMember(in, out, isize); };
+  } else {
+    e.HasCrc = false;
+    e.Decode = [](TCodecInput& in, TCodecSink& out) { return UnCompressZ(in, out); };
+  }
+  if (e.Supported && IsWriteMode() && OnNestedTarFile) {
+    // A TAR inside is found by its first header.
+    TPrefixSink probe;
+    archive->Seek(e.DataOffset, soFromBeginning);
+    TCodecInput in(*archive, e.PackedSize);
+    e.Decode(in, probe);
+    if (probe.Got == sizeof(probe.Block) && TarHeaderChecksum(probe.Block)) {
+      bool doUnTar = false;
+      std::wstring name = FixStoredName(outName, TranslateOemChar);
+      OnNestedTarFile(this, name, doUnTar);
+      if (doUnTar) {
+        FNested = e;
+        ExtractNestedTar(*archive, h, name);
+        return;
+      }
+    }
+  }
+  ExtractCodecEntry(*this, *archive, e, false, true);
+}
+
+bool TUnGZip::ExtractNestedTar(TStream32& archive, const TGzHeader& h, const std::wstring& name) {
+  (void)h;
+  // The TAR goes to a file of its own in the temporary folder: no file of the user's is
+  // touched, and a second run cannot meet the first one's file.
+  std::wstring dir = AppendBackslash(GetTempDir());
+  std::wstring temp;
+  for (uint32_t n = 0;; ++n) {
+    temp = dir + L"vgz" + std::to_wstring(n) + L".tar";
+    if (!FileSys->FileExists(temp)) break;
+    if (n > 100000) {
+      DoError(temp, L"", L"0", zevCreateError);
+      return false;
+    }
+  }
+  FileSys->ForceDirs(RemoveBackslash(dir));
+  std::unique_ptr<TStream32> out = FileSys->Create(temp);
+  if (!out) {
+    DoError(temp, L"", L"0", zevOpenError);
+    return false;
+  }
+  archive.Seek(FNested.DataOffset, soFromBeginning);
+  TCodecInput in(archive, FNested.PackedSize);
+  TCrcSink sink(out.get(), 32);
+  int r;
+  try {
+    r = FNested.Decode(in, sink);
+  } catch (const E_RAISE& x) {
+    r = x.ECode;
+  }
+  out.reset();
+  if (r == 0 && FNested.HasCrc && sink.Crc() != FNested.Crc) r = zevCrcError;
+  if (r != 0) {
+    DoError(name, L"", L"0", r);
+    if (OnEnd) OnEnd(this, name, false);
+    FileSys->RemoveFile(temp, doFinal);
+    return false;
+  }
+  TUnTar tar(nullptr);
+  tar.FileSys = FileSys;
+  tar.SetArchiveFile(temp);
+  tar.SetArcType(atTar);
+  tar.SetExtractDir(ExtractDir());
+  tar.FileSpec = FileSpec;
+  tar.ExcludeSpec = ExcludeSpec;
+  tar.UseStoredDirs = UseStoredDirs;
+  tar.CreateStoredDirs = CreateStoredDirs;
+  tar.RecurseDirs = RecurseDirs;
+  tar.OverwriteMode = OverwriteMode;
+  tar.TranslateOemChar = TranslateOemChar;
+  tar.OnBegin = OnBegin;
+  tar.OnEnd = OnEnd;
+  tar.OnError = OnError;
+  tar.OnProgress = OnProgress;
+  tar.OnFileExists = OnFileExists;
+  int count = tar.ExtractTo(OutputMode);
+  Count = count;
+  if (count > 0 && OnChangeArchive) OnChangeArchive(this, temp, atTar);
+  FileSys->RemoveFile(temp, doFinal);
+  return count > 0;
+}

@@ -1,0 +1,47 @@
+#include "mainwin/RenameCmd.h"
+
+#include <algorithm>
+#include <set>
+
+#include "fileops/RenDlg.h"
+#include "framework/TextCompare.h"
+#include "panels/MFList.h"
+
+TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameForm&)>& showModal) {
+  TRenameOutcome out;
+  if (list.InArchive) return out;
+  std::vector<int> indexes = list.SelectedIndexes();
+  if (indexes.empty() && list.ItemIndex >= 0) indexes.push_back(list.ItemIndex);
+  // The dialog lists them as the panel does (folders first), not in the order of selecting.
+  std::sort(indexes.begin(), indexes.end());
+  TRenameForm form(nullptr);
+  for (int i : indexes) {
+    const TFileBoxItem* item = list.GetItem(i);
+    if (!item || item->Kind == ikDrive || IsParentItem(*item)) continue;
+    form.AddItem(item->Name, item->Kind == ikFolder ? L"" : item->Ext, false,
+                 static_cast<uint32_t>(item->Attr), list.Path, item->Time, item->Size < 0 ? 0 : item->Size,
+                 item->ShortName);
+  }
+  if (form.ItemCount() == 0) return out;
+  if (list.ItemIndex >= 0) form.FocusedName = list.ItemName(list.ItemIndex);
+  out.Shown = true;
+  if (showModal)
+    showModal(form);
+  else
+    form.ShowModal();
+  out.Changed = form.Changed;
+  out.FocusedName = form.FocusedName;
+  if (!form.Changed) return out;
+  // The renamed items leave the selection: their old names are gone.
+  std::set<std::wstring> done;
+  size_t from = 0;
+  while (from < form.DoneList.size()) {
+    size_t cr = form.DoneList.find(L'\r', from);
+    if (cr == std::wstring::npos) cr = form.DoneList.size();
+    done.insert(UpperCase(form.DoneList.substr(from, cr - from)));
+    from = cr + 1;
+  }
+  for (int i : list.SelectedIndexes())
+    if (done.count(UpperCase(list.Path + list.ItemName(i)))) list.SetSelected(i, false);
+  return out;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The rename command of a panel (Alt+R): the selected items of its list (or the focused one)
+// go to the rename dialog; afterwards the renamed items are unselected, and the caller rereads
+// its panels and puts the focus on FocusedName.
+#include <functional>
+#include <string>
+
+class TMFList;
+class TRenameForm;
+
+struct TRenameOutcome {
+  bool Shown = false;     // the dialog had items and was shown
+  bool Changed = false;   // at least one item was renamed
+  std::wstring FocusedName;  // the focused item's name after the dialog
+};
+
+// ShowModal runs the dialog; tests drive it through their own.
+TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameForm&)>& showModal = nullptr);
