@@ -52,6 +52,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevZipDecoders.cpp
   src/archive/engine/zevUnZip.cpp
   src/archive/engine/zevZip.cpp
+  src/archive/engine/zevLha.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
   src/foldermgr/MCDTree.cpp
@@ -88,6 +89,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevBase_test.cpp
   tests/engine/zevUnZip_test.cpp
   tests/engine/zevZip_test.cpp
+  tests/engine/zevLhaWriter_test.cpp
   tests/foundation/LabelMarkup_test.cpp
   tests/foldermgr/MCDTree_test.cpp
   tests/arclayer/ArcView_test.cpp
