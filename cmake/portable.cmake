@@ -51,6 +51,8 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevZip.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
+  src/foldermgr/MCDTree.cpp
+  src/foldermgr/MCDTree_posix.cpp
   src/archive/layer/ArcView.cpp
   src/archive/layer/ArcView_posix.cpp
   src/archive/layer/ArcTree.cpp
@@ -83,6 +85,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevUnZip_test.cpp
   tests/engine/zevZip_test.cpp
   tests/foundation/LabelMarkup_test.cpp
+  tests/foldermgr/MCDTree_test.cpp
   tests/arclayer/ArcView_test.cpp
   tests/arclayer/ArcTree_test.cpp
   tests/arclayer/ArcRefTools_test.cpp
@@ -107,6 +110,7 @@ set(VELMO_FUZZERS
   inflate:tests/fuzz/inflate_fuzz.cpp:tests/fuzz/seeds/inflate
   cipher:tests/fuzz/cipher_fuzz.cpp:tests/fuzz/seeds/cipher
   markup:tests/fuzz/markup_fuzz.cpp:tests/fuzz/seeds/markup
+  treefile:tests/fuzz/treefile_fuzz.cpp:tests/fuzz/seeds/treefile
   lzh:tests/fuzz/lzh_fuzz.cpp:tests/fuzz/seeds/lzh
   lh1:tests/fuzz/lh1_fuzz.cpp:tests/fuzz/seeds/lh1
   arjfast:tests/fuzz/arjfast_fuzz.cpp:tests/fuzz/seeds/arjfast

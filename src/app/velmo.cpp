@@ -10,6 +10,7 @@
 #include "foundation/MOption.h"
 #include "foundation/MsgDlg.h"
 #include "framework/Forms.h"
+#include "fileops/CopyDlg.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -21,6 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Programs.LoadFromProgramFolder();
   Options.LoadFromProgramFolder();
   InitMainModule();
+  InstallFileOperations();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

@@ -8,6 +8,10 @@
 // False when the file cannot be opened or read; bytes then holds what was read.
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
 bool FileExistsPlain(const std::wstring& path);
+// Leaves only the archive attribute on a file (which also lifts read-only); false when the
+// attributes cannot be set (a read-only medium, a missing file).
+bool FileSetArchiveOnly(const std::wstring& path);
+bool DeleteFilePlain(const std::wstring& path);
 // Writes bytes as the new content of path. Clears the read-only, hidden and system
 // attributes of an existing target first (it becomes a plain archive file), as the settings
 // files are handled; false when that or any write fails, and then nothing has changed.

@@ -25,6 +25,11 @@ bool FileExistsPlain(const std::wstring& path) {
   return stat(WideToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The host keeps no archive attribute: a file whose attributes could be set is a writable one.
+bool FileSetArchiveOnly(const std::wstring& path) { return access(WideToUtf8(path).c_str(), W_OK) == 0; }
+
+bool DeleteFilePlain(const std::wstring& path) { return unlink(WideToUtf8(path).c_str()) == 0; }
+
 bool SafeWriteFile(const std::wstring& path, std::string_view bytes) {
   std::string target = WideToUtf8(path), temp = target + ".~new";
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

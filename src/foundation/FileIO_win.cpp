@@ -35,6 +35,16 @@ bool FileExistsPlain(const std::wstring& path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FileSetArchiveOnly(const std::wstring& path) {
+  ErrorModeScope em;
+  return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE) != 0;
+}
+
+bool DeleteFilePlain(const std::wstring& path) {
+  ErrorModeScope em;
+  return DeleteFileW(path.c_str()) != 0;
+}
+
 bool SafeWriteFile(const std::wstring& path, std::string_view bytes) {
   ErrorModeScope em;
   DWORD attr = GetFileAttributesW(path.c_str());

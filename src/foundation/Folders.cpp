@@ -1,5 +1,7 @@
 #include "foundation/Folders.h"
 
+#include "foundation/FolderChange.h"
+
 std::wstring ProgramFolder;
 std::wstring WorkFolder;
 std::wstring WindowsFolder;
@@ -14,3 +16,5 @@ void SetProgramFolder(const std::wstring& folder) {
   if (!ProgramFolder.empty() && ProgramFolder.back() != L'\\' && ProgramFolder.back() != L'/') ProgramFolder += L'\\';
   McdFolder = ProgramFolder.empty() ? std::wstring() : ProgramFolder + L"MCD\\";
 }
+
+TFolderChangeEvent FolderChangeRelay;

@@ -112,8 +112,13 @@ std::string EncodeUtf16(std::wstring_view text, bool bigEndian) {
 bool IsValidUtf8(std::string_view bytes) {
   size_t i = 0;
   uint32_t cp;
-  while (i < bytes.size())
+  while (i < bytes.size()) {
+    if (static_cast<uint8_t>(bytes[i]) < 0x80) {  // plain ASCII needs no decoding
+      ++i;
+      continue;
+    }
     if (!NextUtf8(bytes, i, cp)) return false;
+  }
   return true;
 }
 
@@ -122,7 +127,13 @@ std::wstring Utf8ToWide(std::string_view bytes) {
   out.reserve(bytes.size());
   size_t i = 0;
   uint32_t cp;
-  while (i < bytes.size()) AppendCodePoint(out, NextUtf8(bytes, i, cp) ? cp : 0xFFFD);
+  while (i < bytes.size()) {
+    if (static_cast<uint8_t>(bytes[i]) < 0x80) {
+      out.push_back(static_cast<wchar_t>(bytes[i++]));
+      continue;
+    }
+    AppendCodePoint(out, NextUtf8(bytes, i, cp) ? cp : 0xFFFD);
+  }
   return out;
 }
 

@@ -129,13 +129,20 @@ TQ7XForm::TQ7XForm(TComponent* owner, TPanelFactory panelFactory)
     : THanForm(owner), PanelFactory(panelFactory ? std::move(panelFactory) : TPanelFactory(CreateBasicPanel)) {
   Name = L"Q7XForm";
   Q7XForm = this;
+  // The folder tree cache's notices reach the folder trees beside the panels through here.
+  FolderChangeRelay = [this](TFolderChangeKind kind, const std::wstring& path, const std::wstring& newPath) {
+    NotifyFolderTrees(kind, path, newPath);
+  };
   ExitProcessNow = [](UINT code) { ExitProcess(code); };
   FormCreate();
 }
 
 TQ7XForm::~TQ7XForm() {
   FormDestroy();
-  if (Q7XForm == this) Q7XForm = nullptr;
+  if (Q7XForm == this) {
+    Q7XForm = nullptr;
+    FolderChangeRelay = nullptr;
+  }
 }
 
 void TQ7XForm::FormCreate() {

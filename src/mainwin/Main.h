@@ -21,7 +21,8 @@ class TSystemFileData;
 class THanSplit;
 
 // The folder-change codes of the folder tree cache.
-enum TFolderChangeKind : uint8_t { fcCreated = 1, fcRenamed = 2, fcDeleted = 3 };
+// The folder-change codes (fckCreated, fckRenamed, fckDeleted) and the relay the tree cache sends them to.
+#include "foundation/FolderChange.h"
 
 class TQ7XForm : public THanForm {
  public:

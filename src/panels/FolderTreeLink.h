@@ -23,3 +23,6 @@ class TFolderTreeCache {
 
 // Creates the cache of the drive or share that holds path; ownerWnd owns any question it asks.
 using TFolderTreeCacheFactory = std::function<std::unique_ptr<TFolderTreeCache>(HWND ownerWnd, const std::wstring& path)>;
+// What every file list made afterwards starts with: the folder manager installs its cache
+// here at start-up; until then lists keep no cache.
+extern TFolderTreeCacheFactory DefaultFolderTreeCache;

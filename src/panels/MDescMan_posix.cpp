@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "foundation/FileIO.h"
 #include "foundation/TextCodec.h"
 #include "panels/MDescMan.h"
 
@@ -12,8 +13,8 @@ bool DescPathExists(const std::wstring& path) {
   return stat(WideToUtf8(path).c_str(), &st) == 0;
 }
 
-bool DescSetArchiveOnly(const std::wstring& path) { return access(WideToUtf8(path).c_str(), W_OK) == 0; }
+bool DescSetArchiveOnly(const std::wstring& path) { return FileSetArchiveOnly(path); }
 
 bool DescSetHidden(const std::wstring&) { return true; }
 
-bool DescDeleteFile(const std::wstring& path) { return unlink(WideToUtf8(path).c_str()) == 0; }
+bool DescDeleteFile(const std::wstring& path) { return DeleteFilePlain(path); }

@@ -2,6 +2,7 @@
 
 #include "panels/MDescMan.h"
 
+#include "foundation/FileIO.h"
 #include "foundation/MOption.h"
 
 namespace {
@@ -24,17 +25,11 @@ bool DescPathExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool DescSetArchiveOnly(const std::wstring& path) {
-  TQuietErrors quiet;
-  return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE) != 0;
-}
+bool DescSetArchiveOnly(const std::wstring& path) { return FileSetArchiveOnly(path); }
 
 bool DescSetHidden(const std::wstring& path) {
   TQuietErrors quiet;
   return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN) != 0;
 }
 
-bool DescDeleteFile(const std::wstring& path) {
-  TQuietErrors quiet;
-  return DeleteFileW(path.c_str()) != 0;
-}
+bool DescDeleteFile(const std::wstring& path) { return DeleteFilePlain(path); }

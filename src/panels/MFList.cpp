@@ -61,8 +61,11 @@ bool ReadDiskSpace(const std::wstring& path, int64_t& freeBytes, int64_t& totalB
 }
 }  // namespace
 
+TFolderTreeCacheFactory DefaultFolderTreeCache;
+
 TMFList::TMFList(int panelNo) : PanelNo(panelNo == 2 ? 2 : 1) {
   FileTypes = SystemFileData;
+  CreateFolderTree = DefaultFolderTreeCache;
   LoadOptions();
   IconThread.NextJob = [this](TIconThread::TJob& job) { return NextIconJob(job); };
   IconThread.Deliver = [this](const TIconThread::TJob& job) { DeliverIcon(job); };

@@ -322,7 +322,7 @@ TEST(MainFormServices, FolderTreeNoticesReachEveryPanel) {
   auto* p2 = static_cast<TRecordingPanel*>(form.Panel2);
   form.BeginTreeUpdates();
   EXPECT_EQ(p1->Updates + p2->Updates, 2);
-  form.NotifyFolderTrees(fcRenamed, L"C:\\a", L"C:\\b");
+  form.NotifyFolderTrees(fckRenamed, L"C:\\a", L"C:\\b");
   form.EndTreeUpdates();
   EXPECT_EQ(p1->Updates + p2->Updates, 0);
   ASSERT_EQ(p1->Notices.size(), 1u);

@@ -1,0 +1,70 @@
+#pragma once
+// The progress window of a long file operation, run modally by hand: the window is shown
+// modally but the operation's own loop does the work, pumps the message queue after every
+// block or item and polls ModalResult, which the Cancel button sets to 2. Copy and move,
+// delete, attributes, split and join and the archive progress window derive from it.
+//
+// It also keeps the minimised title: minimising the window minimises the whole application
+// (through the main form); while the application is minimised its title shows the operation
+// and the total percentage, and the title saved at the start is put back afterwards.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/HanForm.h"
+
+// A group box: a frame with a caption around other controls.
+class TGroupFrame : public TControl {
+ public:
+  explicit TGroupFrame(TComponent* owner) : TControl(owner) {}
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+};
+
+class TOperationForm : public THanForm {
+ public:
+  explicit TOperationForm(TComponent* owner);
+
+  // The modal run by hand: cancels a drag and any mouse capture, disables the other windows,
+  // shows the window, runs RunOperation, hides the window, enables the others again and
+  // reactivates the window that was active. Returns ModalResult as the operation left it.
+  int Execute();
+  virtual void RunOperation() = 0;
+
+  // The operation's name in questions and in the minimised title (복사, 이동, ...).
+  std::wstring OperationName;
+
+  // The stop check: nothing unless ModalResult is 2. A stop once confirmed stays confirmed.
+  // When allDone the press is ignored. Otherwise message 10506 asks whether to stop: Yes
+  // stops, No sets ModalResult back to 0. True when the run is to stop.
+  bool CheckCancel(bool allDone = false);
+  bool StopConfirmed() const { return FStopConfirmed; }
+  // The error question: Skip / Skip all errors / Cancel, unless every error is skipped
+  // already. True to go on (skip), false to stop.
+  bool AskSkipOnError(const std::wstring& text);
+  bool SkipAllErrors = false;
+  // Clears the stop and skip-all state for a new run.
+  void ResetRunState();
+
+  // "<P>path<>" in quotes, then the system's text for the error.
+  static std::wstring ErrorText(const std::wstring& path, DWORD error);
+
+  // The minimised title: call BeginTitle at the start of a run, ShowPercent after progress,
+  // EndTitle at the end.
+  void BeginTitle();
+  void ShowPercent(int percent);
+  void EndTitle();
+  static bool ApplicationMinimized();
+
+  // Pumps the message queue (the hand-run loop's breath).
+  static void Pump();
+
+ protected:
+  // The system menu and the minimise box; no maximise box.
+  void CreateParams(TCreateParams& params) override;
+  bool FStopConfirmed = false;
+  std::wstring FSavedTitle, FSavedCaption;
+  bool FWasMinimized = false;
+};

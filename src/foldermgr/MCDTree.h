@@ -1,0 +1,150 @@
+#pragma once
+// The folder tree cache of one drive or network share, kept in the drive's tree file.
+//
+// A tree file is text, one line per line break (CR LF when written):
+//   line 1   the number N of folder lines, in decimal;
+//   N lines  "depth,name" in pre-order (a folder, then its sub-folders), siblings sorted by
+//            name (case-insensitive, the system's order); the first is the root: depth 0 and
+//            the root path without trailing backslash ("0,C:" or "0,\\server\share").
+// Only the first comma of a line separates, so a name may hold commas.
+//
+// A manager lives for one operation: create it for a path, make edits, free it. The file is
+// read on first use and written back (beside, then swapped in) when the manager is freed after
+// a change. Every edit but SyncChildren announces a folder-change notice.
+//
+// The tree file comes from disk and may be damaged or hostile: the reader takes bytes and
+// checks every line; a damaged file gives an empty tree marked dirty, so that freeing the
+// manager removes the damaged file or replaces it by what the edits built.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/FolderChange.h"
+#include "foundation/HanList.h"
+#include "foundation/TextCodec.h"
+#include "framework/StringList.h"
+
+#ifdef _WIN32
+#include <windows.h>
+using TTreeOwnerWnd = HWND;
+#else
+using TTreeOwnerWnd = void*;
+#endif
+
+struct TMCDTreeNodeRec {
+  std::wstring Name;
+  int32_t Depth = 0;
+};
+
+// One line of a tree file as read or written.
+struct TTreeFileLine {
+  int32_t Depth = 0;
+  std::wstring Name;
+};
+
+// What reading a tree file found.
+enum class TTreeFileRead {
+  Empty,    // no bytes at all: an empty tree
+  Ok,       // every line read; the count line agrees
+  Damaged,  // a bad count, a depth jump or a bad name, or a count that does not agree
+};
+
+// Reads a tree file's bytes (any of the text encodings) into its folder lines; on damage the
+// lines read before it stay in lines. The limit on depth is MaxTreeDepth.
+constexpr int32_t MaxTreeDepth = 255;
+TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& lines, TTextEncoding& encoding);
+// A folder name as a tree file may hold it below the root: not empty, not "." or "..", and
+// without "\", "/", ":" or a control character.
+bool IsValidTreeNodeName(std::wstring_view name);
+
+class TMCDTreeMan {
+ public:
+  // The cache of the drive or share that holds path; the file name is computed by the tree
+  // file name rule (which may probe the drive and tell ownerWnd that it is unreachable).
+  TMCDTreeMan(TTreeOwnerWnd ownerWnd, const std::wstring& path);
+  // A cache for a given root (without trailing backslash) and tree file (empty: none).
+  TMCDTreeMan(const std::wstring& root, const std::wstring& fileName);
+  // Saves when dirty.
+  ~TMCDTreeMan();
+  TMCDTreeMan(const TMCDTreeMan&) = delete;
+  TMCDTreeMan& operator=(const TMCDTreeMan&) = delete;
+
+  // The node of a folder path (with or without trailing backslash), made with its missing
+  // ancestors when create is set; nil when it is not there, or lies on another drive.
+  PHanNode Locate(const std::wstring& path, bool create);
+  void AddFolder(const std::wstring& path);
+  void RenameFolder(const std::wstring& oldPath, const std::wstring& newPath);
+  void DeleteFolder(const std::wstring& path);
+  void MoveFolder(const std::wstring& srcPath, const std::wstring& dstParentPath);
+  // Makes the cached children of the folder equal to names (sorted here, and emptied of the
+  // names that existed). Nothing happens when the folder is not in the cache. No notice.
+  void SyncChildren(const std::wstring& path, TStringList& names);
+  // Puts the folders of a full scan in place of the tree: lines in pre-order, the first the
+  // root. Sets Dirty.
+  void ReplaceAll(const std::vector<TTreeFileLine>& lines);
+
+  void NotifyChange(TFolderChangeKind kind, const std::wstring& path1, const std::wstring& path2);
+
+  // Reads the tree file (the program folder's file of the same name when the drive's own is
+  // missing and its name is not the drive's root file).
+  void Load();
+  // Writes or removes the file as the tree now stands; false when it could not.
+  bool Save();
+  // The tree from a tree file's bytes; false (and an empty, dirty tree) on damage.
+  bool LoadFromBytes(std::string_view bytes);
+  std::string SaveToBytes() const;
+  // The folder lines in pre-order, as the file would hold them.
+  std::vector<TTreeFileLine> Lines() const;
+  int NodeCount() const { return FTree.Count(); }
+  static const TMCDTreeNodeRec& Rec(PHanNode node) { return *static_cast<TMCDTreeNodeRec*>(node->Data); }
+  // The full path of a node (the root without trailing backslash).
+  std::wstring NodePath(PHanNode node) const;
+
+  static int CompareTreeNodes(void* a, void* b);
+  // The first child of parent whose name is not below name; the child count when none.
+  static int FindInsertIndex(PHanNode parent, std::wstring_view name);
+  // The child of parent with that name, or nil.
+  static PHanNode FindChild(PHanNode parent, std::wstring_view name);
+  static void RenumberDepths(PHanNode node);
+
+  bool Dirty = false;
+  bool NeedsLoad = true;
+  std::wstring FileName;
+  std::wstring Root;
+  // The encoding the file was read in; new files are written as UTF-8.
+  TTextEncoding Encoding = TTextEncoding::Utf8;
+  // Where this manager's notices go; FolderChangeRelay when it was made.
+  TFolderChangeEvent OnChange;
+  // The folder the fallback file is looked for in; ProgramFolder when it was made.
+  std::wstring FallbackFolder;
+
+ private:
+  PHanNode AddNode(PHanNode parent, int index, std::wstring name, int32_t depth);
+  template <typename F>
+  void ForEachLine(F&& f) const;
+  PHanNode FirstRoot() const;
+  bool OnThisDrive(const std::wstring& path) const;
+  void SortChildren(PHanNode parent);
+  THanTree FTree;
+};
+
+// The tree file of a drive (root with trailing backslash): the file path, or empty when the
+// drive has none or cannot be reached (which ownerWnd is told with message 4151).
+std::wstring GetTreeFileName(TTreeOwnerWnd ownerWnd, const std::wstring& root);
+// The file name a drive type gives (no folder for the "R" and "Y" names): see MCDTree_win.cpp.
+std::wstring MakeTreeFileNameByDriveType(const std::wstring& root, uint32_t driveType);
+// The "R" name of a network root (with trailing backslash), and the "Y" name of a CD-ROM whose
+// first entry is described by the values given; empty when that value is 0.
+std::wstring RemoteTreeFileName(const std::wstring& root);
+std::wstring CdTreeFileName(uint32_t dosDateTime, uint32_t attributes, uint32_t sizeHigh, uint32_t sizeLow,
+                            const std::wstring& upperName);
+std::wstring SerialTreeFileName(uint32_t serial);
+
+#ifdef _WIN32
+#include "panels/FolderTreeLink.h"
+// The folder tree cache behind a file list: a manager per listing, freed (and so saved) when
+// the list is done with it.
+TFolderTreeCacheFactory MCDTreeCacheFactory();
+#endif

@@ -1,0 +1,318 @@
+// The folder tree cache over its file's bytes and in memory: reading, damage, edits, notices
+// and writing back. Runs natively under the sanitizers and under Wine.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "common/TestUtil.h"
+#include "foldermgr/MCDTree.h"
+#include "foundation/FileIO.h"
+
+namespace {
+struct TNotice {
+  int Kind;
+  std::wstring Path, NewPath;
+  bool operator==(const TNotice&) const = default;
+};
+
+// A manager for C: with no file, that records its notices.
+struct TTree {
+  std::vector<TNotice> Notices;
+  TMCDTreeMan Man{L"C:", L""};
+  TTree() {
+    Man.OnChange = [this](TFolderChangeKind k, const std::wstring& p, const std::wstring& n) {
+      Notices.push_back({static_cast<int>(k), p, n});
+    };
+  }
+  explicit TTree(const std::string& bytes) : TTree() { Man.LoadFromBytes(bytes); }
+  std::string Bytes() const { return Man.SaveToBytes(); }
+};
+
+std::string Text(const std::vector<std::string>& lines) {
+  std::string s;
+  for (auto& l : lines) s += l + "\r\n";
+  return s;
+}
+}  // namespace
+
+TEST(TreeFile, ReadsWellFormedFilesAndWritesThemBackByteExact) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int nodes;
+  };
+  const Case cases[] = {
+      {"drive", Text({"4", "0,C:", "1,A", "2,B", "1,Z"}), 4},
+      {"share", Text({"3", "0,\\\\srv\\data", "1,Docs", "1,Music"}), 3},
+      {"comma in name", Text({"3", "0,C:", "1,My,Folder", "2,x"}), 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TMCDTreeMan m(c.what[0] == 's' ? L"\\\\srv\\data" : L"C:", L"");
+    EXPECT_TRUE(m.LoadFromBytes(c.bytes));
+    EXPECT_EQ(m.NodeCount(), c.nodes);
+    EXPECT_FALSE(m.Dirty);
+    EXPECT_EQ(m.SaveToBytes(), c.bytes);
+  }
+  TTree t(Text({"3", "0,C:", "1,My,Folder", "2,x"}));
+  ASSERT_NE(t.Man.Locate(L"C:\\My,Folder\\x", false), nullptr);
+}
+
+TEST(TreeFile, SkipsLinesThatSayNothing) {
+  // Blank lines, lines without a comma, a depth that is not a number and an empty name are
+  // passed over and do not count; blanks around a line are trimmed.
+  TTree t(Text({"3", "0,C:", "", "no comma", "x,Name", "3,", "  1,A  ", "1,B"}));
+  EXPECT_FALSE(t.Man.Dirty);
+  EXPECT_EQ(t.Man.NodeCount(), 3);
+  EXPECT_EQ(t.Bytes(), Text({"3", "0,C:", "1,A", "1,B"}));
+}
+
+TEST(TreeFile, DamageEmptiesTheTreeAndMarksItDirty) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"count says 5, four lines", Text({"5", "0,C:", "1,A", "1,B", "2,C"})},
+      {"depth jump", Text({"3", "0,C:", "1,A", "3,B"})},
+      {"depth below 0", Text({"2", "0,C:", "-1,A"})},
+      {"depth above 255", Text({"2", "0,C:", "256,A"})},
+      {"first line not the root", Text({"2", "1,A", "2,B"})},
+      {"second root", Text({"3", "0,C:", "1,A", "0,D:"})},
+      {"count not a number", Text({"three", "0,C:", "1,A", "1,B"})},
+      {"count negative", Text({"-3", "0,C:", "1,A", "1,B"})},
+      {"name ..", Text({"3", "0,C:", "1,A", "2,.."})},
+      {"name .", Text({"3", "0,C:", "1,.", "1,B"})},
+      {"name with backslash", Text({"3", "0,C:", "1,A\\B", "1,C"})},
+      {"name with slash", Text({"3", "0,C:", "1,A/B", "1,C"})},
+      {"name with colon", Text({"3", "0,C:", "1,D:", "1,C"})},
+  };
+  for (auto& [what, bytes] : cases) {
+    SCOPED_TRACE(what);
+    TMCDTreeMan m(L"C:", L"");
+    EXPECT_FALSE(m.LoadFromBytes(bytes));
+    EXPECT_EQ(m.NodeCount(), 0);
+    EXPECT_TRUE(m.Dirty);
+    EXPECT_EQ(m.Locate(L"C:\\A", false), nullptr);
+  }
+}
+
+TEST(TreeFile, AnEmptyFileIsAnEmptyTree) {
+  TMCDTreeMan m(L"C:", L"");
+  EXPECT_TRUE(m.LoadFromBytes(""));
+  EXPECT_EQ(m.NodeCount(), 0);
+  EXPECT_FALSE(m.Dirty);
+  EXPECT_TRUE(m.LoadFromBytes("0\r\n"));
+  EXPECT_FALSE(m.Dirty);
+}
+
+TEST(TreeFile, NamesAreKeptWholeInTheEncodingTheyWereReadIn) {
+  std::wstring longName(300, L'n');
+  TTree t;
+  t.Man.AddFolder(L"C:\\" + longName + L"\\한글 폴더");
+  std::string utf8 = t.Bytes();
+  TTree back(utf8);
+  EXPECT_NE(back.Man.Locate(L"C:\\" + longName + L"\\한글 폴더", false), nullptr);
+  EXPECT_EQ(back.Bytes(), utf8);
+  // A UTF-16 file is written back as UTF-16.
+  std::string utf16 = "\xFF\xFE";
+  for (char c : Text({"3", "0,C:", "1,A", "1,B"})) utf16 += std::string{c, '\0'};
+  TTree wide(utf16);
+  EXPECT_EQ(wide.Man.NodeCount(), 3);
+  EXPECT_EQ(wide.Bytes(), utf16);
+}
+
+TEST(TreeCache, LocateFindsAndCreatesByLevel) {
+  TTree t(Text({"5", "0,C:", "1,Apple", "1,mango", "2,Seed", "1,Zebra"}));
+  EXPECT_NE(t.Man.Locate(L"C:", false), nullptr);
+  EXPECT_NE(t.Man.Locate(L"C:\\", false), nullptr);
+  EXPECT_NE(t.Man.Locate(L"c:\\MANGO\\seed\\", false), nullptr);
+  for (auto missing : {L"C:\\Banana", L"C:\\0", L"C:\\zz", L"C:\\Apple\\x", L"D:\\Apple", L"C:\\mango\\..\\Apple"})
+    EXPECT_EQ(t.Man.Locate(missing, false), nullptr) << missing;
+  EXPECT_FALSE(t.Man.Dirty);
+  // A folder without children and an empty tree are searched safely.
+  TTree empty;
+  EXPECT_EQ(empty.Man.Locate(L"C:\\A", false), nullptr);
+  EXPECT_EQ(empty.Man.NodeCount(), 0);
+  // Create keeps siblings sorted.
+  for (auto p : {L"C:\\Banana", L"C:\\aardvark", L"C:\\zz", L"C:\\Apple\\x"}) ASSERT_NE(t.Man.Locate(p, true), nullptr);
+  EXPECT_TRUE(t.Man.Dirty);
+  EXPECT_EQ(t.Bytes(), Text({"9", "0,C:", "1,aardvark", "1,Apple", "2,x", "1,Banana", "1,mango", "2,Seed", "1,Zebra",
+                             "1,zz"}));
+  // Levels that name no folder are never created.
+  EXPECT_EQ(t.Man.Locate(L"C:\\A\\..\\B", true), nullptr);
+}
+
+TEST(TreeCache, AddFolderBuildsTheBranchAndSendsOneNotice) {
+  TTree t;
+  t.Man.AddFolder(L"C:\\A\\B\\C\\");
+  EXPECT_EQ(t.Man.NodeCount(), 4);
+  EXPECT_EQ(t.Notices, (std::vector<TNotice>{{1, L"C:\\A\\B\\C", L""}}));
+  EXPECT_EQ(t.Bytes(), Text({"4", "0,C:", "1,A", "2,B", "3,C"}));
+  t.Man.AddFolder(L"C:\\");
+  EXPECT_EQ(t.Notices.back(), (TNotice{1, L"C:\\", L""}));
+}
+
+TEST(TreeCache, RenameTakesTheLastNameOnlyAndResorts) {
+  TTree t(Text({"5", "0,C:", "1,A", "2,Old", "3,Kid", "2,P"}));
+  t.Man.RenameFolder(L"C:\\A\\Old", L"D:\\X\\New");
+  EXPECT_EQ(t.Notices, (std::vector<TNotice>{{2, L"C:\\A\\Old", L"C:\\A\\New"}}));
+  EXPECT_EQ(t.Bytes(), Text({"5", "0,C:", "1,A", "2,New", "3,Kid", "2,P"}));
+  t.Man.RenameFolder(L"C:\\A\\New\\", L"C:\\A\\Z");
+  EXPECT_EQ(t.Bytes(), Text({"5", "0,C:", "1,A", "2,P", "2,Z", "3,Kid"}));
+  // An unknown folder is added under its new name.
+  t.Man.RenameFolder(L"C:\\B\\Gone", L"C:\\B\\Here");
+  EXPECT_NE(t.Man.Locate(L"C:\\B\\Here", false), nullptr);
+  EXPECT_EQ(t.Notices.back(), (TNotice{2, L"C:\\B\\Gone", L"C:\\B\\Here"}));
+}
+
+TEST(TreeCache, DeleteRemovesTheSubtreeAndAlwaysSendsTheNotice) {
+  TTree t(Text({"5", "0,C:", "1,A", "2,B", "3,C", "1,D"}));
+  t.Man.DeleteFolder(L"C:\\A\\");
+  EXPECT_EQ(t.Bytes(), Text({"2", "0,C:", "1,D"}));
+  t.Man.DeleteFolder(L"C:\\Nowhere");
+  EXPECT_EQ(t.Notices, (std::vector<TNotice>{{3, L"C:\\A", L""}, {3, L"C:\\Nowhere", L""}}));
+  // The root stays.
+  t.Man.DeleteFolder(L"C:\\");
+  EXPECT_EQ(t.Man.NodeCount(), 2);
+}
+
+TEST(TreeCache, MoveRehangsRenumbersAndNotifies) {
+  TTree t(Text({"6", "0,C:", "1,A", "2,B", "3,C", "1,X", "2,Y"}));
+  t.Man.MoveFolder(L"C:\\A\\B", L"C:\\X\\");
+  EXPECT_EQ(t.Bytes(), Text({"6", "0,C:", "1,A", "1,X", "2,B", "3,C", "2,Y"}));
+  EXPECT_EQ(t.Notices, (std::vector<TNotice>{{3, L"C:\\A\\B", L""}, {1, L"C:\\X", L""}}));
+  // Deeper: depths follow the new place.
+  t.Man.MoveFolder(L"C:\\X\\B", L"C:\\X\\Y\\Deep");
+  EXPECT_EQ(t.Bytes(), Text({"7", "0,C:", "1,A", "1,X", "2,Y", "3,Deep", "4,B", "5,C"}));
+  // An unknown source appears at the destination.
+  t.Man.MoveFolder(L"C:\\Elsewhere\\New", L"C:\\A");
+  EXPECT_NE(t.Man.Locate(L"C:\\A\\New", false), nullptr);
+}
+
+TEST(TreeCache, MovingIntoItselfOrMovingTheRootChangesNothing) {
+  const std::string start = Text({"4", "0,C:", "1,A", "2,B", "1,X"});
+  const std::pair<const wchar_t*, const wchar_t*> moves[] = {
+      {L"C:\\A", L"C:\\A"}, {L"C:\\A", L"C:\\A\\B"}, {L"C:\\A\\", L"c:\\a\\b\\new"}, {L"C:\\", L"C:\\X"}, {L"C:", L"C:\\X"}};
+  for (auto& [src, dst] : moves) {
+    SCOPED_TRACE(std::string(src, src + wcslen(src)) + " -> " + std::string(dst, dst + wcslen(dst)));
+    TTree t(start);
+    t.Man.MoveFolder(src, dst);
+    EXPECT_EQ(t.Bytes(), start);
+    EXPECT_FALSE(t.Man.Dirty);
+    EXPECT_TRUE(t.Notices.empty());
+  }
+  // A sibling whose name starts like the source is no sub-folder of it.
+  TTree t(start);
+  t.Man.MoveFolder(L"C:\\A", L"C:\\AB");
+  EXPECT_EQ(t.Bytes(), Text({"5", "0,C:", "1,AB", "2,A", "3,B", "1,X"}));
+}
+
+TEST(TreeCache, SyncChildrenMatchesTheListAndLeavesGrandchildren) {
+  TTree t(Text({"6", "0,C:", "1,A", "2,Keep", "3,Grand", "2,Old", "1,B"}));
+  TStringList names;
+  for (auto n : {L"zeta", L"keep", L"New"}) names.Add(n);
+  t.Man.SyncChildren(L"C:\\A\\", names);
+  EXPECT_EQ(t.Bytes(), Text({"7", "0,C:", "1,A", "2,Keep", "3,Grand", "2,New", "2,zeta", "1,B"}));
+  EXPECT_TRUE(names.Sorted());
+  EXPECT_EQ(names.Count(), 2);  // "keep" existed
+  EXPECT_TRUE(t.Notices.empty());
+  // An empty list removes every child.
+  TStringList none;
+  t.Man.SyncChildren(L"C:\\A", none);
+  EXPECT_EQ(t.Bytes(), Text({"3", "0,C:", "1,A", "1,B"}));
+}
+
+TEST(TreeCache, SyncChildrenOfAFolderNotInTheCacheDoesNothing) {
+  TTree t(Text({"3", "0,C:", "1,A", "1,B"}));
+  TStringList names;
+  names.Add(L"x");
+  t.Man.SyncChildren(L"C:\\Q\\R", names);
+  EXPECT_FALSE(t.Man.Dirty);
+  EXPECT_EQ(t.Man.NodeCount(), 3);
+  TTree empty;
+  empty.Man.SyncChildren(L"C:\\", names);
+  EXPECT_EQ(empty.Man.NodeCount(), 0);
+  EXPECT_FALSE(empty.Man.Dirty);
+}
+
+TEST(TreeCache, SavedFilesFollowTheSizeRule) {
+  TTempDir dir;
+  std::wstring file = dir / L"1A2B3C4D.MCD";
+  {
+    TMCDTreeMan m(L"C:", file);
+    m.AddFolder(L"C:\\A");  // two nodes: not written
+  }
+  EXPECT_FALSE(FileExistsPlain(file));
+  {
+    TMCDTreeMan m(L"C:", file);
+    m.AddFolder(L"C:\\A\\B");
+  }
+  EXPECT_EQ(ReadFileRaw(file), Text({"3", "0,C:", "1,A", "2,B"}));
+  {
+    // Reduced to the root and one folder, the file goes.
+    TMCDTreeMan m(L"C:", file);
+    m.DeleteFolder(L"C:\\A\\B");
+  }
+  EXPECT_FALSE(FileExistsPlain(file));
+  // A damaged file is removed when the manager goes, or replaced by what the edits built.
+  WriteFileRaw(file, Text({"5", "0,C:", "1,A"}));
+  { TMCDTreeMan m(L"C:", file); m.Locate(L"C:\\A", false); }
+  EXPECT_FALSE(FileExistsPlain(file));
+  WriteFileRaw(file, Text({"5", "0,C:", "1,A"}));
+  { TMCDTreeMan m(L"C:", file); m.AddFolder(L"C:\\P\\Q"); }
+  EXPECT_EQ(ReadFileRaw(file), Text({"3", "0,C:", "1,P", "2,Q"}));
+  // Unchanged: the file is left as it is.
+  WriteFileRaw(file, Text({"3", "0,C:", "1,A", "2,B"}) + "\r\n\r\n");
+  { TMCDTreeMan m(L"C:", file); m.Locate(L"C:\\A\\B", true); m.DeleteFolder(L"C:\\None"); }
+  EXPECT_EQ(ReadFileRaw(file), Text({"3", "0,C:", "1,A", "2,B"}) + "\r\n\r\n");
+}
+
+#ifdef _WIN32
+TEST(TreeCache, TheProgramFolderStandsInOnlyForTheProgramsOwnNames) {
+  TTempDir drive, program;
+  WriteFileRaw(program / L"1A2B3C4D.MCD", Text({"3", "0,C:", "1,From", "1,Program"}));
+  WriteFileRaw(program / L"TREEINFO.MCD", Text({"3", "0,C:", "1,Other", "1,Drive"}));
+  TMCDTreeMan serial(L"C:", drive / L"1A2B3C4D.MCD");
+  serial.FallbackFolder = program.Path();
+  EXPECT_NE(serial.Locate(L"C:\\From", false), nullptr);
+  TMCDTreeMan root(L"C:", drive / L"TREEINFO.MCD");
+  root.FallbackFolder = program.Path();
+  EXPECT_EQ(root.Locate(L"C:\\Other", false), nullptr);
+  EXPECT_EQ(root.NodeCount(), 0);
+}
+#endif
+
+TEST(TreeCache, ReplaceAllTakesAScanInPreOrder) {
+  TTree t(Text({"3", "0,C:", "1,Old", "1,Older"}));
+  t.Man.ReplaceAll({{0, L"C:"}, {1, L"b"}, {2, L"x"}, {1, L"A"}});
+  EXPECT_TRUE(t.Man.Dirty);
+  EXPECT_EQ(t.Bytes(), Text({"4", "0,C:", "1,A", "1,b", "2,x"}));
+}
+
+TEST(TreeFileName, ProgramNamesFromSerialShareAndCd) {
+  EXPECT_EQ(SerialTreeFileName(0x1A2B3C4D), L"1A2B3C4D.MCD");
+  EXPECT_EQ(SerialTreeFileName(0x0000000F), L"0000000F.MCD");
+  // "R" and the hash of the upper-cased root with its backslash; seven digits, or eight once
+  // the hash reaches 0x10000000.
+  auto hash = [](const std::string& s) {
+    uint32_t h = 0x12345678;
+    for (size_t i = 1; i <= s.size() % 256; ++i) h += static_cast<uint32_t>(static_cast<uint8_t>(s[i - 1])) << (i % 24);
+    return h;
+  };
+  std::wstring r = RemoteTreeFileName(L"\\\\srv\\data");
+  uint32_t h = hash("\\\\SRV\\DATA\\");
+  wchar_t want[32];
+  swprintf(want, 32, L"R%07X.MCD", static_cast<unsigned>(h));
+  EXPECT_EQ(r, want);
+  EXPECT_EQ(r.size(), h >= 0x10000000 ? 13u : 12u);
+  EXPECT_EQ(RemoteTreeFileName(L"\\\\srv\\data\\"), r);
+  EXPECT_EQ(RemoteTreeFileName(L"\\\\SRV\\Data\\"), r);
+  // The CD name loses its top digit to "Y"; nothing at all gives no name.
+  EXPECT_EQ(CdTreeFileName(0x1234ABCD, 0, 0, 0, L""), L"Y234ABCD.MCD");
+  EXPECT_EQ(CdTreeFileName(0x00000010, 0, 0, 0, L""), L"Y0000010.MCD");
+  // The values are or-ed, then each byte of the name added shifted by its place.
+  EXPECT_EQ(CdTreeFileName(0x1000, 0x20, 0, 0x5, L"A"), L"Y00010A7.MCD");
+  EXPECT_EQ(CdTreeFileName(0, 0, 0, 0, L""), L"");
+  EXPECT_EQ(MakeTreeFileNameByDriveType(L"C:\\", 3), L"C:\\TREEINFO.MCD");
+  EXPECT_EQ(MakeTreeFileNameByDriveType(L"C:\\", 1), L"");
+  EXPECT_EQ(MakeTreeFileNameByDriveType(L"C:\\", 7), L"");
+}
