@@ -38,6 +38,8 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevUnLha.cpp
   src/archive/engine/zevUnArc.cpp
   src/archive/engine/zevUnZoo.cpp
+  src/archive/engine/zevUnTar.cpp
+  src/archive/engine/zevDelzw.cpp
   src/archive/engine/zevUnARJ.cpp
   src/archive/engine/zevBhFormat.cpp
   src/archive/engine/zevUnBH.cpp
@@ -78,6 +80,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevLha_test.cpp
   tests/engine/zevOldFormats_test.cpp
   tests/engine/zevOldReaders_test.cpp
+  tests/engine/zevUnTar_test.cpp
   tests/engine/zevBh_test.cpp
   tests/engine/TestEncoders.cpp
   tests/engine/TestArchives.cpp
@@ -135,4 +138,5 @@ set(VELMO_FUZZERS
   detect:tests/fuzz/detect_fuzz.cpp:tests/fuzz/seeds/detect
   unzip:tests/fuzz/unzip_fuzz.cpp:tests/fuzz/seeds/unzip
   zipdecoders:tests/fuzz/zipdecoders_fuzz.cpp:tests/fuzz/seeds/zipdecoders
+  unixreaders:tests/fuzz/unixreaders_fuzz.cpp:tests/fuzz/seeds/unixreaders
 )

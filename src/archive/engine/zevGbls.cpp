@@ -292,3 +292,9 @@ TDateTime UnixSecondsToDateTime(int64_t seconds) {
   TDateTime utc = kUnixEpoch + static_cast<double>(a / 86400) + static_cast<double>(a % 86400) / 86400.0;
   return UtcToLocal(utc);
 }
+
+int32_t UnixToDosDateTime(int64_t seconds) {
+  int y, mo, d, h, mi, sec, ms;
+  DecodeDateTime(UnixSecondsToDateTime(seconds), y, mo, d, h, mi, sec, ms);
+  return FieldsToDosDateTime(y, mo, d, h, mi, sec);
+}

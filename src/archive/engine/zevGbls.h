@@ -172,3 +172,5 @@ TDateTime UtcToLocal(TDateTime date);
 int64_t DateTimeToUnix(TDateTime date);
 // Seconds since 1970-01-01 UTC to a local date; 0 gives 1980-01-01 00:01.
 TDateTime UnixSecondsToDateTime(int64_t seconds);
+// Seconds since 1970-01-01 UTC to a packed local DOS date and time.
+int32_t UnixToDosDateTime(int64_t seconds);

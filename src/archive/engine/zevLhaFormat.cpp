@@ -19,11 +19,7 @@ constexpr int kMaxExtHeaders = 4096;
 
 
 
-int32_t UnixToDos(uint32_t seconds) {
-  int y, mo, d, h, mi, sec, ms;
-  DecodeDateTime(UnixSecondsToDateTime(seconds), y, mo, d, h, mi, sec, ms);
-  return FieldsToDosDateTime(y, mo, d, h, mi, sec);
-}
+int32_t UnixToDos(uint32_t seconds) { return UnixToDosDateTime(seconds); }
 
 // The folder of a type-2 extended header: parts separated by 0xFF (or "/" or "\"), as
 // "a\b\".

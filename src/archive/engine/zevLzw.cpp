@@ -40,7 +40,9 @@ struct TLzwTable {
     unsigned c = code;
     bool kwkwk = false;
     if (c >= freeCode) {
-      if (c > freeCode || freeCode >= tableSize) return zevCorruptInput;
+      // With the table full the code one beyond it still names the previous string and its
+      // first byte; nothing is added.
+      if (c > freeCode) return zevCorruptInput;
       kwkwk = true;
       c = oldCode;
     }
@@ -94,7 +96,7 @@ class TGroupCodeReader {
 };
 }  // namespace
 
-int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits) {
+int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits, bool blockMode) {
   if (maxBits < 9 || maxBits > 16) return zevIncorrectBits;
   const unsigned maxCodeMax = 1u << maxBits;
   TLzwTable tab(maxCodeMax);
@@ -102,7 +104,7 @@ int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits) {
   TByteOutput bytes(out);
   int nBits = 9;
   unsigned maxCode = (1u << nBits) - 1;
-  unsigned freeEnt = 257;
+  unsigned freeEnt = blockMode ? 257 : 256;
   bool clearFlag = false;
   // The reader starts a new group when the width grows or after a clear.
   auto next = [&]() -> int {
@@ -128,7 +130,7 @@ int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits) {
   if (!bytes.Put(finChar)) return zevUserCanceled;
   int r = 0;
   while ((code = next()) >= 0) {
-    if (code == kClear) {
+    if (code == kClear && blockMode) {
       clearFlag = true;
       freeEnt = 256;
       if ((code = next()) < 0) break;

@@ -7,10 +7,10 @@
 #include "archive/engine/zevCodecIo.h"
 
 // Codes of 9 to maxBits bits (at most 16), least significant bit first, read in groups of
-// as many bytes as the width; code 256 clears the table. Decodes until the input ends, into
-// out. Returns 0, zevCorruptInput (a code beyond the table), zevStackOverflow or
-// zevUserCanceled.
-int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits);
+// as many bytes as the width. In block mode code 256 clears the table and the first free code
+// is 257; without it 256 is an ordinary code. Decodes until the input ends, into out.
+// Returns 0, zevCorruptInput (a code beyond the table), zevStackOverflow or zevUserCanceled.
+int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits, bool blockMode = true);
 
 // ZOO's LZW: 9 to 13 bits, least significant first, 256 clears, 257 ends. Decodes until the
 // end code; returns 0, zevCorruptInput, zevReadError (no end code before the input ended) or

@@ -75,7 +75,7 @@ TEntryOutcome ExtractCodecEntry(TUnBase& r, TStream32& archive, const TCodecEntr
       Crc32Register = sink.Crc();
     else
       Crc16Register = static_cast<uint16_t>(sink.Crc());
-    pass = r.CheckCRC(e.CrcWidth, e.Crc);
+    pass = r.CheckCRC(e.CrcWidth, e.HasCrc ? e.Crc : sink.Crc());
   } else {
     if (result != zevUserCanceled || !r.GetCancel()) r.DoError(target, L"", L"0", result);
     if (r.OnEnd) r.OnEnd(&r, r.EntryName, false);

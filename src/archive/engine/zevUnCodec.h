@@ -37,6 +37,8 @@ struct TCodecEntry {
   int64_t DataOffset = 0, PackedSize = 0, OrigSize = 0;
   int CrcWidth = 16;
   uint32_t Crc = 0;
+  // False for a format that stores no CRC: the entry passes when its data was read whole.
+  bool HasCrc = true;
   // Decodes from the input (limited to the packed size) into the sink; 0 or an error number.
   std::function<int(TCodecInput&, TCodecSink&)> Decode;
   // Applied to the packed bytes as they are read (a cipher); may be empty.

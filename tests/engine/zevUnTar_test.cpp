@@ -1,0 +1,220 @@
+// The Unix formats: TAR archives made by GNU tar (GNU, ustar and pax forms) are listed and
+// extracted byte for byte, names longer than 100 bytes included; ".Z" streams made by
+// compress decode byte for byte at every code width; every truncation of each fixture ends
+// cleanly.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "archive/engine/zevDelzw.h"
+#include "archive/engine/zevUnTar.h"
+#include "common/TestUtil.h"
+#include "engine/CodecTestData.h"
+#include "foundation/TextCodec.h"
+
+using namespace codectest;
+
+namespace {
+Bytes UnixFixture(const std::string& name) {
+  std::string s = ReadFileRaw(FixturePath(Utf8ToWide("unix/" + name)));
+  return Bytes(s.begin(), s.end());
+}
+
+const std::string kLongDir =
+    "sub/deeper/long_folder_long_folder_long_folder_long_folder_long_folder_/"
+    "more_folder_more_folder_more_folder_more_folder_more_folder_";
+const std::string kLongFile = kLongDir + "/in_long_folder.txt";
+
+std::wstring OutPath(const std::string& name) {
+  std::string n = name;
+  for (char& c : n)
+    if (c == '/') c = '\\';
+  return L"C:\\OUT\\" + Utf8ToWide(n);
+}
+
+struct TTarRun {
+  TMemFileSys Fs;
+  TUnTar Reader{nullptr};
+  std::vector<int> Errors;
+  std::map<std::wstring, bool> Ends;
+  explicit TTarRun(const Bytes& data) {
+    Fs.Put(L"C:\\A.TAR", data);
+    Reader.FileSys = &Fs;
+    Reader.SetArchiveFile(L"C:\\A.TAR");
+    Reader.SetArcType(atTar);
+    Reader.SetExtractDir(L"C:\\OUT");
+    Reader.FileSpec.Add(L"*.*");
+    Reader.OnError = [this](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int code) {
+      Errors.push_back(code);
+    };
+    Reader.OnEnd = [this](TZipCommon*, const std::wstring& f, bool pass) { Ends[f] = pass; };
+  }
+};
+
+std::vector<TTarHeader> Walk(const Bytes& data, int* rc = nullptr) {
+  TBytesReadStream s(data.data(), data.size());
+  std::vector<TTarHeader> list;
+  int r = WalkTarHeaders(s, static_cast<int64_t>(data.size()), [&](const TTarHeader& h) {
+    list.push_back(h);
+    return true;
+  });
+  if (rc) *rc = r;
+  return list;
+}
+}  // namespace
+
+TEST(TarReader, ExtractsWhatGnuTarStoredInEveryForm) {
+  struct TCase {
+    const char* Archive;
+    std::vector<std::string> Files;
+  };
+  std::vector<TCase> cases = {
+      {"gnu.tar", {"text.txt", "one.bin", "empty.txt", "sub/noise.bin", kLongFile}},
+      {"ustar.tar", {"text.txt", "one.bin", kLongFile}},
+      {"pax.tar", {"text.txt", kLongFile}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Archive);
+    TTarRun t(UnixFixture(c.Archive));
+    t.Reader.CreateStoredDirs = true;
+    EXPECT_GE(t.Reader.Extract(), static_cast<int>(c.Files.size()));
+    EXPECT_TRUE(t.Errors.empty());
+    for (const auto& f : c.Files) {
+      SCOPED_TRACE(f);
+      EXPECT_EQ(t.Fs.Get(OutPath(f)), UnixFixture("src/" + f));
+      EXPECT_TRUE(t.Ends[OutPath(f)]);
+      // 2021-03-04 05:06:08 local time.
+      ASSERT_TRUE(t.Fs.Find(OutPath(f)));
+      EXPECT_EQ(t.Fs.Find(OutPath(f))->Date, FieldsToDosDateTime(2021, 3, 4, 5, 6, 8));
+    }
+    EXPECT_TRUE(t.Fs.DirExists(OutPath(kLongDir)));
+    // Only the members became files: no long-name or extended-header record was written.
+    for (const auto& name : t.Fs.Files())
+      EXPECT_EQ(name.find(L"LongLink"), std::wstring::npos) << WideToUtf8(name);
+    for (const auto& name : t.Fs.Files()) EXPECT_EQ(name.find(L"PaxHeaders"), std::wstring::npos) << WideToUtf8(name);
+  }
+}
+
+TEST(TarReader, WalkStopsAtABadChecksumAndNextHeaderFollowsRoundedData) {
+  Bytes gnu = UnixFixture("gnu.tar");
+  auto all = Walk(gnu);
+  ASSERT_GE(all.size(), 3u);
+  EXPECT_EQ(all[0].Name, "text.txt");
+  EXPECT_EQ(all[1].Name, "one.bin");
+  EXPECT_EQ(all[1].PackedSize, 1);
+  // A one-byte member: the next header is 1024 bytes after its own.
+  EXPECT_EQ(all[2].Offset, all[1].Offset + 1024);
+  Bytes broken = gnu;
+  broken[static_cast<size_t>(all[1].Offset) + 10] ^= 0x20;  // in one.bin's name
+  auto cut = Walk(broken);
+  ASSERT_EQ(cut.size(), 1u);
+  EXPECT_EQ(cut[0].Name, "text.txt");
+}
+
+TEST(TarReader, MemberRunningPastTheEndIsReportedNotExtracted) {
+  Bytes gnu = UnixFixture("gnu.tar");
+  auto all = Walk(gnu);
+  Bytes cut(gnu.begin(), gnu.begin() + static_cast<std::ptrdiff_t>(all[0].DataOffset + 100));
+  int rc = 0;
+  EXPECT_TRUE(Walk(cut, &rc).empty());
+  EXPECT_EQ(rc, zevBadFileHeader);
+  TTarRun t(cut);
+  EXPECT_EQ(t.Reader.Extract(), 0);
+  EXPECT_FALSE(t.Fs.Find(OutPath("text.txt")));
+  EXPECT_FALSE(t.Errors.empty());
+}
+
+TEST(TarReader, FoldersAreMadeOnlyWhenStoredFoldersAreCreated) {
+  // The archive up to its last member (a file inside the folders), then the end blocks.
+  Bytes a = UnixFixture("ustar.tar");
+  auto all = Walk(a);
+  ASSERT_TRUE(all.back().IsFolder == false);
+  Bytes folders(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(all.back().Offset));
+  folders.resize(folders.size() + 1024, 0);
+  for (bool create : {false, true}) {
+    TTarRun t(folders);
+    t.Reader.CreateStoredDirs = create;
+    t.Reader.Extract();
+    EXPECT_TRUE(t.Errors.empty());
+    EXPECT_EQ(t.Fs.DirExists(OutPath(kLongDir)), create);
+  }
+}
+
+TEST(TarReader, TestingWritesNothingAndEveryTruncationEndsCleanly) {
+  Bytes gnu = UnixFixture("gnu.tar");
+  {
+    TTarRun t(gnu);
+    EXPECT_GE(t.Reader.ExtractMode7(), 5);
+    EXPECT_TRUE(t.Errors.empty());
+    EXPECT_FALSE(t.Fs.Find(OutPath("text.txt")));
+  }
+  for (const char* name : {"gnu.tar", "ustar.tar", "pax.tar"}) {
+    Bytes a = UnixFixture(name);
+    for (size_t n = 0; n < a.size(); n += (n < 2048 ? 1 : 97)) {
+      TTarRun t(Bytes(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(n)));
+      t.Reader.ExtractMode7();
+      for (const auto& [f, pass] : t.Ends) EXPECT_TRUE(pass) << n;
+    }
+  }
+}
+
+TEST(CompressZ, DecodesWhatCompressMadeAtEveryWidth) {
+  struct TCase {
+    const char* Packed;
+    const char* Plain;
+  };
+  for (auto c : {TCase{"text.txt.Z", "src/text.txt"}, TCase{"text10.Z", "src/text.txt"},
+                 TCase{"noise12.Z", "src/sub/noise.bin"}, TCase{"gnu.tar.Z", "gnu.tar"}}) {
+    SCOPED_TRACE(c.Packed);
+    Bytes out;
+    EXPECT_EQ(DecodeBytes(UnixFixture(c.Packed), out, UnCompressZ), 0);
+    EXPECT_EQ(out, UnixFixture(c.Plain));
+  }
+  Bytes out;
+  EXPECT_EQ(DecodeBytes(UnixFixture("empty.Z"), out, UnCompressZ), 0);
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(CompressZ, RefusesBadHeadersAndSurvivesEveryTruncation) {
+  Bytes z = UnixFixture("text10.Z");
+  Bytes out;
+  for (uint8_t flags : {0x88, 0x91, 0x80, 0x00, 0xB0, 0xD0, 0x9F}) {
+    Bytes bad = z;
+    bad[2] = flags;
+    EXPECT_EQ(DecodeBytes(bad, out, UnCompressZ), zevIncompleteCodeSet) << int(flags);
+  }
+  EXPECT_EQ(DecodeBytes(Bytes{0x1F, 0x9D}, out, UnCompressZ), zevReadError);
+  Bytes full;
+  ASSERT_EQ(DecodeBytes(z, full, UnCompressZ), 0);
+  for (size_t n = 0; n < z.size(); ++n) {
+    Bytes part(z.begin(), z.begin() + static_cast<std::ptrdiff_t>(n));
+    int r = DecodeBytes(part, out, UnCompressZ);
+    // Whatever a cut stream gives is the start of the whole.
+    ASSERT_LE(out.size(), full.size());
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), full.begin())) << n << " " << r;
+  }
+}
+
+// Without block mode code 256 is an ordinary string: a stream written that way (the first
+// free code 256) decodes, and the same codes read in block mode do not give the same bytes.
+TEST(CompressZ, StreamWithoutBlockModeStartsItsCodesAt256) {
+  // Codes (9 bits, LSB first): 'a', 'b', 256 ("ab"), 258 ("ba"... built as codes come).
+  std::vector<unsigned> codes = {'a', 'b', 256, 258};
+  Bytes z = {0x1F, 0x9D, 0x10};  // 16 bits, no block mode
+  uint32_t acc = 0;
+  int bits = 0;
+  for (unsigned c : codes) {
+    acc |= c << bits;
+    bits += 9;
+    while (bits >= 8) {
+      z.push_back(static_cast<uint8_t>(acc));
+      acc >>= 8;
+      bits -= 8;
+    }
+  }
+  if (bits) z.push_back(static_cast<uint8_t>(acc));
+  Bytes out;
+  ASSERT_EQ(DecodeBytes(z, out, UnCompressZ), 0);
+  // 256 = "ab", 257 = "ba", 258 = "ab" + "a" = "aba" (the string being built).
+  EXPECT_EQ(std::string(out.begin(), out.end()), "abababa");
+}
