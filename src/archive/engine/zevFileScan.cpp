@@ -171,7 +171,8 @@ void TzevFileScan::ScanFolder(const std::wstring& dir, uint32_t attrMask, const 
     if (RecurseDirs && isDir && wild && !(f.Attr & kAttrReparsePoint) &&
         (!(f.Attr & kAttrHidden) || IncludeHiddenDirs))
       subfolders.push_back(f.Name);
-    FFs->ProcessMessages();
+    // The message loop runs every 64 entries: once per entry costs more than the listing.
+    if ((++FPumpCount & 63) == 0) FFs->ProcessMessages();
     return true;
   });
   if (depth >= kMaxDepth) return;

@@ -78,4 +78,5 @@ class TzevFileScan : public TComponent {
   TzevFileSys* FFs;
   std::wstring FRootDir = L"c:\\";
   uint8_t FCancel = 0;
+  uint32_t FPumpCount = 0;
 };
