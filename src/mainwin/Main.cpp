@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "archive/layer/ArcTree.h"
 #include "fileops/ShellNew.h"
 #include "foundation/FileIO.h"
 #include "foundation/ExtDef.h"
@@ -248,6 +249,11 @@ void TQ7XForm::WirePanel(TPanelView* p) {
   p->OnPanelActivate = [this](TPanelView* panel) { PanelActivated(panel); };
   p->OnStateChanged = [this](TPanelView*) { UpdateCommandStates(); };
   p->OnOpenFile = [this](TPanelView* panel, const std::wstring& file) { OpenFile(panel, file); };
+  // Archives open as folders through the archive layer's tree; the panels know only the
+  // interface, so the layer is handed in here.
+  p->List().OpenArcTree = [](const std::wstring& file) -> std::unique_ptr<TArcFolderSource> {
+    return OpenArchiveTree(file);
+  };
 }
 
 void TQ7XForm::PanelActivated(TPanelView* panel) {
@@ -750,7 +756,12 @@ void TQ7XForm::StepHistory(int delta) {
 void TQ7XForm::GoBack() { StepHistory(-1); }
 void TQ7XForm::GoForward() { StepHistory(1); }
 
-void TQ7XForm::OpenFile(TPanelView*, const std::wstring& file) {
+void TQ7XForm::OpenFile(TPanelView* panel, const std::wstring& file) {
+  // An archive the layer can read opens in the panel as a folder.
+  if (panel && !panel->List().InArchive && panel->List().OpenArchive(file)) {
+    UpdateCommandStates();
+    return;
+  }
   std::wstring dir = ExtractParentDir(file);
   ShellExecuteW(Handle(), nullptr, file.c_str(), nullptr, dir.c_str(), SW_SHOWNORMAL);
 }

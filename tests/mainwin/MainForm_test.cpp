@@ -20,6 +20,7 @@
 #include "foundation/MsgDlg.h"
 #include "foundation/TextCodec.h"
 #include "framework/TextCompare.h"
+#include "arclayer/ArcFixtures.h"
 #include "mainwin/BasicPanel.h"
 #include "mainwin/MUpDate.h"
 #include "mainwin/Main.h"
@@ -577,4 +578,26 @@ TEST(MainFormLogOff, DuringAnOperationLetsItUnwindFirst) {
   EXPECT_EQ(answer, 0);
   EXPECT_FALSE(exited);
   EXPECT_TRUE(form->EndSessionPending);
+}
+
+TEST(MainFormArchives, AnArchiveOpensInItsPanelAsAFolderAndOtherFilesDoNot) {
+  TTempDir d;
+  WriteFileRaw(d / L"pack.lzh", arcfix::Lzh({{"docs/a.txt", "hello"}, {"b.txt", "x"}}, 1));
+  WriteFileRaw(d / L"plain.lzh", "no archive here");
+  TProgramDir prog("[Main]\r\nDualWindow=2\r\n[Option]\r\nDiskMonitor=0\r\n" + PanelPaths(d.Path(), d.Path()));
+  auto form = ShowForm();
+  TMFList& list = form->Panel1->List();
+  // A file whose bytes are no archive stays a file: the list does not enter it.
+  EXPECT_FALSE(list.OpenArchive(d / L"plain.lzh"));
+  EXPECT_FALSE(list.InArchive);
+  form->OpenFile(form->Panel1, d / L"pack.lzh");
+  ASSERT_TRUE(list.InArchive);
+  std::vector<std::wstring> names;
+  for (int i = 0; i < list.Count(); ++i) names.push_back(list.ItemName(i));
+  EXPECT_NE(std::find(names.begin(), names.end(), L"docs"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), L"b.txt"), names.end());
+  // ".." leads back out to the folder that holds the archive.
+  EXPECT_TRUE(list.ChangeArchiveFolder(L".."));
+  EXPECT_FALSE(list.InArchive);
+  EXPECT_TRUE(SameTextI(list.Path, IncludeTrailingBackslash(d.Path())));
 }
