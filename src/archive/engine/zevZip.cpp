@@ -215,12 +215,14 @@ int TCompBase::UpdateArchive() {
         if (FileSys->RemoveFile(FMoveList[i], DeleteOptions) && OnDeleteFile)
           OnDeleteFile(this, FMoveList[i], static_cast<int>(i), static_cast<int>(FMoveList.size()));
   } else {
+    if (!GetCancel()) ReportNewEntries();
     int rc = output->Commit();
     if (rc) {
       DoError(FArchiveFile, L"", L"0", rc);
       ok = false;
     } else {
       FWritten = true;
+      AfterReplace();
       if (Switch == swMove) {
         DoProgress(0, 0, 0, 0);
         for (size_t i = 0; i < FMoveList.size(); ++i)
@@ -303,7 +305,7 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
     if (e.Action == 2 || !SameTextNoCase(e.Name, EntryName)) continue;
     uint32_t oldSize = GetLE32(e.Central + 24), oldAttr = GetLE32(e.Central + 38) & 0x37;
     int32_t oldDate = static_cast<int32_t>(GetLE32(e.Central + 12));
-    if (oldSize == size && oldDate == find.DosDate && oldAttr == attr) return;  // unchanged
+    if (oldSize == size && oldDate == find.DosDate && (oldAttr == attr || !CompareAttributes())) return;  // unchanged
     bool replace = false;
     if (OnReplaceFile)
       OnReplaceFile(this, EntryName, full, ConvertDate(oldDate), ConvertDate(find.DosDate), oldSize, size,

@@ -33,6 +33,15 @@ struct TCompEntry {
   int32_t DosDate = 0;
 };
 
+// The facts of the entry OnRead reports.
+struct TCompEntryInfo {
+  std::wstring Name, MethodText;
+  int32_t DosDate = 0;
+  int64_t Size = 0, Packed = 0;
+  uint32_t Crc = 0, Attr = 0;
+  int Ratio = 0;
+};
+
 class TCompBase : public TZipCommon {
  public:
   explicit TCompBase(TComponent* owner);
@@ -66,6 +75,8 @@ class TCompBase : public TZipCommon {
   TOnRenameDupeFile OnRenameDupeFile;
   TOnReplaceFile OnReplaceFile;
   TOnChangeDirEvent OnFileScanStatus;
+  // The entry an OnRead call reports.
+  TCompEntryInfo ReadInfo;
 
   // The files added (the files deleted on swDelete); 0 when the run failed.
   virtual int UpdateArchive();
@@ -82,6 +93,11 @@ class TCompBase : public TZipCommon {
   virtual void WriteEmptyEndRecord(TStream32& output) = 0;
   // The finished archive goes onto removable disks instead of replacing the old one.
   virtual bool Spanning() const { return false; }
+  // Whether a kept entry's attributes count when a scanned file is compared with it.
+  virtual bool CompareAttributes() const { return true; }
+  // A run that changed the archive: before the new archive is put in place, and after.
+  virtual void ReportNewEntries() {}
+  virtual void AfterReplace() {}
 
   void Compress(TStream32* input, TzevTempOutput& output);
   void ProcessEntries(TStream32* input, TStream32& output);
