@@ -327,6 +327,79 @@ TEST(ZipSpan, SetsAcrossDisks) {
     EXPECT_EQ(fs.Get(L"C:\\X\\r" + std::to_wstring(i) + L".bin"), small.Fs.Get(L"C:\\SRC\\r" + std::to_wstring(i) + L".bin"));
 }
 
+// The disks of a spanned set, swapped in the one drive as the reader asks for them.
+struct TDiskDrive {
+  TMemFileSys Fs;
+  const TSpanRig& Set;
+  std::vector<std::wstring> Asked;
+  // The disk put in when disk n is asked for (the user may put in the wrong one).
+  std::function<int(int)> Pick = [](int n) { return n; };
+  int CancelAt = 0;  // a request that the user cancels (1-based count), 0 never
+  explicit TDiskDrive(const TSpanRig& set) : Set(set) { Fs.Volume.DriveType = 2; }
+  void Insert(int n) {  // 1-based
+    Fs.Put(L"A:\\SET.ZIP", Set.Volumes[static_cast<size_t>(n - 1)]);
+    Fs.Volume.Label = Set.Labels[static_cast<size_t>(n - 1)];
+  }
+  int Run(int first) {
+    Insert(first);
+    TUnZip r;
+    r.FileSys = &Fs;
+    r.SetArchiveFile(L"A:\\SET.ZIP");
+    r.SetExtractDir(L"C:\\X");
+    r.FileSpec.Add(L"*.*");
+    int last = static_cast<int>(Set.Volumes.size());
+    auto ask = [&](const std::wstring& what, int n, bool& cancel) {
+      Asked.push_back(what);
+      cancel = CancelAt && static_cast<int>(Asked.size()) == CancelAt;
+      if (!cancel) Insert(Pick(n));
+    };
+    r.OnGetZipFirstDisk = [&](TZipCommon*, bool& c) { ask(L"first", 1, c); };
+    r.OnGetZipLastDisk = [&](TZipCommon*, bool& c) { ask(L"last", last, c); };
+    r.OnGetZipNextDisk = [&](TZipCommon*, const std::wstring& v, bool& c) { ask(v, std::stoi(v), c); };
+    return r.Extract();
+  }
+};
+
+TEST(ZipSpan, DisksAreAskedForInTurnWhenReading) {
+  TSpanRig set(60000);
+  ASSERT_EQ(set.Run(), 4);
+  ASSERT_EQ(set.Volumes.size(), 3u);
+  auto same = [&](TDiskDrive& d) {
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(d.Fs.Get(L"C:\\X\\r" + std::to_wstring(i) + L".bin"),
+                set.Fs.Get(L"C:\\SRC\\r" + std::to_wstring(i) + L".bin"));
+  };
+  // From the last disk, as the archive is opened: the first, then each next one.
+  TDiskDrive d(set);
+  EXPECT_EQ(d.Run(3), 4);
+  same(d);
+  EXPECT_EQ(d.Asked, (std::vector<std::wstring>{L"first", L"2", L"last"}));
+  // Opened on the first disk: the last one is asked for to read the directory.
+  TDiskDrive f(set);
+  EXPECT_EQ(f.Run(1), 4);
+  same(f);
+  ASSERT_FALSE(f.Asked.empty());
+  EXPECT_EQ(f.Asked[0], L"last");
+  // A wrong disk is refused and the same one asked for again.
+  TDiskDrive w(set);
+  bool wrongOnce = false;
+  w.Pick = [&](int n) {
+    if (n == 2 && !wrongOnce) {
+      wrongOnce = true;
+      return 1;
+    }
+    return n;
+  };
+  EXPECT_EQ(w.Run(3), 4);
+  same(w);
+  EXPECT_EQ(w.Asked, (std::vector<std::wstring>{L"first", L"2", L"2", L"last"}));
+  // A cancelled request ends the run without a crash; what was finished stays.
+  TDiskDrive c(set);
+  c.CancelAt = 2;
+  EXPECT_LT(c.Run(3), 4);
+  EXPECT_EQ(c.Asked.size(), 2u);
+}
+
 TEST(ZipSpan, AMissingHandlerKeepsTheOldArchive) {
   TSpanRig rig(60000);
   Bytes old = MakeZip({Entry("old.txt", 0, 0, Bytes{'o', 'l', 'd'}, Bytes{'o', 'l', 'd'})});

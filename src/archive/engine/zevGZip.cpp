@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "archive/engine/zevDetect.h"
-#include "archive/engine/zevFileScan.h"
 #include "archive/engine/zevLhaFormat.h"
 
 namespace {
@@ -103,41 +102,8 @@ int TGZip::UpdateArchive() {
   if (OnActivate) OnActivate(this);
   if (OnElapsedTime) Timer.Start();
   const bool confirm = ConfirmOverwrites;
-  struct TFound {
-    std::wstring Path;
-    int32_t DosDate;
-    uint32_t Size;
-  };
-  std::vector<TFound> found;
   try {
-    TzevFileScan scan(nullptr, FileSys);
-    scan.FileSpec = FileSpec;
-    scan.SetRootDir(FBaseDir.empty() ? FileSys->CurrentDir() : FBaseDir);
-    scan.Attributes = Attributes;
-    scan.AttributesEx = AttributesEx;
-    scan.IncludeHiddenDirs = InAttrSet(Attributes, fsHidden);
-    scan.RecurseDirs = RecurseDirs;
-    scan.CancelFlag = FCancelPtr;
-    if (OnFileScanStatus)
-      scan.OnChangeDir = [this](const std::wstring& d, int n, double s) { OnFileScanStatus(this, d, n, s); };
-    scan.OnRootDirChange = [this](const std::wstring& d) { SetBaseDir(d); };
-    scan.FoundFileProc = [&](const std::wstring& dir, const TzevFindData& f, void*) {
-      if (f.Attr & kAttrDirectory) return;
-      if (f.Size >= 0xFFFFFFFFull) {
-        // The trailer holds the size in 32 bits: the file would be recorded wrongly.
-        DoError(JoinDirName(dir, f.Name), L"4 GiB", L"0", zevInvalidArcType);
-        return;
-      }
-      NoteDate(f.DosDate);
-      std::wstring full = JoinDirName(dir, f.Name);
-      for (const auto& x : found)
-        if (SameTextNoCase(x.Path, full)) return;
-      found.push_back({full, f.DosDate, static_cast<uint32_t>(f.Size)});
-    };
-    scan.Scan();
-    BytesTotal = 0;
-    for (const auto& f : found) BytesTotal += f.Size;
-    BytesLeft = BytesTotal;
+    std::vector<TScannedFile> found = ScanSources();
     std::vector<std::wstring> outputs;
     for (size_t i = 0; i < found.size() && !GetCancel(); ++i) {
       FileSys->ProcessMessages();

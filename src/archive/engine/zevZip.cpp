@@ -356,6 +356,39 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
   FList.push_back(std::move(n));
 }
 
+std::vector<TScannedFile> TCompBase::ScanSources() {
+  std::vector<TScannedFile> found;
+  TzevFileScan scan(nullptr, FileSys);
+  scan.FileSpec = FileSpec;
+  scan.SetRootDir(FBaseDir.empty() ? FileSys->CurrentDir() : FBaseDir);
+  scan.Attributes = Attributes;
+  scan.AttributesEx = AttributesEx;
+  scan.IncludeHiddenDirs = InAttrSet(Attributes, fsHidden);
+  scan.RecurseDirs = RecurseDirs;
+  scan.CancelFlag = FCancelPtr;
+  if (OnFileScanStatus)
+    scan.OnChangeDir = [this](const std::wstring& d, int n, double s) { OnFileScanStatus(this, d, n, s); };
+  scan.OnRootDirChange = [this](const std::wstring& d) { SetBaseDir(d); };
+  scan.FoundFileProc = [&](const std::wstring& dir, const TzevFindData& f, void*) {
+    if (f.Attr & kAttrDirectory) return;
+    std::wstring full = JoinDirName(dir, f.Name);
+    if (f.Size >= 0xFFFFFFFFull) {
+      // Sizes are 32-bit fields here: a larger file would be recorded wrongly.
+      DoError(full, L"4 GiB", L"0", zevInvalidArcType);
+      return;
+    }
+    for (const auto& x : found)
+      if (SameTextNoCase(x.Path, full)) return;
+    NoteDate(f.DosDate);
+    found.push_back({full, f.DosDate, static_cast<uint32_t>(f.Size), f.Attr});
+  };
+  scan.Scan();
+  BytesTotal = 0;
+  for (const auto& f : found) BytesTotal += f.Size;
+  BytesLeft = BytesTotal;
+  return found;
+}
+
 void TCompBase::CopyEntryData(TStream32& input, TStream32& output, int64_t count) {
   std::vector<uint8_t> buf(kBlock);
   while (count > 0) {

@@ -42,6 +42,13 @@ struct TCompEntryInfo {
   int Ratio = 0;
 };
 
+// A file the scanner found for a writer that makes no archive of the usual kind.
+struct TScannedFile {
+  std::wstring Path;
+  int32_t DosDate = 0;
+  uint32_t Size = 0, Attr = 0;
+};
+
 class TCompBase : public TZipCommon {
  public:
   explicit TCompBase(TComponent* owner);
@@ -103,6 +110,9 @@ class TCompBase : public TZipCommon {
   void ProcessEntries(TStream32* input, TStream32& output);
   void AddScannedFile(const std::wstring& dir, const TzevFindData& find);
   void CopyEntryData(TStream32& input, TStream32& output, int64_t count);
+  // The files FileSpec names (each once; files of 4 GiB or more reported and left out); the
+  // scanner's roots become the base folder.
+  std::vector<TScannedFile> ScanSources();
 
   std::vector<TCompEntry> FList;
   std::vector<std::wstring> FMoveList;
