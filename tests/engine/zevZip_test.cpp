@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/engine/zevCodecIo.h"
+#include "archive/engine/zevDetect.h"
 #include "archive/engine/zevUnZip.h"
 #include "archive/engine/zevZip.h"
 #include "engine/ZipTestKit.h"
@@ -325,6 +327,99 @@ TEST(ZipSpan, SetsAcrossDisks) {
   EXPECT_EQ(r.Extract(), 4);
   for (int i = 0; i < 4; ++i)
     EXPECT_EQ(fs.Get(L"C:\\X\\r" + std::to_wstring(i) + L".bin"), small.Fs.Get(L"C:\\SRC\\r" + std::to_wstring(i) + L".bin"));
+}
+
+TEST(ZipWriter, EncryptedHeadersHideNamesAndReadBack) {
+  TWriterBench b;
+  ASSERT_EQ(b.Add([](TZip& z) { z.EncryptHeaders = true; }), 5);
+  Bytes a = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  EXPECT_EQ(std::string(a.begin(), a.begin() + 4), std::string("PL\3\4", 4));
+  std::string all(a.begin(), a.end());
+  EXPECT_EQ(all.find("a.txt"), std::string::npos) << "no name in clear";
+  EXPECT_EQ(all.find(std::string("PK\1\2", 4)), std::string::npos);
+  auto back = b.ReadBack();
+  EXPECT_EQ(back[L"a.txt"], b.Fs.Get(L"C:\\SRC\\a.txt"));
+  EXPECT_EQ(back[L"SUB\\c.bin"], b.Fs.Get(L"C:\\SRC\\SUB\\c.bin"));
+  // A plain file added later; the kept entries keep their hidden headers.
+  b.Fs.Put(L"C:\\SRC\\late.txt", SampleText(300, 9));
+  ASSERT_EQ(b.Add(), 1);
+  a = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  all.assign(a.begin(), a.end());
+  EXPECT_EQ(all.find("a.txt"), std::string::npos);
+  EXPECT_NE(all.find("late.txt"), std::string::npos);
+  back = b.ReadBack();
+  EXPECT_EQ(back.size(), 6u);
+  EXPECT_EQ(back[L"late.txt"], SampleText(300, 9));
+  EXPECT_TRUE(b.Errors.empty());
+}
+
+TEST(ZipWriter, CommentsChangeWithoutTouchingTheEntries) {
+  TWriterBench b;
+  ASSERT_EQ(b.Add(), 5);
+  Bytes before = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  TZip z;
+  b.Setup(z);
+  ASSERT_EQ(z.OpenForComments(), 5);
+  std::wstring name;
+  std::string text;
+  ASSERT_TRUE(z.GetEntryComment(1, name, text));
+  EXPECT_TRUE(text.empty());
+  z.SetEntryComment(1, "second entry");
+  z.SetArchiveComment("the whole");
+  ASSERT_TRUE(z.CommitComments());
+  Bytes after = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  TDetectResult r;
+  TBytesReadStream in(before.data(), before.size());
+  ZipEndSearch(in, r);
+  size_t data = GetLE32(r.End + 16);
+  ASSERT_GT(after.size(), data);
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + static_cast<long>(data), after.begin()));
+  EXPECT_EQ(std::string(after.end() - 9, after.end()), "the whole");
+  TZip again;
+  b.Setup(again);
+  ASSERT_EQ(again.OpenForComments(), 5);
+  ASSERT_TRUE(again.GetEntryComment(1, name, text));
+  EXPECT_EQ(text, "second entry");
+  EXPECT_EQ(again.GetArchiveComment(), "the whole");
+  // Nothing changed: nothing written.
+  EXPECT_FALSE(again.CommitComments());
+  EXPECT_EQ(b.Fs.Get(L"C:\\OUT\\A.ZIP"), after);
+  EXPECT_EQ(b.ReadBack().size(), 5u);
+  // An update keeps the comments.
+  b.Fs.Put(L"C:\\SRC\\late.txt", SampleText(300, 9));
+  ASSERT_EQ(b.Add(), 1);
+  TZip third;
+  b.Setup(third);
+  ASSERT_EQ(third.OpenForComments(), 6);
+  third.GetEntryComment(1, name, text);
+  EXPECT_EQ(text, "second entry");
+#ifndef _WIN32
+  char tmpl[] = "/tmp/velmo-cmt-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  std::ofstream(dir + "/c.zip", std::ios::binary)
+      .write(reinterpret_cast<const char*>(after.data()), static_cast<std::streamsize>(after.size()));
+  std::string out = dir + "/note.txt";
+  EXPECT_EQ(std::system(("unzip -t " + dir + "/c.zip >/dev/null 2>&1 && zipnote " + dir + "/c.zip > " + out).c_str()), 0);
+  std::ifstream note(out);
+  std::string listing((std::istreambuf_iterator<char>(note)), std::istreambuf_iterator<char>());
+  EXPECT_NE(listing.find("second entry"), std::string::npos);
+  EXPECT_NE(listing.find("the whole"), std::string::npos);
+  std::system(("rm -rf " + dir).c_str());
+#endif
+}
+
+TEST(ZipWriter, RefreshPacksUnchangedFilesAnewInTheirPlace) {
+  TWriterBench b;
+  for (const auto& f : b.Fs.Files()) b.Fs.Find(f)->Date = 0x5A8A6000;  // real dates compare equal
+  ASSERT_EQ(b.Add([](TZip& z) { z.SetCompressMethod(cmStore); }), 5);
+  Bytes stored = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  ASSERT_EQ(b.Add(), 0) << "an add of unchanged files does nothing";
+  ASSERT_EQ(b.Add([](TZip& z) { z.Switch = swRefresh; }), 5);
+  Bytes packed = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  EXPECT_LT(packed.size(), stored.size() / 2);
+  auto back = b.ReadBack();
+  EXPECT_EQ(back.size(), 5u);
+  EXPECT_EQ(back[L"a.txt"], b.Fs.Get(L"C:\\SRC\\a.txt"));
 }
 
 // The disks of a spanned set, swapped in the one drive as the reader asks for them.

@@ -121,11 +121,7 @@ void TTar::ReadDirectory(TStream32& input, TzevTempOutput&) {
         // The member's records and data, padding included, go over when it is kept.
         e.NewOffset = h.NextOffset - h.HeadOffset;
         e.Size = static_cast<uint32_t>(std::min<int64_t>(h.PackedSize, 0xFFFFFFFF));
-        std::memset(e.Central, 0, sizeof e.Central);
-        PutLE32(e.Central + 12, static_cast<uint32_t>(h.DosTime));
-        PutLE32(e.Central + 20, e.Size);
-        PutLE32(e.Central + 24, e.Size);
-        PutLE32(e.Central + 38, h.IsFolder ? kAttrDirectory : kAttrArchive);
+        NoteKept(e, e.Size, e.Size, h.DosTime, h.IsFolder ? kAttrDirectory : kAttrArchive);
         e.Attr = h.IsFolder ? kAttrDirectory : kAttrArchive;
         e.DosDate = h.DosTime;
         e.Action = 1;
