@@ -503,6 +503,27 @@ TEST(ZipSpan, AMissingHandlerKeepsTheOldArchive) {
   EXPECT_EQ(rig.Fs.Get(L"A:\\SET.ZIP"), old);
   ASSERT_FALSE(rig.Errors.empty());
   EXPECT_EQ(rig.Errors[0], zevEventNotAssigned);
+  // With the disk-change handler but none for an existing file, or the user refusing to
+  // replace it, or giving up on a later disk: the file on the first disk stays.
+  for (int answer : {-1, int(omSkip), 99}) {
+    TSpanRig r(60000);
+    r.Fs.Put(L"A:\\SET.ZIP", old);
+    int asked = 0;
+    TZip z;
+    z.FileSys = &r.Fs;
+    z.SetArchiveFile(L"A:\\SET.ZIP");
+    z.SetBaseDir(L"C:\\SRC");
+    z.FileSpec.Add(L"C:\\SRC\\*.*");
+    z.OnInsertDisk = [&](TDiskSpanObj*, const std::wstring&, bool& cancel) { cancel = ++asked > 1 && answer == 99; };
+    if (answer >= 0)
+      z.OnDiskSpanFileExists = [&](TZipCommon*, const std::wstring&, double, TOverwriteMode& m) {
+        m = answer == 99 ? omOverwrite : omSkip;
+      };
+    EXPECT_EQ(z.UpdateArchive(), 0) << answer;
+    if (answer != 99) {
+      EXPECT_EQ(r.Fs.Get(L"A:\\SET.ZIP"), old) << answer;
+    }
+  }
 }
 }  // namespace
 

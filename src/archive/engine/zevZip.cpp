@@ -1069,17 +1069,20 @@ bool TDiskSpanObj::RequestDisk() {
     FWriter.OnInsertDisk(this, std::to_wstring(DiskNumber), cancel);
     if (cancel) return false;
     if (fs.FileExists(name)) {
-      TOverwriteMode mode = omOverwrite;
-      if (FWriter.OnDiskSpanFileExists)
+      // A file on the disk is replaced only with the user's consent, and only when its volume
+      // is complete: until then the disk keeps what it had.
+      TOverwriteMode mode = omSkip;
+      if (FWriter.OnDiskSpanFileExists) {
+        mode = omOverwrite;
         FWriter.OnDiskSpanFileExists(&FWriter, name, TZipCommon::ConvertDate(fs.GetDate(name, 1)), mode);
-      else
+      } else {
         FWriter.DoError(name, L"OnFileExists", std::to_wstring(DiskNumber), zevEventNotAssigned);
+      }
       if (mode == omSkip) {
         *FWriter.CancelPtr() = 1;
         return false;
       }
       fs.SetAttr(name, kAttrNormal);
-      if (!fs.RemoveFile(name, FWriter.DeleteOptions)) continue;
     }
     if (!FWriter.DiskManager.CheckDrive(name)) continue;
     // The disk just filled is still in the drive: another is wanted.
