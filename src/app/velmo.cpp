@@ -12,6 +12,7 @@
 #include "framework/Forms.h"
 #include "fileops/CopyDlg.h"
 #include "fileops/frmSplit.h"
+#include "mainwin/CmdLine.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -25,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InitMainModule();
   InstallFileOperations();
   InstallSplitCommands();
+  InstallCommandLines();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

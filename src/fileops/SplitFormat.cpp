@@ -207,8 +207,10 @@ TCrcList ParseCrcList(std::wstring_view text) {
     if (list.Sizes.size() == list.Crcs.size()) {
       list.PieceCount = static_cast<int64_t>(list.Sizes.size());
     } else {
+      // A partial size list would end the join early: count and total are unknown instead.
       list.Sizes.clear();
       list.PieceCount = 0;
+      list.Total = 0;
     }
     return list;
   }
