@@ -149,6 +149,8 @@ struct TRunDir {
   std::wstring Old = ProgramFolder;
   std::wstring Folder, Log, Recorder;
   TRunDir() {
+    TMsgBoxSeam::Get().Reset();
+    Options.ResetToDefaults();
     SetProgramFolder(Program.Path() + L"\\");
     Folder = Files.Path() + L"\\한글 & 폴더\\";
     CreateDirectoryW(Folder.c_str(), nullptr);
@@ -281,8 +283,14 @@ TEST(CommandLineRuns, DosPromptChangesFolderOrRunsTheInterpreter) {
   EXPECT_FALSE(form->ParseDosBuiltin(L"notes", target));
   EXPECT_FALSE(form->ParseDosBuiltin(L"cdrom x", target));
 
+  // The prompt offers the newest command of its history.
+  Options.AddHistory(hkDOSCMD, L"dir");
+  Options.AddHistory(hkDOSCMD, L"ver");
   TMsgBoxSeam::Get().PushText(0, L"cd sub dir");
   form->RunCommand(1402, 0);
+  ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u);
+  EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].InitialValue, L"ver");
+  EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].Value, L"cd sub dir");
   EXPECT_TRUE(SameTextI(list->Path, run.Folder + L"sub dir\\")) << list->Path;
   EXPECT_EQ(Options.History(hkDOSCMD).front(), L"cd sub dir");
   EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].Title, LoadMessageText(10704));
