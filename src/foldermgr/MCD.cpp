@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 
@@ -224,8 +225,8 @@ int TMCD::ReadTreeFile(const std::wstring& rootPath) {
   bytes.clear();
   int result = 2;
   if (read == TTreeFileRead::Ok && !lines.empty()) {
-    // The path of the last folder read at each depth.
-    std::vector<std::wstring> slots(MaxTreeDepth + 1);
+    // The index of the last folder read at each depth.
+    std::vector<size_t> slots(MaxTreeDepth + 1, 0);
     FItems.reserve(lines.size());
     for (TTreeFileLine& line : lines) {
       TMCDItem item;
@@ -236,13 +237,14 @@ int TMCD::ReadTreeFile(const std::wstring& rootPath) {
         item.ImageIndex = Images ? GetDriveIcon(rootPath) : 0;
         RootColumnWidth(item.Name);
       } else {
-        item.Path.reserve(slots[static_cast<size_t>(line.Depth - 1)].size() + 1 + line.Name.size());
-        item.Path = slots[static_cast<size_t>(line.Depth - 1)];
+        const std::wstring& parent = FItems[slots[static_cast<size_t>(line.Depth - 1)]].Path;
+        item.Path.reserve(parent.size() + 1 + line.Name.size());
+        item.Path = parent;
         item.Path += L'\\';
         item.Path += line.Name;
         item.Name = std::move(line.Name);
       }
-      slots[static_cast<size_t>(item.Depth)] = item.Path;
+      slots[static_cast<size_t>(item.Depth)] = FItems.size();
       FItems.push_back(std::move(item));
     }
     RootPath = rootPath;
@@ -720,6 +722,85 @@ void TMCD::DeleteFolder(bool recycle) {
   if (deleted) Reload();
 }
 
+// ---- The clipboard ----
+
+void TMCD::CopyToClipboard(bool cut) {
+  if (!CanEdit()) {
+    Beep();
+    return;
+  }
+  const std::wstring path = GetSelectedPath();
+  // The file list: DROPFILES, then the path and two NULs (the block is zeroed).
+  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t));
+  HGLOBAL effect = GlobalAlloc(GHND, sizeof(DWORD));
+  if (!drop || !effect) {
+    if (drop) GlobalFree(drop);
+    if (effect) GlobalFree(effect);
+    return;
+  }
+  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+  files->pFiles = sizeof(DROPFILES);
+  files->fWide = TRUE;
+  memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.c_str(), path.size() * sizeof(wchar_t));
+  GlobalUnlock(drop);
+  *static_cast<DWORD*>(GlobalLock(effect)) = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY | DROPEFFECT_LINK;
+  GlobalUnlock(effect);
+  if (!OpenClipboard(FHandle)) {
+    GlobalFree(drop);
+    GlobalFree(effect);
+    return;
+  }
+  EmptyClipboard();
+  SetClipboardData(CF_HDROP, drop);
+  SetClipboardData(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT), effect);
+  CloseClipboard();
+}
+
+bool TMCD::CanPaste() const { return Mode == 0 && FItemIndex >= 0 && IsClipboardFormatAvailable(CF_HDROP); }
+
+void TMCD::Paste() {
+  if (!CanPaste() || !OpenClipboard(FHandle)) {
+    Beep();
+    return;
+  }
+  std::vector<std::wstring> files;
+  DWORD effect = DROPEFFECT_COPY;
+  if (HANDLE h = GetClipboardData(CF_HDROP)) {
+    auto drop = static_cast<HDROP>(h);
+    UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < n && i < 100000; ++i) {
+      UINT len = DragQueryFileW(drop, i, nullptr, 0);
+      std::wstring f(len, L'\0');
+      DragQueryFileW(drop, i, f.data(), len + 1);
+      if (!f.empty()) files.push_back(f);
+    }
+  }
+  if (HANDLE h = GetClipboardData(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT))) {
+    if (GlobalSize(h) >= sizeof(DWORD)) {
+      effect = *static_cast<DWORD*>(GlobalLock(h));
+      GlobalUnlock(h);
+    }
+  }
+  CloseClipboard();
+  if (files.empty()) return;
+  const bool move = (effect & DROPEFFECT_MOVE) && !(effect & DROPEFFECT_COPY);
+  const std::wstring target = GetSelectedPath() + L"\\";
+  std::wstring common = ExtractParentDir(files[0]);
+  for (const std::wstring& f : files)
+    if (!SameTextI(ExtractParentDir(f), common)) common.clear();
+  // Nothing goes into its own folder or into itself.
+  if (!common.empty() && (SameTextI(IncludeTrailingBackslash(common), target) ||
+                          IsSameOrSubPath(IncludeTrailingBackslash(files[0]), target, L"", false)))
+    return;
+  if (OnDrop && OnDrop(this, target, {}, files, move ? 1 : 0, !common.empty())) {
+    if (move && OpenClipboard(FHandle)) {
+      EmptyClipboard();
+      CloseClipboard();
+    }
+    Reload();
+  }
+}
+
 bool TMCD::CanProperties() const {
   if (!CanEdit()) return false;
   std::wstring path = GetSelectedPath();
@@ -921,7 +1002,10 @@ bool TMCD::HandleKey(WORD key, int scanCode, TShiftState shift) {
         ChangeDrive();
         return true;
       }
-      if (key == VK_INSERT) return true;  // paste: nothing can be pasted here yet
+      if (key == VK_INSERT) {
+        Paste();
+        return true;
+      }
       break;
     case ssAlt:
       switch (key) {
@@ -942,6 +1026,24 @@ bool TMCD::HandleKey(WORD key, int scanCode, TShiftState shift) {
     case ssCtrl:
       if (key == 'L') {
         FindNext(true);
+        return true;
+      }
+      if (key == VK_INSERT || key == 'C') {
+        CopyToClipboard(false);
+        return true;
+      }
+      if (key == VK_DELETE || key == 'X') {
+        CopyToClipboard(true);
+        return true;
+      }
+      if (key == 'V') {
+        Paste();
+        return true;
+      }
+      break;
+    case ssShift | ssCtrl:
+      if (key == VK_INSERT || key == 'V') {
+        Paste();
         return true;
       }
       break;

@@ -244,7 +244,11 @@ class TMCD : public TCustomMCD {
   // Availability of the commands (menus and tool buttons).
   bool CanEdit() const { return Mode == 0 && FItemIndex > 0; }
   bool CanProperties() const;
-  bool CanPaste() const { return false; }
+  bool CanPaste() const;
+  // The selected folder on the clipboard for copying or cutting; the clipboard's files copied
+  // or moved into the selected folder as a drop there would.
+  void CopyToClipboard(bool cut);
+  void Paste();
 
   // The host's pop-up menu at a client point (the folder manager dialog's menu).
   std::function<void(TMCD* sender, POINT client)> OnMenu;

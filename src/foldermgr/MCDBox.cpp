@@ -157,9 +157,9 @@ void TMcdDialog::Run(TCommand c) {
     case cmRename: View->Rename(); break;
     case cmNewFolder: View->NewFolder(); break;
     case cmProperties: View->Properties(); break;
-    case cmClipCopy:
-    case cmClipCut:
-    case cmPaste: Beep(); break;
+    case cmClipCopy: View->CopyToClipboard(false); break;
+    case cmClipCut: View->CopyToClipboard(true); break;
+    case cmPaste: View->Paste(); break;
     case cmRescanDrive: View->Rescan(false, false); break;
     case cmRescanBranch: View->Rescan(true, false); break;
     case cmRescanLevel: View->Rescan(true, true); break;

@@ -303,3 +303,47 @@ TEST_F(FolderManagerTest, InstalledHooksServeRenameAndTheTargetChooser) {
   RenameTreeCacheFactory = nullptr;
   TargetFolderChooser = nullptr;
 }
+
+TEST_F(FolderManagerTest, ClipboardAndTheDropAction) {
+  ASSERT_TRUE(View->LoadDrive(Root, L""));
+  struct TDrop {
+    std::wstring target;
+    std::vector<std::wstring> files;
+    int mode = -1;
+  } drop;
+  View->OnDrop = [&](TMCD*, const std::wstring& target, const std::vector<std::wstring>&,
+                     const std::vector<std::wstring>& files, int mode, bool) {
+    drop = TDrop{target, files, mode};
+    return false;
+  };
+  Select(L"\\A");
+  Key('C', 4);
+  Select(L"\\B");
+  EXPECT_TRUE(View->CanPaste());
+  Key('V', 4);
+  EXPECT_EQ(drop.target, Root + L"\\B\\");
+  EXPECT_EQ(drop.files, std::vector<std::wstring>{Root + L"\\A"});
+  EXPECT_EQ(drop.mode, 0);
+  // Cut, and a paste into the cut folder itself does nothing.
+  drop = TDrop{};
+  Select(L"\\A");
+  Key('X', 4);
+  Select(L"\\A\\A1");
+  Key(VK_INSERT, 1);
+  EXPECT_EQ(drop.mode, -1);
+  Select(L"\\B");
+  Key(VK_INSERT, 1);
+  EXPECT_EQ(drop.mode, 1);
+
+  // The dialog's drop action copies under the mapped name's last component, or the file's own
+  // name when the mapped one is unusable.
+  WriteFileRaw(Root + L"\\f.txt", "data");
+  TMcdDialog dialog(nullptr);
+  EXPECT_TRUE(dialog.DropAction(Root + L"\\B", {L"..\\..\\elsewhere\\renamed.txt"}, {Root + L"\\f.txt"}, 0, true));
+  EXPECT_EQ(ReadFileRaw(Root + L"\\B\\renamed.txt"), "data");
+  EXPECT_FALSE(PathExists(Root + L"\\elsewhere"));
+  EXPECT_TRUE(dialog.DropAction(Root + L"\\A", {L".."}, {Root + L"\\f.txt"}, 1, true));
+  EXPECT_EQ(ReadFileRaw(Root + L"\\A\\f.txt"), "data");
+  EXPECT_FALSE(PathExists(Root + L"\\f.txt"));
+  EXPECT_FALSE(dialog.DropAction(Root + L"\\A", {}, {Root + L"\\gone.txt"}, 0, true));
+}
