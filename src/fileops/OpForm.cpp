@@ -1,5 +1,7 @@
 #include "fileops/OpForm.h"
 
+#include "framework/Canvas.h"
+
 #include "foundation/Language.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MOption.h"
@@ -19,6 +21,24 @@ void TGroupFrame::CreateParams(TCreateParams& p) {
   p.SystemClass = true;
   p.Style &= ~WS_CLIPCHILDREN;
   p.Style |= BS_GROUPBOX;
+}
+
+bool TGroupFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg == WM_ERASEBKGND) {
+    // The form clips its children, so nothing else paints the inside.
+    RECT r;
+    GetClientRect(FHandle, &r);
+    HBRUSH brush = CreateSolidBrush(ToColorRef(Parent() ? Parent()->Color() : clBtnFace));
+    FillRect(reinterpret_cast<HDC>(wp), &r, brush);
+    DeleteObject(brush);
+    result = 1;
+    return true;
+  }
+  return TControl::WndProc(msg, wp, lp, result);
+}
+
+void TGroupFrame::SendToBack() {
+  if (FHandle) SetWindowPos(FHandle, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 TOperationForm::TOperationForm(TComponent* owner) : THanForm(owner) {}
@@ -185,4 +205,5 @@ TProgressForm::TProgressForm(TComponent* owner, TColor fileFrom, TColor fileTo, 
   CancelBtn->OnClick = [this](TComponent*) { SetModalResult(mrCancel); };
   CancelBtn->SetParent(this);
   SpeedLabel = label(10, 148, 200, false);
+  group->SendToBack();
 }

@@ -99,7 +99,9 @@ TSplitForm::TSplitForm(TComponent* owner) : THanForm(owner) {
   MCDBtn->TabStop = true;
   MCDBtn->OnClick = [this](TComponent*) { MCDBtnClick(); };
   place(MCDBtn, L"MCDBtn", 336, 27, 80, 24);
-  OptionGrp = sys(L"BUTTON", BS_GROUPBOX, L"OptionGrp", L"", 10, 58, 406, 78);
+  auto* optionFrame = new TGroupFrame(this);
+  place(optionFrame, L"OptionGrp", 10, 58, 406, 78);
+  OptionGrp = optionFrame;
   VolumnSizeLabel = sys(L"STATIC", SS_LEFT, L"VolumnSizeLabel", L"분할 크기(&S)", 22, 79, 100, 16);
   VolumnSizeCombo = new TComboBox(this);
   VolumnSizeCombo->TabStop = true;
@@ -111,7 +113,10 @@ TSplitForm::TSplitForm(TComponent* owner) : THanForm(owner) {
   MakeBatch = sys(L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, L"MakeBatch", L"배치파일 생성(&B)", 214, 106, 190, 18);
   MakeBatch->TabStop = true;
   MakeBatch->ShowHint = true;
-  GroupBox1 = sys(L"BUTTON", BS_GROUPBOX, L"GroupBox1", L" 정보 ", 10, 142, 406, 78);
+  auto* infoFrame = new TGroupFrame(this);
+  infoFrame->SetCaption(L" 정보 ");
+  place(infoFrame, L"GroupBox1", 10, 142, 406, 78);
+  GroupBox1 = infoFrame;
   InfoLbl = new THanLabelEX(this);
   place(InfoLbl, L"InfoLbl", 22, 160, 384, 54);
   OkBtn = new THanButton(this);
@@ -126,6 +131,8 @@ TSplitForm::TSplitForm(TComponent* owner) : THanForm(owner) {
   CancelBtn->ModalResult = mrCancel;
   CancelBtn->TabStop = true;
   place(CancelBtn, L"CancelBtn", 326, 230, 90, 24);
+  optionFrame->SendToBack();
+  infoFrame->SendToBack();
   ActiveControl = NameCombo;
   OnShow = [this](TComponent*) { FormShow(); };
   OnKeyDown = [this](TComponent*, WORD& key, TShiftState shift) {
