@@ -1,5 +1,7 @@
 #include "fileops/OpForm.h"
 
+#include <algorithm>
+
 #include "framework/Canvas.h"
 
 #include "foundation/Language.h"
@@ -206,4 +208,16 @@ TProgressForm::TProgressForm(TComponent* owner, TColor fileFrom, TColor fileTo, 
   CancelBtn->SetParent(this);
   SpeedLabel = label(10, 148, 200, false);
   group->SendToBack();
+}
+
+std::wstring TProgressForm::SpeedText(int64_t bytesMoved, int64_t seconds, int64_t bytesLeft, bool showLeft,
+                                      const std::wstring& perSecond, const std::wstring& leftWord) {
+  int64_t speed = seconds > 0 ? bytesMoved / (seconds * 1024) : 0;
+  std::wstring text = L"(" + std::to_wstring(speed) + perSecond + L")";
+  if (speed <= 0 || !showLeft) return text;
+  int64_t left = std::max<int64_t>(0, bytesLeft) / (speed * 1024);
+  wchar_t buf[32];
+  swprintf(buf, 32, L"%02lld:%02lld:%02lld", static_cast<long long>(left / 3600), static_cast<long long>(left / 60 % 60),
+           static_cast<long long>(left % 60));
+  return std::wstring(buf) + L" " + leftWord + L" " + text;
 }

@@ -9,6 +9,7 @@
 // and the total percentage, and the title saved at the start is put back afterwards.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -99,4 +100,9 @@ class TProgressForm : public TOperationForm {
   THanElLabel* TotalSizeLabel = nullptr;
   THanButton* CancelBtn = nullptr;
   THanElLabel* SpeedLabel = nullptr;
+
+  // The speed line: "(" KB per second and its unit ")", after the time left and its word
+  // when that can be told.
+  static std::wstring SpeedText(int64_t bytesMoved, int64_t seconds, int64_t bytesLeft, bool showLeft,
+                                const std::wstring& perSecond, const std::wstring& leftWord);
 };

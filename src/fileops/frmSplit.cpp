@@ -870,16 +870,8 @@ void TSplitCombineForm::UpdateSplitProgress() {
   int64_t seconds = static_cast<int64_t>(FIoSeconds);
   if (Options.ShowCopySpeed && seconds > 0 && seconds != FLastSpeedSecond && FBytesMoved > 0) {
     FLastSpeedSecond = seconds;
-    int64_t speed = FBytesMoved / (seconds * 1024);
-    std::wstring text = L"(" + std::to_wstring(speed) + L"KB/" + Msg(30325) + L")";
-    if (speed > 0 && ShowTotalBar) {
-      int64_t left = std::max<int64_t>(0, FTotal - FTotalDone) / (speed * 1024);
-      wchar_t buf[32];
-      swprintf(buf, 32, L"%02lld:%02lld:%02lld", static_cast<long long>(left / 3600),
-               static_cast<long long>(left / 60 % 60), static_cast<long long>(left % 60));
-      text = std::wstring(buf) + L" " + Msg(30326) + L" " + text;
-    }
-    SpeedLabel->SetCaption(text);
+    SpeedLabel->SetCaption(
+        SpeedText(FBytesMoved, seconds, FTotal - FTotalDone, ShowTotalBar, L"KB/" + Msg(30325), Msg(30326)));
   }
   ShowPercent(totalPercent);
   if (OnProgress) OnProgress(this);
