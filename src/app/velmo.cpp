@@ -10,6 +10,7 @@
 #include "foundation/MOption.h"
 #include "foundation/MsgDlg.h"
 #include "framework/Forms.h"
+#include "archive/layer/ArcCommands.h"
 #include "fileops/CopyDlg.h"
 #include "mainwin/Main.h"
 
@@ -23,6 +24,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Options.LoadFromProgramFolder();
   InitMainModule();
   InstallFileOperations();
+  InstallArchiveCommands();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();
