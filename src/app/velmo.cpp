@@ -12,6 +12,8 @@
 #include "framework/Forms.h"
 #include "archive/layer/ArcCommands.h"
 #include "fileops/CopyDlg.h"
+#include "fileops/frmSplit.h"
+#include "mainwin/CmdLine.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -24,6 +26,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Options.LoadFromProgramFolder();
   InitMainModule();
   InstallFileOperations();
+  InstallSplitCommands();
+  InstallCommandLines();
   InstallArchiveCommands();
 
   Application().Title = L"Velmo";

@@ -29,12 +29,17 @@ class ArcCtrlTest : public ::testing::Test {
   void SetUp() override {
     Options.ResetToDefaults();
     WorkFolder = Work.Path() + L"\\";
+    // Tree files of the folder tree cache go to the test's own folder.
+    SavedProgramFolder = ProgramFolder;
+    SetProgramFolder(Work.Path());
     TMsgBoxSeam::Get().Reset();
   }
   void TearDown() override {
     TMsgBoxSeam::Get().Reset();
     Options.ResetToDefaults();
+    SetProgramFolder(SavedProgramFolder);
   }
+  std::wstring SavedProgramFolder;
   TTempDir Work;
 };
 

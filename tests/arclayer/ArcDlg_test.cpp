@@ -25,6 +25,9 @@ class ArcDlgTest : public ::testing::Test {
   void SetUp() override {
     Options.ResetToDefaults();
     WorkFolder = Work.Path() + L"\\";
+    // Tree files of the folder tree cache go to the test's own folder.
+    SavedProgramFolder = ProgramFolder;
+    SetProgramFolder(Work.Path());
     TMsgBoxSeam::Get().Reset();
   }
   void TearDown() override {
@@ -32,7 +35,9 @@ class ArcDlgTest : public ::testing::Test {
     ArcDialogShown = nullptr;
     TargetFolderChooser = nullptr;
     Options.ResetToDefaults();
+    SetProgramFolder(SavedProgramFolder);
   }
+  std::wstring SavedProgramFolder;
   // A ZIP of the given files (name, content) made through the control.
   std::wstring MakeZip(const std::wstring& name, std::initializer_list<std::pair<const wchar_t*, const char*>> files) {
     const std::wstring src = Work / (L"zsrc_" + name);
