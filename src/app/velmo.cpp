@@ -14,6 +14,7 @@
 #include "fileops/CopyDlg.h"
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
+#include "foldermgr/MCDBox.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -28,6 +29,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallFileOperations();
   InstallSplitCommands();
   InstallCommandLines();
+  InstallFolderManager();
   InstallArchiveCommands();
 
   Application().Title = L"Velmo";
