@@ -67,63 +67,33 @@ int64_t LastSpeedElapsed = -1;  // kept program-wide: the last elapsed second sh
 
 // ---- The progress window ----
 
-TArcForm::TArcForm(TComponent* owner) : TOperationForm(owner), Tree(std::make_unique<THanArcTree>()) {
-  SetBorderStyle(bsSingle);
-  Position = poOwnerFormCenter;
-  Font.SetName(Options.MainFont.Name);
-  if (Options.MainFont.Size > 0) Font.SetSize(Options.MainFont.Size);
-  SetClientSize(562, 175);
+TArcForm::TArcForm(TComponent* owner)
+    : TProgressForm(owner, RGB(204, 204, 255), RGB(255, 255, 255), RGB(222, 96, 222), RGB(255, 216, 255)),
+      Tree(std::make_unique<THanArcTree>()) {
   SetCaption(L"");
-  GroupBox = new TGroupFrame(this);
-  GroupBox->SetBounds(10, 5, 542, 130);
-  GroupBox->SetParent(this);
-  auto label = [&](int l, int t, int w, bool right) {
-    auto* lb = new THanElLabel(this);
-    lb->SetBounds(l, t, w, 12);
-    lb->SetRight(right);
-    lb->SetParent(this);
-    return lb;
-  };
-  SourceLabel = new THanLabelEX(this);
-  SourceLabel->SetBounds(15, 16, 252, 17);
-  SourceLabel->SetParent(this);
-  TargetLabel = new THanLabelEX(this);
-  TargetLabel->SetBounds(275, 16, 252, 17);
-  TargetLabel->SetParent(this);
-  NameLabel = label(15, 41, 400, false);
-  NameLabel->SetEllipsis(true);
-  CountLabel = label(416, 41, 110, true);
-  auto bar = [&](int top, TColor from, TColor to) {
-    auto* b = new TGProgress(this);
-    b->SetBounds(15, top, 512, 16);
-    b->SetSolid(true);
-    b->SetGradientBar(true);
-    b->SetSepSize(12);
-    b->SetColor(from);
-    b->SetColorEnd(to);
-    b->SetParent(this);
-    return b;
-  };
-  FileBar = bar(55, RGB(204, 204, 255), RGB(255, 255, 255));
-  FilePercentLabel = label(257, 73, 28, true);
-  FileDoneLabel = label(15, 73, 140, false);
+  for (int i = 0; i < ComponentCount() && !GroupBox; ++i) GroupBox = dynamic_cast<TGroupFrame*>(Components(i));
+  // The archive window's own places of the shared progress layout.
+  const struct {
+    TControl* C;
+    int L, T, W, H;
+  } places[] = {{GroupBox, 10, 5, 542, 130},         {SourceLabel, 15, 16, 252, 17},      {TargetLabel, 275, 16, 252, 17},
+                {NameLabel, 15, 41, 400, 12},        {CountLabel, 416, 41, 110, 12},      {FileBar, 15, 55, 512, 16},
+                {FilePercentLabel, 257, 73, 28, 12}, {FileDoneLabel, 15, 73, 140, 12},    {FileSizeLabel, 386, 73, 140, 12},
+                {TotalBar, 15, 92, 512, 16},         {TotalPercentLabel, 257, 110, 28, 12}, {TotalDoneLabel, 15, 110, 140, 12},
+                {TotalSizeLabel, 386, 110, 140, 12}, {CancelBtn, 472, 142, 80, 25},       {SpeedLabel, 25, 142, 200, 12}};
+  for (const auto& p : places)
+    if (p.C) p.C->SetBounds(p.L, p.T, p.W, p.H);
+  for (THanElLabel* l : {FilePercentLabel, TotalPercentLabel}) {
+    l->SetCenter(false);
+    l->SetRight(true);
+  }
   FileDoneLabel->SetCaption(L"0 " + Msg(4121));
-  FileSizeLabel = label(386, 73, 140, true);
-  TotalBar = bar(92, RGB(222, 96, 222), RGB(255, 216, 255));
-  TotalPercentLabel = label(257, 110, 28, true);
-  TotalDoneLabel = label(15, 110, 140, false);
   TotalDoneLabel->SetCaption(L"0 " + Msg(4121));
-  TotalSizeLabel = label(386, 110, 140, true);
-  StopBtn = new THanButton(this);
-  StopBtn->SetBounds(472, 142, 80, 25);
-  StopBtn->SetCaption(Msg(2));
-  StopBtn->Cancel = true;
+  StopBtn = CancelBtn;
   StopBtn->OnClick = [this](TComponent*) {
     SetModalResult(mrCancel);
     StopCheck();
   };
-  StopBtn->SetParent(this);
-  SpeedLabel = label(10 + 15, 142, 200, false);
 }
 
 TArcForm::~TArcForm() = default;

@@ -14,31 +14,17 @@
 #include "fileops/OpForm.h"
 
 class THanArcTree;
-class THanLabelEX;
-class THanElLabel;
-class TGProgress;
 class TMCDTreeMan;
 
-class TArcForm : public TOperationForm {
+// The shared progress layout (OpForm) placed as the archive window has it; Stop is its cancel
+// button.
+class TArcForm : public TProgressForm {
  public:
   explicit TArcForm(TComponent* owner);
   ~TArcForm() override;
 
   TGroupFrame* GroupBox = nullptr;
-  THanLabelEX* SourceLabel = nullptr;
-  THanLabelEX* TargetLabel = nullptr;
-  THanElLabel* NameLabel = nullptr;
-  THanElLabel* CountLabel = nullptr;
-  TGProgress* FileBar = nullptr;
-  THanElLabel* FilePercentLabel = nullptr;
-  THanElLabel* FileDoneLabel = nullptr;
-  THanElLabel* FileSizeLabel = nullptr;
-  TGProgress* TotalBar = nullptr;
-  THanElLabel* TotalPercentLabel = nullptr;
-  THanElLabel* TotalDoneLabel = nullptr;
-  THanElLabel* TotalSizeLabel = nullptr;
   THanButton* StopBtn = nullptr;
-  THanElLabel* SpeedLabel = nullptr;
 
   std::unique_ptr<THanArcTree> Tree;
   std::wstring Folder;  // add: the names' folder; extract: the target with "\"; delete: empty
