@@ -17,6 +17,7 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 #include "mainwin/BasicPanel.h"
+#include "mainwin/CmdLine.h"
 #include "mainwin/Commands.h"
 #include "mainwin/DockBar.h"
 #include "mainwin/DriveBar.h"
@@ -33,19 +34,6 @@ TQ7XForm* Q7XForm = nullptr;
 namespace {
 constexpr int kSplitterSize = 6;
 constexpr LONG kShellEvents = 0x24FFF;
-
-// The message text with each "%S" filled by the next argument.
-std::wstring FormatMessageText(int id, std::initializer_list<std::wstring> args) {
-  std::wstring s = LoadMessageText(id);
-  size_t from = 0;
-  for (const auto& a : args) {
-    size_t at = s.find(L"%S", from);
-    if (at == std::wstring::npos) break;
-    s.replace(at, 2, a);
-    from = at + a.size();
-  }
-  return s;
-}
 
 // The text without its mark-up tags, for the system's own box.
 std::wstring StripMarkup(const std::wstring& s) {
@@ -618,7 +606,7 @@ void TQ7XForm::RunFunctionKey(int slot, TShiftState shift) {
     if (RunUserProgram)
       RunUserProgram(*program);
     else
-      ShowInfo(FormatMessageText(10804, {program->Title.empty() ? program->Command : program->Title}));
+      RunCommandLine(program->Command);
     return;
   }
   int number = program && program->CommandNo ? program->CommandNo : DefaultSlotCommand(slot);
@@ -757,6 +745,8 @@ void TQ7XForm::GoBack() { StepHistory(-1); }
 void TQ7XForm::GoForward() { StepHistory(1); }
 
 void TQ7XForm::OpenFile(TPanelView* panel, const std::wstring& file) {
+  // The programs bound to the file's extension come first.
+  if (ChooseFileProgram(panel, file)) return;
   // An archive the layer can read opens in the panel as a folder.
   if (panel && !panel->List().InArchive && panel->List().OpenArchive(file)) {
     UpdateCommandStates();
