@@ -62,6 +62,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/layer/ArcTree.cpp
   src/archive/layer/ArcTree_posix.cpp
   src/fileops/RenPattern.cpp
+  src/panels/DropData.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -96,6 +97,7 @@ set(VELMO_PORTABLE_TESTS
   tests/arclayer/ArcTree_test.cpp
   tests/arclayer/ArcRefTools_test.cpp
   tests/fileops/RenPattern_test.cpp
+  tests/panels/DropData_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -142,4 +144,5 @@ set(VELMO_FUZZERS
   unzip:tests/fuzz/unzip_fuzz.cpp:tests/fuzz/seeds/unzip
   zipdecoders:tests/fuzz/zipdecoders_fuzz.cpp:tests/fuzz/seeds/zipdecoders
   unixreaders:tests/fuzz/unixreaders_fuzz.cpp:tests/fuzz/seeds/unixreaders
+  dropdata:tests/fuzz/dropdata_fuzz.cpp:tests/fuzz/seeds/dropdata
 )

@@ -11,6 +11,7 @@
 #include "foundation/MsgDlg.h"
 #include "framework/Forms.h"
 #include "fileops/CopyDlg.h"
+#include "mainwin/DropCmd.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -23,6 +24,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Options.LoadFromProgramFolder();
   InitMainModule();
   InstallFileOperations();
+  InstallDragDropCommands();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

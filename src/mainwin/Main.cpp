@@ -249,6 +249,9 @@ void TQ7XForm::WirePanel(TPanelView* p) {
   p->OnPanelActivate = [this](TPanelView* panel) { PanelActivated(panel); };
   p->OnStateChanged = [this](TPanelView*) { UpdateCommandStates(); };
   p->OnOpenFile = [this](TPanelView* panel, const std::wstring& file) { OpenFile(panel, file); };
+  p->OnListDrop = [this](TPanelView* panel, const std::wstring& target, bool same, int mode, const TStringList& files,
+                         const TStringList& mapped) { return FolderTreeDrop(panel, target, same, mode, files, mapped); };
+  p->OnListBeginDrag = [this](TPanelView* panel, bool right) { DragPanelItems(panel, right); };
   // Archives open as folders through the archive layer's tree; the panels know only the
   // interface, so the layer is handed in here.
   p->List().OpenArcTree = [](const std::wstring& file) -> std::unique_ptr<TArcFolderSource> {
