@@ -12,6 +12,7 @@
 #include "framework/Forms.h"
 #include "fileops/CopyDlg.h"
 #include "mainwin/DropCmd.h"
+#include "mainwin/FavouriteCmd.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -25,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InitMainModule();
   InstallFileOperations();
   InstallDragDropCommands();
+  InstallFavouriteCommands();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();
