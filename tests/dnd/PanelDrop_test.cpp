@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include "common/FormFixture.h"
 #include "common/TestUtil.h"
 #include "common/WinCapture.h"
 #include "fileops/CopyDlg.h"
@@ -146,56 +147,6 @@ TEST(PanelDrop, AHeldButtonMovedPastTheDragDistanceStartsADrag) {
   f.Win->List().SetSelected(f.Win->List().IndexOfName(L"sub"), true);
   EXPECT_EQ(ListItemPaths(f.Win->List()), (std::vector<std::wstring>{f.Work + L"\\sub"}));
 }
-
-// The main form with its two panels on two folders, the module started as the program does.
-struct TFormFixture {
-  TTempDir Dir;
-  std::wstring Left, Right;
-  std::wstring OldProgramFolder = ProgramFolder;
-  std::unique_ptr<TQ7XForm> Form;
-  TFormFixture() {
-    Left = Dir / L"left";
-    Right = Dir / L"right";
-    std::wstring prog = Dir / L"prog";
-    for (const auto& d : {Left, Right, prog}) CreateDirectoryW(d.c_str(), nullptr);
-    SetProgramFolder(prog + L"\\");
-    WriteFileRaw(prog + L"\\Q7X.CFG", "[Main]\r\nDualWindow=2\r\nWinSplitSave=1\r\n[File1]\r\nPath=" + WideToUtf8(Left) +
-                                          "\r\n[File2]\r\nPath=" + WideToUtf8(Right) + "\r\n");
-    WriteFileRaw(prog + L"\\Update.ini", "[Update]\r\nCheck=0\r\n");
-    Programs.LoadFromProgramFolder();
-    Options.LoadFromProgramFolder();
-    Options.DiskMonitor = false;
-    InitMainModule();
-    InstallFileOperations();
-    InstallDragDropCommands();
-    Form = std::make_unique<TQ7XForm>(nullptr);
-    Form->Show();
-    Form->FormActivate();
-    EXPECT_TRUE(PumpUntil([&] { return Form->StartupTimer && !Form->StartupTimer->Enabled(); }));
-  }
-  ~TFormFixture() {
-    Form.reset();
-    ClearClipboard();
-    TMsgBoxSeam::Get().Reset();
-    DoneMainModule();
-    SetProgramFolder(OldProgramFolder);
-    Options.ResetToDefaults();
-  }
-  TPanelView* Panel(const std::wstring& path) {
-    for (TPanelView* p : {Form->Panel1, Form->Panel2})
-      if (p && SameTextI(ExcludeTrailingBackslash(p->List().Path), path)) return p;
-    return nullptr;
-  }
-  // A key on the panel, through the main form's key dispatcher.
-  void Key(TPanelView* p, WORD key, TShiftState shift) {
-    p->FocusPanel(false);
-    Form->PanelKeyDown(p, key, shift);
-  }
-  void Focus(TPanelView* p, const std::wstring& name) {
-    p->List().ItemIndex = p->List().IndexOfName(name);
-    ASSERT_GE(p->List().ItemIndex, 0) << name;
-  }
-};
 
 TEST(MainFormClipboard, CopyCutAndPasteBetweenThePanelsByKeys) {
   TFormFixture f;
