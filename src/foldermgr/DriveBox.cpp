@@ -72,7 +72,8 @@ void THanTreeView::CreateParams(TCreateParams& p) {
   TControl::CreateParams(p);
   p.ClassName = WC_TREEVIEWW;
   p.SystemClass = true;
-  p.Style |= TVS_HASBUTTONS | TVS_SHOWSELALWAYS | TVS_NOTOOLTIPS | TVS_DISABLEDRAGDROP;
+  // The favourites and recent targets stand at the top level: their buttons show there too.
+  p.Style |= TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_NOTOOLTIPS | TVS_DISABLEDRAGDROP;
   p.ExStyle |= WS_EX_CLIENTEDGE;
 }
 
@@ -164,8 +165,7 @@ void THanTreeView::SetHasChildren(HTREEITEM item, bool has) {
 
 void THanTreeView::SetLinesAtRoot(bool lines) {
   LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
-  const LONG_PTR bits = TVS_HASLINES | TVS_LINESATROOT;
-  SetWindowLongPtrW(Handle(), GWL_STYLE, lines ? style | bits : style & ~bits);
+  SetWindowLongPtrW(Handle(), GWL_STYLE, lines ? style | TVS_HASLINES : style & ~static_cast<LONG_PTR>(TVS_HASLINES));
 }
 
 bool THanTreeView::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -279,15 +279,7 @@ void THanDriveBox::Build() {
     }
   };
 
-  ToolBar = new THToolBar(Window);
-  ToolBar->SetAlign(alTop);
-  ToolBar->Flat = true;
-  ToolBar->SetWrapable(Options.ToolBarWrap);
-  ToolBar->SetColor(Options.ToolBarColor);
-  ToolBar->SetShowCaptions(Options.ShowToolName);
-  ToolBar->ShowHint = !Options.ShowToolName;
-  ToolBar->SetImages(ToolImages);
-  ToolBar->SetParent(Window);
+  ToolBar = NewWindowToolBar(Window, ToolImages);
   auto button = [this](int msg, int tag) {
     std::wstring caption = LoadMessageText(msg);
     AddToolButton(ToolBar, caption, false, [this, tag](TComponent*) { Command(tag); }, tbsButton, tag, tag, true,
@@ -303,11 +295,7 @@ void THanDriveBox::Build() {
     for (int icon : {17, 13, 18, 15, 3}) AddShellIconToImageList(DriveImages, icon, false);
   }
 
-  StatusBar = new TPanelStatusLine(Window);
-  StatusBar->SetAlign(alBottom);
-  StatusBar->SetHeight(Options.MainFontHeight + 4 > 8 ? Options.MainFontHeight + 4 : 20);
-  StatusBar->SetParts({L""});
-  StatusBar->SetParent(Window);
+  StatusBar = NewWindowStatusBar(Window);
 
   Tree = new THanTreeView(Window);
   Tree->SetAlign(alClient);

@@ -56,6 +56,7 @@ class THanTreeView : public TControl {
   void SetImages(HIMAGELIST images);
   // Shows the expansion button of a node whose children are not read yet.
   void SetHasChildren(HTREEITEM item, bool has);
+  // Lines between the nodes (shown when network entries are listed).
   void SetLinesAtRoot(bool lines);
 
   std::function<void(HTREEITEM item, bool& allow)> OnExpanding;

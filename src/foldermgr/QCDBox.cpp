@@ -16,21 +16,20 @@ TQCDFolderChooser QCDFolderChooser;
 std::function<void(TQCDForm& form)> TQCDForm::OnShownHook;
 
 namespace {
+// The dialog opens on the start folder it is given.
+int CALLBACK BrowseStart(HWND wnd, UINT msg, LPARAM, LPARAM data) {
+  if (msg == BFFM_INITIALIZED) SendMessageW(wnd, BFFM_SETSELECTIONW, TRUE, data);
+  return 0;
+}
+
 // The shell's own folder dialog, while the folder manager's chooser is not set.
 std::wstring ShellFolderChooser(HWND owner, const std::wstring& start, const std::wstring& caption) {
-  struct TStart {
-    std::wstring Path;
-  } startInfo{start};
   BROWSEINFOW bi{};
   bi.hwndOwner = owner;
   bi.lpszTitle = caption.c_str();
   bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  bi.lpfn = [](HWND wnd, UINT msg, LPARAM, LPARAM data) -> int {
-    if (msg == BFFM_INITIALIZED)
-      SendMessageW(wnd, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(reinterpret_cast<TStart*>(data)->Path.c_str()));
-    return 0;
-  };
-  bi.lParam = reinterpret_cast<LPARAM>(&startInfo);
+  bi.lpfn = BrowseStart;
+  bi.lParam = reinterpret_cast<LPARAM>(start.c_str());
   LPITEMIDLIST pidl = SHBrowseForFolderW(&bi);
   if (!pidl) return L"";
   wchar_t buf[MAX_PATH] = {};
@@ -97,6 +96,28 @@ std::wstring Plain(int msg) {
 }
 }  // namespace
 
+THToolBar* NewWindowToolBar(TControl* window, HIMAGELIST images) {
+  auto* bar = new THToolBar(window);
+  bar->SetAlign(alTop);
+  bar->Flat = true;
+  bar->SetWrapable(Options.ToolBarWrap);
+  bar->SetColor(Options.ToolBarColor);
+  bar->SetShowCaptions(Options.ShowToolName);
+  bar->ShowHint = !Options.ShowToolName;
+  bar->SetImages(images);
+  bar->SetParent(window);
+  return bar;
+}
+
+TPanelStatusLine* NewWindowStatusBar(TControl* window) {
+  auto* bar = new TPanelStatusLine(window);
+  bar->SetAlign(alBottom);
+  bar->SetHeight(Options.MainFontHeight + 4 > 8 ? Options.MainFontHeight + 4 : 20);
+  bar->SetParts({L""});
+  bar->SetParent(window);
+  return bar;
+}
+
 TQCDForm::TQCDForm(TComponent* owner) : THanForm(owner) {
   Name = L"QCDForm";
   SetCaption(LoadMessageText(7002));
@@ -134,16 +155,8 @@ TQCDForm::TQCDForm(TComponent* owner) : THanForm(owner) {
   item(32050, acUp, static_cast<TShortCut>(scAlt | VK_UP));
   item(32051, acDown, static_cast<TShortCut>(scAlt | VK_DOWN));
 
-  ToolBar = new THToolBar(this);
+  ToolBar = NewWindowToolBar(this, Images);
   ToolBar->Name = L"ToolBar";
-  ToolBar->SetAlign(alTop);
-  ToolBar->Flat = true;
-  ToolBar->SetWrapable(Options.ToolBarWrap);
-  ToolBar->SetColor(Options.ToolBarColor);
-  ToolBar->SetShowCaptions(Options.ShowToolName);
-  ToolBar->ShowHint = !Options.ShowToolName;
-  ToolBar->SetImages(Images);
-  ToolBar->SetParent(this);
   auto button = [this](int msg, int action) {
     AddToolButton(ToolBar, Plain(msg), false, [this, action](TComponent*) { Action(action); }, tbsButton, action,
                   action, true, nullptr);
@@ -156,11 +169,7 @@ TQCDForm::TQCDForm(TComponent* owner) : THanForm(owner) {
   button(7024, acUp);
   button(7025, acDown);
 
-  StatusBar = new TPanelStatusLine(this);
-  StatusBar->SetAlign(alBottom);
-  StatusBar->SetHeight(Options.MainFontHeight + 4 > 8 ? Options.MainFontHeight + 4 : 20);
-  StatusBar->SetParts({L""});
-  StatusBar->SetParent(this);
+  StatusBar = NewWindowStatusBar(this);
 
   List = new TQCDListView(this, *this);
   List->Name = L"List";

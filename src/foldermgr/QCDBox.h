@@ -66,6 +66,12 @@ class TQCDForm : public THanForm {
   bool FClosed = false;
 };
 
+// The bars of the folder manager's small windows: a flat tool bar at the top that wraps,
+// coloured and captioned by the settings (hints when the captions are hidden), and a one-part
+// status bar at the bottom as high as the main font.
+THToolBar* NewWindowToolBar(TControl* window, HIMAGELIST images);
+TPanelStatusLine* NewWindowStatusBar(TControl* window);
+
 // The modal favourites list, owned by the active form; path := the chosen slot's folder when
 // it ends with OK, else empty.
 void ShowQCD(const std::wstring& currentPath, bool allowEdit, std::wstring& path);
