@@ -63,6 +63,8 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/layer/ArcTree_posix.cpp
   src/fileops/RenPattern.cpp
   src/panels/DropData.cpp
+  src/fileops/CRC32.cpp
+  src/fileops/SplitFormat.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -98,6 +100,7 @@ set(VELMO_PORTABLE_TESTS
   tests/arclayer/ArcRefTools_test.cpp
   tests/fileops/RenPattern_test.cpp
   tests/panels/DropData_test.cpp
+  tests/fileops/SplitFormat_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -145,4 +148,5 @@ set(VELMO_FUZZERS
   zipdecoders:tests/fuzz/zipdecoders_fuzz.cpp:tests/fuzz/seeds/zipdecoders
   unixreaders:tests/fuzz/unixreaders_fuzz.cpp:tests/fuzz/seeds/unixreaders
   dropdata:tests/fuzz/dropdata_fuzz.cpp:tests/fuzz/seeds/dropdata
+  splitlist:tests/fuzz/splitlist_fuzz.cpp:tests/fuzz/seeds/splitlist
 )

@@ -11,6 +11,8 @@
 #include "foundation/MsgDlg.h"
 #include "framework/Forms.h"
 #include "fileops/CopyDlg.h"
+#include "fileops/frmSplit.h"
+#include "mainwin/CmdLine.h"
 #include "mainwin/DropCmd.h"
 #include "mainwin/FavouriteCmd.h"
 #include "mainwin/Main.h"
@@ -25,6 +27,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Options.LoadFromProgramFolder();
   InitMainModule();
   InstallFileOperations();
+  InstallSplitCommands();
+  InstallCommandLines();
   InstallDragDropCommands();
   InstallFavouriteCommands();
 
