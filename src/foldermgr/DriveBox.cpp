@@ -338,7 +338,9 @@ void THanDriveBox::AddNetNodes(HTREEITEM parent, TNetNode& entry) {
   data.Loaded = entry.Read;
   data.NetEntry = &entry;
   std::wstring text = !entry.Resource.RemoteName.empty() ? entry.Resource.RemoteName : entry.Resource.Provider;
-  HTREEITEM node = Tree->Add(parent, text, IconsOption ? entry.ImageIndex : -1, data);
+  // The model's image numbers name the first five images of the list.
+  const int image = entry.ImageIndex >= 0 && entry.ImageIndex <= 4 ? entry.ImageIndex : 0;
+  HTREEITEM node = Tree->Add(parent, text, IconsOption ? image : -1, data);
   if (!entry.Children.empty()) {
     for (auto& child : entry.Children) AddNetNodes(node, *child);
     Tree->SortChildren(node);

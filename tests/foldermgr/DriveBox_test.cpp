@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <winnetwk.h>
 
 #include "common/TestUtil.h"
 #include "common/WinCapture.h"
@@ -129,5 +130,80 @@ TEST(DriveChooser, ReturnsDrivesAndFoldersAndRefusesWhatIsGone) {
   };
   EXPECT_EQ(RunChooser(L"", true, {{VK_F11, 0}}), L">" + f.Dir.Path() + L"\\");
   TQCDForm::OnShownHook = nullptr;
+}
+}  // namespace
+
+namespace {
+// A neighbourhood of one network, one server and one share.
+class TFakeNet : public TNetSource {
+ public:
+  bool HasNetwork() override { return true; }
+  bool ListChildren(const TNetEntry* parent, std::vector<TNetEntry>& children) override {
+    TNetEntry e;
+    if (!parent) {
+      e.Provider = L"Test Network";
+      e.RemoteName = L"Test Network";
+      e.Usage = RESOURCEUSAGE_CONTAINER;
+      e.DisplayType = 1;
+    } else if (parent->RemoteName == L"Test Network") {
+      e.RemoteName = L"\\\\SRV";
+      e.Usage = RESOURCEUSAGE_CONTAINER;
+      e.DisplayType = 2;
+    } else if (parent->RemoteName == L"\\\\SRV") {
+      e.RemoteName = L"\\\\SRV\\SHARE";
+      e.Type = RESOURCETYPE_DISK;
+      e.Usage = RESOURCEUSAGE_CONNECTABLE;
+      e.DisplayType = 3;
+    } else {
+      return true;
+    }
+    children.push_back(e);
+    return true;
+  }
+};
+
+TEST(DriveChooser, NetworkEntriesAndTheirCommandsOnlyWithANetwork) {
+  TDriveFixture f;
+  NetDrives = TNetDrive(std::make_unique<TFakeNet>());
+  const bool network = (GetSystemMetrics(SM_NETWORK) & 1) != 0;
+  std::vector<std::wstring> connected;
+  auto oldConnect = THanDriveBox::ConnectDialog;
+  THanDriveBox::ConnectDialog = [&](HWND, const std::wstring& remote) {
+    connected.push_back(remote);
+    return true;
+  };
+  bool canConnect = false, canDisconnect = true, sawShare = false;
+  THanDriveBox::OnShownHook = [&](THanDriveBox& box) {
+    for (HTREEITEM i : box.Tree->AllItems()) {
+      if (box.Tree->Data(i)->Path != L"\\\\SRV\\SHARE") continue;
+      sawShare = true;
+      box.Tree->Select(i);
+      canConnect = box.CanConnect();
+      canDisconnect = box.CanDisconnect();
+      box.Command(1);
+      // The server stays open for the next time.
+      box.Tree->Expand(box.Tree->Parent(i), true);
+    }
+    box.Window->SetModalResult(mrCancel);
+  };
+  std::wstring result;
+  ChooseDriveDialog(L"", L"", false, result);
+  EXPECT_EQ(sawShare, network);
+  EXPECT_EQ(canConnect, network);
+  EXPECT_FALSE(canDisconnect);
+  EXPECT_EQ(connected, network ? std::vector<std::wstring>{L"\\\\SRV\\SHARE"} : std::vector<std::wstring>{});
+  if (network) {
+    bool expanded = false;
+    THanDriveBox::OnShownHook = [&](THanDriveBox& box) {
+      for (HTREEITEM i : box.Tree->AllItems())
+        if (box.Tree->Data(i)->Path == L"\\\\SRV") expanded = box.Tree->Expanded(i);
+      box.Window->SetModalResult(mrCancel);
+    };
+    ChooseDriveDialog(L"", L"", false, result);
+    EXPECT_TRUE(expanded);
+  }
+  THanDriveBox::OnShownHook = nullptr;
+  THanDriveBox::ConnectDialog = oldConnect;
+  NetDrives = TNetDrive();
 }
 }  // namespace
