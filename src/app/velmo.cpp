@@ -13,6 +13,7 @@
 #include "fileops/CopyDlg.h"
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
+#include "foldermgr/MCDBox.h"
 #include "mainwin/DropCmd.h"
 #include "mainwin/FavouriteCmd.h"
 #include "mainwin/Main.h"
@@ -29,6 +30,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallFileOperations();
   InstallSplitCommands();
   InstallCommandLines();
+  InstallFolderManager();
   InstallDragDropCommands();
   InstallFavouriteCommands();
 

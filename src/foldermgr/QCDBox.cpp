@@ -1,9 +1,8 @@
 #include "foldermgr/QCDBox.h"
 
-#include <shlobj.h>
-
 #include <algorithm>
 
+#include "foldermgr/MCDBox.h"
 #include "foundation/HanPopup.h"
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
@@ -16,28 +15,6 @@ TQCDFolderChooser QCDFolderChooser;
 std::function<void(TQCDForm& form)> TQCDForm::OnShownHook;
 
 namespace {
-// The dialog opens on the start folder it is given.
-int CALLBACK BrowseStart(HWND wnd, UINT msg, LPARAM, LPARAM data) {
-  if (msg == BFFM_INITIALIZED) SendMessageW(wnd, BFFM_SETSELECTIONW, TRUE, data);
-  return 0;
-}
-
-// The shell's own folder dialog, while the folder manager's chooser is not set.
-std::wstring ShellFolderChooser(HWND owner, const std::wstring& start, const std::wstring& caption) {
-  BROWSEINFOW bi{};
-  bi.hwndOwner = owner;
-  bi.lpszTitle = caption.c_str();
-  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  bi.lpfn = BrowseStart;
-  bi.lParam = reinterpret_cast<LPARAM>(start.c_str());
-  LPITEMIDLIST pidl = SHBrowseForFolderW(&bi);
-  if (!pidl) return L"";
-  wchar_t buf[MAX_PATH] = {};
-  SHGetPathFromIDListW(pidl, buf);
-  CoTaskMemFree(pidl);
-  return buf;
-}
-
 std::wstring LastName(const std::wstring& path) {
   std::wstring p = ExcludeTrailingBackslash(path);
   size_t cut = p.find_last_of(L'\\');
@@ -310,8 +287,11 @@ void TQCDForm::Action(int action) {
       std::wstring caption = LoadMessageText(7027);
       size_t at = caption.find(L"%S");
       if (at != std::wstring::npos) caption.replace(at, 2, item.Caption);
-      std::wstring folder = QCDFolderChooser ? QCDFolderChooser(start, caption, Options.MCDShowIcon)
-                                             : ShellFolderChooser(Handle(), start, caption);
+      std::wstring folder;
+      if (QCDFolderChooser)
+        folder = QCDFolderChooser(start, caption, Options.MCDShowIcon);
+      else
+        SelectFolderDialogShort(start, caption, Options.MCDShowIcon, false, folder);
       if (folder.empty()) return;
       item.SubItems[1] = folder;
       if (item.SubItems[0].empty()) item.SubItems[0] = IsPathRoot(folder) ? folder : LastName(folder);

@@ -17,8 +17,8 @@ class TToolButton;
 struct TMenuItemRec;
 
 // The folder chooser the window opens for a slot's path: start folder (no trailing "\"),
-// caption, small icons; the chosen folder, or empty. Set by the folder manager; without it
-// the shell's folder dialog serves.
+// caption, small icons; the chosen folder, or empty. Unset, the folder manager's chooser
+// serves; tests answer it here.
 using TQCDFolderChooser =
     std::function<std::wstring(const std::wstring& start, const std::wstring& caption, bool icons)>;
 extern TQCDFolderChooser QCDFolderChooser;

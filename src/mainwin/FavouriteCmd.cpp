@@ -1,10 +1,13 @@
 #include "mainwin/FavouriteCmd.h"
 
 #include "foldermgr/DriveBox.h"
+#include "foldermgr/MCD.h"
+#include "foldermgr/MCDBox.h"
 #include "foldermgr/QCDBox.h"
 #include "foundation/MOption.h"
 #include "foundation/Language.h"
 #include "foundation/MYTOOL.h"
+#include "mainwin/CmdLine.h"
 #include "mainwin/Commands.h"
 #include "mainwin/Main.h"
 #include "panels/MFList.h"
@@ -35,6 +38,25 @@ void OpenChosenDrive(TQ7XForm& form, TPanelView* panel, const std::wstring& resu
 }
 
 void InstallFavouriteCommands() {
+  // The folder manager and the command lines open the same two windows.
+  auto favourites = [](const std::wstring& current, bool allowEdit) {
+    std::wstring path;
+    ShowQCD(current, allowEdit, path);
+    return path;
+  };
+  FavouritesDialog = favourites;
+  TMcdDialog::FavouritesList = favourites;
+  TMCD::DriveChooser = [](const std::wstring& path, const std::wstring& caption) {
+    std::wstring result;
+    ChooseDriveDialog(path, caption, true, result);
+    return result;
+  };
+  // A command line's drive code wants a drive, never a folder.
+  DriveDialog = [](const std::wstring& path, const std::wstring& caption) {
+    std::wstring result;
+    ChooseDriveDialog(path, caption, false, result);
+    return result;
+  };
   RegisterCommand(6002, [](TQ7XForm& f, TShiftState) {
     TPanelView* p = f.ActivePanel();
     if (!p) return;
