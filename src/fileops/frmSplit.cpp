@@ -369,19 +369,22 @@ bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, HANDLE outp
       got = static_cast<DWORD>(FHeaderPending);
       std::copy(FHeader.begin(), FHeader.begin() + static_cast<ptrdiff_t>(got), FBuffer.begin());
     } else {
-      if (headerBlock) want = static_cast<DWORD>(std::min<int64_t>(want, static_cast<int64_t>(FHeaderPending)));
       if (!ReadFile(input, FBuffer.data(), want, &got, nullptr)) error = GetLastError();
       // Nothing read before the piece's end: the file shrank or the medium went.
-      else if (got == 0) error = ERROR_HANDLE_EOF;
+      else if (got == 0 || (headerBlock && got < FHeaderPending)) error = ERROR_HANDLE_EOF;
     }
     if (!error && computeCrc) FCrc = CRC32Update(FCrc, FBuffer.data(), got);
     if (!error) {
-      if (headerBlock && Mode != smSplit) {
-        put = got;  // the header is skipped, not written
-      } else if (!WriteFile(output, FBuffer.data(), got, &put, nullptr)) {
+      // A header in front of the first piece is read with the block (so that the reads stay
+      // on block boundaries) and counts as done, but is not written.
+      DWORD skip = headerBlock && Mode != smSplit ? static_cast<DWORD>(FHeaderPending) : 0;
+      DWORD wrote = 0;
+      if (got > skip && !WriteFile(output, FBuffer.data() + skip, got - skip, &wrote, nullptr)) {
         error = GetLastError();
-      } else if (put != got) {
+      } else if (wrote != got - skip) {
         error = ERROR_DISK_FULL;
+      } else {
+        put = got;
       }
     }
     QueryPerformanceCounter(&t1);
