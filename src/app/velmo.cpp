@@ -10,6 +10,7 @@
 #include "foundation/MOption.h"
 #include "foundation/MsgDlg.h"
 #include "framework/Forms.h"
+#include "archive/layer/ArcCommands.h"
 #include "fileops/CopyDlg.h"
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
@@ -31,6 +32,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallSplitCommands();
   InstallCommandLines();
   InstallFolderManager();
+  InstallArchiveCommands();
   InstallDragDropCommands();
   InstallFavouriteCommands();
 
