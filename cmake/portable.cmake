@@ -53,6 +53,9 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevUnZip.cpp
   src/archive/engine/zevZip.cpp
   src/archive/engine/zevLha.cpp
+  src/archive/engine/zevGZip.cpp
+  src/archive/engine/zevTar.cpp
+  src/archive/engine/zevBlakHole.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
   src/foldermgr/MCDTree.cpp
@@ -62,6 +65,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/layer/ArcTree.cpp
   src/archive/layer/ArcTree_posix.cpp
   src/fileops/RenPattern.cpp
+  src/panels/DropData.cpp
   src/fileops/CRC32.cpp
   src/fileops/SplitFormat.cpp
 )
@@ -92,12 +96,15 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevUnZip_test.cpp
   tests/engine/zevZip_test.cpp
   tests/engine/zevLhaWriter_test.cpp
+  tests/engine/zevTarWriter_test.cpp
+  tests/engine/zevBlakHole_test.cpp
   tests/foundation/LabelMarkup_test.cpp
   tests/foldermgr/MCDTree_test.cpp
   tests/arclayer/ArcView_test.cpp
   tests/arclayer/ArcTree_test.cpp
   tests/arclayer/ArcRefTools_test.cpp
   tests/fileops/RenPattern_test.cpp
+  tests/panels/DropData_test.cpp
   tests/fileops/SplitFormat_test.cpp
 )
 
@@ -145,5 +152,6 @@ set(VELMO_FUZZERS
   unzip:tests/fuzz/unzip_fuzz.cpp:tests/fuzz/seeds/unzip
   zipdecoders:tests/fuzz/zipdecoders_fuzz.cpp:tests/fuzz/seeds/zipdecoders
   unixreaders:tests/fuzz/unixreaders_fuzz.cpp:tests/fuzz/seeds/unixreaders
+  dropdata:tests/fuzz/dropdata_fuzz.cpp:tests/fuzz/seeds/dropdata
   splitlist:tests/fuzz/splitlist_fuzz.cpp:tests/fuzz/seeds/splitlist
 )
