@@ -11,6 +11,9 @@
 #include "foundation/MsgDlg.h"
 #include "framework/Forms.h"
 #include "fileops/CopyDlg.h"
+#include "fileops/AttrDlg.h"
+#include "fileops/DelDlg.h"
+#include "fileops/ShellNew.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -23,6 +26,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Options.LoadFromProgramFolder();
   InitMainModule();
   InstallFileOperations();
+  InstallDeleteCommand();
+  InstallAttrCommand();
+  InstallNewFileCommand();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

@@ -24,14 +24,8 @@
 int64_t TCopyMoveForm::LastSpeedSeconds = 0;
 
 namespace {
-std::wstring Fill(std::wstring text, const std::wstring& a, const std::wstring& b = L"") {
-  size_t at = text.find(L"%S");
-  if (at != std::wstring::npos) {
-    text.replace(at, 2, a);
-    at = text.find(L"%S", at + a.size());
-    if (at != std::wstring::npos) text.replace(at, 2, b);
-  }
-  return text;
+std::wstring Fill(const std::wstring& text, const std::wstring& a, const std::wstring& b = L"") {
+  return FormatText(text, {a, b});
 }
 
 std::wstring FilePart(const std::wstring& path) {
@@ -909,8 +903,6 @@ void TCopyMoveForm::CarryDescriptions() {
 
 // ---- The commands ----
 
-namespace {
-// The list's items to process: the selection in its order, else the focused item.
 std::vector<int> ItemsToProcess(TMFList& list) {
   std::vector<int> picked;
   for (int index : list.SelectedIndexes()) {
@@ -923,7 +915,6 @@ std::vector<int> ItemsToProcess(TMFList& list) {
   }
   return picked;
 }
-}  // namespace
 
 TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstring& target) {
   TCopyMoveCommandResult result;

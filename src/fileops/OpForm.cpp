@@ -4,13 +4,16 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 
-namespace {
-std::wstring Fill(std::wstring text, const std::wstring& value) {
-  size_t at = text.find(L"%S");
-  if (at != std::wstring::npos) text.replace(at, 2, value);
+std::wstring FormatText(std::wstring text, std::initializer_list<std::wstring> values) {
+  size_t from = 0;
+  for (const std::wstring& value : values) {
+    size_t at = text.find(L"%S", from);
+    if (at == std::wstring::npos) break;
+    text.replace(at, 2, value);
+    from = at + value.size();
+  }
   return text;
 }
-}  // namespace
 
 void TGroupFrame::CreateParams(TCreateParams& p) {
   TControl::CreateParams(p);
@@ -73,7 +76,7 @@ bool TOperationForm::CheckCancel(bool allDone) {
     FModalResult = mrNone;
     return false;
   }
-  if (AskYesNo(Fill(LoadMessageText(10506), OperationName), true)) {
+  if (AskYesNo(FormatText(LoadMessageText(10506), {OperationName}), true)) {
     FStopConfirmed = true;
     return true;
   }
@@ -110,7 +113,9 @@ void TOperationForm::BeginTitle() {
 
 void TOperationForm::ShowPercent(int percent) {
   bool minimized = ApplicationMinimized();
-  std::wstring title = minimized ? OperationName + L" - " + std::to_wstring(percent) + L"%" : FSavedTitle;
+  std::wstring title = !minimized  ? FSavedTitle
+                      : percent < 0 ? OperationName
+                                    : OperationName + L" - " + std::to_wstring(percent) + L"%";
   if (minimized) FWasMinimized = true;
   if (title != Application().Title) {
     Application().Title = title;

@@ -9,6 +9,7 @@
 // and the total percentage, and the title saved at the start is put back afterwards.
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ class TGroupFrame : public TControl {
  protected:
   void CreateParams(TCreateParams& params) override;
 };
+
+// A message text with each "%S" filled by the next value, in order.
+std::wstring FormatText(std::wstring text, std::initializer_list<std::wstring> values);
 
 class TOperationForm : public THanForm {
  public:
@@ -51,8 +55,8 @@ class TOperationForm : public THanForm {
   // "<P>path<>" in quotes, then the system's text for the error.
   static std::wstring ErrorText(const std::wstring& path, DWORD error);
 
-  // The minimised title: call BeginTitle at the start of a run, ShowPercent after progress,
-  // EndTitle at the end.
+  // The minimised title: call BeginTitle at the start of a run, ShowPercent after progress
+  // (below 0: the operation's name alone), EndTitle at the end.
   void BeginTitle();
   void ShowPercent(int percent);
   void EndTitle();
