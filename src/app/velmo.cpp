@@ -14,6 +14,8 @@
 #include "fileops/AttrDlg.h"
 #include "fileops/DelDlg.h"
 #include "fileops/ShellNew.h"
+#include "fileops/frmSplit.h"
+#include "mainwin/CmdLine.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -29,6 +31,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallDeleteCommand();
   InstallAttrCommand();
   InstallNewFileCommand();
+  InstallSplitCommands();
+  InstallCommandLines();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

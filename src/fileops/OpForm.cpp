@@ -76,7 +76,7 @@ bool TOperationForm::CheckCancel(bool allDone) {
     FModalResult = mrNone;
     return false;
   }
-  if (AskYesNo(FormatText(LoadMessageText(10506), {OperationName}), true)) {
+  if (AskYesNo(FormatText(LoadMessageText(StopQuestionMsg), {OperationName}), true)) {
     FStopConfirmed = true;
     return true;
   }

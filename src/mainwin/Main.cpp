@@ -17,6 +17,7 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 #include "mainwin/BasicPanel.h"
+#include "mainwin/CmdLine.h"
 #include "mainwin/Commands.h"
 #include "mainwin/DockBar.h"
 #include "mainwin/DriveBar.h"
@@ -624,7 +625,7 @@ void TQ7XForm::RunFunctionKey(int slot, TShiftState shift) {
     if (RunUserProgram)
       RunUserProgram(*program);
     else
-      ShowInfo(FormatMessageText(10804, {program->Title.empty() ? program->Command : program->Title}));
+      RunCommandLine(program->Command);
     return;
   }
   int number = program && program->CommandNo ? program->CommandNo : DefaultSlotCommand(slot);
@@ -763,6 +764,8 @@ void TQ7XForm::GoBack() { StepHistory(-1); }
 void TQ7XForm::GoForward() { StepHistory(1); }
 
 void TQ7XForm::OpenFile(TPanelView* panel, const std::wstring& file) {
+  // The programs bound to the file's extension come first.
+  if (ChooseFileProgram(panel, file)) return;
   // An archive the layer can read opens in the panel as a folder.
   if (panel && !panel->List().InArchive && panel->List().OpenArchive(file)) {
     UpdateCommandStates();
