@@ -362,11 +362,14 @@ void TAttrForm::RunOperation() {
     TItemState item;
     if (!ReadItem(FItems[index], item)) continue;
     for (;;) {
+      if (!FChangeAll) {
+        // Ready for a button before the item is shown: a press while it is drawn counts.
+        FModalResult = mrNone;
+        EnableButtons(true);
+      }
       ShowAttrItem(item, static_cast<int>(index));
       int answer = mrOk;
       if (!FChangeAll) {
-        FModalResult = mrNone;
-        EnableButtons(true);
         if (OnWaitItem) OnWaitItem(*this);
         while (FModalResult == mrNone) {
           Pump();

@@ -81,6 +81,20 @@ bool AttributeHolds(const std::wstring& path, DWORD bit) {
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   return holds;
 }
+// Answers the shell's own question box of this thread with its Yes button.
+BOOL CALLBACK PressShellYes(HWND w, LPARAM) {
+  wchar_t cls[32] = {};
+  GetClassNameW(w, cls, 32);
+  if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(w)) {
+    for (int id : {IDYES, IDOK})
+      if (HWND b = GetDlgItem(w, id)) {
+        SendMessageW(b, BM_CLICK, 0, 0);
+        break;
+      }
+  }
+  return TRUE;
+}
+void CALLBACK AnswerShellQuestion(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), PressShellYes, 0); }
 }  // namespace
 
 TEST_F(DeleteTest, ProtectedFilesAndNonEmptyFoldersAreAskedAndNoKeepsThem) {
@@ -279,23 +293,7 @@ TEST_F(DeleteTest, RecyclingThroughTheShell) {
   MakeDirs(Dir + L"BinFolder");
   WriteFileRaw(Dir + L"BinFolder\\in.txt", "in");
   // The shell asks its own confirmation: answered Yes by its own button.
-  UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM) -> BOOL {
-          wchar_t cls[32] = {};
-          GetClassNameW(w, cls, 32);
-          if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(w)) {
-            for (int id : {IDYES, IDOK, 12 /* yes to all */})
-              if (HWND b = GetDlgItem(w, id)) {
-                SendMessageW(b, BM_CLICK, 0, 0);
-                break;
-              }
-          }
-          return TRUE;
-        },
-        0);
-  });
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, AnswerShellQuestion);
   auto f = Form(true, {L"bin.txt", L"BinFolder"});
   int result = f->Execute();
   KillTimer(nullptr, timer);
