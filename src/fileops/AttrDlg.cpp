@@ -44,10 +44,6 @@ bool LocalToUtcFileTime(TDateTime t, FILETIME& ft) {
   return TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && SystemTimeToFileTime(&utc, &ft);
 }
 
-std::wstring FilePart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 }  // namespace
 
 std::wstring AttrDateLabelText(TDateTime t) {
@@ -88,12 +84,9 @@ bool MergeAttrDate(const std::wstring& typed, const std::wstring& label, std::ws
 TAttrForm::TAttrForm(TComponent* owner) : TOperationForm(owner) {
   OperationName = LoadMessageText(32101);
   SetCaption(OperationName);
-  SetBorderStyle(bsSingle);
-  SetCloseBox(true);
-  Position = poOwnerFormCenter;
-  Font.SetName(Options.MainFont.Name);
+  SetUpWindow(421, 190, poOwnerFormCenter);
+  // The window's controls are laid out for a font of 9 points at the most.
   Font.SetSize(Options.MainFont.Size > 0 && Options.MainFont.Size < 9 ? Options.MainFont.Size : 9);
-  SetClientSize(421, 190);
   KeyPreview = true;
   OnKeyDown = [this](TComponent*, WORD& key, TShiftState shift) { FormKeyDown(key, shift); };
 
@@ -317,18 +310,9 @@ bool TAttrForm::ChangeOneItem(TItemState& item) {
 }
 
 bool TAttrForm::ChangeFolderRecursive(const std::wstring& folder) {
-  struct TEntry {
-    std::wstring Name;
-    DWORD Attr;
-    bool Link;
-  };
-  std::vector<TEntry> entries;
-  {
-    TFolderEnum list(folder, TFolderEnum::LargeFetch);
-    for (const WIN32_FIND_DATAW& fd : list) entries.push_back({fd.cFileName, fd.dwFileAttributes, TFolderEnum::IsLinkData(fd)});
-  }
+  std::vector<TFolderEntry> entries = ListFolderEntries(folder);
   std::wstring prefix = IncludeTrailingBackslash(folder);
-  for (const TEntry& e : entries) {
+  for (const TFolderEntry& e : entries) {
     if (e.Attr & (FILE_ATTRIBUTE_DIRECTORY | 0x08)) continue;
     Pump();
     if (FModalResult == mrCancel) return false;
@@ -342,9 +326,9 @@ bool TAttrForm::ChangeFolderRecursive(const std::wstring& folder) {
     }
     if (!ChangeOneItem(file)) return false;
   }
-  for (const TEntry& e : entries) {
+  for (const TFolderEntry& e : entries) {
     // Sub-folders keep their own attributes and times; links are not entered.
-    if (!(e.Attr & FILE_ATTRIBUTE_DIRECTORY) || e.Link) continue;
+    if (!e.IsFolder() || e.IsLink()) continue;
     if (!ChangeFolderRecursive(prefix + e.Name)) return false;
   }
   return true;
@@ -441,7 +425,7 @@ bool ChangeListAttributes(TMFList& list, const std::function<void(TAttrForm& for
     size_t cr = form.DoneList.find(L'\r', from);
     if (cr == std::wstring::npos) cr = form.DoneList.size();
     if (!names.empty()) names += L'\r';
-    names += FilePart(form.DoneList.substr(from, cr - from));
+    names += PathFilePart(form.DoneList.substr(from, cr - from));
     from = cr + 1;
   }
   TProcessDoneUnSelect unselect;

@@ -28,15 +28,8 @@ std::wstring Fill(const std::wstring& text, const std::wstring& a, const std::ws
   return FormatText(text, {a, b});
 }
 
-std::wstring FilePart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-std::wstring FolderPart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
+std::wstring FilePart(const std::wstring& path) { return PathFilePart(path); }
+std::wstring FolderPart(const std::wstring& path) { return PathFolderPart(path); }
 
 // The file's identity: its volume and index. False when it cannot be told.
 bool FileIdentity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) { return GetFileInformationByHandle(h, &info) != FALSE; }
@@ -64,26 +57,9 @@ std::wstring DateText(TDateTime t) {
   return buf;
 }
 
-// Marked as a link by ListFolder (a junction or symbolic link, not any reparse point).
 bool IsLink(DWORD attr) { return (attr & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-
-struct TEntry {
-  std::wstring Name, ShortName;
-  DWORD Attr;
-  int64_t Size;
-  TDateTime Date;
-};
-// The entries of a folder, "." and ".." left out; read whole before anything is changed.
-std::vector<TEntry> ListFolder(const std::wstring& folder) {
-  std::vector<TEntry> entries;
-  TFolderEnum list(folder, TFolderEnum::ShortNames | TFolderEnum::LargeFetch);
-  for (const WIN32_FIND_DATAW& fd : list)
-    entries.push_back({fd.cFileName, fd.cAlternateFileName,
-                       TFolderEnum::IsLinkData(fd) ? fd.dwFileAttributes | FILE_ATTRIBUTE_REPARSE_POINT
-                                                   : fd.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT),
-                       GetFindDataSize(fd), FileTimeToLocalDateTime(fd.ftLastWriteTime)});
-  return entries;
-}
+using TEntry = TFolderEntry;
+std::vector<TEntry> ListFolder(const std::wstring& folder) { return ListFolderEntries(folder); }
 
 // Counts the files below a folder and adds their sizes; links are not entered.
 void WalkFolderSize(const std::wstring& folder, int32_t& files, int64_t& size) {
@@ -100,60 +76,31 @@ void WalkFolderSize(const std::wstring& folder, int32_t& files, int64_t& size) {
 // ---- The window ----
 
 TCopyMoveForm::TCopyMoveForm(TComponent* owner) : TOperationForm(owner) {
-  SetBorderStyle(bsSingle);
-  SetCloseBox(true);
-  Position = poOwnerFormCenter;
-  Font.SetName(Options.MainFont.Name);
-  if (Options.MainFont.Size > 0) Font.SetSize(Options.MainFont.Size);
-  SetClientSize(562, 175);
-
+  SetUpWindow(562, 175, poOwnerFormCenter);
   auto group = new TGroupFrame(this);
   group->SetBounds(10, 5, 542, 130);
   group->SetParent(this);
-  auto label = [&](int l, int t, int w, bool right) {
-    auto* lb = new THanElLabel(this);
-    lb->SetBounds(l, t, w, 14);
-    lb->SetRight(right);
-    lb->SetParent(this);
-    return lb;
-  };
   SourceLabel = new THanLabelEX(this);
   SourceLabel->SetBounds(25, 21, 252, 16);
   SourceLabel->SetParent(this);
   TargetLabel = new THanLabelEX(this);
   TargetLabel->SetBounds(285, 21, 252, 16);
   TargetLabel->SetParent(this);
-  NameLabel = label(25, 46, 400, false);
+  NameLabel = AddLabel(25, 46, 400, false);
   NameLabel->SetEllipsis(true);
-  CountLabel = label(426, 46, 110, true);
-  auto bar = [&](int top, TColor from, TColor to) {
-    auto* b = new TGProgress(this);
-    b->SetBounds(25, top, 512, 16);
-    b->SetSolid(true);
-    b->SetGradientBar(true);
-    b->SetSepSize(12);
-    b->SetColor(from);
-    b->SetColorEnd(to);
-    b->SetParent(this);
-    return b;
-  };
-  FileBar = bar(60, RGB(91, 174, 223), RGB(230, 243, 251));
-  FilePercentLabel = label(25 + 512 / 2 - 30, 76, 60, false);
+  CountLabel = AddLabel(426, 46, 110, true);
+  FileBar = AddBar(25, 60, RGB(91, 174, 223), RGB(230, 243, 251));
+  FilePercentLabel = AddLabel(25 + 512 / 2 - 30, 76, 60, false);
   FilePercentLabel->SetCenter(true);
-  FileDoneLabel = label(25, 76, 200, false);
-  FileSizeLabel = label(337, 76, 200, true);
-  TotalBar = bar(97, RGB(136, 204, 51), RGB(204, 255, 51));
-  TotalPercentLabel = label(25 + 512 / 2 - 30, 113, 60, false);
+  FileDoneLabel = AddLabel(25, 76, 200, false);
+  FileSizeLabel = AddLabel(337, 76, 200, true);
+  TotalBar = AddBar(25, 97, RGB(136, 204, 51), RGB(204, 255, 51));
+  TotalPercentLabel = AddLabel(25 + 512 / 2 - 30, 113, 60, false);
   TotalPercentLabel->SetCenter(true);
-  TotalDoneLabel = label(25, 113, 200, false);
-  TotalSizeLabel = label(337, 113, 200, true);
-  CancelBtn = new THanButton(this);
-  CancelBtn->SetBounds(472, 142, 80, 25);
-  CancelBtn->SetCaption(LoadMessageText(2));
-  CancelBtn->Cancel = true;
-  CancelBtn->OnClick = [this](TComponent*) { SetModalResult(mrCancel); };
-  CancelBtn->SetParent(this);
-  SpeedLabel = label(10, 148, 200, false);
+  TotalDoneLabel = AddLabel(25, 113, 200, false);
+  TotalSizeLabel = AddLabel(337, 113, 200, true);
+  CancelBtn = AddCancelButton(472, 142);
+  SpeedLabel = AddLabel(10, 148, 200, false);
 }
 
 TCopyMoveForm::~TCopyMoveForm() = default;

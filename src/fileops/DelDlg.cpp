@@ -21,14 +21,8 @@ std::function<int(SHFILEOPSTRUCTW& op)> TDeleteForm::ShellFileOperation = [](SHF
 };
 
 namespace {
-std::wstring FilePart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-std::wstring FolderPart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
+std::wstring FilePart(const std::wstring& path) { return PathFilePart(path); }
+std::wstring FolderPart(const std::wstring& path) { return PathFolderPart(path); }
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsDescriptionFile(const std::wstring& path) { return SameTextI(FilePart(path), L"DESCRIPT.ION"); }
 // A folder that stands for another name: removed as it is, never entered.
@@ -52,13 +46,7 @@ void LeaveCurrentFolder() {
 TDeleteForm::TDeleteForm(TComponent* owner) : TOperationForm(owner) {
   OperationName = LoadMessageText(10400);
   SetCaption(OperationName);
-  SetBorderStyle(bsSingle);
-  SetCloseBox(true);
-  Position = poScreenCenter;
-  Font.SetName(Options.MainFont.Name);
-  if (Options.MainFont.Size > 0) Font.SetSize(Options.MainFont.Size);
-  SetClientSize(562, 131);
-
+  SetUpWindow(562, 131, poScreenCenter);
   auto group = new TGroupFrame(this);
   group->SetBounds(10, 5, 542, 89);
   group->SetParent(this);
@@ -66,31 +54,12 @@ TDeleteForm::TDeleteForm(TComponent* owner) : TOperationForm(owner) {
   PathLabel->SetBounds(25, 20, 512, 16);
   PathLabel->SetInfo(LoadMessageText(10405));
   PathLabel->SetParent(this);
-  auto label = [&](int l, int t, int w, bool right) {
-    auto* lb = new THanElLabel(this);
-    lb->SetBounds(l, t, w, 14);
-    lb->SetRight(right);
-    lb->SetParent(this);
-    return lb;
-  };
-  NameLabel = label(25, 42, 400, false);
+  NameLabel = AddLabel(25, 42, 400, false);
   NameLabel->SetEllipsis(true);
-  CountLabel = label(426, 42, 110, true);
-  Bar = new TGProgress(this);
-  Bar->SetBounds(25, 55, 512, 16);
-  Bar->SetSolid(true);
-  Bar->SetGradientBar(true);
-  Bar->SetSepSize(12);
-  Bar->SetColor(RGB(236, 83, 74));
-  Bar->SetColorEnd(RGB(249, 200, 198));
-  Bar->SetParent(this);
-  PercentLabel = label(437, 73, 100, true);
-  CancelBtn = new THanButton(this);
-  CancelBtn->SetBounds(472, 102, 80, 25);
-  CancelBtn->SetCaption(LoadMessageText(2));
-  CancelBtn->Cancel = true;
-  CancelBtn->OnClick = [this](TComponent*) { SetModalResult(mrCancel); };
-  CancelBtn->SetParent(this);
+  CountLabel = AddLabel(426, 42, 110, true);
+  Bar = AddBar(25, 55, RGB(236, 83, 74), RGB(249, 200, 198));
+  PercentLabel = AddLabel(437, 73, 100, true);
+  CancelBtn = AddCancelButton(472, 102);
 }
 
 TDeleteForm::~TDeleteForm() = default;
@@ -299,20 +268,10 @@ TDeleteForm::TFolderResult TDeleteForm::RemoveEmptyFolder(const std::wstring& pa
 }
 
 TDeleteForm::TFolderResult TDeleteForm::DeleteFolderRecursive(const std::wstring& path) {
-  struct TEntry {
-    std::wstring Name;
-    DWORD Attr;
-    bool Link;
-  };
-  std::vector<TEntry> entries;
-  {
-    TFolderEnum list(path, TFolderEnum::LargeFetch);
-    for (const WIN32_FIND_DATAW& fd : list)
-      entries.push_back({fd.cFileName, fd.dwFileAttributes, TFolderEnum::IsLinkData(fd)});
-  }
+  std::vector<TFolderEntry> entries = ListFolderEntries(path);
   std::wstring prefix = IncludeTrailingBackslash(path);
   bool kept = false;
-  for (const TEntry& e : entries) {
+  for (const TFolderEntry& e : entries) {
     if (e.Attr & (FILE_ATTRIBUTE_DIRECTORY | 0x08)) continue;
     if (CheckCancel(FFilesTotal > 0 && FFilesDone >= FFilesTotal)) return frStop;
     ShowDeleteProgress(prefix + e.Name, false);
@@ -323,10 +282,11 @@ TDeleteForm::TFolderResult TDeleteForm::DeleteFolderRecursive(const std::wstring
       kept = true;
     }
   }
-  for (const TEntry& e : entries) {
+  for (const TFolderEntry& e : entries) {
     if (!(e.Attr & FILE_ATTRIBUTE_DIRECTORY)) continue;
     if (CheckCancel(FFilesTotal > 0 && FFilesDone >= FFilesTotal)) return frStop;
-    TFolderResult r = e.Link ? RemoveEmptyFolder(prefix + e.Name, e.Attr) : DeleteFolderRecursive(prefix + e.Name);
+    TFolderResult r = e.IsLink() ? RemoveEmptyFolder(prefix + e.Name, e.Attr & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT))
+                                 : DeleteFolderRecursive(prefix + e.Name);
     if (r == frStop) return frStop;
     if (r == frKept) kept = true;
   }

@@ -1,8 +1,10 @@
 #include "fileops/OpForm.h"
 
 #include "foundation/Language.h"
+#include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
+#include "framework/FolderEnum.h"
 
 std::wstring FormatText(std::wstring text, std::initializer_list<std::wstring> values) {
   size_t from = 0;
@@ -13,6 +15,28 @@ std::wstring FormatText(std::wstring text, std::initializer_list<std::wstring> v
     from = at + value.size();
   }
   return text;
+}
+
+std::wstring PathFilePart(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring PathFolderPart(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::vector<TFolderEntry> ListFolderEntries(const std::wstring& folder) {
+  std::vector<TFolderEntry> entries;
+  TFolderEnum list(folder, TFolderEnum::ShortNames | TFolderEnum::LargeFetch);
+  for (const WIN32_FIND_DATAW& fd : list) {
+    DWORD attr = TFolderEnum::IsLinkData(fd) ? fd.dwFileAttributes | FILE_ATTRIBUTE_REPARSE_POINT
+                                              : fd.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT);
+    entries.push_back({fd.cFileName, fd.cAlternateFileName, attr, GetFindDataSize(fd),
+                       FileTimeToLocalDateTime(fd.ftLastWriteTime)});
+  }
+  return entries;
 }
 
 void TGroupFrame::CreateParams(TCreateParams& p) {
@@ -31,6 +55,45 @@ void TOperationForm::CreateParams(TCreateParams& p) {
 }
 
 void TOperationForm::Pump() { Application().ProcessMessages(); }
+
+void TOperationForm::SetUpWindow(int clientWidth, int clientHeight, TPosition position) {
+  SetBorderStyle(bsSingle);
+  SetCloseBox(true);
+  Position = position;
+  Font.SetName(Options.MainFont.Name);
+  if (Options.MainFont.Size > 0) Font.SetSize(Options.MainFont.Size);
+  SetClientSize(clientWidth, clientHeight);
+}
+
+THanElLabel* TOperationForm::AddLabel(int left, int top, int width, bool right) {
+  auto* label = new THanElLabel(this);
+  label->SetBounds(left, top, width, 14);
+  label->SetRight(right);
+  label->SetParent(this);
+  return label;
+}
+
+TGProgress* TOperationForm::AddBar(int left, int top, TColor from, TColor to) {
+  auto* bar = new TGProgress(this);
+  bar->SetBounds(left, top, 512, 16);
+  bar->SetSolid(true);
+  bar->SetGradientBar(true);
+  bar->SetSepSize(12);
+  bar->SetColor(from);
+  bar->SetColorEnd(to);
+  bar->SetParent(this);
+  return bar;
+}
+
+THanButton* TOperationForm::AddCancelButton(int left, int top) {
+  auto* button = new THanButton(this);
+  button->SetBounds(left, top, 80, 25);
+  button->SetCaption(LoadMessageText(2));
+  button->Cancel = true;
+  button->OnClick = [this](TComponent*) { SetModalResult(mrCancel); };
+  button->SetParent(this);
+  return button;
+}
 
 int TOperationForm::Execute() {
   // A drag or a held mouse button in another window ends here.

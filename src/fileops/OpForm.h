@@ -9,11 +9,15 @@
 // and the total percentage, and the title saved at the start is put back afterwards.
 #include <windows.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "foundation/G_GUAGE.h"
+#include "foundation/HLABEL.h"
 #include "foundation/HanForm.h"
+#include "foundation/MYTOOL.h"
 
 // A group box: a frame with a caption around other controls.
 class TGroupFrame : public TControl {
@@ -26,6 +30,22 @@ class TGroupFrame : public TControl {
 
 // A message text with each "%S" filled by the next value, in order.
 std::wstring FormatText(std::wstring text, std::initializer_list<std::wstring> values);
+// The name after the last "\", and the folder up to and with it (empty without one).
+std::wstring PathFilePart(const std::wstring& path);
+std::wstring PathFolderPart(const std::wstring& path);
+
+// One entry of a folder as the file operations walk it. A junction or symbolic link has
+// FILE_ATTRIBUTE_REPARSE_POINT in Attr (and no other entry has it): it is never entered.
+struct TFolderEntry {
+  std::wstring Name, ShortName;
+  DWORD Attr = 0;
+  int64_t Size = 0;
+  TDateTime Date = 0;  // last write, local
+  bool IsFolder() const { return (Attr & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+  bool IsLink() const { return (Attr & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+};
+// The entries of a folder without "." and "..", read whole before anything is changed.
+std::vector<TFolderEntry> ListFolderEntries(const std::wstring& folder);
 
 class TOperationForm : public THanForm {
  public:
@@ -66,6 +86,14 @@ class TOperationForm : public THanForm {
 
   // Pumps the message queue (the hand-run loop's breath).
   static void Pump();
+
+  // Building the window: a single border with the system menu and minimise box, the main
+  // font, the client size; a label, a progress bar (solid, gradient, separator 12, width 512)
+  // and the Cancel button that sets ModalResult 2.
+  void SetUpWindow(int clientWidth, int clientHeight, TPosition position);
+  THanElLabel* AddLabel(int left, int top, int width, bool right);
+  TGProgress* AddBar(int left, int top, TColor from, TColor to);
+  THanButton* AddCancelButton(int left, int top);
 
  protected:
   // The system menu and the minimise box; no maximise box.

@@ -19,21 +19,8 @@
 namespace {
 std::wstring Msg(int id) { return LoadMessageText(id); }
 // The message with each "%S" filled in turn.
-std::wstring FillMsg(int id, std::initializer_list<std::wstring> values) {
-  std::wstring text = Msg(id);
-  size_t from = 0;
-  for (const std::wstring& v : values) {
-    size_t at = text.find(L"%S", from);
-    if (at == std::wstring::npos) break;
-    text.replace(at, 2, v);
-    from = at + v.size();
-  }
-  return text;
-}
-std::wstring FolderOf(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
+std::wstring FillMsg(int id, std::initializer_list<std::wstring> values) { return FormatText(Msg(id), values); }
+std::wstring FolderOf(const std::wstring& path) { return PathFolderPart(path); }
 std::wstring FullPath(const std::wstring& path) {
   wchar_t buf[MAX_PATH * 2];
   DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, buf, nullptr);
