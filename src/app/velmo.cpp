@@ -16,6 +16,7 @@
 #include "fileops/ShellNew.h"
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
+#include "foldermgr/MCDBox.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -33,6 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallNewFileCommand();
   InstallSplitCommands();
   InstallCommandLines();
+  InstallFolderManager();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

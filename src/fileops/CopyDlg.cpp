@@ -75,33 +75,8 @@ void WalkFolderSize(const std::wstring& folder, int32_t& files, int64_t& size) {
 
 // ---- The window ----
 
-TCopyMoveForm::TCopyMoveForm(TComponent* owner) : TOperationForm(owner) {
-  SetUpWindow(562, 175, poOwnerFormCenter);
-  auto group = new TGroupFrame(this);
-  group->SetBounds(10, 5, 542, 130);
-  group->SetParent(this);
-  SourceLabel = new THanLabelEX(this);
-  SourceLabel->SetBounds(25, 21, 252, 16);
-  SourceLabel->SetParent(this);
-  TargetLabel = new THanLabelEX(this);
-  TargetLabel->SetBounds(285, 21, 252, 16);
-  TargetLabel->SetParent(this);
-  NameLabel = AddLabel(25, 46, 400, false);
-  NameLabel->SetEllipsis(true);
-  CountLabel = AddLabel(426, 46, 110, true);
-  FileBar = AddBar(25, 60, RGB(91, 174, 223), RGB(230, 243, 251));
-  FilePercentLabel = AddLabel(25 + 512 / 2 - 30, 76, 60, false);
-  FilePercentLabel->SetCenter(true);
-  FileDoneLabel = AddLabel(25, 76, 200, false);
-  FileSizeLabel = AddLabel(337, 76, 200, true);
-  TotalBar = AddBar(25, 97, RGB(136, 204, 51), RGB(204, 255, 51));
-  TotalPercentLabel = AddLabel(25 + 512 / 2 - 30, 113, 60, false);
-  TotalPercentLabel->SetCenter(true);
-  TotalDoneLabel = AddLabel(25, 113, 200, false);
-  TotalSizeLabel = AddLabel(337, 113, 200, true);
-  CancelBtn = AddCancelButton(472, 142);
-  SpeedLabel = AddLabel(10, 148, 200, false);
-}
+TCopyMoveForm::TCopyMoveForm(TComponent* owner)
+    : TProgressForm(owner, RGB(91, 174, 223), RGB(230, 243, 251), RGB(136, 204, 51), RGB(204, 255, 51)) {}
 
 TCopyMoveForm::~TCopyMoveForm() = default;
 

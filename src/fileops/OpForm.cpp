@@ -3,6 +3,7 @@
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
+#include "foundation/MOption.h"
 #include "foundation/MsgDlg.h"
 #include "framework/FolderEnum.h"
 
@@ -194,4 +195,33 @@ void TOperationForm::EndTitle() {
   if (changed && main && main->Handle()) SetWindowTextW(main->Handle(), FSavedCaption.c_str());
   if ((FWasMinimized || ApplicationMinimized()) && main && main->Handle())
     SendMessageW(main->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+}
+
+TProgressForm::TProgressForm(TComponent* owner, TColor fileFrom, TColor fileTo, TColor totalFrom, TColor totalTo)
+    : TOperationForm(owner) {
+  SetUpWindow(562, 175, poOwnerFormCenter);
+  auto group = new TGroupFrame(this);
+  group->SetBounds(10, 5, 542, 130);
+  group->SetParent(this);
+  SourceLabel = new THanLabelEX(this);
+  SourceLabel->SetBounds(25, 21, 252, 16);
+  SourceLabel->SetParent(this);
+  TargetLabel = new THanLabelEX(this);
+  TargetLabel->SetBounds(285, 21, 252, 16);
+  TargetLabel->SetParent(this);
+  NameLabel = AddLabel(25, 46, 400, false);
+  NameLabel->SetEllipsis(true);
+  CountLabel = AddLabel(426, 46, 110, true);
+  FileBar = AddBar(25, 60, fileFrom, fileTo);
+  FilePercentLabel = AddLabel(25 + 512 / 2 - 30, 76, 60, false);
+  FilePercentLabel->SetCenter(true);
+  FileDoneLabel = AddLabel(25, 76, 200, false);
+  FileSizeLabel = AddLabel(337, 76, 200, true);
+  TotalBar = AddBar(25, 97, totalFrom, totalTo);
+  TotalPercentLabel = AddLabel(25 + 512 / 2 - 30, 113, 60, false);
+  TotalPercentLabel->SetCenter(true);
+  TotalDoneLabel = AddLabel(25, 113, 200, false);
+  TotalSizeLabel = AddLabel(337, 113, 200, true);
+  CancelBtn = AddCancelButton(472, 142);
+  SpeedLabel = AddLabel(10, 148, 200, false);
 }
