@@ -101,8 +101,10 @@ TAttrForm::TAttrForm(TComponent* owner) : TOperationForm(owner) {
     place(b, parent, l, t, w, 15);
     return b;
   };
+  std::vector<TGroupFrame*> frames;
   auto group = [&](int msg, int l, int t, int w, int h) {
     auto* g = new TGroupFrame(this);
+    frames.push_back(g);
     g->SetCaption(LoadMessageText(msg));
     place(g, this, l, t, w, h);
     return g;
@@ -171,6 +173,8 @@ TAttrForm::TAttrForm(TComponent* owner) : TOperationForm(owner) {
   SkipBtn = button(32104, 256, 75, mrSkip);
   CancelBtn = button(2, 336, 75, mrCancel);
   CancelBtn->Cancel = true;
+  // The frames stand under the controls inside them.
+  for (TGroupFrame* g : frames) g->SendToBack();
   if (HandleAllocated()) SetFormIconFromBitmapRes(Handle(), L"MAIN_TIME16");
 }
 

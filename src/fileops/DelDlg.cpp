@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fileops/CopyDlg.h"
+#include "foldermgr/MCD.h"
 #include "foldermgr/MCDTree.h"
 #include "foundation/Folders.h"
 #include "foundation/Language.h"
@@ -60,6 +61,7 @@ TDeleteForm::TDeleteForm(TComponent* owner) : TOperationForm(owner) {
   Bar = AddBar(25, 55, RGB(236, 83, 74), RGB(249, 200, 198));
   PercentLabel = AddLabel(437, 73, 100, true);
   CancelBtn = AddCancelButton(472, 102);
+  group->SendToBack();
 }
 
 TDeleteForm::~TDeleteForm() = default;
@@ -336,6 +338,14 @@ bool DeleteListItems(TMFList& list, bool permanent) {
 }
 
 void InstallDeleteCommand() {
+  // The folder manager deletes its folders through the same job.
+  TMCD::FolderDeleter = [](HWND, const std::wstring& path, const std::wstring& shortName, bool recycle) {
+    TDeleteForm form(nullptr);
+    form.Recycle = recycle;
+    form.AddItem(path, shortName, recycle ? 1 : -1, FILE_ATTRIBUTE_DIRECTORY);
+    form.Execute();
+    return form.Changed;
+  };
   RegisterCommand(1003, [](TQ7XForm& form, TShiftState shift) {
     TMFList* list = form.ActiveList();
     if (!list) return;
