@@ -12,6 +12,9 @@
 #include "framework/Forms.h"
 #include "archive/layer/ArcCommands.h"
 #include "fileops/CopyDlg.h"
+#include "fileops/AttrDlg.h"
+#include "fileops/DelDlg.h"
+#include "fileops/ShellNew.h"
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
 #include "foldermgr/MCDBox.h"
@@ -29,6 +32,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Options.LoadFromProgramFolder();
   InitMainModule();
   InstallFileOperations();
+  InstallDeleteCommand();
+  InstallAttrCommand();
+  InstallNewFileCommand();
   InstallSplitCommands();
   InstallCommandLines();
   InstallFolderManager();

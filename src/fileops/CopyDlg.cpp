@@ -24,25 +24,12 @@
 int64_t TCopyMoveForm::LastSpeedSeconds = 0;
 
 namespace {
-std::wstring Fill(std::wstring text, const std::wstring& a, const std::wstring& b = L"") {
-  size_t at = text.find(L"%S");
-  if (at != std::wstring::npos) {
-    text.replace(at, 2, a);
-    at = text.find(L"%S", at + a.size());
-    if (at != std::wstring::npos) text.replace(at, 2, b);
-  }
-  return text;
+std::wstring Fill(const std::wstring& text, const std::wstring& a, const std::wstring& b = L"") {
+  return FormatText(text, {a, b});
 }
 
-std::wstring FilePart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-std::wstring FolderPart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
+std::wstring FilePart(const std::wstring& path) { return PathFilePart(path); }
+std::wstring FolderPart(const std::wstring& path) { return PathFolderPart(path); }
 
 // The file's identity: its volume and index. False when it cannot be told.
 bool FileIdentity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) { return GetFileInformationByHandle(h, &info) != FALSE; }
@@ -70,26 +57,9 @@ std::wstring DateText(TDateTime t) {
   return buf;
 }
 
-// Marked as a link by ListFolder (a junction or symbolic link, not any reparse point).
 bool IsLink(DWORD attr) { return (attr & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-
-struct TEntry {
-  std::wstring Name, ShortName;
-  DWORD Attr;
-  int64_t Size;
-  TDateTime Date;
-};
-// The entries of a folder, "." and ".." left out; read whole before anything is changed.
-std::vector<TEntry> ListFolder(const std::wstring& folder) {
-  std::vector<TEntry> entries;
-  TFolderEnum list(folder, TFolderEnum::ShortNames | TFolderEnum::LargeFetch);
-  for (const WIN32_FIND_DATAW& fd : list)
-    entries.push_back({fd.cFileName, fd.cAlternateFileName,
-                       TFolderEnum::IsLinkData(fd) ? fd.dwFileAttributes | FILE_ATTRIBUTE_REPARSE_POINT
-                                                   : fd.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT),
-                       GetFindDataSize(fd), FileTimeToLocalDateTime(fd.ftLastWriteTime)});
-  return entries;
-}
+using TEntry = TFolderEntry;
+std::vector<TEntry> ListFolder(const std::wstring& folder) { return ListFolderEntries(folder); }
 
 // Counts the files below a folder and adds their sizes; links are not entered.
 void WalkFolderSize(const std::wstring& folder, int32_t& files, int64_t& size) {
@@ -895,8 +865,6 @@ void TCopyMoveForm::CarryDescriptions() {
 
 // ---- The commands ----
 
-namespace {
-// The list's items to process: the selection in its order, else the focused item.
 std::vector<int> ItemsToProcess(TMFList& list) {
   std::vector<int> picked;
   for (int index : list.SelectedIndexes()) {
@@ -909,7 +877,6 @@ std::vector<int> ItemsToProcess(TMFList& list) {
   }
   return picked;
 }
-}  // namespace
 
 TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstring& target) {
   TCopyMoveCommandResult result;

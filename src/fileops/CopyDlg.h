@@ -137,6 +137,10 @@ class TCopyMoveForm : public TProgressForm {
 
 class TMFList;
 
+// A file list's items to process: the selection in its order, else the focused item; never
+// the parent entry or a drive.
+std::vector<int> ItemsToProcess(TMFList& list);
+
 // The main form's copy (F5) and move (F6) of the active panel's items: the selection in the
 // order it was made, else the focused item; the target chosen with the target chooser (the
 // suggestion, usually the other panel's folder, and the target history), recorded in the

@@ -517,6 +517,12 @@ void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
     RunFunctionKey(slot, shift);
     return;
   }
+  // Del deletes (to the recycle bin unless set otherwise), Shift+Del for good.
+  if (key == VK_DELETE && (shift == 0 || shift == ssShift)) {
+    key = 0;
+    RunCommand(1003, shift);
+    return;
+  }
   if (int tag = CommandForKey(key, shift)) {
     key = 0;
     // Rename, back and forward also come from the folder tree and the mouse's extra buttons;
