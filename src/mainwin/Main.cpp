@@ -16,7 +16,7 @@
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
-#include "mainwin/BasicPanel.h"
+#include "mainwin/FilePanel.h"
 #include "mainwin/Commands.h"
 #include "mainwin/DockBar.h"
 #include "mainwin/DriveBar.h"
@@ -129,7 +129,7 @@ void EmptyWorkFolder(const std::wstring& folder, const std::wstring& tempFolder)
 // ---- The form ----
 
 TQ7XForm::TQ7XForm(TComponent* owner, TPanelFactory panelFactory)
-    : THanForm(owner), PanelFactory(panelFactory ? std::move(panelFactory) : TPanelFactory(CreateBasicPanel)) {
+    : THanForm(owner), PanelFactory(panelFactory ? std::move(panelFactory) : TPanelFactory(CreateFilePanel)) {
   Name = L"Q7XForm";
   Q7XForm = this;
   // The folder tree cache's notices reach the folder trees beside the panels through here.

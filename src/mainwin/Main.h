@@ -146,7 +146,7 @@ class TQ7XForm : public THanForm {
   std::function<void()> OnFirstLoad;
   std::function<void()> OnDrivesChanged;
 
-  // The panel factory: the real panel window once wired, else the basic panel.
+  // The panel factory: the panel window (TFilePanel) unless a test sets another.
   TPanelFactory PanelFactory;
   // Ends the process at once (the log-off path); tests replace it.
   std::function<void(UINT code)> ExitProcessNow;
