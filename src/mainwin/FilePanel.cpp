@@ -96,7 +96,7 @@ TFilePanel::TFilePanel(TComponent* owner) : TPanelView(owner) {
     if (OnQuickFind) OnQuickFind(this, FWin->Box().SearchText());
   };
   w.OnContextPopup = [this](TFileWin*, POINT p) {
-    if (OnContextMenu) OnContextMenu(this, p);
+    if (OnContextPopup) OnContextPopup(this, p);
   };
   w.List().OnOpenFile = [this](TMFList& list, int index) {
     if (!OnOpenFile) return false;
@@ -225,7 +225,10 @@ void TFilePanel::ChangeDir(const std::wstring& path) {
 }
 
 void TFilePanel::GetColumnWidths(int widths[6]) const {
-  for (int c = 0; c < 6; ++c) widths[c] = FWin->Box().GetColumnWidth(THanFileBox::colName + c);
+  // The widths the user set (kept in the panel's record), not the room a narrow panel leaves.
+  const TFileWinOptions& r = Options.PanelOptions(PanelNo());
+  const int stored[6] = {r.NameWidth, r.ExtWidth, r.SizeWidth, r.TimeWidth, r.AttrWidth, r.TypeWidth};
+  std::copy(stored, stored + 6, widths);
 }
 
 void TFilePanel::SetColumnWidths(const int widths[6]) {

@@ -37,10 +37,6 @@ class TFilePanel : public TPanelView {
   void PlaceDriveBar(bool top) override;
   bool DriveBarTop() const;
 
-  // The context pop-up of the list: given the panel and the screen point, set by the main
-  // form's side (the shell's menu for the selection).
-  std::function<void(TFilePanel* panel, POINT screenPoint)> OnContextMenu;
-
  protected:
   bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void Paint(TCanvas& canvas) override;

@@ -23,6 +23,7 @@
 #include "mainwin/MKeyLine.h"
 #include "foundation/ToolBtn.h"
 #include "mainwin/MUpDate.h"
+#include "mainwin/PanelMenu.h"
 #include "mainwin/RenameCmd.h"
 #include "framework/TextCompare.h"
 #include "panels/MFList.h"
@@ -186,7 +187,7 @@ void TQ7XForm::FormShow() {
   Panel1 = CreatePanel(Options.LastWindow);
   Panel1->SetAlign(alClient);
   Panel1->SetParent(ClientPanel);
-  Panel1->Setup(SystemFileData, Options.LastWindow, ActivatedOnce);
+  Panel1->Setup(SystemFileData, Options.LastWindow, FirstLoadDone);
   if (DualMode) MakeDualWindow(Stacked);
   RegisterShellNotify();
   if (TPanelView* p = ActivePanel() ? ActivePanel() : Panel1) p->FocusPanel(false);
@@ -206,6 +207,7 @@ void TQ7XForm::FormActivate() {
 
 void TQ7XForm::StartupTimerTick() {
   if (StartupTimer) StartupTimer->SetEnabled(false);
+  FirstLoadDone = true;
   if (Panel1) Panel1->FirstLoad();
   if (Panel2) Panel2->FirstLoad();
   if (OnFirstLoad) OnFirstLoad();
@@ -249,6 +251,7 @@ void TQ7XForm::WirePanel(TPanelView* p) {
   p->OnPanelActivate = [this](TPanelView* panel) { PanelActivated(panel); };
   p->OnStateChanged = [this](TPanelView*) { UpdateCommandStates(); };
   p->OnOpenFile = [this](TPanelView* panel, const std::wstring& file) { OpenFile(panel, file); };
+  p->OnContextPopup = [this](TPanelView* panel, POINT at) { ShowPanelContextMenu(*this, *panel, at); };
   // Archives open as folders through the archive layer's tree; the panels know only the
   // interface, so the layer is handed in here.
   p->List().OpenArcTree = [](const std::wstring& file) -> std::unique_ptr<TArcFolderSource> {
@@ -336,7 +339,7 @@ void TQ7XForm::MakeDualWindow(bool stacked) {
     Splitter->SetSecondPanel(Panel2);
     Splitter->PlaceBar();
     Splitter->OnMoved = [this](THanSplit*) { SplitterMoved(); };
-    added->Setup(SystemFileData, added == Panel1 ? 1 : 2, ActivatedOnce);
+    added->Setup(SystemFileData, added == Panel1 ? 1 : 2, FirstLoadDone);
     DualMode = true;
     ClientPanel->EnableAlign();
     ClientPanel->Realign();

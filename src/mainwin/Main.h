@@ -39,6 +39,9 @@ class TQ7XForm : public THanForm {
   void FormDestroy();
 
   bool ActivatedOnce = false;
+  // The start-up timer has listed the panels: a panel made from now on lists its folder at
+  // once. (The window is activated before it is shown, so activation alone does not say it.)
+  bool FirstLoadDone = false;
   TTimer* StartupTimer = nullptr;
   TPanel* ClientPanel = nullptr;
   TPanelView* Panel1 = nullptr;

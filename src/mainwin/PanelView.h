@@ -31,6 +31,8 @@ class TPanelView : public TCustomControl {
   // Enter on a file: the program choice; on the focused item in general: the open command.
   std::function<void(TPanelView*, const std::wstring& file)> OnOpenFile;
   std::function<void(TPanelView*)> OnOpenItem;
+  // The list's context menu was asked for (right button or the menu key), at a screen point.
+  std::function<void(TPanelView*, POINT screenPoint)> OnContextPopup;
 
   // Takes the shared file-type cache and the panel number; with openStartFolder the panel
   // lists its folder at once, else at FirstLoad.

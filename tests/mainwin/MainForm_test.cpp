@@ -25,6 +25,7 @@
 #include "panels/FileWin.h"
 #include "mainwin/MUpDate.h"
 #include "mainwin/Main.h"
+#include "foundation/Context.h"
 #include "foundation/HSplit.h"
 #include "panels/MIcon.h"
 
@@ -232,7 +233,8 @@ TEST(MainFormMessages, PanelMessagesActOnTheNamedPanel) {
   SendMessageW(main, WM_DUPHEADERSIZE, 1, 0);
   int got[6];
   form->Panel2->GetColumnWidths(got);
-  EXPECT_TRUE(std::equal(widths, widths + 6, got));
+  EXPECT_TRUE(std::equal(widths, widths + 6, got)) << got[0] << " " << got[1] << " " << got[2] << " " << got[3] << " "
+                                                    << got[4] << " " << got[5];
   // The drive bar's place follows the sender's.
   Options.PanelOptions(1).DriveBarTop = false;
   SendMessageW(main, WM_SYNCDRIVEBAR, 1, 0);
@@ -666,4 +668,102 @@ TEST(MainFormPanels, ThePanelsArePanelWindowsDrivenByKeysAndMouse) {
   EXPECT_TRUE(PumpUntil([&] { return form->Panel2 == nullptr; }));
   EXPECT_EQ(form->Panel1, p2);
   EXPECT_FALSE(p2->CloseButtonShown());
+}
+
+TEST(MainFormPanels, TheListsContextMenuIsTheShellsMenuOfTheSelection) {
+  OleInitialize(nullptr);
+  TTempDir d;
+  WriteFileRaw(d / L"one.txt", "1");
+  WriteFileRaw(d / L"two.txt", "2");
+  WriteFileRaw(d / L"three.txt", "3");
+  TProgramDir prog("[Main]\r\nDualWindow=0\r\n[Option]\r\nDiskMonitor=0\r\n" + PanelPaths(d.Path(), d.Path()));
+  auto form = ShowForm();
+  auto* panel = dynamic_cast<TFilePanel*>(form->Panel1);
+  ASSERT_NE(panel, nullptr);
+  TMFList& list = panel->List();
+  list.SetSelected(list.IndexOfName(L"two.txt"), true);
+  list.SetSelected(list.IndexOfName(L"one.txt"), true);
+  std::vector<std::wstring> verbs;
+  std::wstring pick = L"copy";
+  ShellMenuPicker = [&](HMENU menu, HWND, POINT, const std::function<std::wstring(UINT)>& verbOf) -> UINT {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      UINT id = GetMenuItemID(menu, i);
+      if (id == 0 || id == UINT(-1)) continue;
+      verbs.push_back(verbOf(id));
+      if (SameTextI(verbs.back(), pick)) return id;
+    }
+    return 0;
+  };
+  HWND box = panel->Win().Box().Handle();
+  // The files the shell's copy put on the clipboard, by name.
+  auto copied = [&] {
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    CloseClipboard();
+    SendMessageW(box, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(box), -1);  // the menu key: no point
+    std::vector<std::wstring> files;
+    if (OpenClipboard(nullptr)) {
+      if (HANDLE h = GetClipboardData(CF_HDROP)) {
+        auto drop = static_cast<HDROP>(h);
+        for (UINT i = 0, n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < n; ++i) {
+          wchar_t buf[MAX_PATH + 1] = {};
+          DragQueryFileW(drop, i, buf, MAX_PATH + 1);
+          std::wstring name = buf;
+          files.push_back(name.substr(name.find_last_of(L'\\') + 1));
+        }
+      }
+      CloseClipboard();
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  };
+  // The selection's menu: both selected files are copied.
+  EXPECT_EQ(copied(), (std::vector<std::wstring>{L"one.txt", L"two.txt"}));
+  // Without a selection the menu is the focused item's.
+  list.SelectAll(false);
+  panel->Win().Box().SetItemIndex(list.IndexOfName(L"three.txt"));
+  EXPECT_EQ(copied(), std::vector<std::wstring>{L"three.txt"});
+  // The shell's rename (where the shell offers it) runs the program's own rename command.
+  std::vector<int> commands;
+  form->OnCommand = [&](int tag) {
+    commands.push_back(tag);
+    return true;
+  };
+  pick = L"rename";
+  verbs.clear();
+  SendMessageW(box, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(box), -1);
+  if (std::find(verbs.begin(), verbs.end(), L"rename") != verbs.end())
+    EXPECT_EQ(commands, std::vector<int>{1004});
+  else
+    EXPECT_TRUE(commands.empty());
+  ShellMenuPicker = nullptr;
+  form.reset();
+  OleUninitialize();
+}
+
+TEST(MainFormStartup, EachPanelListsItsFolderOnceAtStartUp) {
+  struct TCountingPanel : TFilePanel {
+    using TFilePanel::TFilePanel;
+    int Loads = 0;
+    void FirstLoad() override {
+      ++Loads;
+      TFilePanel::FirstLoad();
+    }
+  };
+  TTempDir a, b;
+  TProgramDir prog("[Main]\r\nDualWindow=2\r\n[Option]\r\nDiskMonitor=0\r\n" + PanelPaths(a.Path(), b.Path()));
+  TQ7XForm form(nullptr, [](TComponent* o) { return new TCountingPanel(o); });
+  form.Show();
+  form.FormActivate();
+  ASSERT_TRUE(PumpUntil([&] { return form.FirstLoadDone && !form.StartupTimer->Enabled(); }));
+  EXPECT_EQ(static_cast<TCountingPanel*>(form.Panel1)->Loads, 1);
+  EXPECT_EQ(static_cast<TCountingPanel*>(form.Panel2)->Loads, 1);
+  EXPECT_TRUE(SameTextI(form.Panel2->List().Path, IncludeTrailingBackslash(b.Path())));
+  // A panel added after the first load lists its folder at once.
+  PressKey(form.Panel1->Handle(), '1', ssCtrl);
+  ASSERT_EQ(form.Panel2, nullptr);
+  PressKey(form.Panel1->Handle(), '2', ssCtrl);
+  ASSERT_NE(form.Panel2, nullptr);
+  EXPECT_EQ(static_cast<TCountingPanel*>(form.Panel2)->Loads, 1);
+  EXPECT_FALSE(form.Panel2->List().Path.empty());
 }
