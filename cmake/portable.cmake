@@ -62,6 +62,8 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/layer/ArcTree.cpp
   src/archive/layer/ArcTree_posix.cpp
   src/fileops/RenPattern.cpp
+  src/fileops/CRC32.cpp
+  src/fileops/SplitFormat.cpp
 )
 
 set(VELMO_PORTABLE_TESTS
@@ -96,6 +98,7 @@ set(VELMO_PORTABLE_TESTS
   tests/arclayer/ArcTree_test.cpp
   tests/arclayer/ArcRefTools_test.cpp
   tests/fileops/RenPattern_test.cpp
+  tests/fileops/SplitFormat_test.cpp
 )
 
 # Benchmarks of portable code, measured natively (optimised, no sanitizers).
@@ -142,4 +145,5 @@ set(VELMO_FUZZERS
   unzip:tests/fuzz/unzip_fuzz.cpp:tests/fuzz/seeds/unzip
   zipdecoders:tests/fuzz/zipdecoders_fuzz.cpp:tests/fuzz/seeds/zipdecoders
   unixreaders:tests/fuzz/unixreaders_fuzz.cpp:tests/fuzz/seeds/unixreaders
+  splitlist:tests/fuzz/splitlist_fuzz.cpp:tests/fuzz/seeds/splitlist
 )

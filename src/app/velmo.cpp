@@ -11,6 +11,8 @@
 #include "foundation/MsgDlg.h"
 #include "framework/Forms.h"
 #include "fileops/CopyDlg.h"
+#include "fileops/frmSplit.h"
+#include "mainwin/CmdLine.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -23,6 +25,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Options.LoadFromProgramFolder();
   InitMainModule();
   InstallFileOperations();
+  InstallSplitCommands();
+  InstallCommandLines();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

@@ -73,7 +73,7 @@ bool TOperationForm::CheckCancel(bool allDone) {
     FModalResult = mrNone;
     return false;
   }
-  if (AskYesNo(Fill(LoadMessageText(10506), OperationName), true)) {
+  if (AskYesNo(Fill(LoadMessageText(StopQuestionMsg), OperationName), true)) {
     FStopConfirmed = true;
     return true;
   }

@@ -37,9 +37,11 @@ class TOperationForm : public THanForm {
   std::wstring OperationName;
 
   // The stop check: nothing unless ModalResult is 2. A stop once confirmed stays confirmed.
-  // When allDone the press is ignored. Otherwise message 10506 asks whether to stop: Yes
+  // When allDone the press is ignored. Otherwise StopQuestionMsg asks whether to stop: Yes
   // stops, No sets ModalResult back to 0. True when the run is to stop.
   bool CheckCancel(bool allDone = false);
+  // The stop question's message (its "%S" is the operation's name).
+  int StopQuestionMsg = 10506;
   bool StopConfirmed() const { return FStopConfirmed; }
   // The error question: Skip / Skip all errors / Cancel, unless every error is skipped
   // already. True to go on (skip), false to stop.

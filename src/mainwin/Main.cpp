@@ -16,6 +16,7 @@
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
+#include "mainwin/CmdLine.h"
 #include "mainwin/FilePanel.h"
 #include "mainwin/Commands.h"
 #include "mainwin/DockBar.h"
@@ -621,7 +622,7 @@ void TQ7XForm::RunFunctionKey(int slot, TShiftState shift) {
     if (RunUserProgram)
       RunUserProgram(*program);
     else
-      ShowInfo(FormatMessageText(10804, {program->Title.empty() ? program->Command : program->Title}));
+      RunCommandLine(program->Command);
     return;
   }
   int number = program && program->CommandNo ? program->CommandNo : DefaultSlotCommand(slot);
@@ -760,6 +761,8 @@ void TQ7XForm::GoBack() { StepHistory(-1); }
 void TQ7XForm::GoForward() { StepHistory(1); }
 
 void TQ7XForm::OpenFile(TPanelView* panel, const std::wstring& file) {
+  // The programs bound to the file's extension come first.
+  if (ChooseFileProgram(panel, file)) return;
   // An archive the layer can read opens in the panel as a folder.
   if (panel && !panel->List().InArchive && panel->List().OpenArchive(file)) {
     UpdateCommandStates();

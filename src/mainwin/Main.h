@@ -14,6 +14,7 @@
 #include "mainwin/PanelView.h"
 
 class TDockToolBar;
+struct TCommandExpansion;
 class TShellNew;
 struct THanProgram;
 class TToolButton;
@@ -120,6 +121,26 @@ class TQ7XForm : public THanForm {
   std::function<void(const THanProgram& program)> RunUserProgram;
   // Sees every command first; true when it took the command (tests record them here).
   std::function<bool(int tag)> OnCommand;
+
+  // ---- Command lines (mainwin/CmdLine.cpp) ----
+  // Expands a command-line template for the folder and the item name.
+  void ExpandCommandLine(const std::wstring& templ, const std::wstring& folder, const std::wstring& itemName,
+                         TCommandExpansion& result);
+  // Runs a user program's command line on the active panel's focused item.
+  void RunCommandLine(const std::wstring& templ);
+  void RunCommandLineFor(const std::wstring& templ, const std::wstring& folder, const std::wstring& itemName);
+  void DosCommandPrompt();
+  void RunDosCommand(const std::wstring& text);
+  // The DOS prompt's built-in change of folder: true with the target when recognised.
+  bool ParseDosBuiltin(const std::wstring& text, std::wstring& target);
+  void RunWithParameters();
+  // Opens or runs the focused item with a command text.
+  void OpenItem(const std::wstring& text);
+  // The list file of the selection; its full name.
+  std::wstring SaveFileList();
+  // Enter on a file with programs bound to its extension: the one program, or a pop-up menu
+  // of them. False when none is bound.
+  bool ChooseFileProgram(TPanelView* panel, const std::wstring& file);
 
   // ---- Keys ----
   // The key dispatcher of the panels' lists and trees (shift bits Shift 1, Alt 2, Ctrl 4).
