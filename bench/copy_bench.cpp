@@ -7,30 +7,16 @@
 #include <vector>
 
 #include "Bench.h"
+#include "BenchFiles.h"
 #include "fileops/CopyDlg.h"
 #include "foundation/FileIO.h"
 #include "foundation/MsgDlg.h"
 
 namespace {
-std::wstring Temp(const wchar_t* name) {
-  wchar_t tmp[MAX_PATH];
-  GetTempPathW(MAX_PATH, tmp);
-  return std::wstring(tmp) + name;
-}
-void Clear(const std::wstring& folder) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do
-      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((folder + fd.cFileName).c_str());
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
-  }
-}
 // Copies the named files with the copy window; seconds, and the seconds spent in progress updates.
 double RunForm(const std::wstring& src, const std::wstring& dst, const std::vector<std::wstring>& names,
                int64_t size, double& updates) {
-  Clear(dst);
+  BenchClearFolder(dst);
   TCopyMoveForm form(nullptr);
   form.SourceFolder = src;
   form.TargetFolder = dst;
@@ -44,7 +30,7 @@ double RunForm(const std::wstring& src, const std::wstring& dst, const std::vect
   return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
 }
 double RunCopyFileEx(const std::wstring& src, const std::wstring& dst, const std::vector<std::wstring>& names) {
-  Clear(dst);
+  BenchClearFolder(dst);
   LARGE_INTEGER f, a, b;
   QueryPerformanceFrequency(&f);
   QueryPerformanceCounter(&a);
@@ -69,7 +55,7 @@ void Compare(const char* what, const std::wstring& src, const std::wstring& dst,
 }  // namespace
 
 VELMO_BENCH(copy_big) {
-  std::wstring src = Temp(L"velmo-copy-src\\"), dst = Temp(L"velmo-copy-dst\\");
+  std::wstring src = BenchTempPath(L"velmo-copy-src\\"), dst = BenchTempPath(L"velmo-copy-dst\\");
   CreateDirectoryW(src.c_str(), nullptr);
   CreateDirectoryW(dst.c_str(), nullptr);
   const int64_t size = 1LL << 30;
@@ -81,14 +67,14 @@ VELMO_BENCH(copy_big) {
     WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &put, nullptr);
   CloseHandle(h);
   Compare("copy one 1 GB file", src, dst, {L"big.bin"}, size);
-  Clear(src);
-  Clear(dst);
+  BenchClearFolder(src);
+  BenchClearFolder(dst);
   RemoveDirectoryW(src.c_str());
   RemoveDirectoryW(dst.c_str());
 }
 
 VELMO_BENCH(copy_small) {
-  std::wstring src = Temp(L"velmo-copys-src\\"), dst = Temp(L"velmo-copys-dst\\");
+  std::wstring src = BenchTempPath(L"velmo-copys-src\\"), dst = BenchTempPath(L"velmo-copys-dst\\");
   CreateDirectoryW(src.c_str(), nullptr);
   CreateDirectoryW(dst.c_str(), nullptr);
   std::vector<std::wstring> names;
@@ -101,8 +87,8 @@ VELMO_BENCH(copy_small) {
     CloseHandle(h);
   }
   Compare("copy 10,000 files of 4 KB", src, dst, names, 4096);
-  Clear(src);
-  Clear(dst);
+  BenchClearFolder(src);
+  BenchClearFolder(dst);
   RemoveDirectoryW(src.c_str());
   RemoveDirectoryW(dst.c_str());
 }

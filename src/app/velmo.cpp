@@ -13,6 +13,7 @@
 #include "fileops/CopyDlg.h"
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
+#include "foldermgr/MCDBox.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -27,6 +28,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallFileOperations();
   InstallSplitCommands();
   InstallCommandLines();
+  InstallFolderManager();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

@@ -105,62 +105,8 @@ void WalkFolderSize(const std::wstring& folder, int32_t& files, int64_t& size) {
 
 // ---- The window ----
 
-TCopyMoveForm::TCopyMoveForm(TComponent* owner) : TOperationForm(owner) {
-  SetBorderStyle(bsSingle);
-  SetCloseBox(true);
-  Position = poOwnerFormCenter;
-  Font.SetName(Options.MainFont.Name);
-  if (Options.MainFont.Size > 0) Font.SetSize(Options.MainFont.Size);
-  SetClientSize(562, 175);
-
-  auto group = new TGroupFrame(this);
-  group->SetBounds(10, 5, 542, 130);
-  group->SetParent(this);
-  auto label = [&](int l, int t, int w, bool right) {
-    auto* lb = new THanElLabel(this);
-    lb->SetBounds(l, t, w, 14);
-    lb->SetRight(right);
-    lb->SetParent(this);
-    return lb;
-  };
-  SourceLabel = new THanLabelEX(this);
-  SourceLabel->SetBounds(25, 21, 252, 16);
-  SourceLabel->SetParent(this);
-  TargetLabel = new THanLabelEX(this);
-  TargetLabel->SetBounds(285, 21, 252, 16);
-  TargetLabel->SetParent(this);
-  NameLabel = label(25, 46, 400, false);
-  NameLabel->SetEllipsis(true);
-  CountLabel = label(426, 46, 110, true);
-  auto bar = [&](int top, TColor from, TColor to) {
-    auto* b = new TGProgress(this);
-    b->SetBounds(25, top, 512, 16);
-    b->SetSolid(true);
-    b->SetGradientBar(true);
-    b->SetSepSize(12);
-    b->SetColor(from);
-    b->SetColorEnd(to);
-    b->SetParent(this);
-    return b;
-  };
-  FileBar = bar(60, RGB(91, 174, 223), RGB(230, 243, 251));
-  FilePercentLabel = label(25 + 512 / 2 - 30, 76, 60, false);
-  FilePercentLabel->SetCenter(true);
-  FileDoneLabel = label(25, 76, 200, false);
-  FileSizeLabel = label(337, 76, 200, true);
-  TotalBar = bar(97, RGB(136, 204, 51), RGB(204, 255, 51));
-  TotalPercentLabel = label(25 + 512 / 2 - 30, 113, 60, false);
-  TotalPercentLabel->SetCenter(true);
-  TotalDoneLabel = label(25, 113, 200, false);
-  TotalSizeLabel = label(337, 113, 200, true);
-  CancelBtn = new THanButton(this);
-  CancelBtn->SetBounds(472, 142, 80, 25);
-  CancelBtn->SetCaption(LoadMessageText(2));
-  CancelBtn->Cancel = true;
-  CancelBtn->OnClick = [this](TComponent*) { SetModalResult(mrCancel); };
-  CancelBtn->SetParent(this);
-  SpeedLabel = label(10, 148, 200, false);
-}
+TCopyMoveForm::TCopyMoveForm(TComponent* owner)
+    : TProgressForm(owner, RGB(91, 174, 223), RGB(230, 243, 251), RGB(136, 204, 51), RGB(204, 255, 51)) {}
 
 TCopyMoveForm::~TCopyMoveForm() = default;
 

@@ -41,7 +41,7 @@ enum TSameNameAnswer : int { snYes, snAll, snSkipAll, snSkip, snNewerOnly, snNew
 // Buttons of the folder-merge question, in order.
 enum TFolderMergeAnswer : int { fmYes, fmAll, fmSkipAll, fmSkip, fmReplace, fmReplaceAll, fmCancel };
 
-class TCopyMoveForm : public TOperationForm {
+class TCopyMoveForm : public TProgressForm {
  public:
   explicit TCopyMoveForm(TComponent* owner);
   ~TCopyMoveForm() override;
@@ -63,22 +63,6 @@ class TCopyMoveForm : public TOperationForm {
   const std::vector<std::unique_ptr<TCopyItem>>& Items() const { return FItems; }
   int32_t TotalFiles() const { return FTotalFiles; }
   int64_t TotalBytes() const { return FTotalBytes; }
-
-  // The window's controls.
-  THanLabelEX* SourceLabel = nullptr;
-  THanLabelEX* TargetLabel = nullptr;
-  THanElLabel* NameLabel = nullptr;
-  THanElLabel* CountLabel = nullptr;
-  TGProgress* FileBar = nullptr;
-  THanElLabel* FilePercentLabel = nullptr;
-  THanElLabel* FileDoneLabel = nullptr;
-  THanElLabel* FileSizeLabel = nullptr;
-  TGProgress* TotalBar = nullptr;
-  THanElLabel* TotalPercentLabel = nullptr;
-  THanElLabel* TotalDoneLabel = nullptr;
-  THanElLabel* TotalSizeLabel = nullptr;
-  THanButton* CancelBtn = nullptr;
-  THanElLabel* SpeedLabel = nullptr;
 
   // Called at every refresh of the progress, before the queue is pumped.
   std::function<void(TCopyMoveForm* sender)> OnProgress;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/G_GUAGE.h"
+#include "foundation/HLABEL.h"
 #include "foundation/HanForm.h"
 
 // A group box: a frame with a caption around other controls.
@@ -69,4 +71,28 @@ class TOperationForm : public THanForm {
   bool FStopConfirmed = false;
   std::wstring FSavedTitle, FSavedCaption;
   bool FWasMinimized = false;
+};
+
+// The progress window of copy and move and of split and join: the source and target labels,
+// the item's name and counter, the item's and the total bar with their percentages and byte
+// counts, Cancel (which sets ModalResult 2) and the speed line, in one layout; the bars take
+// the operation's colours.
+class TProgressForm : public TOperationForm {
+ public:
+  TProgressForm(TComponent* owner, TColor fileFrom, TColor fileTo, TColor totalFrom, TColor totalTo);
+
+  THanLabelEX* SourceLabel = nullptr;
+  THanLabelEX* TargetLabel = nullptr;
+  THanElLabel* NameLabel = nullptr;
+  THanElLabel* CountLabel = nullptr;
+  TGProgress* FileBar = nullptr;
+  THanElLabel* FilePercentLabel = nullptr;
+  THanElLabel* FileDoneLabel = nullptr;
+  THanElLabel* FileSizeLabel = nullptr;
+  TGProgress* TotalBar = nullptr;
+  THanElLabel* TotalPercentLabel = nullptr;
+  THanElLabel* TotalDoneLabel = nullptr;
+  THanElLabel* TotalSizeLabel = nullptr;
+  THanButton* CancelBtn = nullptr;
+  THanElLabel* SpeedLabel = nullptr;
 };

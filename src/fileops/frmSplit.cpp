@@ -18,18 +18,6 @@
 
 namespace {
 std::wstring Msg(int id) { return LoadMessageText(id); }
-// The message with each "%S" filled in turn.
-std::wstring FillMsg(int id, std::initializer_list<std::wstring> values) {
-  std::wstring text = Msg(id);
-  size_t from = 0;
-  for (const std::wstring& v : values) {
-    size_t at = text.find(L"%S", from);
-    if (at == std::wstring::npos) break;
-    text.replace(at, 2, v);
-    from = at + v.size();
-  }
-  return text;
-}
 std::wstring FolderOf(const std::wstring& path) {
   size_t slash = path.rfind(L'\\');
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
@@ -186,7 +174,7 @@ void TSplitForm::UpdateSplitInfo() {
   PieceSize = ParsePieceSize(VolumnSizeCombo->Text());
   PieceCount = PieceCountFor(SourceSize, PieceSize);
   InfoLbl->SetCaption(
-      FillMsg(30313, {FormatThousands(SourceSize), FormatThousands(PieceSize), FormatThousands(PieceCount)}));
+      FormatMessageText(30313, {FormatThousands(SourceSize), FormatThousands(PieceSize), FormatThousands(PieceCount)}));
 }
 
 void TSplitForm::MCDBtnClick() {
@@ -235,62 +223,12 @@ bool TSplitForm::OkBtnClick() {
 
 // ---- The progress window ----
 
-TSplitCombineForm::TSplitCombineForm(TComponent* owner) : TOperationForm(owner) {
-  SetBorderStyle(bsSingle);
-  SetCloseBox(true);
-  Position = poOwnerFormCenter;
-  Font.SetName(Options.MainFont.Name);
-  if (Options.MainFont.Size > 0) Font.SetSize(Options.MainFont.Size);
-  SetClientSize(562, 175);
+TSplitCombineForm::TSplitCombineForm(TComponent* owner)
+    : TProgressForm(owner, RGB(227, 119, 0), RGB(234, 217, 6), RGB(255, 148, 30), RGB(255, 250, 36)) {
   StopQuestionMsg = 30323;
-  auto group = new TGroupFrame(this);
-  group->SetBounds(10, 5, 542, 130);
-  group->SetParent(this);
-  auto label = [&](int l, int t, int w, bool right) {
-    auto* lb = new THanElLabel(this);
-    lb->SetBounds(l, t, w, 14);
-    lb->SetRight(right);
-    lb->SetParent(this);
-    return lb;
-  };
-  SourceLabel = new THanLabelEX(this);
-  SourceLabel->SetBounds(25, 21, 252, 16);
-  SourceLabel->SetParent(this);
-  TargetLabel = new THanLabelEX(this);
-  TargetLabel->SetBounds(285, 21, 252, 16);
-  TargetLabel->SetParent(this);
-  NameLabel = label(25, 46, 400, false);
-  NameLabel->SetEllipsis(true);
-  CountLabel = label(426, 46, 110, true);
-  auto bar = [&](int top, TColor from, TColor to) {
-    auto* b = new TGProgress(this);
-    b->SetBounds(25, top, 512, 16);
-    b->SetSolid(true);
-    b->SetGradientBar(true);
-    b->SetSepSize(12);
-    b->SetColor(from);
-    b->SetColorEnd(to);
-    b->SetParent(this);
-    return b;
-  };
-  FileBar = bar(60, RGB(227, 119, 0), RGB(234, 217, 6));
-  FilePercentLabel = label(25 + 512 / 2 - 30, 76, 60, false);
-  FilePercentLabel->SetCenter(true);
-  FileDoneLabel = label(25, 76, 200, false);
-  FileSizeLabel = label(337, 76, 200, true);
-  TotalBar = bar(97, RGB(255, 148, 30), RGB(255, 250, 36));
-  TotalPercentLabel = label(25 + 512 / 2 - 30, 113, 60, false);
-  TotalPercentLabel->SetCenter(true);
-  TotalDoneLabel = label(25, 113, 200, false);
-  TotalSizeLabel = label(337, 113, 200, true);
-  CancelBtn = new THanButton(this);
-  CancelBtn->SetBounds(472, 142, 80, 25);
-  CancelBtn->SetCaption(Msg(2));
-  CancelBtn->Cancel = true;
-  CancelBtn->OnClick = [this](TComponent*) { SetModalResult(mrCancel); };
-  CancelBtn->SetParent(this);
-  SpeedLabel = label(10, 148, 200, false);
 }
+
+TSplitCombineForm::~TSplitCombineForm() = default;
 
 std::wstring TSplitCombineForm::PiecePath(int64_t number) const {
   return (Mode == smSplit ? FTargetFolder : FSourceFolder) + PieceName(FBase, number);
@@ -334,6 +272,7 @@ void TSplitCombineForm::RunOperation() {
   DiskChange = ForceDiskChange || IsRemovable(probe);
   if (DiskChange) BlockSize = 0x20000;
   FBuffer.assign(0x80000, 0);
+  FLastPaint = 0;
   FModalResult = mrNone;
   Pump();
   if (Mode == smSplit)
@@ -406,7 +345,7 @@ bool TSplitCombineForm::AskContinueAll(const std::wstring& text, bool& all) {
 }
 
 bool TSplitCombineForm::AskDisk(int msg, int titleMsg, const std::wstring& path, int secondButtonMsg) {
-  return MessageBoxStd(Msg(titleMsg), FillMsg(msg, {path}), Buttons({12, secondButtonMsg}), 1, 0, 1) == 0;
+  return MessageBoxStd(Msg(titleMsg), FormatMessageText(msg, {path}), Buttons({12, secondButtonMsg}), 1, 0, 1) == 0;
 }
 
 bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, HANDLE output) {
@@ -494,7 +433,7 @@ void TSplitCombineForm::SplitFile() {
   }
   for (const std::wstring& out : outputs) {
     if (SamePath(out, Source) || OutputIsInput(out)) {
-      ShowErrorBox(FillMsg(30354, {out}));
+      ShowErrorBox(FormatMessageText(30354, {out}));
       return;
     }
   }
@@ -609,7 +548,7 @@ bool TSplitCombineForm::WriteListFile(const std::wstring& path, const std::wstri
   while (DiskChange && FreeSpace(path) < static_cast<int64_t>(bytes.size()) + 24) {
     if (!AskDisk(30334, 30332, path, 2)) return false;
   }
-  if (!SafeWriteFile(path, bytes)) return ShowFailure(FillMsg(30335, {kind}));
+  if (!SafeWriteFile(path, bytes)) return ShowFailure(FormatMessageText(30335, {kind}));
   return true;
 }
 
@@ -698,7 +637,7 @@ bool TSplitCombineForm::GetJoinOutputName(HANDLE firstPiece) {
   }
   if (name.empty()) {
     name = FBase + L".out";
-    if (!AskOutputName(FillMsg(30337, {Source}), name)) return false;
+    if (!AskOutputName(FormatMessageText(30337, {Source}), name)) return false;
   }
   FTargetName = name;
   return true;
@@ -769,14 +708,14 @@ void TSplitCombineForm::JoinFiles() {
     SpeedLabel->SetTop(SpeedLabel->Top() - 37);
   }
   if (Mode == smJoin && FHeaderPending > 0 && !FList.HasCrc &&
-      !AskYesNo(FillMsg(30339, {FBase + L".crc"}), false)) {
+      !AskYesNo(FormatMessageText(30339, {FBase + L".crc"}), false)) {
     CrcState = jcsNoCrc;
     return;
   }
   OutputPath = FTargetFolder + FTargetName;
   FCurrentPath = OutputPath;
   if (OutputIsInput(OutputPath) || (Mode == smJoin && SamePath(OutputPath, Source))) {
-    ShowErrorBox(FillMsg(30354, {OutputPath}));
+    ShowErrorBox(FormatMessageText(30354, {OutputPath}));
     CrcState = jcsNoCrc;
     return;
   }
@@ -903,6 +842,16 @@ void TSplitCombineForm::ShowSplitNames() {
 }
 
 void TSplitCombineForm::UpdateSplitProgress() {
+  // The labels and bars are drawn at most every 40 ms (and at each end of a piece); the queue
+  // is pumped after every block, so Cancel answers at once.
+  ULONGLONG now = GetTickCount64();
+  bool ends = FPieceDone >= FPieceSize || (FTotal > 0 && FTotalDone >= FTotal);
+  if (!ends && FLastPaint != 0 && now - FLastPaint < 40) {
+    if (OnProgress) OnProgress(this);
+    Pump();
+    return;
+  }
+  FLastPaint = now;
   int filePercent = FPieceSize > 0 ? static_cast<int>(std::min<int64_t>(100, FPieceDone * 100 / FPieceSize)) : 100;
   int totalPercent = FTotal > 0 ? static_cast<int>(std::min<int64_t>(100, FTotalDone * 100 / FTotal)) : 100;
   FileBar->SetPosition(filePercent);
@@ -969,7 +918,7 @@ bool AskTargetFolder(int modeMsg, const std::wstring& suggestion, std::wstring& 
   Options.GetHistoryText(hkTARGET, history);
   std::wstring word = Msg(modeMsg);
   std::wstring path;
-  if (!SelectTargetPath(FillMsg(10502, {word}), Msg(30314), history, suggestion, path) || Trim(path).empty())
+  if (!SelectTargetPath(FormatMessageText(10502, {word}), Msg(30314), history, suggestion, path) || Trim(path).empty())
     return false;
   Options.AddHistory(hkTARGET, path);
   folder = IncludeTrailingBackslash(path);
@@ -1036,7 +985,7 @@ bool JoinCommand(TMFList& list, const std::wstring& otherFolder) {
     bool more = i + 1 < firsts.size();
     if (!ok && state != jcsCrcError) text = L"<P>" + name + L"<>";
     if (more) {
-      if (!AskYesNo(FillMsg(30353, {text}), true)) break;
+      if (!AskYesNo(FormatMessageText(30353, {text}), true)) break;
     } else if (ok || state == jcsCrcError) {
       ShowInfo(text);
     }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,9 +63,10 @@ class TSplitForm : public THanForm {
   void SetChecked(TRenSysControl* box, bool on);
 };
 
-class TSplitCombineForm : public TOperationForm {
+class TSplitCombineForm : public TProgressForm {
  public:
   explicit TSplitCombineForm(TComponent* owner);
+  ~TSplitCombineForm() override;
 
   // Arguments.
   TSplitMode Mode = smSplit;
@@ -80,21 +82,6 @@ class TSplitCombineForm : public TOperationForm {
 
   void RunOperation() override;
 
-  // The controls.
-  THanLabelEX* SourceLabel = nullptr;
-  THanLabelEX* TargetLabel = nullptr;
-  THanElLabel* NameLabel = nullptr;
-  THanElLabel* CountLabel = nullptr;
-  TGProgress* FileBar = nullptr;
-  THanElLabel* FilePercentLabel = nullptr;
-  THanElLabel* FileDoneLabel = nullptr;
-  THanElLabel* FileSizeLabel = nullptr;
-  TGProgress* TotalBar = nullptr;
-  THanElLabel* TotalPercentLabel = nullptr;
-  THanElLabel* TotalDoneLabel = nullptr;
-  THanElLabel* TotalSizeLabel = nullptr;
-  THanButton* CancelBtn = nullptr;
-  THanElLabel* SpeedLabel = nullptr;
   bool ShowTotalBar = true, ShowCounter = true;
 
   // Called at every refresh of the progress, before the queue is pumped.
@@ -150,6 +137,7 @@ class TSplitCombineForm : public TOperationForm {
   bool FIoFailed = false;
   double FIoSeconds = 0;
   int64_t FLastSpeedSecond = 0;
+  ULONGLONG FLastPaint = 0;
   LARGE_INTEGER FStart{};
 };
 

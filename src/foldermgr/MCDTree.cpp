@@ -398,33 +398,40 @@ std::vector<TTreeFileLine> TMCDTreeMan::Lines() const {
   return lines;
 }
 
-std::string TMCDTreeMan::SaveToBytes() const {
+std::string FormatTreeFile(const std::wstring& root, const std::vector<TTreeFileLine>& lines,
+                           TTextEncoding encoding) {
   std::wstring text;
-  text.reserve(static_cast<size_t>(FTree.Count()) * 24 + 16);
-  text += std::to_wstring(FTree.Count()) + L"\r\n";
+  text.reserve(lines.size() * 24 + 16);
+  text += std::to_wstring(lines.size()) + L"\r\n";
   bool first = true;
-  ForEachLine([&](const TMCDTreeNodeRec& r) {
-    text += std::to_wstring(r.Depth);
+  for (const TTreeFileLine& l : lines) {
+    text += std::to_wstring(l.Depth);
     text += L',';
-    text += first ? Root : r.Name;
+    text += first ? root : l.Name;
     text += L"\r\n";
     first = false;
-  });
-  TTextEncoding encoding = Encoding;
+  }
   return EncodeText(text, encoding);
 }
+
+bool WriteTreeFileLines(const std::wstring& fileName, const std::wstring& root,
+                        const std::vector<TTreeFileLine>& lines, TTextEncoding encoding) {
+  if (fileName.empty()) return false;
+  // A read-only medium keeps its old file.
+  if (FileExistsPlain(fileName) && !FileSetArchiveOnly(fileName)) return false;
+  return SafeWriteFile(fileName, FormatTreeFile(root, lines, encoding));
+}
+
+std::string TMCDTreeMan::SaveToBytes() const { return FormatTreeFile(Root, Lines(), Encoding); }
 
 bool TMCDTreeMan::Save() {
   Dirty = false;
   if (FileName.empty()) return true;
-  bool exists = FileExistsPlain(FileName);
   if (FTree.Count() < 3) {
-    if (!exists) return true;
+    if (!FileExistsPlain(FileName)) return true;
     return FileSetArchiveOnly(FileName) && DeleteFilePlain(FileName);
   }
-  // A read-only medium keeps its old file.
-  if (exists && !FileSetArchiveOnly(FileName)) return false;
-  return SafeWriteFile(FileName, SaveToBytes());
+  return WriteTreeFileLines(FileName, Root, Lines(), Encoding);
 }
 
 // ---- File names ----

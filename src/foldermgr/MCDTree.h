@@ -55,6 +55,12 @@ enum class TTreeFileRead {
 // lines read before it stay in lines. The limit on depth is MaxTreeDepth.
 constexpr int32_t MaxTreeDepth = 255;
 TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& lines, TTextEncoding& encoding);
+// A tree file's bytes for the folder lines (the first line names root).
+std::string FormatTreeFile(const std::wstring& root, const std::vector<TTreeFileLine>& lines, TTextEncoding encoding);
+// Writes the lines as the tree file (beside, then swapped in); false when the name is empty or
+// an existing file cannot be replaced (a read-only medium keeps its old file).
+bool WriteTreeFileLines(const std::wstring& fileName, const std::wstring& root,
+                        const std::vector<TTreeFileLine>& lines, TTextEncoding encoding);
 // A folder name as a tree file may hold it below the root: not empty, not "." or "..", and
 // without "\", "/", ":" or a control character.
 bool IsValidTreeNodeName(std::wstring_view name);

@@ -294,6 +294,18 @@ std::wstring LoadBuiltinMessageText(int id) {
 
 void TranslateForm(const std::wstring& formName) { LanguageObject().TranslateForm(formName); }
 
+std::wstring FormatMessageText(int id, std::initializer_list<std::wstring> args) {
+  std::wstring s = LoadMessageText(id);
+  size_t from = 0;
+  for (const auto& a : args) {
+    size_t at = s.find(L"%S", from);
+    if (at == std::wstring::npos) break;
+    s.replace(at, 2, a);
+    from = at + a.size();
+  }
+  return s;
+}
+
 // ---- standard buttons ----
 
 std::wstring StdButtonsYesNo;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,6 +23,8 @@ std::wstring LoadMessageText(int id);
 // The same from the built-in table alone (the language file is ignored).
 void LoadBuiltinMessageText(int id, std::wstring& s);
 std::wstring LoadBuiltinMessageText(int id);
+// The message text with each "%S" filled by the next argument, in order.
+std::wstring FormatMessageText(int id, std::initializer_list<std::wstring> args);
 // Re-captions the named form from the translation map.
 void TranslateForm(const std::wstring& formName);
 

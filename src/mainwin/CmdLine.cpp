@@ -178,6 +178,19 @@ void SplitCommand(const std::wstring& command, std::wstring& program, std::wstri
   }
 }
 
+bool ArchiveRunFolder(const std::wstring& extracted, const std::wstring& innerFolder, std::wstring& folder) {
+  std::wstring base = IncludeTrailingBackslash(NormalizePath(extracted));
+  std::wstring inner = innerFolder;
+  for (wchar_t& c : inner)
+    if (c == L'/') c = L'\\';
+  // A drive, a root or a share in the stored name would leave the folder at once.
+  if (inner.find(L':') != std::wstring::npos || (!inner.empty() && inner[0] == L'\\')) return false;
+  std::wstring full = IncludeTrailingBackslash(NormalizePath(base + inner));
+  if (full.size() < base.size() || !SameTextI(std::wstring_view(full).substr(0, base.size()), base)) return false;
+  folder = full;
+  return true;
+}
+
 std::wstring CommandInterpreter() {
   // Read with its real length: a long value is not cut.
   DWORD n = GetEnvironmentVariableW(L"comspec", nullptr, 0);
@@ -315,10 +328,14 @@ void TQ7XForm::RunCommandLine(const std::wstring& templ) {
         Beep();
         return;
       }
-      if (extracted[0] == L'1') {
-        extracted = IncludeTrailingBackslash(extracted.substr(1)) + list->ArcPath;
+      bool inner = extracted[0] == L'1';
+      if (inner) extracted.erase(0, 1);
+      // The entry's names come from the archive: the folder must stay inside the extraction.
+      if (!ArchiveRunFolder(extracted, inner ? list->ArcPath : L"", folder) ||
+          item.find_first_of(L"\\/:") != std::wstring::npos || item == L"..") {
+        Beep();
+        return;
       }
-      folder = IncludeTrailingBackslash(extracted);
     } else {
       folder = IncludeTrailingBackslash(WorkFolder);
     }

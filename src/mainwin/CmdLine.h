@@ -40,6 +40,10 @@ void ExpandCommandTemplate(const std::wstring& templ, const std::wstring& folder
 // A command split into program and parameters: a leading quoted program ends at its closing
 // quote, else at the first blank; both trimmed.
 void SplitCommand(const std::wstring& command, std::wstring& program, std::wstring& params);
+// The folder of an archive entry extracted for a command: the extraction folder with the
+// entry's folder inside the archive appended, normalised; false when the result would not
+// lie under the extraction folder (a damaged or hostile name).
+bool ArchiveRunFolder(const std::wstring& extracted, const std::wstring& innerFolder, std::wstring& folder);
 // The command interpreter: the environment's comspec, else "cmd.exe".
 std::wstring CommandInterpreter();
 // Writes the full paths of the list's selected items (else the focused one) to a new list

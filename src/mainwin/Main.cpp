@@ -36,19 +36,6 @@ namespace {
 constexpr int kSplitterSize = 6;
 constexpr LONG kShellEvents = 0x24FFF;
 
-// The message text with each "%S" filled by the next argument.
-std::wstring FormatMessageText(int id, std::initializer_list<std::wstring> args) {
-  std::wstring s = LoadMessageText(id);
-  size_t from = 0;
-  for (const auto& a : args) {
-    size_t at = s.find(L"%S", from);
-    if (at == std::wstring::npos) break;
-    s.replace(at, 2, a);
-    from = at + a.size();
-  }
-  return s;
-}
-
 // The text without its mark-up tags, for the system's own box.
 std::wstring StripMarkup(const std::wstring& s) {
   std::wstring out;

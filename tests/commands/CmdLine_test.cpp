@@ -83,6 +83,10 @@ TEST(CommandLineExpansion, EveryCodeAsATable) {
     EXPECT_EQ(x.UseCommandInterpreter + x.HasRunFolder, 0) << r.templ;
   }
   EXPECT_EQ(favouriteDialogs, 3);
+  // A name the system has no short form of (here: no such file) keeps its long form.
+  TCommandExpansion missing;
+  ExpandCommandTemplate(L"%!|%f", folder, L"no such file.txt", services, missing);
+  EXPECT_EQ(missing.Command, L"\"no such file.txt\"|\"no such file\"");
   EXPECT_EQ(closed, 3);
 
   // At a drive's root.
@@ -116,6 +120,27 @@ TEST(CommandLineExpansion, EveryCodeAsATable) {
   ExpandCommandTemplate(L"type %1", folder, L"a&b|c.txt", services, special);
   EXPECT_EQ(special.Command, L"type \"" + folder + L"a&b|c.txt\"");
   Options.ResetToDefaults();
+}
+
+TEST(CommandLineExpansion, ArchiveEntriesStayInTheExtractionFolder) {
+  const struct {
+    const wchar_t *inner, *want;  // want empty: refused
+  } cases[] = {
+      {L"", L"C:\\tmp\\x\\"},
+      {L"docs\\sub", L"C:\\tmp\\x\\docs\\sub\\"},
+      {L"docs/sub/", L"C:\\tmp\\x\\docs\\sub\\"},
+      {L"a\\..\\b", L"C:\\tmp\\x\\b\\"},
+      {L"..\\..\\Windows", L""},
+      {L"a\\..\\..\\x2", L""},
+      {L"C:\\Windows", L""},
+      {L"\\Windows", L""},
+  };
+  for (const auto& c : cases) {
+    std::wstring folder = L"unchanged";
+    bool ok = ArchiveRunFolder(L"C:\\tmp\\x", c.inner, folder);
+    EXPECT_EQ(ok, *c.want != 0) << c.inner;
+    EXPECT_EQ(folder, ok ? c.want : L"unchanged") << c.inner;
+  }
 }
 
 TEST(CommandLineExpansion, SplittingAndTheInterpreter) {
