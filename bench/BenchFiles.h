@@ -19,3 +19,13 @@ inline void BenchClearFolder(const std::wstring& folder) {
   while (FindNextFileW(h, &fd));
   FindClose(h);
 }
+// A file of the given size filled with a repeating pattern, written in 1 MB blocks.
+inline void BenchWriteBigFile(const std::wstring& path, long long size) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  std::string block(1 << 20, '\0');
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 31 + 7);
+  DWORD put;
+  for (long long done = 0; done < size; done += static_cast<long long>(block.size()))
+    WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &put, nullptr);
+  CloseHandle(h);
+}

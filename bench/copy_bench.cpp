@@ -59,13 +59,7 @@ VELMO_BENCH(copy_big) {
   CreateDirectoryW(src.c_str(), nullptr);
   CreateDirectoryW(dst.c_str(), nullptr);
   const int64_t size = 1LL << 30;
-  HANDLE h = CreateFileW((src + L"big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  std::vector<char> block(1 << 20);
-  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 31 + 7);
-  DWORD put;
-  for (int64_t done = 0; done < size; done += static_cast<int64_t>(block.size()))
-    WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &put, nullptr);
-  CloseHandle(h);
+  BenchWriteBigFile(src + L"big.bin", size);
   Compare("copy one 1 GB file", src, dst, {L"big.bin"}, size);
   BenchClearFolder(src);
   BenchClearFolder(dst);

@@ -27,13 +27,7 @@ VELMO_BENCH(split_join) {
   std::wstring src = BenchTempPath(L"velmo-split-src\\"), pieces = BenchTempPath(L"velmo-split-pieces\\"), out = BenchTempPath(L"velmo-split-out\\");
   for (const auto& d : {src, pieces, out}) CreateDirectoryW(d.c_str(), nullptr);
   const int64_t size = 1LL << 30;
-  HANDLE h = CreateFileW((src + L"big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  std::vector<char> block(1 << 20);
-  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 31 + 7);
-  DWORD put;
-  for (int64_t done = 0; done < size; done += static_cast<int64_t>(block.size()))
-    WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &put, nullptr);
-  CloseHandle(h);
+  BenchWriteBigFile(src + L"big.bin", size);
   Options.SplitMakeBat = false;
   Options.SplitSrcRemove = false;
   double split = 1e9, join = 1e9, copy = 1e9, copyPieces = 1e9;

@@ -53,6 +53,9 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevUnZip.cpp
   src/archive/engine/zevZip.cpp
   src/archive/engine/zevLha.cpp
+  src/archive/engine/zevGZip.cpp
+  src/archive/engine/zevTar.cpp
+  src/archive/engine/zevBlakHole.cpp
   src/foundation/LabelMarkup.cpp
   src/framework/Component.cpp
   src/foldermgr/MCDTree.cpp
@@ -92,6 +95,8 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevUnZip_test.cpp
   tests/engine/zevZip_test.cpp
   tests/engine/zevLhaWriter_test.cpp
+  tests/engine/zevTarWriter_test.cpp
+  tests/engine/zevBlakHole_test.cpp
   tests/foundation/LabelMarkup_test.cpp
   tests/foldermgr/MCDTree_test.cpp
   tests/arclayer/ArcView_test.cpp

@@ -777,16 +777,8 @@ void TCopyMoveForm::UpdateCopyProgress() {
     int64_t seconds = static_cast<int64_t>(FIoSeconds);
     if (seconds != 0 && seconds != LastSpeedSeconds && FBytesWritten > 0) {
       LastSpeedSeconds = seconds;
-      int64_t speed = FBytesWritten / (seconds * 1024);
-      std::wstring text = L"(" + std::to_wstring(speed) + LoadMessageText(10507) + L")";
-      if (speed > 0) {
-        int64_t left = std::max<int64_t>(0, FBytesTotal - FBytesDone) / (speed * 1024);
-        wchar_t buf[32];
-        swprintf(buf, 32, L"%02lld:%02lld:%02lld", static_cast<long long>(left / 3600),
-                 static_cast<long long>(left / 60 % 60), static_cast<long long>(left % 60));
-        text = std::wstring(buf) + L" " + LoadMessageText(10508) + L" " + text;
-      }
-      SpeedLabel->SetCaption(text);
+      SpeedLabel->SetCaption(SpeedText(FBytesWritten, seconds, FBytesTotal - FBytesDone, true, LoadMessageText(10507),
+                                       LoadMessageText(10508)));
     }
   }
   ShowPercent(totalPercent);

@@ -1,5 +1,9 @@
 #include "fileops/OpForm.h"
 
+#include <algorithm>
+
+#include "framework/Canvas.h"
+
 #include "foundation/Language.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MOption.h"
@@ -19,6 +23,24 @@ void TGroupFrame::CreateParams(TCreateParams& p) {
   p.SystemClass = true;
   p.Style &= ~WS_CLIPCHILDREN;
   p.Style |= BS_GROUPBOX;
+}
+
+bool TGroupFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg == WM_ERASEBKGND) {
+    // The form clips its children, so nothing else paints the inside.
+    RECT r;
+    GetClientRect(FHandle, &r);
+    HBRUSH brush = CreateSolidBrush(ToColorRef(Parent() ? Parent()->Color() : clBtnFace));
+    FillRect(reinterpret_cast<HDC>(wp), &r, brush);
+    DeleteObject(brush);
+    result = 1;
+    return true;
+  }
+  return TControl::WndProc(msg, wp, lp, result);
+}
+
+void TGroupFrame::SendToBack() {
+  if (FHandle) SetWindowPos(FHandle, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 TOperationForm::TOperationForm(TComponent* owner) : THanForm(owner) {}
@@ -185,4 +207,17 @@ TProgressForm::TProgressForm(TComponent* owner, TColor fileFrom, TColor fileTo, 
   CancelBtn->OnClick = [this](TComponent*) { SetModalResult(mrCancel); };
   CancelBtn->SetParent(this);
   SpeedLabel = label(10, 148, 200, false);
+  group->SendToBack();
+}
+
+std::wstring TProgressForm::SpeedText(int64_t bytesMoved, int64_t seconds, int64_t bytesLeft, bool showLeft,
+                                      const std::wstring& perSecond, const std::wstring& leftWord) {
+  int64_t speed = seconds > 0 ? bytesMoved / (seconds * 1024) : 0;
+  std::wstring text = L"(" + std::to_wstring(speed) + perSecond + L")";
+  if (speed <= 0 || !showLeft) return text;
+  int64_t left = std::max<int64_t>(0, bytesLeft) / (speed * 1024);
+  wchar_t buf[32];
+  swprintf(buf, 32, L"%02lld:%02lld:%02lld", static_cast<long long>(left / 3600), static_cast<long long>(left / 60 % 60),
+           static_cast<long long>(left % 60));
+  return std::wstring(buf) + L" " + leftWord + L" " + text;
 }

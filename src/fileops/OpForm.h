@@ -9,6 +9,7 @@
 // and the total percentage, and the title saved at the start is put back afterwards.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,12 +18,16 @@
 #include "foundation/HanForm.h"
 
 // A group box: a frame with a caption around other controls.
+// The frame draws only its line and caption: it fills its inside with the form's colour, and
+// SendToBack puts it under the controls that stand in it, once they are made.
 class TGroupFrame : public TControl {
  public:
   explicit TGroupFrame(TComponent* owner) : TControl(owner) {}
+  void SendToBack();
 
  protected:
   void CreateParams(TCreateParams& params) override;
+  bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };
 
 class TOperationForm : public THanForm {
@@ -95,4 +100,9 @@ class TProgressForm : public TOperationForm {
   THanElLabel* TotalSizeLabel = nullptr;
   THanButton* CancelBtn = nullptr;
   THanElLabel* SpeedLabel = nullptr;
+
+  // The speed line: "(" KB per second and its unit ")", after the time left and its word
+  // when that can be told.
+  static std::wstring SpeedText(int64_t bytesMoved, int64_t seconds, int64_t bytesLeft, bool showLeft,
+                                const std::wstring& perSecond, const std::wstring& leftWord);
 };

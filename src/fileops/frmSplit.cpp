@@ -99,7 +99,9 @@ TSplitForm::TSplitForm(TComponent* owner) : THanForm(owner) {
   MCDBtn->TabStop = true;
   MCDBtn->OnClick = [this](TComponent*) { MCDBtnClick(); };
   place(MCDBtn, L"MCDBtn", 336, 27, 80, 24);
-  OptionGrp = sys(L"BUTTON", BS_GROUPBOX, L"OptionGrp", L"", 10, 58, 406, 78);
+  auto* optionFrame = new TGroupFrame(this);
+  place(optionFrame, L"OptionGrp", 10, 58, 406, 78);
+  OptionGrp = optionFrame;
   VolumnSizeLabel = sys(L"STATIC", SS_LEFT, L"VolumnSizeLabel", L"분할 크기(&S)", 22, 79, 100, 16);
   VolumnSizeCombo = new TComboBox(this);
   VolumnSizeCombo->TabStop = true;
@@ -111,7 +113,10 @@ TSplitForm::TSplitForm(TComponent* owner) : THanForm(owner) {
   MakeBatch = sys(L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, L"MakeBatch", L"배치파일 생성(&B)", 214, 106, 190, 18);
   MakeBatch->TabStop = true;
   MakeBatch->ShowHint = true;
-  GroupBox1 = sys(L"BUTTON", BS_GROUPBOX, L"GroupBox1", L" 정보 ", 10, 142, 406, 78);
+  auto* infoFrame = new TGroupFrame(this);
+  infoFrame->SetCaption(L" 정보 ");
+  place(infoFrame, L"GroupBox1", 10, 142, 406, 78);
+  GroupBox1 = infoFrame;
   InfoLbl = new THanLabelEX(this);
   place(InfoLbl, L"InfoLbl", 22, 160, 384, 54);
   OkBtn = new THanButton(this);
@@ -126,6 +131,8 @@ TSplitForm::TSplitForm(TComponent* owner) : THanForm(owner) {
   CancelBtn->ModalResult = mrCancel;
   CancelBtn->TabStop = true;
   place(CancelBtn, L"CancelBtn", 326, 230, 90, 24);
+  optionFrame->SendToBack();
+  infoFrame->SendToBack();
   ActiveControl = NameCombo;
   OnShow = [this](TComponent*) { FormShow(); };
   OnKeyDown = [this](TComponent*, WORD& key, TShiftState shift) {
@@ -362,19 +369,22 @@ bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, HANDLE outp
       got = static_cast<DWORD>(FHeaderPending);
       std::copy(FHeader.begin(), FHeader.begin() + static_cast<ptrdiff_t>(got), FBuffer.begin());
     } else {
-      if (headerBlock) want = static_cast<DWORD>(std::min<int64_t>(want, static_cast<int64_t>(FHeaderPending)));
       if (!ReadFile(input, FBuffer.data(), want, &got, nullptr)) error = GetLastError();
       // Nothing read before the piece's end: the file shrank or the medium went.
-      else if (got == 0) error = ERROR_HANDLE_EOF;
+      else if (got == 0 || (headerBlock && got < FHeaderPending)) error = ERROR_HANDLE_EOF;
     }
     if (!error && computeCrc) FCrc = CRC32Update(FCrc, FBuffer.data(), got);
     if (!error) {
-      if (headerBlock && Mode != smSplit) {
-        put = got;  // the header is skipped, not written
-      } else if (!WriteFile(output, FBuffer.data(), got, &put, nullptr)) {
+      // A header in front of the first piece is read with the block (so that the reads stay
+      // on block boundaries) and counts as done, but is not written.
+      DWORD skip = headerBlock && Mode != smSplit ? static_cast<DWORD>(FHeaderPending) : 0;
+      DWORD wrote = 0;
+      if (got > skip && !WriteFile(output, FBuffer.data() + skip, got - skip, &wrote, nullptr)) {
         error = GetLastError();
-      } else if (put != got) {
+      } else if (wrote != got - skip) {
         error = ERROR_DISK_FULL;
+      } else {
+        put = got;
       }
     }
     QueryPerformanceCounter(&t1);
@@ -863,16 +873,8 @@ void TSplitCombineForm::UpdateSplitProgress() {
   int64_t seconds = static_cast<int64_t>(FIoSeconds);
   if (Options.ShowCopySpeed && seconds > 0 && seconds != FLastSpeedSecond && FBytesMoved > 0) {
     FLastSpeedSecond = seconds;
-    int64_t speed = FBytesMoved / (seconds * 1024);
-    std::wstring text = L"(" + std::to_wstring(speed) + L"KB/" + Msg(30325) + L")";
-    if (speed > 0 && ShowTotalBar) {
-      int64_t left = std::max<int64_t>(0, FTotal - FTotalDone) / (speed * 1024);
-      wchar_t buf[32];
-      swprintf(buf, 32, L"%02lld:%02lld:%02lld", static_cast<long long>(left / 3600),
-               static_cast<long long>(left / 60 % 60), static_cast<long long>(left % 60));
-      text = std::wstring(buf) + L" " + Msg(30326) + L" " + text;
-    }
-    SpeedLabel->SetCaption(text);
+    SpeedLabel->SetCaption(
+        SpeedText(FBytesMoved, seconds, FTotal - FTotalDone, ShowTotalBar, L"KB/" + Msg(30325), Msg(30326)));
   }
   ShowPercent(totalPercent);
   if (OnProgress) OnProgress(this);

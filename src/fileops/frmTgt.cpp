@@ -47,6 +47,7 @@ TSelectPathForm::TSelectPathForm(TComponent* owner) : THanForm(owner) {
   CancelBtn->ModalResult = mrCancel;
   CancelBtn->TabStop = true;
   CancelBtn->SetParent(this);
+  group->SendToBack();
   ActiveControl = Combo;
   OnKeyDown = [this](TComponent*, WORD& key, TShiftState shift) {
     if (key == VK_F10 && !(shift & (ssShift | ssAlt | ssCtrl))) {

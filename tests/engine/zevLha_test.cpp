@@ -94,7 +94,8 @@ TEST(LhaFormat, EveryTruncationListsTheEntriesBeforeTheCutAndNeverCrashes) {
 }
 
 namespace {
-// A level-1 or level-2 header built by hand: name and folder in extended headers.
+// A level-1, 2 or 3 header built by hand: name and folder in extended headers (level 3: every
+// size 32 bits wide).
 Bytes HigherLevelArchive(int level, const std::string& dir, const std::string& file, const Bytes& data) {
   Bytes packed = Pack('5', data);
   uint16_t crc = UpdateCrc16(0, data.data(), data.size());
@@ -110,27 +111,22 @@ Bytes HigherLevelArchive(int level, const std::string& dir, const std::string& f
   std::string d = dir;
   for (char& c : d)
     if (c == '\\') c = static_cast<char>(0xFF);
+  const size_t w = level == 3 ? 4 : 2;  // the width of a "next size" field
   Bytes ext;  // the extended headers, each ending with the size of the next
-  auto addExt = [&](uint8_t type, const std::string& body, bool last) {
-    ext.push_back(type);
-    Append(ext, body);
-    u16(ext, last ? 0 : 0);  // patched below
-  };
   std::vector<std::pair<uint8_t, std::string>> exts;
-  if (level == 2) exts.push_back({1, file});
+  if (level >= 2) exts.push_back({1, file});
   if (!d.empty()) exts.push_back({2, d});
-  ext.clear();
-  for (size_t i = 0; i < exts.size(); ++i) addExt(exts[i].first, exts[i].second, i + 1 == exts.size());
-  // Patch each "next size".
-  size_t pos = 0;
+  auto extSize = [&](size_t i) { return static_cast<uint32_t>(1 + exts[i].second.size() + w); };
   for (size_t i = 0; i < exts.size(); ++i) {
-    size_t size = 1 + exts[i].second.size() + 2;
-    pos += size;
-    uint32_t nextSize = i + 1 < exts.size() ? static_cast<uint32_t>(1 + exts[i + 1].second.size() + 2) : 0;
-    ext[pos - 2] = static_cast<uint8_t>(nextSize);
-    ext[pos - 1] = static_cast<uint8_t>(nextSize >> 8);
+    ext.push_back(exts[i].first);
+    Append(ext, exts[i].second);
+    uint32_t next = i + 1 < exts.size() ? extSize(i + 1) : 0;
+    if (w == 4)
+      u32(ext, next);
+    else
+      u16(ext, next);
   }
-  uint32_t firstSize = exts.empty() ? 0 : static_cast<uint32_t>(1 + exts[0].second.size() + 2);
+  uint32_t firstSize = exts.empty() ? 0 : extSize(0);
   Bytes h;
   if (level == 1) {
     h.push_back(0);  // size, below
@@ -150,6 +146,18 @@ Bytes HigherLevelArchive(int level, const std::string& dir, const std::string& f
     uint8_t sum = 0;
     for (size_t i = 2; i < h.size(); ++i) sum = static_cast<uint8_t>(sum + h[i]);
     h[1] = sum;
+    h.insert(h.end(), ext.begin(), ext.end());
+  } else if (level == 3) {
+    u16(h, 4);  // the word size
+    Append(h, "-lh5-");
+    u32(h, static_cast<uint32_t>(packed.size()));
+    u32(h, static_cast<uint32_t>(data.size()));
+    u32(h, 1262304000);
+    h.push_back(0x20);
+    h.push_back(3);
+    u16(h, crc);
+    h.push_back('U');
+    u32(h, firstSize);
     h.insert(h.end(), ext.begin(), ext.end());
   } else {
     u16(h, 0);  // total, below
@@ -173,9 +181,9 @@ Bytes HigherLevelArchive(int level, const std::string& dir, const std::string& f
 }
 }  // namespace
 
-TEST(LhaFormat, Level1And2HeadersGiveTheFolderInFrontOfTheName) {
+TEST(LhaFormat, Level1To3HeadersGiveTheFolderInFrontOfTheName) {
   Bytes data = TextData(4000, 10);
-  for (int level : {1, 2}) {
+  for (int level : {1, 2, 3}) {
     SCOPED_TRACE(level);
     Bytes a = HigherLevelArchive(level, "docs\\old", "note.txt", data);
     std::vector<TReadEntry> got;
@@ -212,6 +220,23 @@ TEST(LhaFormat, DamagedHeadersAreRefused) {
   l1[8] = l1[9] = l1[10] = 0;
   got.clear();
   EXPECT_EQ(ReadArchive(l1, got), zevBadFileHeader);
+  // A level-3 extended header whose size runs past the end, or is too small to hold its own
+  // size field.
+  Bytes l3 = HigherLevelArchive(3, "d", "f.txt", Bytes(100, 'x'));
+  for (uint32_t size : {0x7FFFFFF0u, 3u}) {
+    Bytes bad = l3;
+    bad[24] = static_cast<uint8_t>(size);
+    bad[25] = static_cast<uint8_t>(size >> 8);
+    bad[26] = static_cast<uint8_t>(size >> 16);
+    bad[27] = static_cast<uint8_t>(size >> 24);
+    got.clear();
+    EXPECT_EQ(ReadArchive(bad, got), zevBadFileHeader) << size;
+  }
+  for (size_t cut = 1; cut + 1 < l3.size(); ++cut) {  // the last byte is the end mark
+    got.clear();
+    ReadArchive(Bytes(l3.begin(), l3.begin() + static_cast<long>(cut)), got);
+    for (const auto& e : got) EXPECT_NE(e.Result, 0);
+  }
 }
 
 TEST(LhaFormat, ABlockOf128BytesBeforeTheArchiveIsSkipped) {
@@ -325,7 +350,7 @@ TEST(LhaFormat, LhasaTestsAndExtractsWhatTheEncodersWrite) {
     std::string got = ReadFileRaw(dir / Utf8ToWide("x/" + e.Name));
     EXPECT_TRUE(got == std::string(e.Data.begin(), e.Data.end()));
   }
-  // Level 1 and 2 headers as built here are lhasa's too.
+  // Level 1 and 2 headers as built here are lhasa's too (it reads no level 3, nor does 7-Zip).
   for (int level : {1, 2}) {
     Bytes l = HigherLevelArchive(level, "docs\\old", "note.txt", TextData(3000, 20));
     ASSERT_TRUE(WriteFileRaw(dir / L"l.lzh", std::string(l.begin(), l.end())));

@@ -266,6 +266,22 @@ TEST(GZipReader, OutputNames) {
   EXPECT_EQ(GzOutputName("a", "a.tgz", false), "a");
 }
 
+TEST(GZipReader, AFat16VolumeGetsOneDotInANameAndOthersNone) {
+  EXPECT_EQ(Fat16Name("my.data.backup.txt"), "my_data_backup.txt");
+  EXPECT_EQ(Fat16Name("dir.d/a.b.c"), "dir.d/a_b.c");
+  EXPECT_EQ(Fat16Name("plain"), "plain");
+  struct {
+    const wchar_t* Fs;
+    const wchar_t* Out;
+  } cases[] = {{L"FAT16", L"C:\\OUT\\x_y_z.txt"}, {L"NTFS", L"C:\\OUT\\x.y.z.txt"}};
+  for (const auto& c : cases) {
+    TGzRun t(L"C:\\x.y.z.txt.Z", UnixFixture("text.txt.Z"));
+    t.Fs.Volume.FileSystem = c.Fs;
+    EXPECT_EQ(t.Reader.Extract(), 1);
+    EXPECT_EQ(t.Fs.Get(c.Out), UnixFixture("src/text.txt")) << WideToUtf8(c.Fs);
+  }
+}
+
 TEST(GZipReader, ExtractsWhatGzipAndCompressMade) {
   struct TCase {
     const wchar_t* Archive;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/engine/zevCodecIo.h"
+#include "archive/engine/zevDetect.h"
 #include "archive/engine/zevUnZip.h"
 #include "archive/engine/zevZip.h"
 #include "engine/ZipTestKit.h"
@@ -327,6 +329,172 @@ TEST(ZipSpan, SetsAcrossDisks) {
     EXPECT_EQ(fs.Get(L"C:\\X\\r" + std::to_wstring(i) + L".bin"), small.Fs.Get(L"C:\\SRC\\r" + std::to_wstring(i) + L".bin"));
 }
 
+TEST(ZipWriter, EncryptedHeadersHideNamesAndReadBack) {
+  TWriterBench b;
+  ASSERT_EQ(b.Add([](TZip& z) { z.EncryptHeaders = true; }), 5);
+  Bytes a = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  EXPECT_EQ(std::string(a.begin(), a.begin() + 4), std::string("PL\3\4", 4));
+  std::string all(a.begin(), a.end());
+  EXPECT_EQ(all.find("a.txt"), std::string::npos) << "no name in clear";
+  EXPECT_EQ(all.find(std::string("PK\1\2", 4)), std::string::npos);
+  auto back = b.ReadBack();
+  EXPECT_EQ(back[L"a.txt"], b.Fs.Get(L"C:\\SRC\\a.txt"));
+  EXPECT_EQ(back[L"SUB\\c.bin"], b.Fs.Get(L"C:\\SRC\\SUB\\c.bin"));
+  // A plain file added later; the kept entries keep their hidden headers.
+  b.Fs.Put(L"C:\\SRC\\late.txt", SampleText(300, 9));
+  ASSERT_EQ(b.Add(), 1);
+  a = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  all.assign(a.begin(), a.end());
+  EXPECT_EQ(all.find("a.txt"), std::string::npos);
+  EXPECT_NE(all.find("late.txt"), std::string::npos);
+  back = b.ReadBack();
+  EXPECT_EQ(back.size(), 6u);
+  EXPECT_EQ(back[L"late.txt"], SampleText(300, 9));
+  EXPECT_TRUE(b.Errors.empty());
+}
+
+TEST(ZipWriter, CommentsChangeWithoutTouchingTheEntries) {
+  TWriterBench b;
+  ASSERT_EQ(b.Add(), 5);
+  Bytes before = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  TZip z;
+  b.Setup(z);
+  ASSERT_EQ(z.OpenForComments(), 5);
+  std::wstring name;
+  std::string text;
+  ASSERT_TRUE(z.GetEntryComment(1, name, text));
+  EXPECT_TRUE(text.empty());
+  z.SetEntryComment(1, "second entry");
+  z.SetArchiveComment("the whole");
+  ASSERT_TRUE(z.CommitComments());
+  Bytes after = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  TDetectResult r;
+  TBytesReadStream in(before.data(), before.size());
+  ZipEndSearch(in, r);
+  size_t data = GetLE32(r.End + 16);
+  ASSERT_GT(after.size(), data);
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + static_cast<long>(data), after.begin()));
+  EXPECT_EQ(std::string(after.end() - 9, after.end()), "the whole");
+  TZip again;
+  b.Setup(again);
+  ASSERT_EQ(again.OpenForComments(), 5);
+  ASSERT_TRUE(again.GetEntryComment(1, name, text));
+  EXPECT_EQ(text, "second entry");
+  EXPECT_EQ(again.GetArchiveComment(), "the whole");
+  // Nothing changed: nothing written.
+  EXPECT_FALSE(again.CommitComments());
+  EXPECT_EQ(b.Fs.Get(L"C:\\OUT\\A.ZIP"), after);
+  EXPECT_EQ(b.ReadBack().size(), 5u);
+  // An update keeps the comments.
+  b.Fs.Put(L"C:\\SRC\\late.txt", SampleText(300, 9));
+  ASSERT_EQ(b.Add(), 1);
+  TZip third;
+  b.Setup(third);
+  ASSERT_EQ(third.OpenForComments(), 6);
+  third.GetEntryComment(1, name, text);
+  EXPECT_EQ(text, "second entry");
+#ifndef _WIN32
+  char tmpl[] = "/tmp/velmo-cmt-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  std::ofstream(dir + "/c.zip", std::ios::binary)
+      .write(reinterpret_cast<const char*>(after.data()), static_cast<std::streamsize>(after.size()));
+  std::string out = dir + "/note.txt";
+  EXPECT_EQ(std::system(("unzip -t " + dir + "/c.zip >/dev/null 2>&1 && zipnote " + dir + "/c.zip > " + out).c_str()), 0);
+  std::ifstream note(out);
+  std::string listing((std::istreambuf_iterator<char>(note)), std::istreambuf_iterator<char>());
+  EXPECT_NE(listing.find("second entry"), std::string::npos);
+  EXPECT_NE(listing.find("the whole"), std::string::npos);
+  std::system(("rm -rf " + dir).c_str());
+#endif
+}
+
+TEST(ZipWriter, RefreshPacksUnchangedFilesAnewInTheirPlace) {
+  TWriterBench b;
+  for (const auto& f : b.Fs.Files()) b.Fs.Find(f)->Date = 0x5A8A6000;  // real dates compare equal
+  ASSERT_EQ(b.Add([](TZip& z) { z.SetCompressMethod(cmStore); }), 5);
+  Bytes stored = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  ASSERT_EQ(b.Add(), 0) << "an add of unchanged files does nothing";
+  ASSERT_EQ(b.Add([](TZip& z) { z.Switch = swRefresh; }), 5);
+  Bytes packed = b.Fs.Get(L"C:\\OUT\\A.ZIP");
+  EXPECT_LT(packed.size(), stored.size() / 2);
+  auto back = b.ReadBack();
+  EXPECT_EQ(back.size(), 5u);
+  EXPECT_EQ(back[L"a.txt"], b.Fs.Get(L"C:\\SRC\\a.txt"));
+}
+
+// The disks of a spanned set, swapped in the one drive as the reader asks for them.
+struct TDiskDrive {
+  TMemFileSys Fs;
+  const TSpanRig& Set;
+  std::vector<std::wstring> Asked;
+  // The disk put in when disk n is asked for (the user may put in the wrong one).
+  std::function<int(int)> Pick = [](int n) { return n; };
+  int CancelAt = 0;  // a request that the user cancels (1-based count), 0 never
+  explicit TDiskDrive(const TSpanRig& set) : Set(set) { Fs.Volume.DriveType = 2; }
+  void Insert(int n) {  // 1-based
+    Fs.Put(L"A:\\SET.ZIP", Set.Volumes[static_cast<size_t>(n - 1)]);
+    Fs.Volume.Label = Set.Labels[static_cast<size_t>(n - 1)];
+  }
+  int Run(int first) {
+    Insert(first);
+    TUnZip r;
+    r.FileSys = &Fs;
+    r.SetArchiveFile(L"A:\\SET.ZIP");
+    r.SetExtractDir(L"C:\\X");
+    r.FileSpec.Add(L"*.*");
+    int last = static_cast<int>(Set.Volumes.size());
+    auto ask = [&](const std::wstring& what, int n, bool& cancel) {
+      Asked.push_back(what);
+      cancel = CancelAt && static_cast<int>(Asked.size()) == CancelAt;
+      if (!cancel) Insert(Pick(n));
+    };
+    r.OnGetZipFirstDisk = [&](TZipCommon*, bool& c) { ask(L"first", 1, c); };
+    r.OnGetZipLastDisk = [&](TZipCommon*, bool& c) { ask(L"last", last, c); };
+    r.OnGetZipNextDisk = [&](TZipCommon*, const std::wstring& v, bool& c) { ask(v, std::stoi(v), c); };
+    return r.Extract();
+  }
+};
+
+TEST(ZipSpan, DisksAreAskedForInTurnWhenReading) {
+  TSpanRig set(60000);
+  ASSERT_EQ(set.Run(), 4);
+  ASSERT_EQ(set.Volumes.size(), 3u);
+  auto same = [&](TDiskDrive& d) {
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(d.Fs.Get(L"C:\\X\\r" + std::to_wstring(i) + L".bin"),
+                set.Fs.Get(L"C:\\SRC\\r" + std::to_wstring(i) + L".bin"));
+  };
+  // From the last disk, as the archive is opened: the first, then each next one.
+  TDiskDrive d(set);
+  EXPECT_EQ(d.Run(3), 4);
+  same(d);
+  EXPECT_EQ(d.Asked, (std::vector<std::wstring>{L"first", L"2", L"last"}));
+  // Opened on the first disk: the last one is asked for to read the directory.
+  TDiskDrive f(set);
+  EXPECT_EQ(f.Run(1), 4);
+  same(f);
+  ASSERT_FALSE(f.Asked.empty());
+  EXPECT_EQ(f.Asked[0], L"last");
+  // A wrong disk is refused and the same one asked for again.
+  TDiskDrive w(set);
+  bool wrongOnce = false;
+  w.Pick = [&](int n) {
+    if (n == 2 && !wrongOnce) {
+      wrongOnce = true;
+      return 1;
+    }
+    return n;
+  };
+  EXPECT_EQ(w.Run(3), 4);
+  same(w);
+  EXPECT_EQ(w.Asked, (std::vector<std::wstring>{L"first", L"2", L"2", L"last"}));
+  // A cancelled request ends the run without a crash; what was finished stays.
+  TDiskDrive c(set);
+  c.CancelAt = 2;
+  EXPECT_LT(c.Run(3), 4);
+  EXPECT_EQ(c.Asked.size(), 2u);
+}
+
 TEST(ZipSpan, AMissingHandlerKeepsTheOldArchive) {
   TSpanRig rig(60000);
   Bytes old = MakeZip({Entry("old.txt", 0, 0, Bytes{'o', 'l', 'd'}, Bytes{'o', 'l', 'd'})});
@@ -335,6 +503,27 @@ TEST(ZipSpan, AMissingHandlerKeepsTheOldArchive) {
   EXPECT_EQ(rig.Fs.Get(L"A:\\SET.ZIP"), old);
   ASSERT_FALSE(rig.Errors.empty());
   EXPECT_EQ(rig.Errors[0], zevEventNotAssigned);
+  // With the disk-change handler but none for an existing file, or the user refusing to
+  // replace it, or giving up on a later disk: the file on the first disk stays.
+  for (int answer : {-1, int(omSkip), 99}) {
+    TSpanRig r(60000);
+    r.Fs.Put(L"A:\\SET.ZIP", old);
+    int asked = 0;
+    TZip z;
+    z.FileSys = &r.Fs;
+    z.SetArchiveFile(L"A:\\SET.ZIP");
+    z.SetBaseDir(L"C:\\SRC");
+    z.FileSpec.Add(L"C:\\SRC\\*.*");
+    z.OnInsertDisk = [&](TDiskSpanObj*, const std::wstring&, bool& cancel) { cancel = ++asked > 1 && answer == 99; };
+    if (answer >= 0)
+      z.OnDiskSpanFileExists = [&](TZipCommon*, const std::wstring&, double, TOverwriteMode& m) {
+        m = answer == 99 ? omOverwrite : omSkip;
+      };
+    EXPECT_EQ(z.UpdateArchive(), 0) << answer;
+    if (answer != 99) {
+      EXPECT_EQ(r.Fs.Get(L"A:\\SET.ZIP"), old) << answer;
+    }
+  }
 }
 }  // namespace
 

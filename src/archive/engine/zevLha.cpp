@@ -6,16 +6,6 @@
 #include "archive/engine/zevLhaFormat.h"
 #include "foundation/TextCodec.h"
 
-namespace {
-// A kept entry's facts go where the writer base compares them with a file on disk.
-void NoteKept(TCompEntry& e, uint32_t packed, uint32_t orig, int32_t dosTime, uint8_t attr) {
-  std::memset(e.Central, 0, sizeof e.Central);
-  PutLE32(e.Central + 12, static_cast<uint32_t>(dosTime));
-  PutLE32(e.Central + 20, packed);
-  PutLE32(e.Central + 24, orig);
-  PutLE32(e.Central + 38, attr);
-}
-}  // namespace
 
 TLha::TLha(TComponent* owner) : TCompBase(owner) {
   FClassExt = L".LHA";
@@ -99,64 +89,17 @@ bool TLha::CompressFile(TStream32& output, TCompEntry& e) {
     DoError(full, L"", L"0", zevInvalidFileName);
     return false;
   }
-  std::unique_ptr<TStream32> src;
-  if (!folder) {
-    src = FileSys->OpenRead(full);
-    if (!src) {
-      DoError(full, L"", L"0", zevOpenError);
-      return false;
-    }
-  }
   TLhaPacking packing = CompressMethod() == cmFrozen5   ? TLhaPacking::Lh5
                         : CompressMethod() == cmFrozen6 ? TLhaPacking::Lh6
                                                         : TLhaPacking::Store;
   if (StoreAlreadyCompressedFiles && IsAlreadyCompressedName(full)) packing = TLhaPacking::Store;
-  std::unique_ptr<TStream32> scratch;
-  std::unique_ptr<TzevTempOutput> scratchFile;
-  if (!folder && packing != TLhaPacking::Store) {
-    if (CompressionMethod == cmTempFile) {
-      std::wstring dir = GetTempDir();
-      scratchFile = FileSys->CreateReplacement(JoinDirName(dir, L"lzhpack.tmp"), dir, DeleteOptions);
-    }
-    if (!scratchFile) scratch = std::make_unique<TMemoryStream32>();
-  }
-  struct TDropScratch {
-    std::unique_ptr<TzevTempOutput>& F;
-    ~TDropScratch() {
-      if (F) F->Discard();
-    }
-  } drop{scratchFile};
-  TMemoryStream32 none;
-  TStream32& pack = scratchFile ? static_cast<TStream32&>(*scratchFile) : scratch ? *scratch : none;
-  int64_t size = src ? src->GetSize() : 0;
-  int64_t done = 0;
-  int64_t localPos = output.Seek(0, soFromEnd);
   TLhaWritten w;
-  int rc = 0;
-  try {
-    rc = WriteLhaEntry(src.get(), output, pack, raw, folder, e.DosDate, static_cast<uint8_t>(e.Attr), packing, w,
-                         [&](size_t n) {
-                           done += static_cast<int64_t>(n);
-                           DoProgress(static_cast<double>(done), static_cast<double>(size), BytesLeft - done,
-                                      BytesTotal);
-                           if (GetCancel()) RaiseError(full, L"", L"0", zevUserCanceled);
-                         });
-  } catch (...) {
-    // Entries follow one another: a partly written one must not stay in front of the next.
-    output.SetSize(localPos);
-    output.Seek(localPos, soFromBeginning);
-    throw;
-  }
-  if (rc) {
-    // Nothing of the entry was written: a name too long for the header or a file too large.
-    output.SetSize(localPos);
-    output.Seek(localPos, soFromBeginning);
-    DoError(full, rc == zevInvalidArcType ? L"4 GiB" : L"", L"0", rc);
-    return false;
-  }
-  BytesLeft -= static_cast<double>(size);
-  if (output.Seek(0, soFromEnd) > 0xFFFFFFFFll) RaiseError(FArchiveFile, L"4 GiB", L"0", zevWriteError);
-  e.NewOffset = localPos;
+  bool ok = WriteFormatEntry(output, e, packing != TLhaPacking::Store,
+                             [&](TStream32* src, TStream32& scratch, const std::function<void(size_t)>& progress) {
+                               return WriteLhaEntry(src, output, scratch, raw, folder, e.DosDate,
+                                                    static_cast<uint8_t>(e.Attr), packing, w, progress);
+                             });
+  if (!ok) return false;
   e.RawName = folder && raw.back() != '\\' ? raw + '\\' : raw;
   e.Name = stored;
   NoteKept(e, w.PackedSize, w.OrigSize, e.DosDate, static_cast<uint8_t>(e.Attr));

@@ -116,6 +116,32 @@ int ReadLhaHeaderAt(TStream32& s, int64_t offset, int64_t streamSize, TLhaHeader
     h.HeaderSize = static_cast<int64_t>(total);
     h.DataOffset = offset + static_cast<int64_t>(total);
     h.NextOffset = h.DataOffset + h.PackedSize;
+  } else if (h.Level == 3) {
+    // Every size is 32 bits wide here: the first word says so (4), the fixed part ends with the
+    // size of the first extended header, and each extended header with that of the next.
+    constexpr size_t kBase = 28;
+    constexpr uint32_t kMaxExtSize = 1u << 20;
+    uint8_t b[kBase];
+    if (GetU16LE(fixed) != 4 || avail < static_cast<int64_t>(kBase) || !ReadExactAt(s, offset, b, kBase))
+      return zevBadFileHeader;
+    h.DosTime = UnixToDos(GetU32LE(b + kTime));
+    h.Crc = GetU16LE(b + 21);
+    int64_t pos = offset + static_cast<int64_t>(kBase);
+    uint32_t size = GetU32LE(b + 24);
+    int count = 0;
+    std::vector<uint8_t> e;
+    while (size != 0) {
+      if (size < 5 || size > kMaxExtSize || ++count > kMaxExtHeaders || size > streamSize - pos)
+        return zevBadFileHeader;
+      e.resize(size);
+      if (!ReadExactAt(s, pos, e.data(), size)) return zevBadFileHeader;
+      ApplyExtended(e[0], e.data() + 1, size - 5, file, dir, haveFile);
+      pos += size;
+      size = GetU32LE(e.data() + size - 4);
+    }
+    h.HeaderSize = pos - offset;
+    h.DataOffset = pos;
+    h.NextOffset = h.DataOffset + h.PackedSize;
   } else {
     return zevBadFileHeader;
   }
@@ -127,7 +153,7 @@ int64_t FindLhaStart(TStream32& s, int64_t streamSize) {
   auto looksLikeHeader = [&](int64_t at) {
     uint8_t b[kFixed];
     if (at < 0 || streamSize - at < static_cast<int64_t>(kFixed) || !ReadExactAt(s, at, b, kFixed)) return false;
-    return b[0] != 0 && b[2] == '-' && b[3] == 'l' && (b[4] == 'h' || b[4] == 'z') && b[6] == '-' && b[kLevel] <= 2;
+    return b[0] != 0 && b[2] == '-' && b[3] == 'l' && (b[4] == 'h' || b[4] == 'z') && b[6] == '-' && b[kLevel] <= 3;
   };
   if (looksLikeHeader(0)) return 0;
   uint8_t first = 1;

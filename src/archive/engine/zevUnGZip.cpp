@@ -120,6 +120,18 @@ int ReadGzHeader(TStream32& s, int64_t size, TGzHeader& h) {
   return 0;
 }
 
+std::string Fat16Name(const std::string& name) {
+  // Such a volume keeps one "." in a name: the others become "_".
+  size_t sep = name.find_last_of("\\/");
+  size_t start = sep == std::string::npos ? 0 : sep + 1;
+  size_t dot = name.rfind('.');
+  std::string out = name;
+  if (dot == std::string::npos || dot < start) return out;
+  for (size_t i = start; i < dot; ++i)
+    if (out[i] == '.') out[i] = '_';
+  return out;
+}
+
 std::string GzOutputName(const std::string& name, const std::string& archiveName, bool text) {
   std::string ext = Lower(Extension(name));
   if (ext == ".tgz") return name.substr(0, name.size() - ext.size()) + ".tar";
@@ -146,6 +158,9 @@ void TUnGZip::ExtractArchive(TStream32* archive) {
     if (gz) stored = stored.substr(0, stored.size() - Extension(stored).size());
   }
   std::string outName = GzOutputName(stored, archiveName, gz && (h.Flags & kText));
+  if (IsWriteMode() && !ExtractDir().empty() && DiskManager.CheckDrive(ExtractDir()) &&
+      DiskManager.FileSystem == L"FAT16")
+    outName = Fat16Name(outName);
   int32_t date = gz && h.MTime ? UnixToDosDateTime(h.MTime) : FileSys->GetDate(ArchiveFile(), 0);
   h.DosTime = date;
   auto list = ListCodecEntries<TGzHeader>(
@@ -261,6 +276,6 @@ bool TUnGZip::ExtractNestedTar(TStream32& archive, const TGzHeader& h, const std
   int count = tar.ExtractTo(OutputMode);
   Count = count;
   if (count > 0 && OnChangeArchive) OnChangeArchive(this, temp, atTar);
-  FileSys->RemoveFile(temp, doFinal);
+  FileSys->RemoveFile(temp, GzTarDeleteOptions);
   return count > 0;
 }

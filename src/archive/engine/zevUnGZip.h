@@ -33,10 +33,15 @@ int ReadGzHeader(TStream32& s, int64_t size, TGzHeader& h);
 // member gets ".txt".
 std::string GzOutputName(const std::string& name, const std::string& archiveName, bool text);
 
+// The name a volume whose file system is FAT16 can hold: every "." of the file part but
+// the last becomes "_".
+std::string Fat16Name(const std::string& name);
+
 class TUnGZip : public TUnBase {
  public:
   explicit TUnGZip(TComponent* owner) : TUnBase(owner) {}
 
+  // How the intermediate TAR of a packed TAR goes once its entries are out.
   TDeleteOptions GzTarDeleteOptions = doAllowUndo;
   // Asked when a member's data is a TAR archive: doUnTar extracts the TAR's entries instead.
   std::function<void(TZipCommon* sender, const std::wstring& fileName, bool& doUnTar)> OnNestedTarFile;

@@ -59,12 +59,15 @@ bool ExtendedPath(const std::vector<uint8_t>& text, std::string& path) {
 int64_t RoundUp(int64_t n) { return (n + kBlock - 1) / kBlock * kBlock; }
 }  // namespace
 
-int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TTarHeader&)>& each) {
+int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TTarHeader&)>& each,
+                   int64_t* endOffset) {
   uint8_t block[kBlock];
-  int64_t offset = 0;
+  int64_t offset = 0, head = -1;
   std::string longName;
   bool haveLong = false;
+  if (endOffset) *endOffset = 0;
   while (offset >= 0 && offset + kBlock <= size) {
+    if (endOffset) *endOffset = head >= 0 ? head : offset;
     s.Seek(offset, soFromBeginning);
     if (s.Read(block, kBlock) != kBlock) break;
     if (!TZipCommon::TarHeaderChecksum(block)) break;
@@ -72,6 +75,7 @@ int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TT
     if (dataSize < 0 || dataSize > size - offset - kBlock) return zevBadFileHeader;
     int64_t next = offset + kBlock + RoundUp(dataSize);
     char type = static_cast<char>(block[156]);
+    if (head < 0) head = offset;
     if (type == 'L' || type == 'K' || type == 'x') {
       // The next member's long name (or a long link target, not used here), or its extended
       // header whose "path" record holds the name.
@@ -106,22 +110,34 @@ int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TT
       h.IsFolder = type == '5' || (!h.Name.empty() && h.Name.back() == '\\');
       while (!h.Name.empty() && h.Name.back() == '\\') h.Name.pop_back();
       h.Offset = offset;
+      h.HeadOffset = head;
+      h.NextOffset = next;
       h.DataOffset = offset + kBlock;
       h.PackedSize = h.IsFolder ? 0 : dataSize;
       int64_t mtime = NumberField(block + 136, 12);
       h.DosTime = UnixToDosDateTime(mtime < 0 ? 0 : mtime);
+      head = -1;
       if (!h.Name.empty() && !each(h)) return 0;
     }
     if (next <= offset) break;
     offset = next;
+    if (endOffset) *endOffset = head >= 0 ? head : offset;
   }
   return 0;
+}
+
+int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TTarHeader&)>& each) {
+  return WalkTarHeaders(s, size, each, nullptr);
 }
 
 void TUnTar::ExtractArchive(TStream32* archive) {
   if (!archive) return;
   auto list = ListCodecEntries<TTarHeader>(
-      *this, *archive, ArchiveFile(), WalkTarHeaders, [](const TTarHeader& h) { return h.Name; },
+      *this, *archive, ArchiveFile(),
+      [](TStream32& s, int64_t size, const std::function<bool(const TTarHeader&)>& each) {
+        return WalkTarHeaders(s, size, each);
+      },
+      [](const TTarHeader& h) { return h.Name; },
       [](const TTarHeader&) { return true; });
   for (const auto& h : list) {
     if (GetCancel()) break;

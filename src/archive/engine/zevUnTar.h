@@ -12,6 +12,10 @@ struct TTarHeader {
   std::string Name;  // bytes, "/" already "\"
   bool IsFolder = false;
   int64_t Offset = 0, DataOffset = 0, PackedSize = 0;
+  // Where the member's records begin: its long-name or extended-header record, or Offset.
+  int64_t HeadOffset = 0;
+  // Where the next member's records begin.
+  int64_t NextOffset = 0;
   int32_t DosTime = 0;
 };
 
@@ -20,6 +24,9 @@ struct TTarHeader {
 // end; long-name and extended-header records are consumed, never handed on. Returns 0, or
 // zevBadFileHeader when a member's data runs past the end of the archive.
 int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TTarHeader&)>& each);
+// The same; endOffset receives where the walk stopped (where the next member would begin).
+int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TTarHeader&)>& each,
+                   int64_t* endOffset);
 
 class TUnTar : public TUnBase {
  public:

@@ -52,6 +52,99 @@ int64_t TJoinedStream::Seek(int64_t offset, TSeekOrigin32 origin) {
   return FPos;
 }
 
+// ---- TDiskSwapStream ----
+
+TDiskSwapStream::TDiskSwapStream(TUnBase& reader, uint32_t disks, uint32_t currentDisk,
+                                 std::unique_ptr<TStream32> current)
+    : FReader(reader), FDisks(disks), FCurrent(currentDisk), FFile(std::move(current)), FSizes(disks, -1) {
+  if (FFile && FCurrent < FDisks) FSizes[FCurrent] = FFile->GetSize();
+}
+
+bool TDiskSwapStream::IsWanted(uint32_t disk, int64_t offset) {
+  TzevFileSys& fs = *FReader.FileSys;
+  if (!fs.FileExists(FReader.ArchiveFile())) return false;
+  // The label a spanned disk was given names it; a disk without one is known by its data.
+  FReader.DiskManager.CheckDrive(FReader.ArchiveFile());
+  if (FReader.DiskManager.DiskNumber >= 1) return FReader.DiskManager.DiskNumber == disk + 1;
+  auto f = fs.OpenRead(FReader.ArchiveFile());
+  uint8_t sig[4];
+  if (!f || !ReadAt(*f, offset, sig, 4)) return false;
+  uint32_t v = GetLE32(sig);
+  return v == HeaderSignature(3, false) || IsLocalSignature(v) || IsCentralSignature(v) || v == 0x06054B50u;
+}
+
+bool TDiskSwapStream::Ensure(uint32_t disk, int64_t offset) {
+  if (FFailed || disk >= FDisks) return false;
+  if (disk == FCurrent && FFile) return true;
+  FFile.reset();
+  bool last = disk + 1 == FDisks;
+  const wchar_t* event = last ? L"OnGetZipLastDisk" : disk == 0 ? L"OnGetZipFirstDisk" : L"OnGetZipNextDisk";
+  bool assigned = last ? static_cast<bool>(FReader.OnGetZipLastDisk)
+                       : disk == 0 ? static_cast<bool>(FReader.OnGetZipFirstDisk)
+                                   : static_cast<bool>(FReader.OnGetZipNextDisk);
+  if (!assigned) {
+    FReader.DoError(FReader.ArchiveFile(), event, std::to_wstring(disk + 1), zevEventNotAssigned);
+    FFailed = true;
+    return false;
+  }
+  for (;;) {
+    bool cancel = true;
+    if (last)
+      FReader.OnGetZipLastDisk(&FReader, cancel);
+    else if (disk == 0)
+      FReader.OnGetZipFirstDisk(&FReader, cancel);
+    else
+      FReader.OnGetZipNextDisk(&FReader, std::to_wstring(disk + 1), cancel);
+    if (cancel) {
+      FFailed = true;
+      FReader.SetCancel(true);
+      return false;
+    }
+    if (IsWanted(disk, offset)) break;
+  }
+  FFile = FReader.FileSys->OpenRead(FReader.ArchiveFile());
+  if (!FFile) {
+    FReader.DoError(FReader.ArchiveFile(), L"", std::to_wstring(disk + 1), zevReadError);
+    FFailed = true;
+    return false;
+  }
+  FCurrent = disk;
+  FSizes[disk] = FFile->GetSize();
+  return true;
+}
+
+int32_t TDiskSwapStream::Read(void* buffer, int32_t count) {
+  auto* p = static_cast<uint8_t*>(buffer);
+  int32_t done = 0;
+  while (done < count && !FFailed) {
+    uint32_t disk = static_cast<uint32_t>(FPos / kDiskStride);
+    int64_t offset = FPos % kDiskStride;
+    // An offset past the end of a disk whose length is known lies on the next one.
+    if (disk < FDisks && FSizes[disk] >= 0 && offset >= FSizes[disk]) {
+      if (disk + 1 >= FDisks) break;
+      FPos = static_cast<int64_t>(disk + 1) * kDiskStride + (offset - FSizes[disk]);
+      continue;
+    }
+    if (!Ensure(disk, offset)) break;
+    FFile->Seek(offset, soFromBeginning);
+    int32_t got = FFile->Read(p + done, count - done);
+    if (got <= 0) {
+      if (disk + 1 >= FDisks) break;
+      FSizes[disk] = offset;  // the disk ends here
+      continue;
+    }
+    done += got;
+    FPos += got;
+  }
+  return done;
+}
+
+int64_t TDiskSwapStream::Seek(int64_t offset, TSeekOrigin32 origin) {
+  int64_t base = origin == soFromBeginning ? 0 : origin == soFromCurrent ? FPos : FDisks * kDiskStride;
+  if (base + offset >= 0) FPos = base + offset;
+  return FPos;
+}
+
 // ---- TUnZip ----
 
 std::wstring TUnZip::DecodeName(const std::string& raw, uint16_t flags) const {
@@ -82,9 +175,44 @@ void TUnZip::ExtractArchive(TStream32* archive) {
   TDetectResult end;
   ZipEndSearch(*archive, end);
   const std::wstring name = ArchiveFile();
+  if (!(end.ZipFound & htEnding) && OnGetZipLastDisk && !IsVolumeExtension(name)) {
+    // The first disk of a spanned set begins with the spanning marker: the set is read from
+    // its last disk, which holds the directory.
+    uint8_t sig[4];
+    if (ReadAt(*archive, 0, sig, 4) && GetLE32(sig) == HeaderSignature(3, false)) {
+      Archive.reset();
+      archive = nullptr;
+      for (;;) {
+        bool cancel = true;
+        OnGetZipLastDisk(this, cancel);
+        if (cancel) return;
+        auto f = FileSys->OpenRead(name);
+        if (!f) continue;
+        end = TDetectResult{};
+        ZipEndSearch(*f, end);
+        if ((end.ZipFound & htEnding) && GetLE16(end.End + 4) != 0) {
+          Archive = std::move(f);
+          archive = Archive.get();
+          break;
+        }
+      }
+      src = archive;
+    }
+  }
   // A split set: the volumes NAME.z01 ... and NAME.zip, read as one.
   bool split = ArcType() == atZipMV || IsVolumeExtension(name) || ((end.ZipFound & htEnding) && GetLE16(end.End + 4) != 0);
-  if (split) {
+  bool swap = false;
+  if (split && !IsVolumeExtension(name) && (end.ZipFound & htEnding) && GetLE16(end.End + 4) != 0) {
+    // No NAME.z01 beside it: the other volumes are disks of the same name.
+    std::wstring stem = name.substr(0, name.rfind(L'.'));
+    swap = !FileSys->FileExists(stem + L".z01") && !FileSys->FileExists(stem + L".Z01");
+  }
+  if (swap) {
+    uint32_t disks = GetLE16(end.End + 4) + 1u;
+    FSet = std::make_unique<TDiskSwapStream>(*this, disks, disks - 1, std::move(Archive));
+    src = FSet.get();
+    end.EndPos += static_cast<int64_t>(disks - 1) * TDiskSwapStream::kDiskStride;
+  } else if (split) {
     std::wstring stem = name.substr(0, name.rfind(L'.'));
     std::wstring last = IsVolumeExtension(name) ? stem + L".zip" : name;
     auto lastStream = FileSys->OpenRead(last);
@@ -136,13 +264,14 @@ int TUnZip::ReadCentralDirectory(TStream32* archive) {
   Timer.Pause();
   FDir.clear();
   auto* joined = dynamic_cast<TJoinedStream*>(FSet.get());
+  bool swap = dynamic_cast<TDiskSwapStream*>(FSet.get()) != nullptr;
   auto globalOffset = [&](uint32_t disk, uint32_t offset) -> int64_t {
-    int64_t base = joined ? joined->PartStart(disk) : FShift;
+    int64_t base = joined ? joined->PartStart(disk) : swap ? disk * TDiskSwapStream::kDiskStride : FShift;
     return base + offset;
   };
   int64_t pos = globalOffset(GetLE16(EndRecord + 6), GetLE32(EndRecord + 16));
   uint32_t total = GetLE16(EndRecord + 10);
-  int64_t size = archive->GetSize();
+  int64_t size = archive->Seek(0, soFromEnd);
   double packedTotal = 0;
   uint8_t h[kCentralSize];
   FCentralSeen = 0;
@@ -170,8 +299,11 @@ int TUnZip::ReadCentralDirectory(TStream32* archive) {
     ++FCentralSeen;
     if (e.Name.empty() || !MatchesSpec(e.Name)) continue;
     uint8_t loc[4];
-    // An entry whose local header is not where the directory says is damaged: left out.
-    if (e.LocalOffset >= size || !ReadAt(*archive, e.LocalOffset, loc, 4) || !IsLocalSignature(GetLE32(loc))) continue;
+    // An entry whose local header is not where the directory says is damaged: left out. (On
+    // disks that are swapped in turn it is checked when its disk is in.)
+    if (!swap &&
+        (e.LocalOffset >= size || !ReadAt(*archive, e.LocalOffset, loc, 4) || !IsLocalSignature(GetLE32(loc))))
+      continue;
     NoteDate(static_cast<int32_t>(GetLE32(h + 12)));
     uint32_t packed = GetLE32(h + 20);
     packedTotal += (GetLE16(h + 8) & 1) && packed >= 12 ? packed - 12 : packed;

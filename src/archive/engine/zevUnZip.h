@@ -51,6 +51,33 @@ class TUnZip : public TUnBase {
   std::unique_ptr<TStream32> FSet;  // the volumes of a split set as one stream
 };
 
+// A set spanned over removable disks: every disk holds a file of the archive's name. A
+// position is the disk (0-based) times kDiskStride plus the offset on that disk; reading
+// asks the user, through the reader's disk events, for the disk a position lies on, checks
+// that the inserted disk is that one, and goes on across the end of a disk to the next.
+class TDiskSwapStream : public TStream32 {
+ public:
+  static constexpr int64_t kDiskStride = int64_t(1) << 40;
+  // disks: how many the set has; current: the archive as open now, on disk currentDisk.
+  TDiskSwapStream(TUnBase& reader, uint32_t disks, uint32_t currentDisk, std::unique_ptr<TStream32> current);
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void*, int32_t) override { return 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin32 origin) override;
+  const char* ClassName() const override { return "TDiskSwapStream"; }
+  bool Failed() const { return FFailed; }
+
+ private:
+  // Makes disk the one in the drive (asking for it); false when the user gave up.
+  bool Ensure(uint32_t disk, int64_t offset);
+  bool IsWanted(uint32_t disk, int64_t offset);
+  TUnBase& FReader;
+  uint32_t FDisks, FCurrent;
+  std::unique_ptr<TStream32> FFile;
+  std::vector<int64_t> FSizes;  // -1 while a disk was never seen
+  int64_t FPos = 0;
+  bool FFailed = false;
+};
+
 // JAR: a ZIP whose folders are also the names without a file part.
 class TUnJar : public TUnZip {
  public:

@@ -28,6 +28,23 @@ void WriteAll(TStream32& s, const void* p, size_t n) {
   if (n && s.Write(p, static_cast<int32_t>(n)) != static_cast<int32_t>(n)) throw E_RAISE(zevWriteError);
 }
 
+// A header (after its 4-byte signature) and the name behind it in the form written: with the
+// "PL" signature and enciphered by the fixed header keys when encrypted.
+void WriteHeaderAndName(TStream32& s, const uint8_t* header, size_t len, const std::string& name, bool encrypted) {
+  std::vector<uint8_t> h(header, header + len);
+  std::string n = name;
+  if (encrypted) {
+    h[1] = 'L';
+    ZipLoadHeaderKeys();
+    ZipEncryptBuffer(h.data() + 4, len - 4);
+    ZipEncryptBuffer(n.data(), n.size());
+  } else {
+    h[1] = 'K';
+  }
+  WriteAll(s, h.data(), h.size());
+  WriteAll(s, n.data(), n.size());
+}
+
 const wchar_t* const kPackedExtensions[] = {L".ACE", L".ARC", L".ARJ", L".BH",  L".CAB", L".ENC", L".GZ",  L".HA",
                                             L".JAR", L".LHA", L".LZH", L".PAK", L".PK3", L".PK_", L".RAR", L".TAR",
                                             L".TGZ", L".UUE", L".UU",  L".XXE", L".Z",   L".ZIP", L".ZOO"};
@@ -215,12 +232,14 @@ int TCompBase::UpdateArchive() {
         if (FileSys->RemoveFile(FMoveList[i], DeleteOptions) && OnDeleteFile)
           OnDeleteFile(this, FMoveList[i], static_cast<int>(i), static_cast<int>(FMoveList.size()));
   } else {
+    if (!GetCancel()) ReportNewEntries();
     int rc = output->Commit();
     if (rc) {
       DoError(FArchiveFile, L"", L"0", rc);
       ok = false;
     } else {
       FWritten = true;
+      AfterReplace();
       if (Switch == swMove) {
         DoProgress(0, 0, 0, 0);
         for (size_t i = 0; i < FMoveList.size(); ++i)
@@ -303,7 +322,21 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
     if (e.Action == 2 || !SameTextNoCase(e.Name, EntryName)) continue;
     uint32_t oldSize = GetLE32(e.Central + 24), oldAttr = GetLE32(e.Central + 38) & 0x37;
     int32_t oldDate = static_cast<int32_t>(GetLE32(e.Central + 12));
-    if (oldSize == size && oldDate == find.DosDate && oldAttr == attr) return;  // unchanged
+    if (oldSize == size && oldDate == find.DosDate && (oldAttr == attr || !CompareAttributes())) {
+      if (Switch == swRefresh && e.Action == 1) {
+        // A refresh packs the unchanged file anew in the kept entry's place.
+        e.Action = 0;
+        e.Name = full;
+        e.BaseLen = static_cast<uint32_t>(FBaseDir.size());
+        e.EncryptedHeaders = EncryptHeaders;
+        e.Size = size;
+        e.Attr = attr;
+        e.DosDate = find.DosDate;
+        BytesTotal += size;
+        BytesLeft = BytesTotal;
+      }
+      return;  // unchanged
+    }
     bool replace = false;
     if (OnReplaceFile)
       OnReplaceFile(this, EntryName, full, ConvertDate(oldDate), ConvertDate(find.DosDate), oldSize, size,
@@ -352,6 +385,105 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
   BytesTotal += size;
   BytesLeft = BytesTotal;
   FList.push_back(std::move(n));
+}
+
+void TCompBase::NoteKept(TCompEntry& e, uint32_t packed, uint32_t orig, int32_t dosTime, uint32_t attr) {
+  std::memset(e.Central, 0, sizeof e.Central);
+  PutLE32(e.Central + 12, static_cast<uint32_t>(dosTime));
+  PutLE32(e.Central + 20, packed);
+  PutLE32(e.Central + 24, orig);
+  PutLE32(e.Central + 38, attr);
+}
+
+bool TCompBase::WriteFormatEntry(
+    TStream32& output, TCompEntry& e, bool packs,
+    const std::function<int(TStream32*, TStream32&, const std::function<void(size_t)>&)>& write) {
+  const std::wstring full = e.Name;
+  bool folder = e.Attr & kAttrDirectory;
+  std::unique_ptr<TStream32> src;
+  if (!folder) {
+    src = FileSys->OpenRead(full);
+    if (!src) {
+      DoError(full, L"", L"0", zevOpenError);
+      return false;
+    }
+  }
+  std::unique_ptr<TStream32> scratch;
+  std::unique_ptr<TzevTempOutput> scratchFile;
+  if (!folder && packs) {
+    if (CompressionMethod == cmTempFile) {
+      std::wstring dir = GetTempDir();
+      scratchFile = FileSys->CreateReplacement(JoinDirName(dir, L"pack.tmp"), dir, DeleteOptions);
+    }
+    if (!scratchFile) scratch = std::make_unique<TMemoryStream32>();
+  }
+  struct TDropScratch {
+    std::unique_ptr<TzevTempOutput>& F;
+    ~TDropScratch() {
+      if (F) F->Discard();
+    }
+  } drop{scratchFile};
+  TMemoryStream32 none;
+  TStream32& pack = scratchFile ? static_cast<TStream32&>(*scratchFile) : scratch ? *scratch : none;
+  int64_t size = src ? src->GetSize() : 0;
+  int64_t done = 0;
+  int64_t start = output.Seek(0, soFromEnd);
+  int rc = 0;
+  try {
+    rc = write(src.get(), pack, [&](size_t n) {
+      done += static_cast<int64_t>(n);
+      DoProgress(static_cast<double>(done), static_cast<double>(size), BytesLeft - done, BytesTotal);
+      if (GetCancel()) RaiseError(full, L"", L"0", zevUserCanceled);
+    });
+  } catch (...) {
+    // Entries follow one another: a partly written one must not stay in front of the next.
+    output.SetSize(start);
+    output.Seek(start, soFromBeginning);
+    throw;
+  }
+  if (rc) {
+    output.SetSize(start);
+    output.Seek(start, soFromBeginning);
+    DoError(full, rc == zevInvalidArcType ? L"4 GiB" : L"", L"0", rc);
+    return false;
+  }
+  BytesLeft -= static_cast<double>(size);
+  if (output.Seek(0, soFromEnd) > 0xFFFFFFFFll) RaiseError(FArchiveFile, L"4 GiB", L"0", zevWriteError);
+  e.NewOffset = start;
+  return true;
+}
+
+std::vector<TScannedFile> TCompBase::ScanSources() {
+  std::vector<TScannedFile> found;
+  TzevFileScan scan(nullptr, FileSys);
+  scan.FileSpec = FileSpec;
+  scan.SetRootDir(FBaseDir.empty() ? FileSys->CurrentDir() : FBaseDir);
+  scan.Attributes = Attributes;
+  scan.AttributesEx = AttributesEx;
+  scan.IncludeHiddenDirs = InAttrSet(Attributes, fsHidden);
+  scan.RecurseDirs = RecurseDirs;
+  scan.CancelFlag = FCancelPtr;
+  if (OnFileScanStatus)
+    scan.OnChangeDir = [this](const std::wstring& d, int n, double s) { OnFileScanStatus(this, d, n, s); };
+  scan.OnRootDirChange = [this](const std::wstring& d) { SetBaseDir(d); };
+  scan.FoundFileProc = [&](const std::wstring& dir, const TzevFindData& f, void*) {
+    if (f.Attr & kAttrDirectory) return;
+    std::wstring full = JoinDirName(dir, f.Name);
+    if (f.Size >= 0xFFFFFFFFull) {
+      // Sizes are 32-bit fields here: a larger file would be recorded wrongly.
+      DoError(full, L"4 GiB", L"0", zevInvalidArcType);
+      return;
+    }
+    for (const auto& x : found)
+      if (SameTextNoCase(x.Path, full)) return;
+    NoteDate(f.DosDate);
+    found.push_back({full, f.DosDate, static_cast<uint32_t>(f.Size), f.Attr});
+  };
+  scan.Scan();
+  BytesTotal = 0;
+  for (const auto& f : found) BytesTotal += f.Size;
+  BytesLeft = BytesTotal;
+  return found;
 }
 
 void TCompBase::CopyEntryData(TStream32& input, TStream32& output, int64_t count) {
@@ -693,7 +825,7 @@ bool TZip::CompressFile(TStream32& output, TCompEntry& e) {
   PutLE16(loc + 26, static_cast<uint16_t>(raw.size()));
   PutLE16(loc + 28, 0);
   output.Seek(localPos, soFromBeginning);
-  WriteAll(output, loc, kLocalSize);
+  WriteHeaderAndName(output, loc, kLocalSize, raw, e.EncryptedHeaders);
   output.Seek(0, soFromEnd);
   std::memset(e.Central, 0, kCentralSize);
   PutLE32(e.Central, 0x02014B50u);
@@ -731,8 +863,7 @@ bool TZip::WriteDirectory(TStream32& output) {
     PutLE16(e.Central + 32, static_cast<uint16_t>(e.Comment.size()));
     PutLE16(e.Central + 34, 0);
     PutLE32(e.Central + 42, static_cast<uint32_t>(e.NewOffset));
-    WriteAll(output, e.Central, kCentralSize);
-    WriteAll(output, e.RawName.data(), e.RawName.size());
+    WriteHeaderAndName(output, e.Central, kCentralSize, e.RawName, e.EncryptedHeaders);
     WriteAll(output, e.Extra.data(), e.Extra.size());
     WriteAll(output, e.Comment.data(), e.Comment.size());
     ++entries;
@@ -747,7 +878,7 @@ bool TZip::WriteDirectory(TStream32& output) {
   PutLE32(end + 16, static_cast<uint32_t>(cdStart));
   std::string comment = ArchiveComment.substr(0, 0xFFFF);
   PutLE16(end + 20, static_cast<uint16_t>(comment.size()));
-  WriteAll(output, end, kEndSize);
+  WriteHeaderAndName(output, end, kEndSize, std::string(), EncryptHeaders);
   WriteAll(output, comment.data(), comment.size());
   return true;
 }
@@ -757,6 +888,116 @@ void TZip::WriteEmptyEndRecord(TStream32& output) {
   PutLE32(end, 0x06054B50u);
   output.Seek(0, soFromEnd);
   WriteAll(output, end, kEndSize);
+}
+
+// ---- Comments ----
+
+namespace {
+// Takes what a directory read copies of a stub, and keeps nothing.
+class TNoOutput : public TzevTempOutput {
+ public:
+  int32_t Read(void*, int32_t) override { return 0; }
+  int32_t Write(const void*, int32_t count) override { return count; }
+  int64_t Seek(int64_t, TSeekOrigin32) override { return 0; }
+  int Commit() override { return 0; }
+  void Discard() override {}
+};
+}  // namespace
+
+int TZip::OpenForComments() {
+  FList.clear();
+  FCommentsModified = false;
+  ArchiveCommentSet = false;
+  FCommentsDataEnd = 0;
+  auto in = FileSys->OpenRead(FArchiveFile);
+  if (!in) {
+    DoError(FArchiveFile, L"", L"0", zevOpenError);
+    return 0;
+  }
+  TSwitch saved = Switch;
+  Switch = swAdd;
+  TNoOutput none;
+  try {
+    ReadDirectory(*in, none);
+  } catch (const E_RAISE&) {
+    FList.clear();
+  }
+  Switch = saved;
+  if (FList.empty()) return 0;
+  TDetectResult r;
+  ZipEndSearch(*in, r);
+  uint32_t cdOffset = GetLE32(r.End + 16), cdSize = GetLE32(r.End + 12);
+  int64_t shift = std::max<int64_t>(0, r.EndPos - cdOffset - cdSize);
+  FCommentsDataEnd = static_cast<int64_t>(cdOffset) + shift;
+  // The entries stay where they are.
+  for (auto& e : FList) e.NewOffset = e.OldOffset;
+  ArchiveCommentSet = true;
+  return static_cast<int>(FList.size());
+}
+
+bool TZip::GetEntryComment(int index, std::wstring& name, std::string& text) const {
+  if (index < 0 || static_cast<size_t>(index) >= FList.size()) return false;
+  name = FList[static_cast<size_t>(index)].Name;
+  text = FList[static_cast<size_t>(index)].Comment;
+  return true;
+}
+
+void TZip::SetEntryComment(int index, const std::string& text) {
+  if (index < 0 || static_cast<size_t>(index) >= FList.size()) return;
+  TCompEntry& e = FList[static_cast<size_t>(index)];
+  std::string t = text.substr(0, 0xFFFF);
+  if (t == e.Comment) return;
+  e.Comment = t;
+  PutLE16(e.Central + 32, static_cast<uint16_t>(t.size()));
+  FCommentsModified = true;
+}
+
+void TZip::SetArchiveComment(const std::string& text) {
+  std::string t = text.substr(0, 0xFFFF);
+  if (t == ArchiveComment) return;
+  ArchiveComment = t;
+  ArchiveCommentSet = true;
+  FCommentsModified = true;
+}
+
+bool TZip::CommitComments() {
+  bool modified = FCommentsModified && !GetCancel() && !FList.empty();
+  FCommentsModified = false;
+  if (!modified) {
+    FList.clear();
+    return false;
+  }
+  DiskManager.CheckDrive(FArchiveFile);
+  auto in = FileSys->OpenRead(FArchiveFile);
+  auto out = in ? FileSys->CreateReplacement(FArchiveFile, GetTempDir(), DeleteOptions) : nullptr;
+  bool ok = false;
+  if (!in || !out) {
+    DoError(FArchiveFile, L"", L"0", in ? zevCreateError : zevOpenError);
+  } else if (Spanning()) {
+    // The directory of a set on removable disks lies on its last disk only.
+    DoError(FArchiveFile, L"", L"0", zevInvalidArcType);
+  } else {
+    try {
+      in->Seek(0, soFromBeginning);
+      CopyEntryData(*in, *out, FCommentsDataEnd);
+      ok = WriteDirectory(*out);
+    } catch (const E_RAISE&) {
+      ok = false;
+    } catch (const EStreamError&) {
+      ok = false;
+    }
+  }
+  in.reset();
+  if (out) {
+    if (!ok) {
+      out->Discard();
+    } else if (int rc = out->Commit()) {
+      DoError(FArchiveFile, L"", L"0", rc);
+      ok = false;
+    }
+  }
+  FList.clear();
+  return ok;
 }
 
 // ---- TDiskSpanObj ----
@@ -828,17 +1069,20 @@ bool TDiskSpanObj::RequestDisk() {
     FWriter.OnInsertDisk(this, std::to_wstring(DiskNumber), cancel);
     if (cancel) return false;
     if (fs.FileExists(name)) {
-      TOverwriteMode mode = omOverwrite;
-      if (FWriter.OnDiskSpanFileExists)
+      // A file on the disk is replaced only with the user's consent, and only when its volume
+      // is complete: until then the disk keeps what it had.
+      TOverwriteMode mode = omSkip;
+      if (FWriter.OnDiskSpanFileExists) {
+        mode = omOverwrite;
         FWriter.OnDiskSpanFileExists(&FWriter, name, TZipCommon::ConvertDate(fs.GetDate(name, 1)), mode);
-      else
+      } else {
         FWriter.DoError(name, L"OnFileExists", std::to_wstring(DiskNumber), zevEventNotAssigned);
+      }
       if (mode == omSkip) {
         *FWriter.CancelPtr() = 1;
         return false;
       }
       fs.SetAttr(name, kAttrNormal);
-      if (!fs.RemoveFile(name, FWriter.DeleteOptions)) continue;
     }
     if (!FWriter.DiskManager.CheckDrive(name)) continue;
     // The disk just filled is still in the drive: another is wanted.
@@ -929,7 +1173,9 @@ bool TDiskSpanObj::Run() {
     PutLE16(e.Central + 30, static_cast<uint16_t>(e.Extra.size()));
     PutLE16(e.Central + 32, static_cast<uint16_t>(e.Comment.size()));
     PutLE32(e.Central + 42, static_cast<uint32_t>(e.NewOffset));
-    if (!WriteSpanned(e.Central, kCentralSize) || !WriteSpanned(e.RawName.data(), static_cast<int64_t>(e.RawName.size())) ||
+    TMemoryStream32 head;
+    WriteHeaderAndName(head, e.Central, kCentralSize, e.RawName, e.EncryptedHeaders);
+    if (!WriteSpanned(head.Memory(), head.GetSize()) ||
         !WriteSpanned(e.Extra.data(), static_cast<int64_t>(e.Extra.size())) ||
         !WriteSpanned(e.Comment.data(), static_cast<int64_t>(e.Comment.size())))
       return false;

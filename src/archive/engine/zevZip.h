@@ -4,6 +4,7 @@
 // archive is replaced only when the new one was written in full; sources of a move are
 // deleted only after that. Portable: files come through TzevFileSys.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,22 @@ struct TCompEntry {
   // A new file's facts.
   uint32_t Size = 0, Attr = 0;
   int32_t DosDate = 0;
+};
+
+// The facts of the entry OnRead reports.
+struct TCompEntryInfo {
+  std::wstring Name, MethodText;
+  int32_t DosDate = 0;
+  int64_t Size = 0, Packed = 0;
+  uint32_t Crc = 0, Attr = 0;
+  int Ratio = 0;
+};
+
+// A file the scanner found for a writer that makes no archive of the usual kind.
+struct TScannedFile {
+  std::wstring Path;
+  int32_t DosDate = 0;
+  uint32_t Size = 0, Attr = 0;
 };
 
 class TCompBase : public TZipCommon {
@@ -66,6 +83,8 @@ class TCompBase : public TZipCommon {
   TOnRenameDupeFile OnRenameDupeFile;
   TOnReplaceFile OnReplaceFile;
   TOnChangeDirEvent OnFileScanStatus;
+  // The entry an OnRead call reports.
+  TCompEntryInfo ReadInfo;
 
   // The files added (the files deleted on swDelete); 0 when the run failed.
   virtual int UpdateArchive();
@@ -82,11 +101,29 @@ class TCompBase : public TZipCommon {
   virtual void WriteEmptyEndRecord(TStream32& output) = 0;
   // The finished archive goes onto removable disks instead of replacing the old one.
   virtual bool Spanning() const { return false; }
+  // Whether a kept entry's attributes count when a scanned file is compared with it.
+  virtual bool CompareAttributes() const { return true; }
+  // A run that changed the archive: before the new archive is put in place, and after.
+  virtual void ReportNewEntries() {}
+  virtual void AfterReplace() {}
 
   void Compress(TStream32* input, TzevTempOutput& output);
   void ProcessEntries(TStream32* input, TStream32& output);
   void AddScannedFile(const std::wstring& dir, const TzevFindData& find);
   void CopyEntryData(TStream32& input, TStream32& output, int64_t count);
+  // Puts a kept entry's facts where AddScannedFile compares them with a file on disk.
+  static void NoteKept(TCompEntry& e, uint32_t packed, uint32_t orig, int32_t dosTime, uint32_t attr);
+  // One new entry of a format whose entries follow one another: opens the source (none for a
+  // folder), gives write a scratch stream (a temporary file or memory, by
+  // CompressionMethod) and a progress routine, and cuts the output back to where the entry
+  // began when write fails or raises. write returns 0 or the engine's error number (reported
+  // here, "4 GiB" for zevInvalidArcType); the result is whether the entry was written.
+  bool WriteFormatEntry(TStream32& output, TCompEntry& e, bool packs,
+                        const std::function<int(TStream32* source, TStream32& scratch,
+                                                const std::function<void(size_t)>& progress)>& write);
+  // The files FileSpec names (each once; files of 4 GiB or more reported and left out); the
+  // scanner's roots become the base folder.
+  std::vector<TScannedFile> ScanSources();
 
   std::vector<TCompEntry> FList;
   std::vector<std::wstring> FMoveList;
@@ -137,6 +174,17 @@ class TZip : public TCompBase {
   std::string ArchiveComment;
   bool ArchiveCommentSet = false;
 
+  // Comments of an existing archive, changed without packing anything again. OpenForComments
+  // reads the directory of ArchiveFile and gives the number of entries (0 when it is no ZIP);
+  // CommitComments writes a new directory behind the unchanged entries, replacing the archive
+  // only when that is complete, and gives whether it did.
+  int OpenForComments();
+  bool GetEntryComment(int index, std::wstring& name, std::string& text) const;
+  void SetEntryComment(int index, const std::string& text);
+  std::string GetArchiveComment() const { return ArchiveComment; }
+  void SetArchiveComment(const std::string& text);
+  bool CommitComments();
+
  protected:
   void ReadDirectory(TStream32& input, TzevTempOutput& output) override;
   bool CompressFile(TStream32& output, TCompEntry& e) override;
@@ -148,6 +196,10 @@ class TZip : public TCompBase {
   std::string StoredBytes(const std::wstring& name, bool& utf8) const;
   bool Spanning() const override { return DiskManager.DriveType == 2; }
   friend class TDiskSpanObj;
+
+ private:
+  bool FCommentsModified = false;
+  int64_t FCommentsDataEnd = 0;
 };
 
 class TJar : public TZip {
