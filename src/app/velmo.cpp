@@ -10,10 +10,13 @@
 #include "foundation/MOption.h"
 #include "foundation/MsgDlg.h"
 #include "framework/Forms.h"
+#include "archive/layer/ArcCommands.h"
 #include "fileops/CopyDlg.h"
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
 #include "foldermgr/MCDBox.h"
+#include "mainwin/DropCmd.h"
+#include "mainwin/FavouriteCmd.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -29,6 +32,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallSplitCommands();
   InstallCommandLines();
   InstallFolderManager();
+  InstallArchiveCommands();
+  InstallDragDropCommands();
+  InstallFavouriteCommands();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

@@ -21,6 +21,7 @@
 #include "mainwin/Commands.h"
 #include "mainwin/DockBar.h"
 #include "mainwin/DriveBar.h"
+#include "mainwin/FavouriteCmd.h"
 #include "mainwin/MKeyLine.h"
 #include "foundation/ToolBtn.h"
 #include "mainwin/MUpDate.h"
@@ -240,6 +241,11 @@ void TQ7XForm::WirePanel(TPanelView* p) {
   p->OnStateChanged = [this](TPanelView*) { UpdateCommandStates(); };
   p->OnOpenFile = [this](TPanelView* panel, const std::wstring& file) { OpenFile(panel, file); };
   p->OnContextPopup = [this](TPanelView* panel, POINT at) { ShowPanelContextMenu(*this, *panel, at); };
+  p->OnListDrop = [this](TPanelView* panel, const std::wstring& target, bool same, int mode, const TStringList& files,
+                         const TStringList& mapped) { return FolderTreeDrop(panel, target, same, mode, files, mapped); };
+  p->OnListBeginDrag = [this](TPanelView* panel, bool right) { DragPanelItems(panel, right); };
+  // The list's drive entry opens the drive chooser.
+  p->List().OnDriveChooser = [this](TMFList&) { RunCommand(6003, 0); };
   // Archives open as folders through the archive layer's tree; the panels know only the
   // interface, so the layer is handed in here.
   p->List().OpenArcTree = [](const std::wstring& file) -> std::unique_ptr<TArcFolderSource> {
@@ -503,7 +509,8 @@ void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
     std::wstring path;
     Options.GetQCDSlotPath(key, static_cast<uint8_t>(shift), path);
     if (!path.empty()) {
-      if (TPanelView* p = ActivePanel()) p->ChangeDir(path);
+      // A favourite that is gone is reported; the panel stays where it is.
+      OpenFavourite(*this, ActivePanel(), path);
       key = 0;
       return;
     }

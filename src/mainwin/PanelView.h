@@ -33,6 +33,11 @@ class TPanelView : public TCustomControl {
   std::function<void(TPanelView*)> OnOpenItem;
   // The list's context menu was asked for (right button or the menu key), at a screen point.
   std::function<void(TPanelView*, POINT screenPoint)> OnContextPopup;
+  // Files dropped on the list (mode copy 0, move 1, link 2), and a drag of its items starting.
+  std::function<bool(TPanelView*, const std::wstring& targetPath, bool sameSource, int mode, const TStringList& files,
+                     const TStringList& mappedNames)>
+      OnListDrop;
+  std::function<void(TPanelView*, bool rightButton)> OnListBeginDrag;
 
   // Takes the shared file-type cache and the panel number; with openStartFolder the panel
   // lists its folder at once, else at FirstLoad.

@@ -1,6 +1,7 @@
 #include "panels/HanFileBox.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
@@ -1308,7 +1309,13 @@ void THanFileBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y
     FSearchText.clear();
     DoStateChange();
   }
+  FDragIndex = -1;
   if (index < 0) return;
+  if (button == mbLeft || button == mbRight) {
+    FDragIndex = index;
+    FDragFrom = POINT{x, y};
+    FDragRight = button == mbRight;
+  }
   if (button == mbLeft) {
     if (shift & ssCtrl) {
       if (FList.Selectable(index)) {
@@ -1338,5 +1345,17 @@ void THanFileBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   }
 }
 
-void THanFileBox::MouseMove(TShiftState shift, int x, int y) { TCustomControl::MouseMove(shift, x, y); }
+void THanFileBox::MouseMove(TShiftState shift, int x, int y) {
+  TCustomControl::MouseMove(shift, x, y);
+  if (FDragIndex < 0) return;
+  if (!(shift & (FDragRight ? ssRight : ssLeft))) {
+    FDragIndex = -1;
+    return;
+  }
+  if (std::abs(x - FDragFrom.x) < GetSystemMetrics(SM_CXDRAG) && std::abs(y - FDragFrom.y) < GetSystemMetrics(SM_CYDRAG))
+    return;
+  FDragIndex = -1;
+  if (GetCapture() == FHandle) ReleaseCapture();
+  if (OnBeginDrag) OnBeginDrag(*this, FDragRight);
+}
 

@@ -386,6 +386,8 @@ void TZipCommon::DecryptBuffer(bool decrypt, void* buffer, int32_t count) {
 }
 
 void TZipCommon::DoProgress(double fileBytes, double fileTotal, double archiveBytesLeft, double archiveTotal) {
+  ProgressFileTotal = fileTotal;
+  ProgressFileDone = fileBytes;
   try {
     LastFilePercent = static_cast<uint8_t>(PercentF(fileBytes, fileTotal));
     LastArchivePercent = static_cast<uint8_t>(PercentF(archiveTotal - archiveBytesLeft, archiveTotal));

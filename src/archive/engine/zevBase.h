@@ -295,6 +295,8 @@ class TZipCommon : public TRegisterZev {
   void DefaultProgress(uint8_t byFile, uint8_t byArchive);
   std::function<void(uint8_t, uint8_t)> ProgressProc;
   double BytesLeft = 0, BytesTotal = 0;
+  // The current entry's size and bytes done, as the last progress report gave them.
+  double ProgressFileTotal = 0, ProgressFileDone = 0;
   uint8_t LastFilePercent = 0, LastArchivePercent = 0;
 
   // The date to give an output file.

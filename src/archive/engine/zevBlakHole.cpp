@@ -17,15 +17,7 @@ TBlakHole::TBlakHole(TComponent* owner) : TCompBase(owner) {
   FCompressMethod = cmDeflate;
 }
 
-std::string TBlakHole::StoredBytes(const std::wstring& name) const {
-  // Names in an archive are relative: no drive, share or root.
-  std::wstring rel = TZipCommon::SafeRelativeName(name);
-  for (auto& c : rel)
-    if (c == L'/') c = L'\\';
-  std::string out;
-  bool ok = TranslateOemChar ? WideToOem(rel, out) : WideToAnsi(rel, out);
-  return ok ? out : std::string();
-}
+std::string TBlakHole::StoredBytes(const std::wstring& name) const { return DosStoredBytes(name); }
 
 void TBlakHole::ReadDirectory(TStream32& input, TzevTempOutput&) {
   int64_t size = input.GetSize();

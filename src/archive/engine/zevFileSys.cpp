@@ -28,7 +28,12 @@ class TMemFileStream : public TStream32 {
     int64_t n = count;
     if (FFs.WriteLimit >= 0) n = std::max<int64_t>(0, std::min<int64_t>(n, FFs.WriteLimit - FFs.FWritten));
     if (n == 0) return 0;
-    if (FPos + n > static_cast<int64_t>(f->Data.size())) f->Data.resize(static_cast<size_t>(FPos + n));
+    if (FPos + n > static_cast<int64_t>(f->Data.size())) {
+      // Files written a block at a time grow by doubling, not by a copy per block.
+      size_t need = static_cast<size_t>(FPos + n);
+      if (need > f->Data.capacity()) f->Data.reserve(std::max(need, f->Data.capacity() * 2));
+      f->Data.resize(need);
+    }
     std::memcpy(f->Data.data() + FPos, buffer, static_cast<size_t>(n));
     FPos += n;
     FFs.FWritten += n;

@@ -16,15 +16,7 @@ TLha::TLha(TComponent* owner) : TCompBase(owner) {
   FCompressMethod = cmFrozen6;
 }
 
-std::string TLha::StoredBytes(const std::wstring& name) const {
-  // Names in an archive are relative: no drive, share or root.
-  std::wstring rel = TZipCommon::SafeRelativeName(name);
-  for (auto& c : rel)
-    if (c == L'/') c = L'\\';
-  std::string out;
-  bool ok = TranslateOemChar ? WideToOem(rel, out) : WideToAnsi(rel, out);
-  return ok ? out : std::string();
-}
+std::string TLha::StoredBytes(const std::wstring& name) const { return DosStoredBytes(name); }
 
 void TLha::ReadDirectory(TStream32& input, TzevTempOutput& output) {
   int64_t size = input.GetSize();

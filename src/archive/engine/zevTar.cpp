@@ -201,18 +201,7 @@ bool TTar::CompressFile(TStream32& output, TCompEntry& e) {
   std::unique_ptr<TStream32> src;
   int64_t size = 0;
   int32_t date = EntryDate(e.DosDate);
-  if (!folder) {
-    src = FileSys->OpenRead(full);
-    if (!src) {
-      DoError(full, L"", L"0", zevOpenError);
-      return false;
-    }
-    size = src->GetSize();
-    if (size >= 0xFFFFFFFFll) {
-      DoError(full, L"4 GiB", L"0", zevInvalidArcType);
-      return false;
-    }
-  }
+  if (!OpenSource(e, src, size)) return false;
   std::string headers;
   MakeTarHeaders(Member(raw, folder, static_cast<uint64_t>(size), date), headers);
   int64_t start = output.Seek(0, soFromEnd);

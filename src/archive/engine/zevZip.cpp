@@ -387,6 +387,34 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
   FList.push_back(std::move(n));
 }
 
+bool TCompBase::OpenSource(const TCompEntry& e, std::unique_ptr<TStream32>& src, int64_t& size) {
+  src.reset();
+  size = 0;
+  if (e.Attr & kAttrDirectory) return true;
+  src = FileSys->OpenRead(e.Name);
+  if (!src) {
+    DoError(e.Name, L"", L"0", zevOpenError);
+    return false;
+  }
+  size = src->GetSize();
+  if (size >= 0xFFFFFFFFll) {
+    // Sizes are 32-bit fields here: a larger file would be recorded wrongly.
+    DoError(e.Name, L"4 GiB", L"0", zevInvalidArcType);
+    return false;
+  }
+  return true;
+}
+
+std::string TCompBase::DosStoredBytes(const std::wstring& name) const {
+  // Names in an archive are relative: no drive, share or root.
+  std::wstring rel = TZipCommon::SafeRelativeName(name);
+  for (auto& c : rel)
+    if (c == L'/') c = L'\\';
+  std::string out;
+  bool ok = TranslateOemChar ? WideToOem(rel, out) : WideToAnsi(rel, out);
+  return ok ? out : std::string();
+}
+
 void TCompBase::NoteKept(TCompEntry& e, uint32_t packed, uint32_t orig, int32_t dosTime, uint32_t attr) {
   std::memset(e.Central, 0, sizeof e.Central);
   PutLE32(e.Central + 12, static_cast<uint32_t>(dosTime));
@@ -401,13 +429,8 @@ bool TCompBase::WriteFormatEntry(
   const std::wstring full = e.Name;
   bool folder = e.Attr & kAttrDirectory;
   std::unique_ptr<TStream32> src;
-  if (!folder) {
-    src = FileSys->OpenRead(full);
-    if (!src) {
-      DoError(full, L"", L"0", zevOpenError);
-      return false;
-    }
-  }
+  int64_t size = 0;
+  if (!OpenSource(e, src, size)) return false;
   std::unique_ptr<TStream32> scratch;
   std::unique_ptr<TzevTempOutput> scratchFile;
   if (!folder && packs) {
@@ -425,7 +448,6 @@ bool TCompBase::WriteFormatEntry(
   } drop{scratchFile};
   TMemoryStream32 none;
   TStream32& pack = scratchFile ? static_cast<TStream32&>(*scratchFile) : scratch ? *scratch : none;
-  int64_t size = src ? src->GetSize() : 0;
   int64_t done = 0;
   int64_t start = output.Seek(0, soFromEnd);
   int rc = 0;
@@ -714,18 +736,7 @@ bool TZip::CompressFile(TStream32& output, TCompEntry& e) {
   }
   std::unique_ptr<TStream32> src;
   int64_t size = 0;
-  if (!folder) {
-    src = FileSys->OpenRead(full);
-    if (!src) {
-      DoError(full, L"", L"0", zevOpenError);
-      return false;
-    }
-    size = src->GetSize();
-    if (size >= 0xFFFFFFFFll) {
-      DoError(full, L"4 GiB", L"0", zevInvalidArcType);
-      return false;
-    }
-  }
+  if (!OpenSource(e, src, size)) return false;
   TDeflateType effort = DeflateType;
   if (StoreAlreadyCompressedFiles) {
     std::wstring ext = ExtensionOf(full);

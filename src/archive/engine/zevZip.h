@@ -111,6 +111,12 @@ class TCompBase : public TZipCommon {
   void ProcessEntries(TStream32* input, TStream32& output);
   void AddScannedFile(const std::wstring& dir, const TzevFindData& find);
   void CopyEntryData(TStream32& input, TStream32& output, int64_t count);
+  // Opens a new entry's source (nothing for a folder) and gives its size; false when it cannot
+  // be opened or is 4 GiB or more (reported).
+  bool OpenSource(const TCompEntry& e, std::unique_ptr<TStream32>& src, int64_t& size);
+  // A stored name as the DOS formats keep it: relative, "\" between folders, OEM (or ANSI)
+  // bytes; empty when the name has no form in that code page.
+  std::string DosStoredBytes(const std::wstring& name) const;
   // Puts a kept entry's facts where AddScannedFile compares them with a file on disk.
   static void NoteKept(TCompEntry& e, uint32_t packed, uint32_t orig, int32_t dosTime, uint32_t attr);
   // One new entry of a format whose entries follow one another: opens the source (none for a

@@ -11,6 +11,12 @@
 #include "panels/ArcFolder.h"
 
 class TWaitingModalForm;
+class TGeneralArchiveControl;
+class TStringList;
+// Frees an archive control (which exists only in the Windows build).
+struct TArcControlDeleter {
+  void operator()(TGeneralArchiveControl* control) const;
+};
 
 // One node's entry: the name is the node's own component, never a path. A folder has 0x10 in
 // its attributes.
@@ -64,6 +70,16 @@ class THanArcTree : public TArcFolderSource {
   void AddItem(const ArcInfoRec& item);
   // Removes every child of the folder whose name equals name; true when one was.
   bool RemoveEntry(const std::wstring& folder, const std::wstring& name);
+
+  // The archive control of the operation in progress (created for a type, freed with the tree
+  // or by the next CreateControl).
+  std::unique_ptr<TGeneralArchiveControl, TArcControlDeleter> Control;
+  void CreateControl(uint8_t arcType);
+  void FreeControl() { Control.reset(); }
+  // One operation on the current control; its result code (TArcResultCode).
+  uint8_t AddFiles(const std::wstring& archiveName, const std::wstring& sourceFolder, const TStringList& list);
+  uint8_t ExtractFiles(const std::wstring& archiveName, const std::wstring& destFolder, const TStringList& list);
+  uint8_t DeleteFiles(const std::wstring& archiveName, const TStringList& list);
 
   static THanArcItem* Item(PHanNode node) { return node ? static_cast<THanArcItem*>(node->Data) : nullptr; }
 

@@ -7,3 +7,6 @@ bool THanArcTree::LoadArchive(const std::wstring& fileName, uint8_t arcType, int
   LoadEntries(archive, nullptr);
   return true;
 }
+
+// The host build has no archive controls: none is ever created there.
+void TArcControlDeleter::operator()(TGeneralArchiveControl*) const {}

@@ -767,6 +767,8 @@ bool TArjArchive::ReadNextHeader(ArcInfoRec& item) {
   item.CRC32 = Get32(b, 24);
   item.Attributes = Get16(b, 30);
   if (fileType == 3) item.Attributes |= 0x10;
+  // A piece continued from the previous volume.
+  if (static_cast<uint8_t>(b[8]) & 0x08) item.Flags |= aifContinuedFromPrevious;
   if (static_cast<uint8_t>(b[8]) & 0x04) {
     Flags |= afMultiVolume;
     item.Flags |= aifContinuesInNext;
