@@ -98,6 +98,13 @@ TFilePanel::TFilePanel(TComponent* owner) : TPanelView(owner) {
   w.OnContextPopup = [this](TFileWin*, POINT p) {
     if (OnContextPopup) OnContextPopup(this, p);
   };
+  w.OnListDrop = [this](TFileWin*, const std::wstring& target, bool same, int mode, const TStringList& files,
+                        const TStringList& mapped) {
+    return OnListDrop ? OnListDrop(this, target, same, mode, files, mapped) : false;
+  };
+  w.OnListBeginDrag = [this](TFileWin*, bool right) {
+    if (OnListBeginDrag) OnListBeginDrag(this, right);
+  };
   w.List().OnOpenFile = [this](TMFList& list, int index) {
     if (!OnOpenFile) return false;
     OnOpenFile(this, list.Path + list.ItemName(index));
