@@ -96,6 +96,7 @@ bool TOperationForm::CheckCancel(bool allDone) {
     FModalResult = mrNone;
     return false;
   }
+  FlushProgress();
   if (AskYesNo(Fill(LoadMessageText(StopQuestionMsg), OperationName), true)) {
     FStopConfirmed = true;
     return true;
@@ -106,6 +107,7 @@ bool TOperationForm::CheckCancel(bool allDone) {
 
 bool TOperationForm::AskSkipOnError(const std::wstring& text) {
   if (SkipAllErrors) return true;
+  FlushProgress();
   int answer = MessageBoxStd(L"", text, LoadMessageText(10509), 2, 0, 2);
   if (answer == 1) SkipAllErrors = true;
   return answer == 0 || answer == 1;

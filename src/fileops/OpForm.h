@@ -70,6 +70,10 @@ class TOperationForm : public THanForm {
   // Pumps the message queue (the hand-run loop's breath).
   static void Pump();
 
+  // Brings the window's figures up to date at once; the questions call it first, so that a
+  // window that refreshes itself only a few times a second never asks under stale names.
+  virtual void FlushProgress() {}
+
  protected:
   // The system menu and the minimise box; no maximise box.
   void CreateParams(TCreateParams& params) override;
