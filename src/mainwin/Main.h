@@ -40,6 +40,9 @@ class TQ7XForm : public THanForm {
   void FormDestroy();
 
   bool ActivatedOnce = false;
+  // The start-up timer has listed the panels: a panel made from now on lists its folder at
+  // once. (The window is activated before it is shown, so activation alone does not say it.)
+  bool FirstLoadDone = false;
   TTimer* StartupTimer = nullptr;
   TPanel* ClientPanel = nullptr;
   TPanelView* Panel1 = nullptr;
@@ -175,7 +178,7 @@ class TQ7XForm : public THanForm {
   std::function<void()> OnFirstLoad;
   std::function<void()> OnDrivesChanged;
 
-  // The panel factory: the real panel window once wired, else the basic panel.
+  // The panel factory: the panel window (TFilePanel) unless a test sets another.
   TPanelFactory PanelFactory;
   // Ends the process at once (the log-off path); tests replace it.
   std::function<void(UINT code)> ExitProcessNow;

@@ -328,6 +328,13 @@ void THanFileBox::Relayout() {
   if (FDisplayColumns <= 1) {
     FItemWidth = 0;
     FCellWidth = std::max(1, cw);
+    // A narrow panel: the name gives up room (keeping about fourteen characters) so that the
+    // size and the date are not cut; the stored width stays for a wider panel.
+    int upToDate = 0;
+    for (int c = 0; c <= colDate; ++c) upToDate += w[c];
+    const int minName = std::max(60, FEllipsisWidth * 5);
+    if (upToDate > FCellWidth && w[colName] > minName)
+      w[colName] = std::max(minName, w[colName] - (upToDate - FCellWidth));
   } else {
     const int strip = FShowGridLine ? FGridLineWidth : 0;
     FCellWidth = std::max(30, (cw - strip * (FDisplayColumns - 1)) / FDisplayColumns);
