@@ -2,6 +2,7 @@
 // Scratch files of the Windows benchmarks: a folder under the temporary folder, emptied.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 inline std::wstring BenchTempPath(const wchar_t* name) {
@@ -26,6 +27,6 @@ inline void BenchWriteBigFile(const std::wstring& path, long long size) {
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 31 + 7);
   DWORD put;
   for (long long done = 0; done < size; done += static_cast<long long>(block.size()))
-    WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &put, nullptr);
+    WriteFile(h, block.data(), static_cast<DWORD>(std::min<long long>(size - done, block.size())), &put, nullptr);
   CloseHandle(h);
 }

@@ -65,6 +65,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/layer/ArcTree.cpp
   src/archive/layer/ArcTree_posix.cpp
   src/fileops/RenPattern.cpp
+  src/panels/DropData.cpp
   src/fileops/CRC32.cpp
   src/fileops/SplitFormat.cpp
 )
@@ -103,6 +104,7 @@ set(VELMO_PORTABLE_TESTS
   tests/arclayer/ArcTree_test.cpp
   tests/arclayer/ArcRefTools_test.cpp
   tests/fileops/RenPattern_test.cpp
+  tests/panels/DropData_test.cpp
   tests/fileops/SplitFormat_test.cpp
 )
 
@@ -150,5 +152,6 @@ set(VELMO_FUZZERS
   unzip:tests/fuzz/unzip_fuzz.cpp:tests/fuzz/seeds/unzip
   zipdecoders:tests/fuzz/zipdecoders_fuzz.cpp:tests/fuzz/seeds/zipdecoders
   unixreaders:tests/fuzz/unixreaders_fuzz.cpp:tests/fuzz/seeds/unixreaders
+  dropdata:tests/fuzz/dropdata_fuzz.cpp:tests/fuzz/seeds/dropdata
   splitlist:tests/fuzz/splitlist_fuzz.cpp:tests/fuzz/seeds/splitlist
 )

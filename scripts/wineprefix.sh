@@ -28,4 +28,13 @@ reg=$(mktemp --suffix=.reg)
 wine regedit /S "$reg" >/dev/null 2>&1
 wineserver -w || true
 rm -f "$reg"
+# Wine draws the buttons of the captions it paints itself with the Marlett symbol font; a
+# prefix without it shows the letters "0 1 r" there.
+for f in /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf; do
+  if [ -f "$f" ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp -f "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+    break
+  fi
+done
 touch "$stamp"

@@ -221,6 +221,34 @@ def trash(c):
         c.line(x, 0.3, x, 0.85, GREY)
 
 
+def archive_box(c):
+    c.rect(0.1, 0.3, 0.9, 0.92, BROWN, BLACK)
+    c.rect(0.1, 0.3, 0.9, 0.42, DARK_YELLOW, BLACK)
+    c.line(0.5, 0.42, 0.5, 0.92, YELLOW)
+
+
+def windows(c, parts):
+    for x0, y0, x1, y1 in parts:
+        c.rect(x0, y0, x1, y1, WHITE, BLACK)
+        c.rect(x0, y0, x1, y0 + 0.14, BLUE, BLACK)
+
+
+def help_mark(c):
+    c.circle(0.5, 0.5, 0.46, BLUE, BLACK)
+    w = max(1, c.n // 8)
+    c.line(0.36, 0.32, 0.5, 0.22, WHITE, w)
+    c.line(0.5, 0.22, 0.64, 0.34, WHITE, w)
+    c.line(0.64, 0.34, 0.5, 0.5, WHITE, w)
+    c.line(0.5, 0.5, 0.5, 0.6, WHITE, w)
+    c.rect(0.44, 0.72, 0.56, 0.8, WHITE)
+
+
+def door(c):
+    c.rect(0.1, 0.05, 0.55, 0.95, BROWN, BLACK)
+    c.rect(0.42, 0.48, 0.48, 0.56, YELLOW)
+    arrow(c, "right", RED, (0.45, 0.3, 0.98, 0.75))
+
+
 DRAWINGS = {
     "back": lambda c: arrow(c, "left", GREEN),
     "forward": lambda c: arrow(c, "right", GREEN),
@@ -254,6 +282,15 @@ DRAWINGS = {
     "scr": lambda c: (c.rect(0.05, 0.1, 0.95, 0.75, BLUE, BLACK), c.circle(0.5, 0.42, 0.18, YELLOW),
                       c.rect(0.35, 0.78, 0.65, 0.9, GREY, BLACK)),
     "remove": lambda c: (trash(c), cross(c, RED, (0.45, 0.45, 0.95, 0.95))),
+    "arc": lambda c: (archive_box(c), arrow(c, "down", GREEN, (0.25, 0.0, 0.75, 0.45))),
+    "unarc": lambda c: (archive_box(c), arrow(c, "up", BLUE, (0.25, 0.0, 0.75, 0.45))),
+    "single": lambda c: windows(c, [(0.08, 0.1, 0.92, 0.9)]),
+    "vsplit": lambda c: windows(c, [(0.04, 0.1, 0.48, 0.9), (0.52, 0.1, 0.96, 0.9)]),
+    "hsplit": lambda c: windows(c, [(0.08, 0.04, 0.92, 0.47), (0.08, 0.53, 0.92, 0.96)]),
+    "props": lambda c: (page(c, 0.12, 0.05, 0.78, 0.95), c.circle(0.72, 0.72, 0.24, BLUE, BLACK),
+                        c.line(0.72, 0.62, 0.72, 0.84, WHITE, max(1, c.n // 10))),
+    "help": help_mark,
+    "exit": door,
 }
 
 
@@ -277,6 +314,9 @@ BITMAPS = [
     ("MCD_NEWFOLD", "newfold", 24), ("MCD_SIZE", "size", 24), ("MCD_FRESH", "fresh", 24),
     ("MAIN_QCD", "qcd", 24),
     ("DLG_Remove", "remove", 32),
+    ("TOOL_ARC16", "arc", 16), ("TOOL_UNARC16", "unarc", 16), ("TOOL_SINGLE16", "single", 16),
+    ("TOOL_VSPLIT16", "vsplit", 16), ("TOOL_HSPLIT16", "hsplit", 16), ("TOOL_PROPS16", "props", 16),
+    ("TOOL_HELP16", "help", 16), ("TOOL_EXIT16", "exit", 16),
 ]
 
 

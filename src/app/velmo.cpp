@@ -12,9 +12,14 @@
 #include "framework/Forms.h"
 #include "archive/layer/ArcCommands.h"
 #include "fileops/CopyDlg.h"
+#include "fileops/AttrDlg.h"
+#include "fileops/DelDlg.h"
+#include "fileops/ShellNew.h"
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
 #include "foldermgr/MCDBox.h"
+#include "mainwin/DropCmd.h"
+#include "mainwin/FavouriteCmd.h"
 #include "mainwin/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -27,10 +32,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Options.LoadFromProgramFolder();
   InitMainModule();
   InstallFileOperations();
+  InstallDeleteCommand();
+  InstallAttrCommand();
+  InstallNewFileCommand();
   InstallSplitCommands();
   InstallCommandLines();
   InstallFolderManager();
   InstallArchiveCommands();
+  InstallDragDropCommands();
+  InstallFavouriteCommands();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

@@ -24,25 +24,12 @@
 int64_t TCopyMoveForm::LastSpeedSeconds = 0;
 
 namespace {
-std::wstring Fill(std::wstring text, const std::wstring& a, const std::wstring& b = L"") {
-  size_t at = text.find(L"%S");
-  if (at != std::wstring::npos) {
-    text.replace(at, 2, a);
-    at = text.find(L"%S", at + a.size());
-    if (at != std::wstring::npos) text.replace(at, 2, b);
-  }
-  return text;
+std::wstring Fill(const std::wstring& text, const std::wstring& a, const std::wstring& b = L"") {
+  return FormatText(text, {a, b});
 }
 
-std::wstring FilePart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-std::wstring FolderPart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
+std::wstring FilePart(const std::wstring& path) { return PathFilePart(path); }
+std::wstring FolderPart(const std::wstring& path) { return PathFolderPart(path); }
 
 // The file's identity: its volume and index. False when it cannot be told.
 bool FileIdentity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) { return GetFileInformationByHandle(h, &info) != FALSE; }
@@ -70,26 +57,9 @@ std::wstring DateText(TDateTime t) {
   return buf;
 }
 
-// Marked as a link by ListFolder (a junction or symbolic link, not any reparse point).
 bool IsLink(DWORD attr) { return (attr & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-
-struct TEntry {
-  std::wstring Name, ShortName;
-  DWORD Attr;
-  int64_t Size;
-  TDateTime Date;
-};
-// The entries of a folder, "." and ".." left out; read whole before anything is changed.
-std::vector<TEntry> ListFolder(const std::wstring& folder) {
-  std::vector<TEntry> entries;
-  TFolderEnum list(folder, TFolderEnum::ShortNames | TFolderEnum::LargeFetch);
-  for (const WIN32_FIND_DATAW& fd : list)
-    entries.push_back({fd.cFileName, fd.cAlternateFileName,
-                       TFolderEnum::IsLinkData(fd) ? fd.dwFileAttributes | FILE_ATTRIBUTE_REPARSE_POINT
-                                                   : fd.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT),
-                       GetFindDataSize(fd), FileTimeToLocalDateTime(fd.ftLastWriteTime)});
-  return entries;
-}
+using TEntry = TFolderEntry;
+std::vector<TEntry> ListFolder(const std::wstring& folder) { return ListFolderEntries(folder); }
 
 // Counts the files below a folder and adds their sizes; links are not entered.
 void WalkFolderSize(const std::wstring& folder, int32_t& files, int64_t& size) {
@@ -199,6 +169,7 @@ void TCopyMoveForm::RunOperation() {
   }
   FModalResult = mrNone;
   UpdateSeconds = 0;
+  FLastPaint = FLastPump = 0;
   FBuffer.assign(0x80000, 0);
   FBlockSize = GetSystemMetrics(SM_SLOWMACHINE) ? 0x40000 : 0x80000;
   if (SingleSourceFolder && !FItems.empty()) {
@@ -276,6 +247,7 @@ void TCopyMoveForm::RunOperation() {
   TMCDTreeMan* target = FTargetTree.release();
   delete source;
   if (target != source) delete target;
+  FlushProgress();
   CarryDescriptions();
   EndTitle();
 }
@@ -335,34 +307,44 @@ bool TCopyMoveForm::CopyOneFile(const std::wstring& sourcePrefix, const std::wst
     FFileSize = item.Size;
     ShowCopyNames(sourcePrefix, item);
   }
-  TSameNameResult r = CheckSameName(source, target, in.get(), item, sourcePrefix, tp);
-  if (r == snrStop) return false;
-  if (r == snrSkip || r == snrSameFile) {
-    // Nothing is written: a file copied onto itself, or one passed over.
-    FBytesDone += item.Size - FFileDone;
-    FFileDone = item.Size;
-    return true;
-  }
-
+  // Most targets do not exist yet: creating the file at once spares a look at the target per
+  // file. When anything is in the way, the same-name rules decide.
   TFileHandle out;
   TimeIo(true);
-  if (FResumeOffset > 0) {
-    out.reset(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    LARGE_INTEGER at;
-    at.QuadPart = FResumeOffset;
-    if (out && SetFilePointerEx(in.get(), at, nullptr, FILE_BEGIN) &&
-        SetFilePointerEx(out.get(), at, nullptr, FILE_BEGIN)) {
-      FFileDone = FResumeOffset;
-      FBytesDone += FResumeOffset;
-    } else {
-      out.reset();
-    }
-  } else {
-    out.reset(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  }
+  out.reset(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   DWORD createError = GetLastError();
   TimeIo(false);
+  bool createdNew = static_cast<bool>(out);
+  if (!out) {
+    TSameNameResult r = CheckSameName(source, target, in.get(), item, sourcePrefix, tp);
+    if (r == snrStop) return false;
+    if (r == snrSkip || r == snrSameFile) {
+      // Nothing is written: a file copied onto itself, or one passed over.
+      FBytesDone += item.Size - FFileDone;
+      FFileDone = item.Size;
+      return true;
+    }
+    TimeIo(true);
+    if (FResumeOffset > 0) {
+      out.reset(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+      LARGE_INTEGER at;
+      at.QuadPart = FResumeOffset;
+      if (out && SetFilePointerEx(in.get(), at, nullptr, FILE_BEGIN) &&
+          SetFilePointerEx(out.get(), at, nullptr, FILE_BEGIN)) {
+        FFileDone = FResumeOffset;
+        FBytesDone += FResumeOffset;
+      } else {
+        out.reset();
+      }
+    } else {
+      out.reset(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      createdNew = static_cast<bool>(out);
+    }
+    createError = GetLastError();
+    TimeIo(false);
+  }
   if (!out) {
     in.reset();
     return ErrorQuestion(ErrorText(target, createError));
@@ -402,8 +384,10 @@ bool TCopyMoveForm::CopyOneFile(const std::wstring& sourcePrefix, const std::wst
   if (!complete) {
     out.reset();
     bool remove = true;
-    if (Options.ErrorFileNotDelete)
+    if (Options.ErrorFileNotDelete) {
+      FlushProgress();
       remove = AskYesNo(Fill(LoadMessageText(10518), OperationName, target), true);
+    }
     if (remove) DeleteFileW(target.c_str());
     if (!failed) return false;  // a stop
     return go;
@@ -414,8 +398,13 @@ bool TCopyMoveForm::CopyOneFile(const std::wstring& sourcePrefix, const std::wst
   bool closed = CloseChecked(out);
   DWORD attr = static_cast<DWORD>(item.Attr) & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
   if (FRemoveReadOnly) attr &= 0x26;
-  bool attrOk = SetFileAttributesW(target.c_str(), attr ? attr : FILE_ATTRIBUTE_NORMAL) != FALSE;
-  DWORD attrError = GetLastError();
+  // A file created by this run has the archive attribute alone already.
+  bool attrOk = true;
+  DWORD attrError = 0;
+  if (!createdNew || attr != FILE_ATTRIBUTE_ARCHIVE) {
+    attrOk = SetFileAttributesW(target.c_str(), attr ? attr : FILE_ATTRIBUTE_NORMAL) != FALSE;
+    attrError = GetLastError();
+  }
   TimeIo(false);
   TargetChanged = true;
   item.Written = true;
@@ -471,6 +460,7 @@ TCopyMoveForm::TSameNameResult TCopyMoveForm::CheckSameName(const std::wstring& 
     std::wstring buttons = Fill(LoadMessageText(10516), restOffered ? LoadMessageText(10513) + L"|" : L"");
     int cancelIdx = restOffered ? snCancel : snRestOnly;
     int defaultIdx = answer == snCancel ? cancelIdx : answer;
+    FlushProgress();
     int pressed = MessageBoxStd(LoadMessageText(10514), FInfoBlock + L"\r\r" + LoadMessageText(10515), buttons, 4,
                                 defaultIdx, cancelIdx);
     if (pressed < 0 || pressed == cancelIdx) pressed = snCancel;
@@ -542,11 +532,13 @@ int TCopyMoveForm::CreateTargetFolder(const std::wstring& path) {
     return 0;
   }
   if (!(attr & FILE_ATTRIBUTE_DIRECTORY)) {
+    FlushProgress();
     ShowErrorBox(Fill(LoadMessageText(10524), path));
     return 0;
   }
   int answer = FMergeAnswer;
   if (answer == fmYes || answer == fmSkip || answer == fmReplace) {
+    FlushProgress();
     answer = MessageBoxStd(LoadMessageText(10519), Fill(LoadMessageText(10520), path), LoadMessageText(10521), 4,
                            answer, fmCancel);
     if (answer < 0) answer = fmCancel;
@@ -683,6 +675,7 @@ bool TCopyMoveForm::MoveFolderSameDrive(TCopyItem& item) {
   FInfoBlock = LoadMessageText(10510) + L": " + source + L"\r" + LoadMessageText(10511) + L": " + target;
   int answer = FMergeAnswer;
   if (answer == fmYes || answer == fmSkip || answer == fmReplace) {
+    FlushProgress();
     answer = MessageBoxStd(LoadMessageText(10519), Fill(LoadMessageText(10520), target) + L"\r\r" + FInfoBlock,
                            LoadMessageText(10521), 4, answer, fmCancel);
     if (answer < 0) answer = fmCancel;
@@ -752,18 +745,48 @@ bool TCopyMoveForm::DeleteFolderTree(const std::wstring& path) {
 // ---- Progress ----
 
 void TCopyMoveForm::ShowCopyNames(const std::wstring& prefix, const TCopyItem& item) {
-  SourceLabel->SetCaption(LoadMessageText(10510) + L" <P>" + SourceFolder + prefix + L"<>");
-  TargetLabel->SetCaption(LoadMessageText(10511) + L" <P>" + TargetFolder + prefix + L"<>");
-  CountLabel->SetCaption(L"(" + std::to_wstring(FFilesStarted) + L"/" + std::to_wstring(FFilesTotal) + L")");
-  NameLabel->SetCaption(item.Name);
-  FileSizeLabel->SetCaption(FormatThousands(item.Size) + L" " + LoadMessageText(4121));
-  TotalSizeLabel->SetCaption(FormatThousands(FBytesTotal) + L" " + LoadMessageText(4121));
-  if (FBytesTotal > 24999999) TotalBar->SetSepSize(6);
+  FNamesPrefix = prefix;
+  FNamesItem = item.Name;
+  FNamesSize = item.Size;
+  FNamesPending = true;
+}
+
+void TCopyMoveForm::PaintCopyNames() {
+  FNamesPending = false;
+  SourceLabel->SetCaption(LoadMessageText(10510) + L" <P>" + SourceFolder + FNamesPrefix + L"<>");
+  TargetLabel->SetCaption(LoadMessageText(10511) + L" <P>" + TargetFolder + FNamesPrefix + L"<>");
+  NameLabel->SetCaption(FNamesItem);
+  FileSizeLabel->SetCaption(FormatThousands(FNamesSize) + L" " + LoadMessageText(4121));
 }
 
 void TCopyMoveForm::UpdateCopyProgress() {
   LARGE_INTEGER started, ended, freq;
   QueryPerformanceCounter(&started);
+  QueryPerformanceFrequency(&freq);
+  auto since = [&](int64_t last) { return (started.QuadPart - last) * 1000 / freq.QuadPart; };
+  if (FLastPaint == 0 || since(FLastPaint) >= PaintInterval) {
+    PaintProgressNow();
+  }
+  if (OnProgress) OnProgress(this);
+  // The queue is looked at every few milliseconds: often enough that Cancel answers at once,
+  // rarely enough that small files and fast disks do not wait for it.
+  QueryPerformanceCounter(&ended);
+  if (FLastPump == 0 || (ended.QuadPart - FLastPump) * 1000 / freq.QuadPart >= PumpInterval) {
+    Pump();
+    QueryPerformanceCounter(&ended);
+    FLastPump = ended.QuadPart;
+  }
+  UpdateSeconds += static_cast<double>(ended.QuadPart - started.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+void TCopyMoveForm::PaintProgressNow() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  FLastPaint = now.QuadPart;
+  if (FNamesPending) PaintCopyNames();
+  CountLabel->SetCaption(L"(" + std::to_wstring(FFilesStarted) + L"/" + std::to_wstring(FFilesTotal) + L")");
+  TotalSizeLabel->SetCaption(FormatThousands(FBytesTotal) + L" " + LoadMessageText(4121));
+  if (FBytesTotal > 24999999) TotalBar->SetSepSize(6);
   int filePercent = FFileSize > 0 ? static_cast<int>(std::min<int64_t>(100, FFileDone * 100 / FFileSize)) : 100;
   if (FFileSize > 0 && FFileSize <= static_cast<int64_t>(FBlockSize)) filePercent = 100;
   int totalPercent = FBytesTotal > 0 ? static_cast<int>(std::min<int64_t>(100, FBytesDone * 100 / FBytesTotal)) : 100;
@@ -782,11 +805,6 @@ void TCopyMoveForm::UpdateCopyProgress() {
     }
   }
   ShowPercent(totalPercent);
-  if (OnProgress) OnProgress(this);
-  Pump();
-  QueryPerformanceCounter(&ended);
-  QueryPerformanceFrequency(&freq);
-  UpdateSeconds += static_cast<double>(ended.QuadPart - started.QuadPart) / static_cast<double>(freq.QuadPart);
 }
 
 // ---- Descriptions ----
@@ -847,8 +865,6 @@ void TCopyMoveForm::CarryDescriptions() {
 
 // ---- The commands ----
 
-namespace {
-// The list's items to process: the selection in its order, else the focused item.
 std::vector<int> ItemsToProcess(TMFList& list) {
   std::vector<int> picked;
   for (int index : list.SelectedIndexes()) {
@@ -861,7 +877,6 @@ std::vector<int> ItemsToProcess(TMFList& list) {
   }
   return picked;
 }
-}  // namespace
 
 TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstring& target) {
   TCopyMoveCommandResult result;

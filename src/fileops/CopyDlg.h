@@ -92,8 +92,16 @@ class TCopyMoveForm : public TProgressForm {
   // The error question; the part of the current file not yet done counts as done.
   bool ErrorQuestion(const std::wstring& text);
   bool StopCheck();
+  // Every step calls UpdateCopyProgress: it calls OnProgress each time, but repaints the labels
+  // and bars at most every PaintInterval milliseconds and pumps the queue at most every
+  // PumpInterval, since doing either after every block or small file costs more than copying
+  // it. FlushProgress repaints at once.
   void UpdateCopyProgress();
+  // Notes the names of the file begun; the next repaint shows them.
   void ShowCopyNames(const std::wstring& prefix, const TCopyItem& item);
+  void PaintCopyNames();
+  void PaintProgressNow();
+  void FlushProgress() override { PaintProgressNow(); }
   void CarryDescriptions();
   void SetFolderFlags();
   TMCDTreeMan* TargetTree() const;
@@ -107,6 +115,12 @@ class TCopyMoveForm : public TProgressForm {
   bool FRemoveReadOnly = false;
   bool FContainsTarget = false;
   double FIoSeconds = 0;
+  // Milliseconds between repaints of the figures and between looks at the message queue.
+  static constexpr int64_t PaintInterval = 100, PumpInterval = 10;
+  int64_t FLastPaint = 0, FLastPump = 0;  // performance-counter ticks
+  bool FNamesPending = false;
+  std::wstring FNamesPrefix, FNamesItem;
+  int64_t FNamesSize = 0;
   LARGE_INTEGER FIoStart{};
 
   // Run state.
@@ -122,6 +136,10 @@ class TCopyMoveForm : public TProgressForm {
 };
 
 class TMFList;
+
+// A file list's items to process: the selection in its order, else the focused item; never
+// the parent entry or a drive.
+std::vector<int> ItemsToProcess(TMFList& list);
 
 // The main form's copy (F5) and move (F6) of the active panel's items: the selection in the
 // order it was made, else the focused item; the target chosen with the target chooser (the

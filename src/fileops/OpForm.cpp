@@ -5,17 +5,43 @@
 #include "framework/Canvas.h"
 
 #include "foundation/Language.h"
-#include "foundation/MYTOOL.h"
 #include "foundation/MOption.h"
+#include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
+#include "framework/FolderEnum.h"
 
-namespace {
-std::wstring Fill(std::wstring text, const std::wstring& value) {
-  size_t at = text.find(L"%S");
-  if (at != std::wstring::npos) text.replace(at, 2, value);
+std::wstring FormatText(std::wstring text, std::initializer_list<std::wstring> values) {
+  size_t from = 0;
+  for (const std::wstring& value : values) {
+    size_t at = text.find(L"%S", from);
+    if (at == std::wstring::npos) break;
+    text.replace(at, 2, value);
+    from = at + value.size();
+  }
   return text;
 }
-}  // namespace
+
+std::wstring PathFilePart(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring PathFolderPart(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::vector<TFolderEntry> ListFolderEntries(const std::wstring& folder) {
+  std::vector<TFolderEntry> entries;
+  TFolderEnum list(folder, TFolderEnum::ShortNames | TFolderEnum::LargeFetch);
+  for (const WIN32_FIND_DATAW& fd : list) {
+    DWORD attr = TFolderEnum::IsLinkData(fd) ? fd.dwFileAttributes | FILE_ATTRIBUTE_REPARSE_POINT
+                                              : fd.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT);
+    entries.push_back({fd.cFileName, fd.cAlternateFileName, attr, GetFindDataSize(fd),
+                       FileTimeToLocalDateTime(fd.ftLastWriteTime)});
+  }
+  return entries;
+}
 
 void TGroupFrame::CreateParams(TCreateParams& p) {
   TControl::CreateParams(p);
@@ -51,6 +77,45 @@ void TOperationForm::CreateParams(TCreateParams& p) {
 }
 
 void TOperationForm::Pump() { Application().ProcessMessages(); }
+
+void TOperationForm::SetUpWindow(int clientWidth, int clientHeight, TPosition position) {
+  SetBorderStyle(bsSingle);
+  SetCloseBox(true);
+  Position = position;
+  Font.SetName(Options.MainFont.Name);
+  if (Options.MainFont.Size > 0) Font.SetSize(Options.MainFont.Size);
+  SetClientSize(clientWidth, clientHeight);
+}
+
+THanElLabel* TOperationForm::AddLabel(int left, int top, int width, bool right) {
+  auto* label = new THanElLabel(this);
+  label->SetBounds(left, top, width, 14);
+  label->SetRight(right);
+  label->SetParent(this);
+  return label;
+}
+
+TGProgress* TOperationForm::AddBar(int left, int top, TColor from, TColor to) {
+  auto* bar = new TGProgress(this);
+  bar->SetBounds(left, top, 512, 16);
+  bar->SetSolid(true);
+  bar->SetGradientBar(true);
+  bar->SetSepSize(12);
+  bar->SetColor(from);
+  bar->SetColorEnd(to);
+  bar->SetParent(this);
+  return bar;
+}
+
+THanButton* TOperationForm::AddCancelButton(int left, int top) {
+  auto* button = new THanButton(this);
+  button->SetBounds(left, top, 80, 25);
+  button->SetCaption(LoadMessageText(2));
+  button->Cancel = true;
+  button->OnClick = [this](TComponent*) { SetModalResult(mrCancel); };
+  button->SetParent(this);
+  return button;
+}
 
 int TOperationForm::Execute() {
   // A drag or a held mouse button in another window ends here.
@@ -96,7 +161,8 @@ bool TOperationForm::CheckCancel(bool allDone) {
     FModalResult = mrNone;
     return false;
   }
-  if (AskYesNo(Fill(LoadMessageText(StopQuestionMsg), OperationName), true)) {
+  FlushProgress();
+  if (AskYesNo(FormatText(LoadMessageText(StopQuestionMsg), {OperationName}), true)) {
     FStopConfirmed = true;
     return true;
   }
@@ -106,6 +172,7 @@ bool TOperationForm::CheckCancel(bool allDone) {
 
 bool TOperationForm::AskSkipOnError(const std::wstring& text) {
   if (SkipAllErrors) return true;
+  FlushProgress();
   int answer = MessageBoxStd(L"", text, LoadMessageText(10509), 2, 0, 2);
   if (answer == 1) SkipAllErrors = true;
   return answer == 0 || answer == 1;
@@ -133,7 +200,9 @@ void TOperationForm::BeginTitle() {
 
 void TOperationForm::ShowPercent(int percent) {
   bool minimized = ApplicationMinimized();
-  std::wstring title = minimized ? OperationName + L" - " + std::to_wstring(percent) + L"%" : FSavedTitle;
+  std::wstring title = !minimized  ? FSavedTitle
+                      : percent < 0 ? OperationName
+                                    : OperationName + L" - " + std::to_wstring(percent) + L"%";
   if (minimized) FWasMinimized = true;
   if (title != Application().Title) {
     Application().Title = title;
@@ -153,60 +222,31 @@ void TOperationForm::EndTitle() {
 
 TProgressForm::TProgressForm(TComponent* owner, TColor fileFrom, TColor fileTo, TColor totalFrom, TColor totalTo)
     : TOperationForm(owner) {
-  SetBorderStyle(bsSingle);
-  SetCloseBox(true);
-  Position = poOwnerFormCenter;
-  Font.SetName(Options.MainFont.Name);
-  if (Options.MainFont.Size > 0) Font.SetSize(Options.MainFont.Size);
-  SetClientSize(562, 175);
-
+  SetUpWindow(562, 175, poOwnerFormCenter);
   auto group = new TGroupFrame(this);
   group->SetBounds(10, 5, 542, 130);
   group->SetParent(this);
-  auto label = [&](int l, int t, int w, bool right) {
-    auto* lb = new THanElLabel(this);
-    lb->SetBounds(l, t, w, 14);
-    lb->SetRight(right);
-    lb->SetParent(this);
-    return lb;
-  };
   SourceLabel = new THanLabelEX(this);
   SourceLabel->SetBounds(25, 21, 252, 16);
   SourceLabel->SetParent(this);
   TargetLabel = new THanLabelEX(this);
   TargetLabel->SetBounds(285, 21, 252, 16);
   TargetLabel->SetParent(this);
-  NameLabel = label(25, 46, 400, false);
+  NameLabel = AddLabel(25, 46, 400, false);
   NameLabel->SetEllipsis(true);
-  CountLabel = label(426, 46, 110, true);
-  auto bar = [&](int top, TColor from, TColor to) {
-    auto* b = new TGProgress(this);
-    b->SetBounds(25, top, 512, 16);
-    b->SetSolid(true);
-    b->SetGradientBar(true);
-    b->SetSepSize(12);
-    b->SetColor(from);
-    b->SetColorEnd(to);
-    b->SetParent(this);
-    return b;
-  };
-  FileBar = bar(60, fileFrom, fileTo);
-  FilePercentLabel = label(25 + 512 / 2 - 30, 76, 60, false);
+  CountLabel = AddLabel(426, 46, 110, true);
+  FileBar = AddBar(25, 60, fileFrom, fileTo);
+  FilePercentLabel = AddLabel(25 + 512 / 2 - 30, 76, 60, false);
   FilePercentLabel->SetCenter(true);
-  FileDoneLabel = label(25, 76, 200, false);
-  FileSizeLabel = label(337, 76, 200, true);
-  TotalBar = bar(97, totalFrom, totalTo);
-  TotalPercentLabel = label(25 + 512 / 2 - 30, 113, 60, false);
+  FileDoneLabel = AddLabel(25, 76, 200, false);
+  FileSizeLabel = AddLabel(337, 76, 200, true);
+  TotalBar = AddBar(25, 97, totalFrom, totalTo);
+  TotalPercentLabel = AddLabel(25 + 512 / 2 - 30, 113, 60, false);
   TotalPercentLabel->SetCenter(true);
-  TotalDoneLabel = label(25, 113, 200, false);
-  TotalSizeLabel = label(337, 113, 200, true);
-  CancelBtn = new THanButton(this);
-  CancelBtn->SetBounds(472, 142, 80, 25);
-  CancelBtn->SetCaption(LoadMessageText(2));
-  CancelBtn->Cancel = true;
-  CancelBtn->OnClick = [this](TComponent*) { SetModalResult(mrCancel); };
-  CancelBtn->SetParent(this);
-  SpeedLabel = label(10, 148, 200, false);
+  TotalDoneLabel = AddLabel(25, 113, 200, false);
+  TotalSizeLabel = AddLabel(337, 113, 200, true);
+  CancelBtn = AddCancelButton(472, 142);
+  SpeedLabel = AddLabel(10, 148, 200, false);
   group->SendToBack();
 }
 

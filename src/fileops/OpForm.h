@@ -10,12 +10,14 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "foundation/G_GUAGE.h"
 #include "foundation/HLABEL.h"
 #include "foundation/HanForm.h"
+#include "foundation/MYTOOL.h"
 
 // A group box: a frame with a caption around other controls.
 // The frame draws only its line and caption: it fills its inside with the form's colour, and
@@ -29,6 +31,25 @@ class TGroupFrame : public TControl {
   void CreateParams(TCreateParams& params) override;
   bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };
+
+// A message text with each "%S" filled by the next value, in order.
+std::wstring FormatText(std::wstring text, std::initializer_list<std::wstring> values);
+// The name after the last "\", and the folder up to and with it (empty without one).
+std::wstring PathFilePart(const std::wstring& path);
+std::wstring PathFolderPart(const std::wstring& path);
+
+// One entry of a folder as the file operations walk it. A junction or symbolic link has
+// FILE_ATTRIBUTE_REPARSE_POINT in Attr (and no other entry has it): it is never entered.
+struct TFolderEntry {
+  std::wstring Name, ShortName;
+  DWORD Attr = 0;
+  int64_t Size = 0;
+  TDateTime Date = 0;  // last write, local
+  bool IsFolder() const { return (Attr & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+  bool IsLink() const { return (Attr & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+};
+// The entries of a folder without "." and "..", read whole before anything is changed.
+std::vector<TFolderEntry> ListFolderEntries(const std::wstring& folder);
 
 class TOperationForm : public THanForm {
  public:
@@ -60,8 +81,8 @@ class TOperationForm : public THanForm {
   // "<P>path<>" in quotes, then the system's text for the error.
   static std::wstring ErrorText(const std::wstring& path, DWORD error);
 
-  // The minimised title: call BeginTitle at the start of a run, ShowPercent after progress,
-  // EndTitle at the end.
+  // The minimised title: call BeginTitle at the start of a run, ShowPercent after progress
+  // (below 0: the operation's name alone), EndTitle at the end.
   void BeginTitle();
   void ShowPercent(int percent);
   void EndTitle();
@@ -69,6 +90,18 @@ class TOperationForm : public THanForm {
 
   // Pumps the message queue (the hand-run loop's breath).
   static void Pump();
+
+  // Brings the window's figures up to date at once; the questions call it first, so that a
+  // window that refreshes itself only a few times a second never asks under stale names.
+  virtual void FlushProgress() {}
+
+  // Building the window: a single border with the system menu and minimise box, the main
+  // font, the client size; a label, a progress bar (solid, gradient, separator 12, width 512)
+  // and the Cancel button that sets ModalResult 2.
+  void SetUpWindow(int clientWidth, int clientHeight, TPosition position);
+  THanElLabel* AddLabel(int left, int top, int width, bool right);
+  TGProgress* AddBar(int left, int top, TColor from, TColor to);
+  THanButton* AddCancelButton(int left, int top);
 
  protected:
   // The system menu and the minimise box; no maximise box.

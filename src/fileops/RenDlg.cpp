@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "fileops/OpForm.h"
 #include "foundation/FileIO.h"
 #include "foundation/Folders.h"
 #include "foundation/HanINI.h"
@@ -26,18 +27,6 @@ constexpr int kMinWidth = 630, kMinHeight = 360;
 constexpr wchar_t kSection[] = L"RENAME";
 
 std::wstring Msg(int id) { return LoadMessageText(id); }
-
-// Puts the arguments in place of the "%S" marks, in order.
-std::wstring FormatS(std::wstring text, std::initializer_list<std::wstring> args) {
-  size_t from = 0;
-  for (const std::wstring& a : args) {
-    size_t at = text.find(L"%S", from);
-    if (at == std::wstring::npos) break;
-    text.replace(at, 2, a);
-    from = at + a.size();
-  }
-  return text;
-}
 
 bool HasInvalidNameChar(std::wstring_view s) {
   return s.find_first_of(L"\\/:*?\"<>|") != std::wstring_view::npos;
@@ -821,7 +810,7 @@ bool TRenameForm::RenameRecord(TListItemObject& rec, const std::wstring& newName
   }
   std::wstring oldPath = rec.Folder + oldName, newPath = rec.Folder + newName;
   if (!SameTextI(oldName, newName) && GetFileAttributesW(newPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    if (!batch) ShowErrorBox(FormatS(Msg(32036), {newPath}));
+    if (!batch) ShowErrorBox(FormatText(Msg(32036), {newPath}));
     return fail();
   }
   if (rec.IsFolder()) {
@@ -833,7 +822,7 @@ bool TRenameForm::RenameRecord(TListItemObject& rec, const std::wstring& newName
   if (!MoveItem(oldPath, newPath)) {
     DWORD err = GetLastError();
     if (!batch)
-      ShowErrorBox(FormatS(Msg(32037), {oldName, newName}) + L"||<D>" + SystemErrorText(err));
+      ShowErrorBox(FormatText(Msg(32037), {oldName, newName}) + L"||<D>" + SystemErrorText(err));
     return fail();
   }
   std::wstring newShort;
@@ -948,7 +937,7 @@ void TRenameForm::UndoAll(bool Ask) {
   SaveDescriptions();
   DoneList.clear();
   for (int k = 0; k < done.Count(); ++k) DoneList += (k ? L"\r" : L"") + done[k];
-  if (failed > 0) ShowErrorBox(FormatS(Msg(32048), {std::to_wstring(failed)}));
+  if (failed > 0) ShowErrorBox(FormatText(Msg(32048), {std::to_wstring(failed)}));
   StartButton->SetEnabled(!FRows.empty());
   FUndo.clear();
   UndoButton->SetEnabled(false);
@@ -989,11 +978,11 @@ void TRenameForm::ShowResult() {
   std::string bytes;
   if (!WideToAnsi(text, bytes)) bytes = "\xEF\xBB\xBF" + WideToUtf8(text);
   if (!SafeWriteFile(path, bytes)) {
-    ShowErrorBox(FormatS(Msg(32045), {path}));
+    ShowErrorBox(FormatText(Msg(32045), {path}));
     return;
   }
   ResultFile = path;
   DWORD err = 0;
   if (OnOpenResult && !OnOpenResult(path, err))
-    ShowErrorBox(FormatS(Msg(32046), {SystemErrorText(err), path}));
+    ShowErrorBox(FormatText(Msg(32046), {SystemErrorText(err), path}));
 }

@@ -18,10 +18,7 @@
 
 namespace {
 std::wstring Msg(int id) { return LoadMessageText(id); }
-std::wstring FolderOf(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
+std::wstring FolderOf(const std::wstring& path) { return PathFolderPart(path); }
 std::wstring FullPath(const std::wstring& path) {
   wchar_t buf[MAX_PATH * 2];
   DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, buf, nullptr);

@@ -1,12 +1,33 @@
 #include "mainwin/DockBar.h"
 
+#include <commctrl.h>
+
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
+#include "foundation/MYTOOL.h"
 #include "foundation/ToolBtn.h"
 #include "framework/Forms.h"
 #include "mainwin/DriveBar.h"
 #include "mainwin/MKeyLine.h"
 
+
+namespace {
+// The picture of each tool button's command.
+const wchar_t* ToolImageOf(int tag) {
+  static const struct {
+    int Tag;
+    const wchar_t* Name;
+  } images[] = {{6401, L"MAIN_BACK16"},    {6402, L"MAIN_FORWARD16"}, {6404, L"MAIN_UPDIR16"},   {6405, L"MAIN_ROOT16"},
+                {6003, L"MAIN_CHDRV16"},   {6001, L"MAIN_MCD16"},     {6002, L"MAIN_QCD16"},     {1001, L"MCD_COPY16"},
+                {1002, L"MCD_MOVE16"},     {1003, L"MCD_DELETE16"},   {1004, L"MCD_RENAME16"},   {1005, L"MCD_NEWFOLD16"},
+                {7001, L"TOOL_ARC16"},     {7003, L"TOOL_UNARC16"},   {3101, L"TOOL_SINGLE16"},  {3102, L"TOOL_VSPLIT16"},
+                {3103, L"TOOL_HSPLIT16"},  {3011, L"MCD_FRESH16"},    {1101, L"TOOL_PROPS16"},   {4102, L"MAIN_CTRL16"},
+                {5001, L"TOOL_HELP16"},    {1999, L"TOOL_EXIT16"}};
+  for (const auto& i : images)
+    if (i.Tag == tag) return i.Name;
+  return nullptr;
+}
+}  // namespace
 
 TDockToolBar::TDockToolBar(TForm* form) : TComponent(form), FForm(form) {
   BuildMainMenu();
@@ -18,9 +39,14 @@ TDockToolBar::TDockToolBar(TForm* form) : TComponent(form), FForm(form) {
   ToolBar->SetColor(Options.ToolBarColor);
   ToolBar->SetParent(form);
   const auto& buttons = ToolButtonTable();
-  for (size_t i = 0; i < buttons.size(); ++i)
+  FToolImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(buttons.size()), 4);
+  ToolBar->SetImages(FToolImages);
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    const wchar_t* picture = ToolImageOf(buttons[i].Tag);
+    int image = picture ? AddBitmapResToImageList(FToolImages, picture) : -1;
     AddToolButton(ToolBar, PlainCaption(LoadMessageText(buttons[i].Msg)), false, nullptr, tbsButton, static_cast<int>(i),
-                  -1, true, nullptr);
+                  image, true, nullptr);
+  }
   ToolBar->SetVisible(Options.ShowMainToolBar);
 
   DriveBar = new TDriveBar(form);
@@ -44,6 +70,7 @@ TDockToolBar::~TDockToolBar() {
   delete KeyLine;
   delete DriveBar;
   delete ToolBar;
+  if (FToolImages) ImageList_Destroy(FToolImages);
 }
 
 void TDockToolBar::BuildMainMenu() {

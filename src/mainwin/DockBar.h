@@ -35,4 +35,5 @@ class TDockToolBar : public TComponent {
  private:
   TForm* FForm;
   HMENU FMenu = nullptr;
+  HIMAGELIST FToolImages = nullptr;  // the tool buttons' pictures
 };

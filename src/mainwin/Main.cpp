@@ -16,14 +16,16 @@
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
-#include "mainwin/BasicPanel.h"
 #include "mainwin/CmdLine.h"
+#include "mainwin/FilePanel.h"
 #include "mainwin/Commands.h"
 #include "mainwin/DockBar.h"
 #include "mainwin/DriveBar.h"
+#include "mainwin/FavouriteCmd.h"
 #include "mainwin/MKeyLine.h"
 #include "foundation/ToolBtn.h"
 #include "mainwin/MUpDate.h"
+#include "mainwin/PanelMenu.h"
 #include "mainwin/RenameCmd.h"
 #include "framework/TextCompare.h"
 #include "panels/MFList.h"
@@ -117,7 +119,7 @@ void EmptyWorkFolder(const std::wstring& folder, const std::wstring& tempFolder)
 // ---- The form ----
 
 TQ7XForm::TQ7XForm(TComponent* owner, TPanelFactory panelFactory)
-    : THanForm(owner), PanelFactory(panelFactory ? std::move(panelFactory) : TPanelFactory(CreateBasicPanel)) {
+    : THanForm(owner), PanelFactory(panelFactory ? std::move(panelFactory) : TPanelFactory(CreateFilePanel)) {
   Name = L"Q7XForm";
   Q7XForm = this;
   // The folder tree cache's notices reach the folder trees beside the panels through here.
@@ -174,7 +176,7 @@ void TQ7XForm::FormShow() {
   Panel1 = CreatePanel(Options.LastWindow);
   Panel1->SetAlign(alClient);
   Panel1->SetParent(ClientPanel);
-  Panel1->Setup(SystemFileData, Options.LastWindow, ActivatedOnce);
+  Panel1->Setup(SystemFileData, Options.LastWindow, FirstLoadDone);
   if (DualMode) MakeDualWindow(Stacked);
   RegisterShellNotify();
   if (TPanelView* p = ActivePanel() ? ActivePanel() : Panel1) p->FocusPanel(false);
@@ -194,6 +196,7 @@ void TQ7XForm::FormActivate() {
 
 void TQ7XForm::StartupTimerTick() {
   if (StartupTimer) StartupTimer->SetEnabled(false);
+  FirstLoadDone = true;
   if (Panel1) Panel1->FirstLoad();
   if (Panel2) Panel2->FirstLoad();
   if (OnFirstLoad) OnFirstLoad();
@@ -237,6 +240,12 @@ void TQ7XForm::WirePanel(TPanelView* p) {
   p->OnPanelActivate = [this](TPanelView* panel) { PanelActivated(panel); };
   p->OnStateChanged = [this](TPanelView*) { UpdateCommandStates(); };
   p->OnOpenFile = [this](TPanelView* panel, const std::wstring& file) { OpenFile(panel, file); };
+  p->OnContextPopup = [this](TPanelView* panel, POINT at) { ShowPanelContextMenu(*this, *panel, at); };
+  p->OnListDrop = [this](TPanelView* panel, const std::wstring& target, bool same, int mode, const TStringList& files,
+                         const TStringList& mapped) { return FolderTreeDrop(panel, target, same, mode, files, mapped); };
+  p->OnListBeginDrag = [this](TPanelView* panel, bool right) { DragPanelItems(panel, right); };
+  // The list's drive entry opens the drive chooser.
+  p->List().OnDriveChooser = [this](TMFList&) { RunCommand(6003, 0); };
   // Archives open as folders through the archive layer's tree; the panels know only the
   // interface, so the layer is handed in here.
   p->List().OpenArcTree = [](const std::wstring& file) -> std::unique_ptr<TArcFolderSource> {
@@ -324,7 +333,7 @@ void TQ7XForm::MakeDualWindow(bool stacked) {
     Splitter->SetSecondPanel(Panel2);
     Splitter->PlaceBar();
     Splitter->OnMoved = [this](THanSplit*) { SplitterMoved(); };
-    added->Setup(SystemFileData, added == Panel1 ? 1 : 2, ActivatedOnce);
+    added->Setup(SystemFileData, added == Panel1 ? 1 : 2, FirstLoadDone);
     DualMode = true;
     ClientPanel->EnableAlign();
     ClientPanel->Realign();
@@ -500,7 +509,8 @@ void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
     std::wstring path;
     Options.GetQCDSlotPath(key, static_cast<uint8_t>(shift), path);
     if (!path.empty()) {
-      if (TPanelView* p = ActivePanel()) p->ChangeDir(path);
+      // A favourite that is gone is reported; the panel stays where it is.
+      OpenFavourite(*this, ActivePanel(), path);
       key = 0;
       return;
     }
@@ -508,6 +518,12 @@ void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
   if (int slot = FunctionKeySlot(key, shift); slot >= 0) {
     key = 0;
     RunFunctionKey(slot, shift);
+    return;
+  }
+  // Del deletes (to the recycle bin unless set otherwise), Shift+Del for good.
+  if (key == VK_DELETE && (shift == 0 || shift == ssShift)) {
+    key = 0;
+    RunCommand(1003, shift);
     return;
   }
   if (int tag = CommandForKey(key, shift)) {

@@ -40,6 +40,9 @@ class TQ7XForm : public THanForm {
   void FormDestroy();
 
   bool ActivatedOnce = false;
+  // The start-up timer has listed the panels: a panel made from now on lists its folder at
+  // once. (The window is activated before it is shown, so activation alone does not say it.)
+  bool FirstLoadDone = false;
   TTimer* StartupTimer = nullptr;
   TPanel* ClientPanel = nullptr;
   TPanelView* Panel1 = nullptr;
@@ -143,6 +146,14 @@ class TQ7XForm : public THanForm {
   // The key dispatcher of the panels' lists and trees (shift bits Shift 1, Alt 2, Ctrl 4).
   void PanelKeyDown(TPanelView* panel, WORD& key, TShiftState shift);
   void PanelKeyUp(TPanelView* panel, WORD& key, TShiftState shift);
+  // Files dropped on a panel's folder tree or list, or pasted into it: mode 0 copies and 1
+  // moves them into targetPath in the copy window, 2 makes shortcuts there; the processed
+  // items are unselected where they came from and the panels reread. True when the target
+  // folder changed.
+  bool FolderTreeDrop(TPanelView* panel, const std::wstring& targetPath, bool sameSource, int mode,
+                      const TStringList& files, const TStringList& mappedNames);
+  // A drag of the panel's items out of its list.
+  void DragPanelItems(TPanelView* panel, bool rightButton);
   // Alt+R: the panel's selection renamed in the rename dialog, then both panels reread.
   void RenamePanelItems(TPanelView* panel);
 
@@ -167,7 +178,7 @@ class TQ7XForm : public THanForm {
   std::function<void()> OnFirstLoad;
   std::function<void()> OnDrivesChanged;
 
-  // The panel factory: the real panel window once wired, else the basic panel.
+  // The panel factory: the panel window (TFilePanel) unless a test sets another.
   TPanelFactory PanelFactory;
   // Ends the process at once (the log-off path); tests replace it.
   std::function<void(UINT code)> ExitProcessNow;

@@ -10,6 +10,7 @@
 #include "foundation/MsgDlg.h"
 #include "framework/TextCompare.h"
 #include "panels/MIcon.h"
+#include "panels/PanelDrop.h"
 
 // ---- Status line ----
 
@@ -101,6 +102,14 @@ TFileWin::TFileWin(TComponent* owner, TControl* parent, int panelNo)
     if (OnContextPopup) OnContextPopup(this, p);
   };
   FBox->OnLayout = [this](THanFileBox&) { RebuildHeader(); };
+  FListDrop = new TListDropLink(this, *FBox, *FList, [this](POINT p) { return FBox->ItemAtPos(p.x, p.y); });
+  FListDrop->OnDrop = [this](const std::wstring& target, bool same, int mode, const TStringList& files,
+                             const TStringList& mapped) {
+    return OnListDrop ? OnListDrop(this, target, same, mode, files, mapped) : false;
+  };
+  FBox->OnBeginDrag = [this](THanFileBox&, bool right) {
+    if (OnListBeginDrag) OnListBeginDrag(this, right);
+  };
   FHeader->OnDrawSection = [this](TMHeaderControl*, TCanvas& canvas, int section, const RECT& rect, bool pressed) {
     const bool sorted = SectionSortKey(section) == FList->SortKey;
     FHeader->DrawSection(canvas, section, rect, FList->Ascending(), sorted, pressed ? 1 : 0);
@@ -134,6 +143,9 @@ TFileWin::TFileWin(TComponent* owner, TControl* parent, int panelNo)
 }
 
 TFileWin::~TFileWin() {
+  // The drop target goes first: no drop may reach a window that is being taken down.
+  delete FListDrop;
+  FListDrop = nullptr;
   // The workers call back into the list and through it into the box: they end first.
   FList->StopWorkers();
   FList->OnListChange = nullptr;
@@ -149,6 +161,7 @@ void TFileWin::Setup(TSystemFileData* fileData, int panelNo, bool openStartFolde
   FList->LoadOptions();
   FBox->ApplyOptions();
   ArrangeParts();
+  FListDrop->Attach();
   if (openStartFolder) FirstLoad();
 }
 

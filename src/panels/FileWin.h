@@ -21,6 +21,7 @@
 #include "panels/MFList.h"
 
 class THanHeaderControl;
+class TListDropLink;
 class THanPathLabel;
 class TSystemFileData;
 class TFileWin;
@@ -97,6 +98,11 @@ class TFileWin : public TPanel {
   TKeyEvent OnTreeKeyDown;  // keys of the panel's folder tree
   TKeyEvent OnTreeKeyUp;
   TFolderTreeDropEvent OnFolderTreeDrop;
+  // Files dropped on the list (after the drop returned to the dragging program), and a drag
+  // of the list's items starting (rightButton: dragged with the right button).
+  TFolderTreeDropEvent OnListDrop;
+  std::function<void(TFileWin* panel, bool rightButton)> OnListBeginDrag;
+  TListDropLink& ListDrop() const { return *FListDrop; }
   std::function<void(TFileWin* panel)> OnPanelActivate;
   std::function<int(TFileWin* panel)> OnDefaultTreeSize;
   std::function<void(TFileWin* panel, TMouseButton button, int part)> OnStatusClick;
@@ -125,4 +131,5 @@ class TFileWin : public TPanel {
   TPanelStatusLine* FStatus = nullptr;
   THanFileBox* FBox = nullptr;
   TControl* FTree = nullptr;
+  TListDropLink* FListDrop = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "panels/HanFileBox.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
@@ -327,6 +328,13 @@ void THanFileBox::Relayout() {
   if (FDisplayColumns <= 1) {
     FItemWidth = 0;
     FCellWidth = std::max(1, cw);
+    // A narrow panel: the name gives up room (keeping about fourteen characters) so that the
+    // size and the date are not cut; the stored width stays for a wider panel.
+    int upToDate = 0;
+    for (int c = 0; c <= colDate; ++c) upToDate += w[c];
+    const int minName = std::max(60, FEllipsisWidth * 5);
+    if (upToDate > FCellWidth && w[colName] > minName)
+      w[colName] = std::max(minName, w[colName] - (upToDate - FCellWidth));
   } else {
     const int strip = FShowGridLine ? FGridLineWidth : 0;
     FCellWidth = std::max(30, (cw - strip * (FDisplayColumns - 1)) / FDisplayColumns);
@@ -1301,7 +1309,13 @@ void THanFileBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y
     FSearchText.clear();
     DoStateChange();
   }
+  FDragIndex = -1;
   if (index < 0) return;
+  if (button == mbLeft || button == mbRight) {
+    FDragIndex = index;
+    FDragFrom = POINT{x, y};
+    FDragRight = button == mbRight;
+  }
   if (button == mbLeft) {
     if (shift & ssCtrl) {
       if (FList.Selectable(index)) {
@@ -1331,5 +1345,17 @@ void THanFileBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   }
 }
 
-void THanFileBox::MouseMove(TShiftState shift, int x, int y) { TCustomControl::MouseMove(shift, x, y); }
+void THanFileBox::MouseMove(TShiftState shift, int x, int y) {
+  TCustomControl::MouseMove(shift, x, y);
+  if (FDragIndex < 0) return;
+  if (!(shift & (FDragRight ? ssRight : ssLeft))) {
+    FDragIndex = -1;
+    return;
+  }
+  if (std::abs(x - FDragFrom.x) < GetSystemMetrics(SM_CXDRAG) && std::abs(y - FDragFrom.y) < GetSystemMetrics(SM_CYDRAG))
+    return;
+  FDragIndex = -1;
+  if (GetCapture() == FHandle) ReleaseCapture();
+  if (OnBeginDrag) OnBeginDrag(*this, FDragRight);
+}
 

@@ -128,6 +128,8 @@ class THanFileBox : public TCustomControl, public TMFListView {
   // After every layout of cells and sub-columns (mode, widths, size).
   std::function<void(THanFileBox&)> OnLayout;
   TKeyEvent OnKeyUp;
+  // A button held on an item moved past the system's drag distance: a drag of the items starts.
+  std::function<void(THanFileBox&, bool rightButton)> OnBeginDrag;
   // Each text drawn: its client position and text (for tests and tools).
   std::function<void(int x, int y, const std::wstring& text, COLORREF color)> OnTextOut;
 
@@ -226,6 +228,9 @@ class THanFileBox : public TCustomControl, public TMFListView {
   int FEllipsisWidth = 0;
   std::wstring FDateFormat;
   int FAnchor = -1;  // start of a shift-click range
+  int FDragIndex = -1;  // the item a button went down on, until a drag starts or the button is up
+  POINT FDragFrom{0, 0};
+  bool FDragRight = false;
   bool FInRelayout = false, FInScrollBars = false;
   std::array<int, 4> FScrollState{-1, -1, -1, -1};  // bar, range, page, position last set
   bool FScrollRedrawPosted = false;

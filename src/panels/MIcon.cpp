@@ -138,6 +138,11 @@ int TSystemFileData::AddIcon(HICON icon) {
   return ImageList_AddMasked(FImages, blank.get(), kTransparent);
 }
 
+int TSystemFileData::AddShellIcon(int iconNo) {
+  int i = AddShellIconToImageList(FImages, iconNo, false);
+  return i >= 0 ? i : AddIcon(nullptr);
+}
+
 int TSystemFileData::AddBitmap(const wchar_t* name, bool grey) {
   TBitmapHandle bmp(
       static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -160,15 +165,21 @@ void TSystemFileData::Load() {
   HDC dc = GetDC(nullptr);
   bool fewColours = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES) <= 8;
   ReleaseDC(nullptr, dc);
-  FileIcon = AddIcon(SmallIconOf(L"shell32.dll", 0));
-  ProgramIcon = AddIcon(SmallIconOf(L"shell32.dll", 2));
-  FolderIcon = AddIcon(SmallIconOf(L"shell32.dll", 3));
+  // The shell's own images, or what the system's "Shell Icons" setting puts in their place.
+  FileIcon = AddShellIcon(0);
+  ProgramIcon = AddShellIcon(2);
+  FolderIcon = AddShellIcon(3);
   URLIcon = -1;
   ParentIcon = AddBitmap(L"MAIN_UPDIR16", false);
   CheckIcon = AddBitmap(L"MAIN_CHECK16", fewColours);
   PIFIcon = AddBitmap(L"PIF16", false);
   SCRIcon = AddBitmap(L"SCR16", false);
   DriveIcon = AddBitmap(L"MAIN_CHDRV16", false);
+  // The marks of shared folders and shortcuts, drawn over a system image.
+  ShareOverlay = AddShellIcon(28);
+  LinkOverlay = AddShellIcon(29);
+  ImageList_SetOverlayImage(FImages, ShareOverlay, 1);
+  ImageList_SetOverlayImage(FImages, LinkOverlay, 2);
   FolderTypeName = L"File Folder";
 
   if (!IconAnalysis) return;
@@ -399,10 +410,15 @@ bool TSystemFileData::GetFolderTypeIcon(const std::wstring& path, int32_t& iconI
 
 void TSystemFileData::Draw(HDC dc, int x, int y, int32_t index, int32_t overlay) const {
   if (index < -1) {
-    if (FSystemImages)
-      // One mark fits over an icon: a shortcut's arrow wins over the shared hand.
-      ImageList_Draw(FSystemImages, -index - 10, dc, x, y,
-                     ILD_TRANSPARENT | (overlay > 0 ? INDEXTOOVERLAYMASK(static_cast<UINT>(overlay >= 2 ? 2 : 1)) : 0));
+    if (!FSystemImages) return;
+    ImageList_Draw(FSystemImages, -index - 10, dc, x, y, ILD_TRANSPARENT);
+    // The mark comes from the own list, where it is always present (the shell's list need not
+    // carry overlay images). One mark fits over an icon: a shortcut's arrow wins over the
+    // shared hand.
+    if (overlay > 0 && FImages) {
+      int mark = overlay >= 2 ? LinkOverlay : ShareOverlay;
+      if (mark >= 0) ImageList_Draw(FImages, mark, dc, x, y, ILD_TRANSPARENT);
+    }
   } else if (index >= 0 && FImages) {
     ImageList_Draw(FImages, index, dc, x, y, ILD_TRANSPARENT);
   }

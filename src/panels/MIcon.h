@@ -75,6 +75,8 @@ class TSystemFileData : public TFileTypeLookup {
   int Mru[MruSlots];
   int32_t FileIcon = 0, ProgramIcon = 1, FolderIcon = 2, URLIcon = -1, ParentIcon = 3, CheckIcon = 4, PIFIcon = 5,
           SCRIcon = 6, DriveIcon = 7;
+  // The overlay marks in the own list (also its overlay images 1 and 2): shared, shortcut.
+  int32_t ShareOverlay = -1, LinkOverlay = -1;
   std::wstring FolderTypeName;
   // The folder icon's location ("file,index") when the registry gives one.
   std::wstring FolderIconLocation;
@@ -83,6 +85,7 @@ class TSystemFileData : public TFileTypeLookup {
   void ReadType(TSystemFileDataType& t);
   void TakeSystemImages();
   int AddIcon(HICON icon);
+  int AddShellIcon(int iconNo);
   int AddBitmap(const wchar_t* name, bool grey);
   std::vector<std::unique_ptr<TSystemFileDataType>> FTypes;
   HIMAGELIST FImages = nullptr;

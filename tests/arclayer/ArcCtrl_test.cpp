@@ -506,3 +506,35 @@ TEST_F(EngineTest, TreeRunsTheControlForItsType) {
   tree.CreateControl(99);
   EXPECT_EQ(typeid(*tree.Control), typeid(TGeneralArchiveControl));
 }
+
+TEST_F(EngineTest, WritableFormatsAddAndExtractThroughTheirControls) {
+  const struct {
+    uint8_t Type;
+    const wchar_t* Name;
+    int Level;
+  } cases[] = {{akTar, L"t.tar", 0}, {akCab, L"t.cab", 3}, {akBh, L"t.bh", 3}, {akJar, L"t.jar", 3}};
+  for (const auto& t : cases) {
+    auto add = CreateArchiveControl(t.Type);
+    add->ArchiveName = Work / t.Name;
+    add->SourceFolder = Src + L"\\";
+    add->StorePaths = true;
+    add->CompressionLevel = t.Level;
+    add->SetFileList(Lines({L"b.txt", L"docs\\"}));
+    ASSERT_EQ(add->Add(), arcOk) << t.Name;
+    const std::wstring out = Work / (std::wstring(L"x_") + t.Name);
+    auto ex = CreateArchiveControl(t.Type);
+    ex->ArchiveName = add->ArchiveName;
+    ex->SetDestFolder(out);
+    ex->StorePaths = true;
+    EXPECT_EQ(ex->Extract(), arcOk) << t.Name;
+    EXPECT_EQ(ReadFileRaw(out + L"\\b.txt"), "bee") << t.Name;
+    EXPECT_EQ(ReadFileRaw(out + L"\\docs\\c.txt"), "sea") << t.Name;
+  }
+  // One file as GZ keeps GZ, and the writer's name is taken.
+  auto gz = CreateArchiveControl(akGz);
+  gz->ArchiveName = Work / L"one.gz";
+  gz->SourceFolder = Src + L"\\";
+  gz->SetFileList(Lines({L"b.txt"}));
+  ASSERT_EQ(gz->Add(), arcOk);
+  EXPECT_EQ(GetFileAttributesW(gz->ArchiveName.c_str()) != INVALID_FILE_ATTRIBUTES, true) << gz->ArchiveName;
+}

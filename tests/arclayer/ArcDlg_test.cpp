@@ -396,3 +396,27 @@ TEST_F(ArcDlgTest, AddThroughTheDialogAndDeleteInside) {
   ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u);
   EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].Text, LoadMessageText(30232));
 }
+
+TEST_F(ArcDlgTest, TwoFilesAsGzBecomeATarCompressedByGzip) {
+  const std::wstring src = Work / L"gsrc";
+  CreateDirectoryW(src.c_str(), nullptr);
+  WriteFileRaw(src + L"\\a.txt", "aaa");
+  WriteFileRaw(src + L"\\b.txt", "bbb");
+  ArcDialogShown = [&](THanForm& dlg) {
+    auto& a = dynamic_cast<TAddForm&>(dlg);
+    arcdlg::SetItemIndex(a.ArcTypeCombo, 8);  // GZ
+    a.ArcTypeComboChange();
+    PostMessageW(a.OkBtn->Handle(), BM_CLICK, 0, 0);
+  };
+  std::wstring name = L"both";
+  bool f1 = false, f2 = false;
+  ASSERT_TRUE(AddToArchive(nullptr, name, 0, 2, L"a.txt\r\nb.txt", false, src, false, 0, f1, f2));
+  int64_t offset = 0;
+  const TArcKind kind = DetectArchiveType(name, offset, false);
+  EXPECT_TRUE(kind == akGz || kind == akTar) << name;
+  auto tree = OpenArchiveTree(name);
+  ASSERT_TRUE(tree) << name;
+  int64_t count = 0;
+  tree->GetFolderSize(L"", count);
+  EXPECT_GE(count, 1) << name;
+}

@@ -330,6 +330,10 @@ TEST(Bars, ToolButtonsAndTheDriveBarRunTheirCommands) {
   EXPECT_EQ(driveBar->Top(), bar->Top() + bar->Height());
   EXPECT_EQ(f.Form->ClientPanel->Top(), driveBar->Top() + driveBar->Height());
   EXPECT_EQ(bar->Buttons(7)->Caption, L"복사");
+  // Every button has a picture of its own.
+  ASSERT_NE(bar->Images(), nullptr);
+  EXPECT_EQ(ImageList_GetImageCount(bar->Images()), 22);
+  for (int i = 0; i < bar->ButtonCount(); ++i) EXPECT_EQ(bar->Buttons(i)->ImageIndex, i);
   bar->Buttons(17)->Click();
   EXPECT_EQ(ran, std::vector<int>{3011});
   // The drive bar: a button per drive, tagged 100 + index; C's click goes to drive C.

@@ -216,6 +216,7 @@ TEST_F(CopyTest, CancelInTheMiddleRemovesTheHalfWrittenFile) {
     if (form->BytesDone() > 0 && presses < 2) {
       ++presses;
       PostMessageW(form->CancelBtn->Handle(), BM_CLICK, 0, 0);
+      Sleep(15);  // longer than the window waits between looks at its queue
     }
   };
   EXPECT_EQ(f->Execute(), 1);

@@ -21,9 +21,11 @@
 #include "foundation/TextCodec.h"
 #include "framework/TextCompare.h"
 #include "arclayer/ArcFixtures.h"
-#include "mainwin/BasicPanel.h"
+#include "mainwin/FilePanel.h"
+#include "panels/FileWin.h"
 #include "mainwin/MUpDate.h"
 #include "mainwin/Main.h"
+#include "foundation/Context.h"
 #include "foundation/HSplit.h"
 #include "panels/MIcon.h"
 
@@ -158,7 +160,7 @@ TEST(MainFormLayout, LayoutKeysSwitchAndTheSettingMirrorsTheLayout) {
   ASSERT_NE(form->Panel2, nullptr);
   EXPECT_EQ(Options.DualWindow, 2);
   EXPECT_EQ(form->Panel1->Align(), alLeft);
-  EXPECT_TRUE(static_cast<TBasicPanel*>(form->Panel1)->CloseButtonShown());
+  EXPECT_TRUE(static_cast<TFilePanel*>(form->Panel1)->CloseButtonShown());
   PressKey(form->Panel2->Handle(), '3', ssCtrl);
   EXPECT_EQ(Options.DualWindow, 1);
   EXPECT_EQ(form->Panel1->Align(), alTop);
@@ -175,7 +177,7 @@ TEST(MainFormLayout, LayoutKeysSwitchAndTheSettingMirrorsTheLayout) {
   EXPECT_EQ(form->Panel1, active);
   EXPECT_EQ(Options.DualWindow, 0);
   EXPECT_EQ(Options.LastWindow, no);
-  EXPECT_FALSE(static_cast<TBasicPanel*>(active)->CloseButtonShown());
+  EXPECT_FALSE(static_cast<TFilePanel*>(active)->CloseButtonShown());
   EXPECT_EQ(active->Width(), form->ClientPanel->ClientWidth());
 }
 
@@ -231,12 +233,13 @@ TEST(MainFormMessages, PanelMessagesActOnTheNamedPanel) {
   SendMessageW(main, WM_DUPHEADERSIZE, 1, 0);
   int got[6];
   form->Panel2->GetColumnWidths(got);
-  EXPECT_TRUE(std::equal(widths, widths + 6, got));
+  EXPECT_TRUE(std::equal(widths, widths + 6, got)) << got[0] << " " << got[1] << " " << got[2] << " " << got[3] << " "
+                                                    << got[4] << " " << got[5];
   // The drive bar's place follows the sender's.
   Options.PanelOptions(1).DriveBarTop = false;
   SendMessageW(main, WM_SYNCDRIVEBAR, 1, 0);
   EXPECT_FALSE(Options.PanelOptions(2).DriveBarTop);
-  EXPECT_FALSE(static_cast<TBasicPanel*>(form->Panel2)->DriveBarTop());
+  EXPECT_FALSE(static_cast<TFilePanel*>(form->Panel2)->DriveBarTop());
   // The other panel rereads after a system refresh: a new file shows up.
   WriteFileRaw(b / L"new.txt", "x");
   int count = form->Panel2->List().Count();
@@ -306,8 +309,8 @@ TEST(MainFormMessages, AnExceptionInAnEventShowsMessage100AndTheProgramGoesOn) {
 }
 
 TEST(MainFormServices, FolderTreeNoticesReachEveryPanel) {
-  struct TRecordingPanel : TBasicPanel {
-    using TBasicPanel::TBasicPanel;
+  struct TRecordingPanel : TFilePanel {
+    using TFilePanel::TFilePanel;
     std::vector<std::wstring> Notices;
     int Updates = 0;
     void TreeNotifyChange(int kind, const std::wstring& p, const std::wstring& n) override {
@@ -600,4 +603,167 @@ TEST(MainFormArchives, AnArchiveOpensInItsPanelAsAFolderAndOtherFilesDoNot) {
   EXPECT_TRUE(list.ChangeArchiveFolder(L".."));
   EXPECT_FALSE(list.InArchive);
   EXPECT_TRUE(SameTextI(list.Path, IncludeTrailingBackslash(d.Path())));
+}
+
+TEST(MainFormPanels, ThePanelsArePanelWindowsDrivenByKeysAndMouse) {
+  TTempDir d, other;
+  CreateDirectoryW((d / L"sub").c_str(), nullptr);
+  WriteFileRaw(d / L"sub\\inner.txt", "1");
+  WriteFileRaw(d / L"pack.lzh", arcfix::Lzh({{"a.txt", "hello"}}, 1));
+  WriteFileRaw(d / L"note.txt", "12345");
+  TProgramDir prog("[Main]\r\nDualWindow=2\r\nLastWindow=1\r\n[Option]\r\nDiskMonitor=0\r\n" +
+                   PanelPaths(d.Path(), other.Path()));
+  auto form = ShowForm();
+  auto* p1 = dynamic_cast<TFilePanel*>(form->Panel1);
+  auto* p2 = dynamic_cast<TFilePanel*>(form->Panel2);
+  ASSERT_TRUE(p1 && p2);
+  TFileWin& win = p1->Win();
+  TMFList& list = p1->List();
+  // The parts are shown and tell the folder and its counts.
+  EXPECT_TRUE(IsWindowVisible(win.Box().Handle()));
+  EXPECT_TRUE(IsWindowVisible(win.PathLine().Handle()));
+  EXPECT_TRUE(IsWindowVisible(win.StatusLine().Handle()));
+  EXPECT_TRUE(SameTextI(win.PathLine().Path(), IncludeTrailingBackslash(d.Path())));
+  ASSERT_FALSE(win.StatusLine().Parts().empty());
+  EXPECT_NE(win.StatusLine().Parts()[0].find(L"2 " + LoadMessageText(4003)), std::wstring::npos);
+  EXPECT_TRUE(p1->CloseButtonShown());
+  // Keys sent to the panel move the list's focus; Enter goes into a folder, Backspace out.
+  HWND panel = p1->Handle();
+  PressKey(panel, VK_HOME, 0);
+  EXPECT_EQ(list.ItemIndex, 0);
+  PressKey(panel, VK_DOWN, 0);
+  EXPECT_EQ(list.ItemIndex, 1);
+  win.Box().SetItemIndex(list.IndexOfName(L"sub"));
+  PressKey(panel, VK_RETURN, 0);
+  EXPECT_TRUE(SameTextI(list.Path, IncludeTrailingBackslash(d / L"sub")));
+  EXPECT_TRUE(SameTextI(Options.PanelOptions(1).Path, list.Path));
+  PressKey(panel, VK_BACK, 0);
+  EXPECT_TRUE(SameTextI(list.Path, IncludeTrailingBackslash(d.Path())));
+  EXPECT_EQ(list.ItemName(list.ItemIndex), L"sub");
+  // Insert selects and the status line counts it.
+  win.Box().SetItemIndex(list.IndexOfName(L"note.txt"));
+  PressKey(panel, VK_INSERT, 0);
+  EXPECT_EQ(list.SelCount, 1);
+  EXPECT_NE(win.StatusLine().Parts()[1].find(L"1 " + LoadMessageText(4003)), std::wstring::npos);
+  // Enter on an archive lists it as a folder.
+  win.Box().SetItemIndex(list.IndexOfName(L"pack.lzh"));
+  PressKey(panel, VK_RETURN, 0);
+  ASSERT_TRUE(list.InArchive);
+  EXPECT_GE(list.IndexOfName(L"a.txt"), 0);
+  // Tab and a click make the other panel the active one.
+  PressKey(panel, VK_TAB, 0);
+  EXPECT_EQ(form->ActivePanel(), p2);
+  PressKey(p2->Handle(), VK_TAB, 0);
+  EXPECT_EQ(form->ActivePanel(), p1);
+  RECT r = p2->Win().Box().ItemRect(0);
+  ASSERT_LT(r.left, r.right);
+  SendMessageW(p2->Win().Box().Handle(), WM_LBUTTONDOWN, MK_LBUTTON, Pt(r.left + 30, r.top + 2));
+  SendMessageW(p2->Win().Box().Handle(), WM_LBUTTONUP, 0, Pt(r.left + 30, r.top + 2));
+  EXPECT_TRUE(PumpUntil([&] { return form->ActivePanel() == p2; }));
+  // The close button of panel 1 leaves panel 2 as the sole panel.
+  ASSERT_NE(p1->CloseButton(), nullptr);
+  HWND close = p1->CloseButton()->Handle();
+  SendMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, Pt(3, 3));
+  SendMessageW(close, WM_LBUTTONUP, 0, Pt(3, 3));
+  EXPECT_TRUE(PumpUntil([&] { return form->Panel2 == nullptr; }));
+  EXPECT_EQ(form->Panel1, p2);
+  EXPECT_FALSE(p2->CloseButtonShown());
+}
+
+TEST(MainFormPanels, TheListsContextMenuIsTheShellsMenuOfTheSelection) {
+  OleInitialize(nullptr);
+  TTempDir d;
+  WriteFileRaw(d / L"one.txt", "1");
+  WriteFileRaw(d / L"two.txt", "2");
+  WriteFileRaw(d / L"three.txt", "3");
+  TProgramDir prog("[Main]\r\nDualWindow=0\r\n[Option]\r\nDiskMonitor=0\r\n" + PanelPaths(d.Path(), d.Path()));
+  auto form = ShowForm();
+  auto* panel = dynamic_cast<TFilePanel*>(form->Panel1);
+  ASSERT_NE(panel, nullptr);
+  TMFList& list = panel->List();
+  list.SetSelected(list.IndexOfName(L"two.txt"), true);
+  list.SetSelected(list.IndexOfName(L"one.txt"), true);
+  std::vector<std::wstring> verbs;
+  std::wstring pick = L"copy";
+  ShellMenuPicker = [&](HMENU menu, HWND, POINT, const std::function<std::wstring(UINT)>& verbOf) -> UINT {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      UINT id = GetMenuItemID(menu, i);
+      if (id == 0 || id == UINT(-1)) continue;
+      verbs.push_back(verbOf(id));
+      if (SameTextI(verbs.back(), pick)) return id;
+    }
+    return 0;
+  };
+  HWND box = panel->Win().Box().Handle();
+  // The files the shell's copy put on the clipboard, by name.
+  auto copied = [&] {
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    CloseClipboard();
+    SendMessageW(box, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(box), -1);  // the menu key: no point
+    std::vector<std::wstring> files;
+    if (OpenClipboard(nullptr)) {
+      if (HANDLE h = GetClipboardData(CF_HDROP)) {
+        auto drop = static_cast<HDROP>(h);
+        for (UINT i = 0, n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < n; ++i) {
+          wchar_t buf[MAX_PATH + 1] = {};
+          DragQueryFileW(drop, i, buf, MAX_PATH + 1);
+          std::wstring name = buf;
+          files.push_back(name.substr(name.find_last_of(L'\\') + 1));
+        }
+      }
+      CloseClipboard();
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  };
+  // The selection's menu: both selected files are copied.
+  EXPECT_EQ(copied(), (std::vector<std::wstring>{L"one.txt", L"two.txt"}));
+  // Without a selection the menu is the focused item's.
+  list.SelectAll(false);
+  panel->Win().Box().SetItemIndex(list.IndexOfName(L"three.txt"));
+  EXPECT_EQ(copied(), std::vector<std::wstring>{L"three.txt"});
+  // The shell's rename (where the shell offers it) runs the program's own rename command.
+  std::vector<int> commands;
+  form->OnCommand = [&](int tag) {
+    commands.push_back(tag);
+    return true;
+  };
+  pick = L"rename";
+  verbs.clear();
+  SendMessageW(box, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(box), -1);
+  if (std::find(verbs.begin(), verbs.end(), L"rename") != verbs.end())
+    EXPECT_EQ(commands, std::vector<int>{1004});
+  else
+    EXPECT_TRUE(commands.empty());
+  ShellMenuPicker = nullptr;
+  form.reset();
+  OleUninitialize();
+}
+
+TEST(MainFormStartup, EachPanelListsItsFolderOnceAtStartUp) {
+  struct TCountingPanel : TFilePanel {
+    using TFilePanel::TFilePanel;
+    int Loads = 0;
+    void FirstLoad() override {
+      ++Loads;
+      TFilePanel::FirstLoad();
+    }
+  };
+  TTempDir a, b;
+  TProgramDir prog("[Main]\r\nDualWindow=2\r\n[Option]\r\nDiskMonitor=0\r\n" + PanelPaths(a.Path(), b.Path()));
+  TQ7XForm form(nullptr, [](TComponent* o) { return new TCountingPanel(o); });
+  form.Show();
+  form.FormActivate();
+  ASSERT_TRUE(PumpUntil([&] { return form.FirstLoadDone && !form.StartupTimer->Enabled(); }));
+  EXPECT_EQ(static_cast<TCountingPanel*>(form.Panel1)->Loads, 1);
+  EXPECT_EQ(static_cast<TCountingPanel*>(form.Panel2)->Loads, 1);
+  EXPECT_TRUE(SameTextI(form.Panel2->List().Path, IncludeTrailingBackslash(b.Path())));
+  // A panel added after the first load lists its folder at once.
+  PressKey(form.Panel1->Handle(), '1', ssCtrl);
+  ASSERT_EQ(form.Panel2, nullptr);
+  PressKey(form.Panel1->Handle(), '2', ssCtrl);
+  ASSERT_NE(form.Panel2, nullptr);
+  EXPECT_EQ(static_cast<TCountingPanel*>(form.Panel2)->Loads, 1);
+  EXPECT_FALSE(form.Panel2->List().Path.empty());
 }

@@ -210,9 +210,60 @@ TEST(SystemFileData, DrawsOwnAndSystemImages) {
   EXPECT_GT(painted(0), 10);
   EXPECT_EQ(painted(16), 0);
   EXPECT_GT(painted(32), 10);
+  // A shortcut's and a shared item's marks reach a system image: the same icon with a mark
+  // differs from it bare, and the two marks differ.
+  auto cell = [&](int x0) {
+    std::vector<COLORREF> px;
+    for (int y = 0; y < 16; ++y)
+      for (int x = x0; x < x0 + 16; ++x) px.push_back(GetPixel(dc, x, y));
+    return px;
+  };
+  d.Draw(dc, 48, 0, icon, 2);
+  const auto link = cell(48);
+  EXPECT_NE(link, cell(32));
+  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  d.Draw(dc, 48, 0, icon, 1);
+  EXPECT_NE(cell(48), link);
+  d.Draw(dc, 0, 0, d.ParentIcon, 0);
   // The transparent colour of the bitmaps is not painted.
   EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
   SelectObject(dc, old);
   DeleteObject(bmp);
   DeleteDC(dc);
+}
+
+TEST(SystemFileData, TheSystemsShellIconSettingReplacesTheFolderImage) {
+  // The image of the own list at index i, as pixels.
+  auto image = [](const TSystemFileData& d, int i) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, 16, 16);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    RECT r{0, 0, 16, 16};
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    d.Draw(dc, 0, 0, i, 0);
+    std::vector<COLORREF> px;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x) px.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    return px;
+  };
+  TSystemFileData plain;
+  plain.Load();
+  ASSERT_NE(image(plain, plain.FolderIcon), image(plain, plain.FileIcon));
+  const wchar_t* keyName = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Icons";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+  const std::wstring value = L"shell32.dll,0";
+  RegSetValueExW(key, L"3", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  TSystemFileData changed;
+  changed.Load();
+  RegDeleteValueW(key, L"3");
+  RegCloseKey(key);
+  EXPECT_EQ(image(changed, changed.FolderIcon), image(changed, changed.FileIcon));
+  EXPECT_EQ(image(changed, changed.FileIcon), image(plain, plain.FileIcon));
 }

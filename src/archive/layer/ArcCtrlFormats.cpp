@@ -3,10 +3,15 @@
 // programs' command lines.
 #include <algorithm>
 
+#include "archive/engine/zevBlakHole.h"
+#include "archive/engine/zevGZip.h"
 #include "archive/engine/zevLha.h"
+#include "archive/engine/zevMakeCab.h"
+#include "archive/engine/zevTar.h"
 #include "archive/engine/zevUnARJ.h"
 #include "archive/engine/zevUnArc.h"
 #include "archive/engine/zevUnBH.h"
+#include "archive/engine/zevUnCab.h"
 #include "archive/engine/zevUnGZip.h"
 #include "archive/engine/zevUnLha.h"
 #include "archive/engine/zevUnTar.h"
@@ -303,7 +308,8 @@ TArcResultCode TArjArchiveControl::Delete() {
 
 // ---- CAB, BH, GZIP, TAR ----
 
-TCabArchiveControl::TCabArchiveControl() : TEngineArchiveControl(nullptr, nullptr) {}
+TCabArchiveControl::TCabArchiveControl()
+    : TEngineArchiveControl(std::make_unique<TUnCab>(nullptr), std::make_unique<TMakeCab>(nullptr)) {}
 TArcResultCode TCabArchiveControl::Add() {
   TGeneralArchiveControl::Add();
   if (!FWriter) return arcFailed;
@@ -316,20 +322,24 @@ TArcResultCode TCabArchiveControl::Add() {
   return LibraryAdd();
 }
 
-TBHArchiveControl::TBHArchiveControl() : TEngineArchiveControl(std::make_unique<TUnBh>(nullptr), nullptr) {}
+TBHArchiveControl::TBHArchiveControl()
+    : TEngineArchiveControl(std::make_unique<TUnBh>(nullptr), std::make_unique<TBlakHole>(nullptr)) {}
 
-TGZipArchiveControl::TGZipArchiveControl() : TEngineArchiveControl(std::make_unique<TUnGZip>(nullptr), nullptr) {}
+TGZipArchiveControl::TGZipArchiveControl()
+    : TEngineArchiveControl(std::make_unique<TUnGZip>(nullptr), std::make_unique<TGZip>(nullptr)) {}
 TArcResultCode TGZipArchiveControl::Add() {
   TGeneralArchiveControl::Add();
   if (!FWriter) return arcFailed;
   KeepMethod = true;
+  static_cast<TGZip*>(FWriter.get())->Extension = exUser;
   FWriter->SetCompressMethod(cmDeflate);
   TArcResultCode r = LibraryAdd();
   ArchiveName = FWriter->ArchiveFile();
   return r;
 }
 
-TTarArchiveControl::TTarArchiveControl() : TEngineArchiveControl(std::make_unique<TUnTar>(nullptr), nullptr) {}
+TTarArchiveControl::TTarArchiveControl()
+    : TEngineArchiveControl(std::make_unique<TUnTar>(nullptr), std::make_unique<TTar>(nullptr)) {}
 TArcResultCode TTarArchiveControl::Add() {
   TGeneralArchiveControl::Add();
   if (!FWriter) return arcFailed;
