@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "fileops/CopyDlg.h"
 #include "foldermgr/MCDTree.h"
@@ -16,6 +17,7 @@
 #include "framework/Forms.h"
 #include "framework/StringList.h"
 #include "panels/MDescMan.h"
+#include "panels/PanelDrop.h"
 #include "foundation/Language.h"
 #include "foundation/MYTOOL.h"
 #include "framework/FolderEnum.h"
@@ -191,6 +193,26 @@ std::function<bool(HWND owner, const std::wstring& path, const std::wstring& sho
     TMCD::FolderDeleter;
 
 TMCD::TMCD(TComponent* owner) : TCustomMCD(owner) {
+  FDropIn = new TDropFileTarget(this);
+  FDropIn->DragTypes = dtCopy | dtMove | dtLink;
+  FDropIn->ScrollSpeed = 70;
+  FDropIn->GetDataOnEnter = true;
+  FDropIn->OnEnter = [this](TShiftState, POINT, DWORD&) { DropEnter(); };
+  FDropIn->OnGetDropEffect = [this](TShiftState shift, POINT p, DWORD& effect) { DropOver(shift, p, effect); };
+  FDropIn->OnLeave = [this] { SetDropTarget(-1); };
+  FDropIn->OnDrop = [this](TShiftState, POINT p, DWORD& effect) { DropFiles(p, effect); };
+  FDragImages = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 1, 1);
+  SHFILEINFOW info{};
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  if (SHGetFileInfoW(windows, 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON) && info.hIcon) {
+    ImageList_AddIcon(FDragImages, info.hIcon);
+    DestroyIcon(info.hIcon);
+  }
+  FDragOut = new TDropFileSource(this);
+  FDragOut->DragTypes = dtCopy | dtMove | dtLink;
+  FDragOut->SetImages(FDragImages);
+  FDragOut->SetImageIndex(0);
   FHoldTimer = new TTimer(this);
   FHoldTimer->SetEnabled(false);
   FHoldTimer->SetInterval(500);
@@ -203,7 +225,11 @@ TMCD::TMCD(TComponent* owner) : TCustomMCD(owner) {
   };
 }
 
-TMCD::~TMCD() = default;
+TMCD::~TMCD() {
+  // No drop may reach a view that is going away.
+  FDropIn->SetTargetWindow(nullptr);
+  if (FDragImages) ImageList_Destroy(FDragImages);
+}
 
 HWND TMCD::OwnerWnd() const {
   TForm* form = GetParentForm(this);
@@ -801,6 +827,110 @@ void TMCD::Paste() {
   }
 }
 
+// ---- Drag and drop ----
+
+void TMCD::EnableDrop() {
+  if (FHandle && FDropIn->TargetWindow() != FHandle) FDropIn->SetTargetWindow(FHandle);
+}
+
+TDragResult TMCD::DragSelected() {
+  if (Mode != 0 || FItemIndex < 1) return drCancel;
+  const std::wstring path = GetSelectedPath();
+  FDragOut->Files.Clear();
+  FDragOut->MappedNames.Clear();
+  FDragOut->Files.Add(path);
+  const TDragResult result = FDragOut->Execute();
+  FDragOut->Files.Clear();
+  if (result == drMove) {
+    RemoveSubList(path, true);
+  } else if (result == drOutOfMemory) {
+    ShowErrorBox(LoadMessageText(4124));
+  } else if (result == drUnknown) {
+    ShowErrorBox(LoadMessageText(4125));
+  }
+  return result;
+}
+
+void TMCD::DropEnter() {
+  FAskOnDrop = AskOnDrop(FDropIn->RightButton());
+  FCommonSource.clear();
+  const TStringList& files = FDropIn->Files;
+  if (files.Count() == 0) return;
+  FCommonSource = ExtractParentDir(files[0]);
+  for (int i = 1; i < files.Count(); ++i)
+    if (!SameTextI(ExtractParentDir(files[i]), FCommonSource)) {
+      FCommonSource.clear();
+      break;
+    }
+}
+
+void TMCD::DropOver(TShiftState shift, POINT point, DWORD& effect) {
+  const int index = Mode == 0 ? HitTest(point.x, point.y) : -1;
+  if (index != FDropTarget) {
+    FDropIn->HideDragImage();
+    SetDropTarget(index);
+    UpdateWindow(FHandle);
+    FDropIn->ShowDragImage();
+  }
+  if (index < 0) {
+    effect = DROPEFFECT_NONE;
+    return;
+  }
+  const DWORD allowed = FDropIn->SourceEffects();
+  const bool sh = (shift & ssShift) != 0, ctrl = (shift & ssCtrl) != 0;
+  if (sh && ctrl)
+    effect = allowed & DROPEFFECT_LINK;
+  else if (sh)
+    effect = allowed & DROPEFFECT_MOVE;
+  else if (ctrl)
+    effect = allowed & DROPEFFECT_COPY;
+  else if (!FCommonSource.empty() && SamePathRoot(FCommonSource, Item(index).Path) && (allowed & DROPEFFECT_MOVE))
+    effect = DROPEFFECT_MOVE;
+  else if (allowed & DROPEFFECT_COPY)
+    effect = DROPEFFECT_COPY;
+  else if (allowed & DROPEFFECT_MOVE)
+    effect = DROPEFFECT_MOVE;
+  else
+    effect = allowed & DROPEFFECT_LINK;
+}
+
+void TMCD::DropFiles(POINT point, DWORD& effect) {
+  const int index = Mode == 0 ? HitTest(point.x, point.y) : -1;
+  SetDropTarget(-1);
+  if (!OnDrop || index < 0 || FDropIn->Files.Count() == 0) {
+    effect = DROPEFFECT_NONE;
+    return;
+  }
+  const std::wstring target = IncludeTrailingBackslash(Item(index).Path);
+  // Into the folder the files are in, or into a dragged folder itself or below it: nothing.
+  if (!FCommonSource.empty() &&
+      (SameTextI(IncludeTrailingBackslash(FCommonSource), target) ||
+       IsSameOrSubPath(FCommonSource, target, LastName(ExcludeTrailingBackslash(FDropIn->Files[0])), false))) {
+    effect = DROPEFFECT_NONE;
+    return;
+  }
+  if (FAskOnDrop && effect) {
+    effect = ChooseDropEffect(FHandle, ClientToScreen(point), effect, FDropIn->SourceEffects());
+  }
+  const int mode = effect == DROPEFFECT_COPY ? 0 : effect == DROPEFFECT_MOVE ? 1 : effect == DROPEFFECT_LINK ? 2 : -1;
+  if (mode < 0) {
+    effect = DROPEFFECT_NONE;
+    return;
+  }
+  std::vector<std::wstring> files, names;
+  for (int i = 0; i < FDropIn->Files.Count(); ++i) files.push_back(FDropIn->Files[i]);
+  for (int i = 0; i < FDropIn->MappedNames.Count(); ++i) names.push_back(FDropIn->MappedNames[i]);
+  FDropIn->Files.Clear();
+  FDropIn->MappedNames.Clear();
+  if (names.empty())
+    std::sort(files.begin(), files.end(),
+              [](const std::wstring& a, const std::wstring& b) { return CompareTextI(a, b) < 0; });
+  if (OnDrop(this, target, names, files, mode, !FCommonSource.empty()))
+    Reload();
+  else
+    effect = DROPEFFECT_NONE;
+}
+
 bool TMCD::CanProperties() const {
   if (!CanEdit()) return false;
   std::wstring path = GetSelectedPath();
@@ -1101,6 +1231,8 @@ bool TMCD::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 void TMCD::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TCustomMCD::MouseDown(button, shift, x, y);
   FDownPos = POINT{x, y};
+  FDownIndex = HitTest(x, y);
+  FDownTime = GetTickCount();
   FHeldMenu = false;
   if (button == mbRight) FHoldTimer->SetEnabled(true);
 }
@@ -1115,6 +1247,18 @@ void TMCD::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
 
 void TMCD::MouseMove(TShiftState shift, int x, int y) {
   TCustomMCD::MouseMove(shift, x, y);
+  // A held button moved far enough from where it went down on a folder: a drag.
+  if (FDownPos.x >= 0 && FDownIndex >= 0 && (shift & (ssLeft | ssRight)) && !(shift & ssAlt) &&
+      (std::abs(x - FDownPos.x) > 11 || std::abs(y - FDownPos.y) > 11) &&
+      (!Options.DragDelay || GetTickCount() - FDownTime >= 300)) {
+    FHoldTimer->SetEnabled(false);
+    // The button's release ends the drag; it opens no menu afterwards.
+    FHeldMenu = true;
+    FDownPos = POINT{-1, -1};
+    FDownIndex = -1;
+    DragSelected();
+    return;
+  }
   // Ctrl+Alt held with no button: the selection follows the mouse.
   if ((shift & (ssCtrl | ssAlt)) == (ssCtrl | ssAlt) && !(shift & (ssLeft | ssRight | ssMiddle))) {
     int index = HitTest(x, y);

@@ -17,6 +17,8 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/WaitDlg.h"
 #include "framework/Controls.h"
+#include "panels/DropSrc.h"
+#include "panels/DropTgt.h"
 
 // One folder of the diagram, and of a scan.
 struct TMCDItem {
@@ -250,6 +252,14 @@ class TMCD : public TCustomMCD {
   void CopyToClipboard(bool cut);
   void Paste();
 
+  // Drag and drop. The view takes drops once it is made a drop target (after its drive is
+  // loaded); a drag of the selected folder starts when a held button moves far enough.
+  void EnableDrop();
+  TDropFileTarget& DropIn() const { return *FDropIn; }
+  // Drags the selected folder out (copy, move or link); a move takes the folder and its
+  // sub-folders off the diagram.
+  TDragResult DragSelected();
+
   // The host's pop-up menu at a client point (the folder manager dialog's menu).
   std::function<void(TMCD* sender, POINT client)> OnMenu;
   std::function<bool(TMCD* sender, const std::wstring& target, const std::vector<std::wstring>& names,
@@ -283,7 +293,19 @@ class TMCD : public TCustomMCD {
   bool CheckRenameName(const std::wstring& initial, std::wstring& current);
   void TakeScan(std::vector<TMCDItem>&& items, const std::wstring& rootPath);
   void RestoreAfterReload(const std::wstring& remembered);
+  void DropEnter();
+  void DropOver(TShiftState shift, POINT point, DWORD& effect);
+  void DropFiles(POINT point, DWORD& effect);
   std::wstring FRenameFolder;
+  TDropFileTarget* FDropIn = nullptr;
+  TDropFileSource* FDragOut = nullptr;
+  HIMAGELIST FDragImages = nullptr;
+  // The folder every dropped file comes from ("" when they come from several), and whether the
+  // drop asks by its menu.
+  std::wstring FCommonSource;
+  bool FAskOnDrop = false;
+  int FDownIndex = -1;
+  DWORD FDownTime = 0;
   TTimer* FHoldTimer = nullptr;
   POINT FDownPos{-1, -1};
   bool FHeldMenu = false;

@@ -745,6 +745,8 @@ bool TMcdDialog::Execute() {
     ShowErrorBox(text + L"||<D>" + SystemErrorText(error));
     return false;
   }
+  // A loaded drive takes drops.
+  View->EnableDrop();
   ViewChanged();
   // The window's place: the main window's, or its own from last time.
   if (Options.McdSameWinSize && Application().MainForm && Application().MainForm->HandleAllocated()) {

@@ -133,6 +133,9 @@ void DesktopShortcuts(TQ7XForm& form) {
 }
 }  // namespace
 
+TArchiveDragHook ArchiveDragHook;
+TArchiveDropHook ArchiveDropHook;
+
 int PanelPasteState(TQ7XForm& form) {
   TMFList* list = form.ActiveList();
   form.PasteState = list && ListTakesFiles(*list) ? 1 : 0;
@@ -152,6 +155,13 @@ bool PutFilesIntoFolder(const std::wstring& targetFolder, int mode, const TStrin
 
 bool TQ7XForm::FolderTreeDrop(TPanelView* panel, const std::wstring& targetPath, bool, int mode,
                               const TStringList& files, const TStringList& mappedNames) {
+  // Dropped into an archive view (the target is the archive file itself): into the archive.
+  if (panel && panel->List().InArchive && SamePath(targetPath, panel->List().Path + panel->List().ArcFileName)) {
+    const bool added = mode == 0 && ArchiveDropHook && ArchiveDropHook(panel->List(), files);
+    panel->Reread();
+    UpdateCommandStates();
+    return added;
+  }
   std::wstring done, source;
   const bool changed = PutFilesIntoFolder(targetPath, mode, files, mappedNames, done, source);
   // The panels that show where the files came from let go of the processed items.
@@ -173,9 +183,23 @@ void TQ7XForm::DragPanelItems(TPanelView* panel, bool) {
   if (!panel) return;
   TMFList& list = panel->List();
   TDropFileSource source(nullptr);
-  for (const auto& p : ListItemPaths(list)) source.Files.Add(p);
-  if (source.Files.Count() == 0) return;
-  source.DragTypes = dtCopy | dtMove | dtLink;
+  std::function<void()> finish;
+  if (list.InArchive) {
+    // Entries of an archive are extracted only when they are dropped, and only copied out.
+    std::vector<std::wstring> files;
+    std::function<bool()> extract;
+    if (!ArchiveDragHook || !ArchiveDragHook(list, files, extract, finish)) return;
+    for (const auto& f : files) source.Files.Add(f);
+    source.OnRender = extract;
+    source.DragTypes = dtCopy;
+  } else {
+    for (const auto& p : ListItemPaths(list)) source.Files.Add(p);
+    source.DragTypes = dtCopy | dtMove | dtLink;
+  }
+  if (source.Files.Count() == 0) {
+    if (finish) finish();
+    return;
+  }
   if (SystemFileData && SystemFileData->Images()) {
     source.SetImages(SystemFileData->Images());
     const TFileBoxItem* item = list.GetItem(list.ItemIndex);
@@ -187,6 +211,10 @@ void TQ7XForm::DragPanelItems(TPanelView* panel, bool) {
     source.SetImageHotSpot(2, 8);
   }
   TDragResult result = source.Execute();
+  if (finish) {
+    finish();
+    return;
+  }
   // Whatever the target did with the files, this panel shows it.
   if (result == drMove || result == drCopy || result == drLink) panel->Reread();
 }

@@ -207,15 +207,90 @@ class TFileDataObject : public TComObject<IDataObject> {
   std::map<CLIPFORMAT, TBytes> FStored;
 };
 
+// Files made at the drop: the names they will have until then, the real files after.
+class TDeferredFileDataObject : public TComObject<IDataObject> {
+ public:
+  TDeferredFileDataObject(std::vector<std::wstring> files, std::vector<std::wstring> mapped,
+                          std::function<bool()> render, std::shared_ptr<TDragState> state)
+      : FFiles(std::move(files)),
+        FMapped(std::move(mapped)),
+        FRender(std::move(render)),
+        FState(std::move(state)),
+        FPreview(new TFileDataObject(FFiles, FMapped, DROPEFFECT_NONE)) {}
+  ~TDeferredFileDataObject() override {
+    FPreview->Release();
+    if (FMade) FMade->Release();
+  }
+
+  STDMETHODIMP GetData(FORMATETC* fmt, STGMEDIUM* medium) override {
+    if (!fmt || !medium) return E_INVALIDARG;
+    if (!IsFileFormat(fmt->cfFormat)) return FPreview->GetData(fmt, medium);
+    if (FState && FState->Dropped && !FTried) Render();
+    if (FFailed) return E_UNEXPECTED;
+    return (FMade ? FMade : FPreview)->GetData(fmt, medium);
+  }
+  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryGetData(FORMATETC* fmt) override {
+    if (fmt && IsFileFormat(fmt->cfFormat) && FFailed) return DV_E_FORMATETC;
+    return (FMade ? FMade : FPreview)->QueryGetData(fmt);
+  }
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out) override {
+    return FPreview->GetCanonicalFormatEtc(in, out);
+  }
+  // What targets tell the source stays with the one object that answers the other formats.
+  STDMETHODIMP SetData(FORMATETC* fmt, STGMEDIUM* medium, BOOL release) override {
+    return FPreview->SetData(fmt, medium, release);
+  }
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+    return FPreview->EnumFormatEtc(direction, out);
+  }
+  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+ protected:
+  void* QueryOther(REFIID riid) override {
+    return IsEqualIID(riid, IID_IVelmoFileData) ? static_cast<IDataObject*>(this) : nullptr;
+  }
+
+ private:
+  static bool IsFileFormat(CLIPFORMAT cf) { return cf == CF_HDROP || cf == RegisteredFormat(CFSTR_ShellIdList); }
+  void Render() {
+    FTried = true;
+    bool ok = false;
+    try {
+      ok = FRender && FRender();
+    } catch (...) {
+      ok = false;
+    }
+    if (!ok) {
+      FFailed = true;
+      return;
+    }
+    // Built again now that the files exist, so that the shell's item lists name them.
+    FMade = new TFileDataObject(FFiles, FMapped, DROPEFFECT_NONE);
+  }
+  std::vector<std::wstring> FFiles, FMapped;
+  std::function<bool()> FRender;
+  std::shared_ptr<TDragState> FState;
+  TFileDataObject* FPreview;
+  TFileDataObject* FMade = nullptr;
+  bool FTried = false, FFailed = false;
+};
+
 class TDropSourceObject : public TComObject<IDropSource> {
  public:
-  TDropSourceObject(bool rightButton, bool moveImage) : FRight(rightButton), FMoveImage(moveImage) {}
+  TDropSourceObject(bool rightButton, bool moveImage, std::shared_ptr<TDragState> state)
+      : FRight(rightButton), FMoveImage(moveImage), FState(std::move(state)) {}
   STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override {
     if (escape) return DRAGDROP_S_CANCEL;
     const DWORD own = FRight ? MK_RBUTTON : MK_LBUTTON, other = FRight ? MK_LBUTTON : MK_RBUTTON;
     // The other button pressed as well cancels, as the shell does.
     if (keys & other) return DRAGDROP_S_CANCEL;
-    if (!(keys & own)) return DRAGDROP_S_DROP;
+    if (!(keys & own)) {
+      if (FState) FState->Dropped = true;
+      return DRAGDROP_S_DROP;
+    }
     return S_OK;
   }
   STDMETHODIMP GiveFeedback(DWORD) override {
@@ -230,6 +305,7 @@ class TDropSourceObject : public TComObject<IDropSource> {
  private:
   bool FRight;
   bool FMoveImage;
+  std::shared_ptr<TDragState> FState;
 };
 
 std::vector<std::wstring> ToVector(const TStringList& list) {
@@ -250,6 +326,12 @@ DWORD EffectsOf(TDragTypes types) {
 IDataObject* NewFileDataObject(const std::vector<std::wstring>& files, const std::vector<std::wstring>& mappedNames,
                                DWORD preferredEffect) {
   return new TFileDataObject(files, mappedNames, preferredEffect);
+}
+
+IDataObject* NewDeferredFileDataObject(const std::vector<std::wstring>& files,
+                                       const std::vector<std::wstring>& mappedNames, std::function<bool()> render,
+                                       std::shared_ptr<TDragState> state) {
+  return new TDeferredFileDataObject(files, mappedNames, std::move(render), std::move(state));
 }
 
 // ---- TDropSource ----
@@ -288,6 +370,7 @@ TDragResult DragResultForEffect(DWORD effect, TDragTypes allowed) {
 
 TDragResult TDropSource::Execute() {
   FLastEffect = 0;
+  FState = std::make_shared<TDragState>();
   IDataObject* data = CreateDataObject();
   if (!data) return drUnknown;
   const bool right = GetKeyState(VK_RBUTTON) < 0 && GetKeyState(VK_LBUTTON) >= 0;
@@ -298,7 +381,7 @@ TDragResult TDropSource::Execute() {
     image = ImageList_BeginDrag(FImages, FImageIndex, FHotSpotX, FHotSpotY) &&
             ImageList_DragEnter(nullptr, p.x, p.y);
   }
-  auto* source = new TDropSourceObject(right, image);
+  auto* source = new TDropSourceObject(right, image, FState);
   DWORD effect = DROPEFFECT_NONE;
   HRESULT hr = DoDragDrop(data, source, EffectsOf(DragTypes), &effect);
   if (image) {
@@ -330,6 +413,7 @@ TDragResult TDropSource::Execute() {
 
 IDataObject* TDropFileSource::CreateDataObject() {
   if (Files.Count() == 0) return nullptr;
+  if (OnRender) return NewDeferredFileDataObject(ToVector(Files), ToVector(MappedNames), OnRender, DragState());
   return NewFileDataObject(ToVector(Files), ToVector(MappedNames), DROPEFFECT_NONE);
 }
 

@@ -7,6 +7,8 @@
 #include <ole2.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,20 @@ extern const IID IID_IVelmoFileData;
 IDataObject* NewFileDataObject(const std::vector<std::wstring>& files, const std::vector<std::wstring>& mappedNames,
                                DWORD preferredEffect);
 
+// What a drag's source and its data object share: the drop has happened (the button went up
+// over a target), so that a target asking for the files now gets them made.
+struct TDragState {
+  bool Dropped = false;
+};
+
+// The data object of files that come into being only at the drop (the inside of an archive).
+// Before the drop a target reading the file list gets the names the files will have; once
+// the drop has happened, the first request for the files (the file list or the shell's item
+// lists) runs render, once. When render fails, the files are refused from then on.
+IDataObject* NewDeferredFileDataObject(const std::vector<std::wstring>& files,
+                                       const std::vector<std::wstring>& mappedNames, std::function<bool()> render,
+                                       std::shared_ptr<TDragState> state);
+
 // The drag image, the drag types and the run of a drag, for any data.
 class TDropSource : public TComponent {
  public:
@@ -66,6 +82,8 @@ class TDropSource : public TComponent {
  protected:
   // The data the drag carries (a new reference), or null when there is nothing to drag.
   virtual IDataObject* CreateDataObject() = 0;
+  // The state of the drag that Execute runs now (made anew for each run).
+  const std::shared_ptr<TDragState>& DragState() const { return FState; }
 
  private:
   HIMAGELIST FImages = nullptr;
@@ -73,6 +91,7 @@ class TDropSource : public TComponent {
   int FHotSpotX = 0, FHotSpotY = 0;
   bool FShowImage = false;
   DWORD FLastEffect = 0;
+  std::shared_ptr<TDragState> FState = std::make_shared<TDragState>();
 };
 
 // The result of a drag for the effect the target reported: copy tested first, then move and
@@ -86,6 +105,10 @@ class TDropFileSource : public TDropSource {
   // or none).
   TStringList Files;
   TStringList MappedNames;
+  // Set for files that do not exist until they are dropped: Files then names where they will
+  // be, and OnRender makes them at the drop (see NewDeferredFileDataObject); true when they
+  // are there.
+  std::function<bool()> OnRender;
   // Puts Files on the clipboard with the preferred effect copy or move (cut); true on success.
   bool CopyToClipboard();
   bool CutToClipboard();

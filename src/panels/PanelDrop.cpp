@@ -2,6 +2,9 @@
 
 #include <deque>
 
+#include "foundation/HanPopup.h"
+#include "foundation/Language.h"
+#include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "panels/MFList.h"
 #include "panels/MFile.h"
@@ -41,6 +44,34 @@ HWND QueueWindow() {
   return wnd;
 }
 }  // namespace
+
+std::function<bool(TMFList& list)> ArchiveTakesFiles;
+
+bool AskOnDrop(bool rightButton) { return rightButton || Options.LeftDropMenu; }
+
+DWORD ChooseDropEffect(HWND owner, POINT screen, DWORD effect, DWORD allowed) {
+  constexpr UINT kCancel = 100;
+  struct {
+    DWORD Effect;
+    int Message;
+  } const entries[] = {{DROPEFFECT_MOVE, 4110}, {DROPEFFECT_COPY, 4111}, {DROPEFFECT_LINK, 4112}};
+  if (!(allowed & (DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK))) return DROPEFFECT_NONE;
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return DROPEFFECT_NONE;
+  for (const auto& e : entries) {
+    if (!(allowed & e.Effect)) continue;
+    AppendMenuW(menu, MF_STRING, e.Effect, LoadMessageText(e.Message).c_str());
+    if (effect == e.Effect) SetMenuDefaultItem(menu, e.Effect, FALSE);
+  }
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kCancel, LoadMessageText(2).c_str());
+  // The menu belongs to the foreground, so that a click elsewhere closes it.
+  if (owner) SetForegroundWindow(GetAncestor(owner, GA_ROOT));
+  const UINT chosen = TrackMenuAt(menu, owner, screen);
+  DestroyMenu(menu);
+  return chosen == DROPEFFECT_COPY || chosen == DROPEFFECT_MOVE || chosen == DROPEFFECT_LINK ? chosen
+                                                                                                : DROPEFFECT_NONE;
+}
 
 void PostToMessageLoop(std::function<void()> work) {
   Queue().push_back(std::move(work));
@@ -98,6 +129,12 @@ TListDropLink::TListDropLink(TComponent* owner, TControl& window, TMFList& list,
   FTarget->GetDataOnEnter = true;
   FTarget->ScrollSpeed = 80;
   FTarget->OnGetDropEffect = [this](TShiftState shift, POINT p, DWORD& effect) {
+    if (FList.InArchive) {
+      // Into an archive files are only ever copied.
+      const bool takes = ArchiveTakesFiles && ArchiveTakesFiles(FList);
+      effect = takes && (FTarget->SourceEffects() & DROPEFFECT_COPY) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+      return;
+    }
     const std::wstring folder = ListDropFolder(FList, FItemAt ? FItemAt(p) : -1);
     if (folder.empty()) {
       effect = DROPEFFECT_NONE;
@@ -108,7 +145,16 @@ TListDropLink::TListDropLink(TComponent* owner, TControl& window, TMFList& list,
     if (!(shift & (ssShift | ssCtrl | ssAlt))) effect = DefaultDropEffect(FTarget->Files, folder, allowed);
   };
   FTarget->OnDrop = [this](TShiftState, POINT p, DWORD& effect) {
-    const std::wstring folder = ListDropFolder(FList, FItemAt ? FItemAt(p) : -1);
+    // An archive view takes the files into the archive: the target is the archive file.
+    const std::wstring folder = FList.InArchive ? (effect ? FList.Path + FList.ArcFileName : L"")
+                                                : ListDropFolder(FList, FItemAt ? FItemAt(p) : -1);
+    if (!folder.empty() && effect && AskOnDrop(FTarget->RightButton())) {
+      POINT screen = p;
+      if (FWindow.HandleAllocated()) ClientToScreen(FWindow.Handle(), &screen);
+      effect = ChooseDropEffect(FWindow.HandleAllocated() ? FWindow.Handle() : nullptr, screen, effect,
+                                FList.InArchive ? (FTarget->SourceEffects() & DROPEFFECT_COPY)
+                                                : FTarget->SourceEffects());
+    }
     const int mode = DropModeOfEffect(effect);
     if (folder.empty() || mode < 0 || !OnDrop) {
       effect = DROPEFFECT_NONE;

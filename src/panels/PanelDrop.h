@@ -20,6 +20,18 @@ bool ListTakesFiles(TMFList& list);
 // list's folder. Empty when the list takes no files.
 std::wstring ListDropFolder(TMFList& list, int index);
 
+// Whether the archive a list shows takes dropped files (the archive layer sets it; without it
+// archives take none). A drop into an archive view is always a copy.
+extern std::function<bool(TMFList& list)> ArchiveTakesFiles;
+
+// The drop menu at a screen point: move here, copy here, shortcut here, a separator and
+// cancel. Entries for effects the drag does not allow are left out and the entry of the
+// current effect is the default. The effect chosen; 0 for cancel, and at once when the drag
+// allows none of the three.
+DWORD ChooseDropEffect(HWND owner, POINT screen, DWORD effect, DWORD allowed);
+// A drop asks by the menu: dragged with the right button, or the user wants the menu always.
+bool AskOnDrop(bool rightButton);
+
 // Drop modes: copy 0, move 1, link 2; and the effect of each.
 int DropModeOfEffect(DWORD effect);
 // The effect of a drop without keys, as the shell chooses it: nothing onto the folder the

@@ -33,6 +33,20 @@ void CALLBACK TMenuKeys::Tick(HWND, UINT, UINT_PTR, DWORD) {
   EnumThreadWindows(GetCurrentThreadId(), FindMenuWindow, reinterpret_cast<LPARAM>(&menu));
   if (!menu) return;
   self->FSent = true;
+  if (HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0))) {
+    for (int i = 0, n = GetMenuItemCount(items); i < n; ++i) {
+      wchar_t text[128] = {};
+      MENUITEMINFOW info{};
+      info.cbSize = sizeof info;
+      info.fMask = MIIM_FTYPE | MIIM_STRING;
+      info.dwTypeData = text;
+      info.cch = 127;
+      GetMenuItemInfoW(items, static_cast<UINT>(i), TRUE, &info);
+      self->FItems.push_back((info.fType & MFT_SEPARATOR) ? L"-" : text);
+    }
+    UINT def = GetMenuDefaultItem(items, TRUE, 0);
+    self->FDefault = def == static_cast<UINT>(-1) ? -1 : static_cast<int>(def);
+  }
   for (WORD key : self->FKeys) {
     PostMessageW(menu, WM_KEYDOWN, key, 1);
     PostMessageW(menu, WM_KEYUP, key, 0xC0000001);
