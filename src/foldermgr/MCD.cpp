@@ -830,7 +830,14 @@ void TMCD::Paste() {
 // ---- Drag and drop ----
 
 void TMCD::EnableDrop() {
+  FDropWanted = true;
   if (FHandle && FDropIn->TargetWindow() != FHandle) FDropIn->SetTargetWindow(FHandle);
+}
+
+// The window may be made after the drive was loaded, or made anew: it takes drops from then on.
+void TMCD::HandleCreated() {
+  TCustomMCD::HandleCreated();
+  if (FDropWanted) FDropIn->SetTargetWindow(FHandle);
 }
 
 TDragResult TMCD::DragSelected() {

@@ -286,6 +286,7 @@ class TMCD : public TCustomMCD {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
+  void HandleCreated() override;
 
  private:
   HWND OwnerWnd() const;
@@ -304,6 +305,7 @@ class TMCD : public TCustomMCD {
   // drop asks by its menu.
   std::wstring FCommonSource;
   bool FAskOnDrop = false;
+  bool FDropWanted = false;
   int FDownIndex = -1;
   DWORD FDownTime = 0;
   TTimer* FHoldTimer = nullptr;

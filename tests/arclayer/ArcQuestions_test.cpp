@@ -41,6 +41,7 @@ class ArcQuestionTest : public ::testing::Test {
       auto [text, button] = Answers.front();
       Answers.erase(Answers.begin());
       Masked.push_back(box.Edit && (GetWindowLongW(box.Edit->Handle(), GWL_STYLE) & ES_PASSWORD) != 0);
+      Extra.push_back(box.ExtraButton ? box.ExtraButton->Caption() : L"");
       if (box.Edit) SendMessageW(box.Edit->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
       SendMessageW(box.Buttons[static_cast<size_t>(button)]->Handle(), BM_CLICK, 0, 0);
     };
@@ -65,6 +66,7 @@ class ArcQuestionTest : public ::testing::Test {
   std::wstring SavedWork, SavedProgramFolder;
   std::vector<std::pair<std::wstring, int>> Answers;
   std::vector<bool> Masked;
+  std::vector<std::wstring> Extra;  // the caption of each box's extra button
 };
 
 std::wstring Filled(int message, const std::wstring& value) {
@@ -75,7 +77,7 @@ std::wstring Filled(int message, const std::wstring& value) {
 }
 }  // namespace
 
-TEST_F(ArcQuestionTest, PasswordAskedPerFileOrOnceForAllOrCancelled) {
+TEST_F(ArcQuestionTest, PasswordAskedAgainWhenWrongOnceForAllOrCancelled) {
   const std::wstring zip = MakeZip(L"p.zip", L"secret");
   const std::vector<std::wstring> buttons = {LoadMessageText(11), LoadMessageText(1), LoadMessageText(2)};
   struct TCase {
@@ -85,7 +87,8 @@ TEST_F(ArcQuestionTest, PasswordAskedPerFileOrOnceForAllOrCancelled) {
     bool Extracted;
   } cases[] = {
       {true, {{L"secret", 0}}, {L"one.txt"}, true},                              // All: asked once
-      {false, {{L"secret", 1}, {L"secret", 1}}, {L"one.txt", L"two.txt"}, true},  // OK: asked per file
+      // A wrong password is asked for again, even after All; OK then holds for the files it fits.
+      {false, {{L"wrong", 0}, {L"secret", 1}}, {L"one.txt", L"one.txt"}, true},
       {true, {{L"secret", 2}}, {L"one.txt"}, false},                             // Cancel: no password
   };
   for (const TCase& c : cases) {
@@ -114,7 +117,7 @@ TEST_F(ArcQuestionTest, PasswordAskedPerFileOrOnceForAllOrCancelled) {
       // The input shows what is typed only when the user wants to see passwords.
       EXPECT_EQ(Masked[i], !c.ShowPassword);
     }
-    EXPECT_EQ(arc.PasswordForAll, c.Answers.front().second == 0);
+    EXPECT_EQ(arc.PasswordForAll, c.Answers.back().second == 0);
     EXPECT_EQ(arc.LastPasswordFile, c.Asked.back());
     if (c.Extracted) {
       EXPECT_EQ(arc.Result, arcOk);
@@ -161,6 +164,7 @@ TEST_F(ArcQuestionTest, VolumeQuestionTakesAnEditedNameOrStops) {
   };
   for (const TCase& c : cases) {
     TMsgBoxSeam::Get().Reset();
+    Extra.clear();
     Answer({c.Answer});
     TArcForm arc(nullptr);
     std::wstring name = missing;
@@ -175,6 +179,11 @@ TEST_F(ArcQuestionTest, VolumeQuestionTakesAnEditedNameOrStops) {
     EXPECT_EQ(box.CancelIdx, 1);
     EXPECT_TRUE(box.HasPicture);
     EXPECT_EQ(box.HasInput, c.Editable);
-    if (c.Editable) EXPECT_EQ(box.InitialValue, missing);
+    if (c.Editable) {
+      EXPECT_EQ(box.InitialValue, missing);
+    }
+    // The editable question can look for the volume with a file dialog.
+    ASSERT_EQ(Extra.size(), 1u);
+    EXPECT_EQ(Extra[0], c.Editable ? LoadMessageText(3308) : L"");
   }
 }

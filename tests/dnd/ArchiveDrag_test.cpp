@@ -4,9 +4,11 @@
 // view go into the archive below the folder it shows, and a right-button drop asks by its menu.
 #include <gtest/gtest.h>
 #include <ole2.h>
+#include <shellapi.h>
 
 #include "archive/layer/ArcCommands.h"
 #include "archive/layer/ArcCtrl.h"
+#include "archive/layer/ArcTree.h"
 #include "archive/layer/ArcView.h"
 #include "common/FormFixture.h"
 #include "common/MenuKeys.h"
@@ -27,12 +29,6 @@
 
 namespace {
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::vector<std::wstring> Names(const TStringList& list) {
-  std::vector<std::wstring> out;
-  for (int i = 0; i < list.Count(); ++i) out.push_back(list[i]);
-  return out;
-}
 
 // The files of a data object's CF_HDROP as the shell reads them; empty when it gives none.
 std::vector<std::wstring> DroppedFiles(IDataObject* data, HRESULT* result = nullptr) {
@@ -98,6 +94,8 @@ struct TArchiveFixture {
     auto c = CreateArchiveControl(type);
     c->ArchiveName = F.Left + L"\\" + name;
     c->SourceFolder = src + L"\\";
+    c->StorePaths = true;
+    c->RecurseDirs = true;
     TStringList list;
     for (const wchar_t* n : names) list.Add(n);
     c->SetFileList(list);
@@ -225,7 +223,7 @@ TEST(ArchiveDrop, DroppedFilesGoIntoTheArchiveBelowTheShownFolder) {
   EXPECT_EQ(list.ArcPath, L"sub");
   EXPECT_GE(list.IndexOfName(L"b.txt"), 0);
   // What the archive now holds, read from the file afresh.
-  TMFList check(nullptr);
+  TMFList check(1);
   check.OpenArcTree = [](const std::wstring& f) -> std::unique_ptr<TArcFolderSource> { return OpenArchiveTree(f); };
   ASSERT_TRUE(check.OpenArchive(x.Zip));
   EXPECT_GE(check.IndexOfName(L"new.txt"), 0);

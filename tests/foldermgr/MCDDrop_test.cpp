@@ -23,6 +23,7 @@
 #include "framework/Forms.h"
 #include "panels/DropSrc.h"
 #include "panels/DropTgt.h"
+#include "panels/PanelDrop.h"
 #include "shell/ShellTestUtil.h"
 
 namespace {
@@ -53,6 +54,7 @@ class MCDDropTest : public ::testing::Test {
   }
   // The screen point at the middle of a folder's cell.
   POINTL At(TMCD& v, const std::wstring& rel) {
+    UpdateWindow(v.Handle());  // cells are placed by painting
     int i = v.FindItem(Root + rel);
     EXPECT_GE(i, 0) << rel;
     if (i < 0) return POINTL{0, 0};
@@ -66,12 +68,15 @@ class MCDDropTest : public ::testing::Test {
   std::wstring FSavedProgram;
   std::unique_ptr<TMappedDrive> Drive;
   std::wstring Root;
+  std::function<void(TMcdDialog&)> Drops;
 };
 }  // namespace
 
 TEST_F(MCDDropTest, FilesDroppedOnAFolderAreCopiedMovedOrLinkedThere) {
   bool ran = false;
-  TMcdDialog::OnShown = [&](TMcdDialog& d) {
+  // Once the window is up and painted (from its modal loop), the drops come.
+  TMcdDialog::OnShown = [&](TMcdDialog& shown) { PostToMessageLoop([&] { Drops(shown); }); };
+  auto drops = [&](TMcdDialog& d) {
     TMCD& v = *d.View;
     UpdateWindow(v.Handle());
     IDropTarget* t = v.DropIn().Interface();
@@ -139,6 +144,7 @@ TEST_F(MCDDropTest, FilesDroppedOnAFolderAreCopiedMovedOrLinkedThere) {
     PostMessageW(d.Form->Handle(), WM_CLOSE, 0, 0);
     ran = true;
   };
+  Drops = drops;
   bool changed = false;
   std::wstring path;
   SelectFolderDialog(Root + L"\\A", L"test", L"", true, false, changed, path);
