@@ -125,7 +125,21 @@ class TFormatEnum : public TComObject<IEnumFORMATETC> {
   ULONG FPos;
 };
 
-class TFileDataObject : public TComObject<IDataObject> {
+// What every data object of this program shares: no advise sinks, and the private identity by
+// which a target knows the drag is its own.
+class TOwnDataObject : public TComObject<IDataObject> {
+ public:
+  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+ protected:
+  void* QueryOther(REFIID riid) override {
+    return IsEqualIID(riid, IID_IVelmoFileData) ? static_cast<IDataObject*>(this) : nullptr;
+  }
+};
+
+class TFileDataObject : public TOwnDataObject {
  public:
   TFileDataObject(const std::vector<std::wstring>& files, const std::vector<std::wstring>& mapped, DWORD effect) {
     const bool maps = !mapped.empty() && mapped.size() == files.size();
@@ -177,14 +191,6 @@ class TFileDataObject : public TComObject<IDataObject> {
     *out = new TFormatEnum(std::move(formats), 0);
     return S_OK;
   }
-  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
- protected:
-  void* QueryOther(REFIID riid) override {
-    return IsEqualIID(riid, IID_IVelmoFileData) ? static_cast<IDataObject*>(this) : nullptr;
-  }
 
  private:
   struct TOffered {
@@ -208,7 +214,7 @@ class TFileDataObject : public TComObject<IDataObject> {
 };
 
 // Files made at the drop: the names they will have until then, the real files after.
-class TDeferredFileDataObject : public TComObject<IDataObject> {
+class TDeferredFileDataObject : public TOwnDataObject {
  public:
   TDeferredFileDataObject(std::vector<std::wstring> files, std::vector<std::wstring> mapped,
                           std::function<bool()> render, std::shared_ptr<TDragState> state)
@@ -243,14 +249,6 @@ class TDeferredFileDataObject : public TComObject<IDataObject> {
   }
   STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
     return FPreview->EnumFormatEtc(direction, out);
-  }
-  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
- protected:
-  void* QueryOther(REFIID riid) override {
-    return IsEqualIID(riid, IID_IVelmoFileData) ? static_cast<IDataObject*>(this) : nullptr;
   }
 
  private:
