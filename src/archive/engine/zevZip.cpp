@@ -189,7 +189,11 @@ int TCompBase::UpdateArchive() {
     }
   } deactivate{*this};
   if (OnElapsedTime) Timer.Start();
-  auto output = FileSys->CreateReplacement(FArchiveFile, GetTempDir(), DeleteOptions);
+  std::unique_ptr<TzevTempOutput> output;
+  try {
+    output = CreateOutput();
+  } catch (const EzevException&) {
+  }
   if (!output) {
     DoError(FArchiveFile, L"", L"0", zevCreateError);
     return 0;
@@ -256,6 +260,10 @@ int TCompBase::UpdateArchive() {
   FMoveList.clear();
   if (!ok) return 0;
   return Switch == swDelete ? FilesDeleted : FilesAdded;
+}
+
+std::unique_ptr<TzevTempOutput> TCompBase::CreateOutput() {
+  return FileSys->CreateReplacement(FArchiveFile, GetTempDir(), DeleteOptions);
 }
 
 void TCompBase::Compress(TStream32* input, TzevTempOutput& output) {

@@ -106,6 +106,8 @@ class TCompBase : public TZipCommon {
   // A run that changed the archive: before the new archive is put in place, and after.
   virtual void ReportNewEntries() {}
   virtual void AfterReplace() {}
+  // The new archive's output: by default a file beside the archive that replaces it on Commit.
+  virtual std::unique_ptr<TzevTempOutput> CreateOutput();
 
   void Compress(TStream32* input, TzevTempOutput& output);
   void ProcessEntries(TStream32* input, TStream32& output);
