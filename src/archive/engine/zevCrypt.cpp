@@ -135,15 +135,19 @@ constexpr uint64_t kFold256Lo = 0x01B5FD1D00000000ull;   // x^255 mod P
                    next)
 #define VELMO_LOAD512(q) _mm512_loadu_si512(reinterpret_cast<const void*>(q))
 #define VELMO_K128(hi, lo) _mm_set_epi64x(static_cast<long long>(lo), static_cast<long long>(hi))
+#define VELMO_K512(hi, lo)                                                                                         \
+  _mm512_set_epi64(static_cast<long long>(lo), static_cast<long long>(hi), static_cast<long long>(lo),             \
+                   static_cast<long long>(hi), static_cast<long long>(lo), static_cast<long long>(hi),             \
+                   static_cast<long long>(lo), static_cast<long long>(hi))
 
 __attribute__((target("avx512f,vpclmulqdq,pclmul,sse2"))) uint32_t WideFoldCrc32(uint32_t reg, const uint8_t* p,
                                                                                  size_t count) {
-  __m512i x0 = _mm512_xor_si512(VELMO_LOAD512(p),
-                                _mm512_inserti32x4(_mm512_setzero_si512(), _mm_cvtsi32_si128(static_cast<int>(reg)), 0));
+  __m512i x0 = _mm512_xor_si512(VELMO_LOAD512(p), _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                                     static_cast<int>(reg)));
   __m512i x1 = VELMO_LOAD512(p + 64), x2 = VELMO_LOAD512(p + 128), x3 = VELMO_LOAD512(p + 192);
   p += 256;
   count -= 256;
-  const __m512i k2048 = _mm512_broadcast_i32x4(VELMO_K128(kFold2048Hi, kFold2048Lo));
+  const __m512i k2048 = VELMO_K512(kFold2048Hi, kFold2048Lo);
   while (count >= 256) {
     x0 = VELMO_FOLD512(x0, k2048, VELMO_LOAD512(p));
     x1 = VELMO_FOLD512(x1, k2048, VELMO_LOAD512(p + 64));
@@ -152,13 +156,14 @@ __attribute__((target("avx512f,vpclmulqdq,pclmul,sse2"))) uint32_t WideFoldCrc32
     p += 256;
     count -= 256;
   }
-  const __m512i k512 = _mm512_broadcast_i32x4(VELMO_K128(kFold512Hi, kFold512Lo));
+  const __m512i k512 = VELMO_K512(kFold512Hi, kFold512Lo);
   __m512i x4 = VELMO_FOLD512(VELMO_FOLD512(VELMO_FOLD512(x0, k512, x1), k512, x2), k512, x3);
   for (; count >= 64; p += 64, count -= 64) x4 = VELMO_FOLD512(x4, k512, VELMO_LOAD512(p));
   const __m128i k384 = VELMO_K128(kFold384Hi, kFold384Lo), k256 = VELMO_K128(kFold256Hi, kFold256Lo);
   const __m128i k128 = VELMO_K128(kFold128Hi, kFold128Lo);
-  __m128i a0 = _mm512_extracti32x4_epi32(x4, 0), a1 = _mm512_extracti32x4_epi32(x4, 1);
-  __m128i a2 = _mm512_extracti32x4_epi32(x4, 2), a3 = _mm512_extracti32x4_epi32(x4, 3);
+  alignas(64) uint8_t lanes[64];
+  _mm512_store_si512(reinterpret_cast<void*>(lanes), x4);
+  __m128i a0 = VELMO_LOAD(lanes), a1 = VELMO_LOAD(lanes + 16), a2 = VELMO_LOAD(lanes + 32), a3 = VELMO_LOAD(lanes + 48);
   __m128i x = VELMO_FOLD(a0, k384, VELMO_FOLD(a1, k256, VELMO_FOLD(a2, k128, a3)));
   for (; count >= 16; p += 16, count -= 16) x = VELMO_FOLD(x, k128, VELMO_LOAD(p));
   alignas(16) uint8_t rest[16];

@@ -159,10 +159,17 @@ class TDiskSpanObj {
   bool OpenVolume();
   bool WriteSpanned(const void* buffer, int64_t count);
   bool CopySpanned(int64_t from, int64_t count);
-  bool CloseVolume();
+  // last: the set is complete with this volume.
+  bool CloseVolume(bool last);
+  bool FinishFirstDisk();
   TZip& FWriter;
   TStream32& FSource;
   std::unique_ptr<TzevTempOutput> FVolume;
+  // A first volume that replaces a file on the first disk waits beside it until the set is
+  // complete, so that a set given up on a later disk leaves the first disk as it was.
+  std::unique_ptr<TzevTempOutput> FFirstVolume;
+  bool FFirstReplaces = false;
+  uint32_t FFirstSerial = 0;
   int64_t FFree = 0, FNeeded = 0;
   uint32_t FLastSerial = 0;
   bool FFirstRequest = true;
