@@ -78,12 +78,6 @@ std::vector<TLibFile> SampleFiles() {
   return {{"a.txt", "hello world\n"}, {"sub\\b.txt", std::string(300, 'x') + "end"}, {"c.bin", "0123456789abcdef"}};
 }
 
-void Overwrite(TGeneralArchiveControl& c) {
-  c.OnFileExists = [](TGeneralArchiveControl*, bool& overwrite, double, int64_t, std::wstring&, bool&) {
-    overwrite = true;
-  };
-}
-
 }  // namespace
 
 TEST_F(UnAceTest, ExtractsThroughTheLibraryWithItsSettingsAndHooksInOrder) {

@@ -157,8 +157,9 @@ int ChangeVolume(Archive& a) {
     if (!exists && asks >= 3) return kOpenError;
     if (a.Cb) {
       const LPARAM kind = exists ? kVolumeNotify : kVolumeAsk;
+      const std::string asked = buf;
       const int r = a.Cb(kMsgChangeVolume, a.User, reinterpret_cast<LPARAM>(buf), kind);
-      Log(std::string("volume ") + (exists ? "notify " : "ask ") + buf + " -> " + std::to_string(r));
+      Log(std::string("volume ") + (exists ? "notify " : "ask ") + asked + " -> " + std::to_string(r));
       if (r == -1) return kOpenError;
     } else if (!exists) {
       return kOpenError;
@@ -238,12 +239,14 @@ int Deliver(Archive& a, std::string& chunk) {
 // callback; out: also write it there. 0, or a result value.
 int Consume(Archive& a, bool deliver, HANDLE out, bool scramble) {
   Entry e = a.Cur;
+  uint32_t whole = 0;  // the last piece's CRC is the whole file's, every other piece's its own
   for (;;) {
     uint32_t crc = 0;
     for (uint64_t done = 0; done < e.Packed;) {
       const size_t n = static_cast<size_t>(std::min<uint64_t>(g.Chunk, e.Packed - done));
       std::string chunk = a.Bytes.substr(e.DataAt + static_cast<size_t>(done), n);
       crc = Crc32(chunk.data(), chunk.size(), crc);
+      whole = Crc32(chunk.data(), chunk.size(), whole);
       if (scramble)
         for (char& c : chunk) c = static_cast<char>(c ^ 0x5A);
       done += n;
@@ -253,7 +256,7 @@ int Consume(Archive& a, bool deliver, HANDLE out, bool scramble) {
         if (!WriteFile(out, chunk.data(), static_cast<DWORD>(n), &w, nullptr) || w != n) return kWriteError;
       }
     }
-    if (!scramble && crc != e.Crc) return kBadData;
+    if (!scramble && ((e.Flags & kFlagSplitAfter) ? crc : whole) != e.Crc) return kBadData;
     if (!(e.Flags & kFlagSplitAfter)) return scramble ? kBadData : 0;
     // The entry goes on in the next volume: its header there is marked as continued.
     const int r = ChangeVolume(a);
