@@ -103,7 +103,6 @@ set(VELMO_PORTABLE_TESTS
   tests/arclayer/ArcView_test.cpp
   tests/arclayer/ArcTree_test.cpp
   tests/arclayer/ArcRefTools_test.cpp
-  tests/arclayer/LibFixtures_test.cpp
   tests/fileops/RenPattern_test.cpp
   tests/panels/DropData_test.cpp
   tests/fileops/SplitFormat_test.cpp

@@ -23,55 +23,17 @@ using namespace arctest;
 using arcfix::TLibFile;
 using arcfix::TLibSet;
 
-class UnAceTest : public ::testing::Test {
+class UnAceTest : public TLibDriverTest {
  protected:
-  void SetUp() override {
-    Options.ResetToDefaults();
-    ASSERT_TRUE(Lib.Ok()) << "UnAceV2.Dll stand-in beside the test program";
-    Lib.Setup("");
-    Dest = Work / L"out";
-  }
+  UnAceTest() : TLibDriverTest(L"UnAceV2.Dll", akAce) {}
   void TearDown() override {
     UnAceLibraryName = L"UnAceV2.Dll";
-    Options.ResetToDefaults();
+    TLibDriverTest::TearDown();
   }
 
   std::wstring Write(const std::string& name, const std::vector<TLibFile>& files, const TLibSet& set = {}) {
-    const auto vols = arcfix::AceSet(files, set);
-    for (size_t i = 0; i < vols.size(); ++i) WriteFileRaw(Work / W(arcfix::LibVolumeName(name, i, false)), vols[i]);
-    return Work / W(name);
+    return WriteVolumes(name, arcfix::AceSet(files, set), false);
   }
-
-  std::unique_ptr<TGeneralArchiveControl> Control(const std::wstring& archive) {
-    auto c = CreateArchiveControl(akAce);
-    c->ArchiveName = archive;
-    c->SetDestFolder(Dest);
-    c->OnArchiveBegin = [this](TGeneralArchiveControl*, const std::wstring& n, int64_t t, int64_t f) {
-      Events.push_back(L"archive " + Leaf(n) + L" " + std::to_wstring(t) + L" " + std::to_wstring(f));
-    };
-    c->OnFileBegin = [this](TGeneralArchiveControl*, const std::wstring& n, int64_t s, int64_t p) {
-      Events.push_back(L"begin " + n + L" " + std::to_wstring(s) + L" " + std::to_wstring(p));
-    };
-    c->OnFileEnd = [this](TGeneralArchiveControl*, int64_t s) { Events.push_back(L"end " + std::to_wstring(s)); };
-    c->OnProgress = [this](TGeneralArchiveControl*, int64_t t, int64_t d) {
-      Events.push_back(L"progress " + std::to_wstring(d) + L"/" + std::to_wstring(t));
-    };
-    c->OnTotalProgress = [this](TGeneralArchiveControl*, int64_t t, int64_t d) {
-      Events.push_back(L"pass " + std::to_wstring(d) + L"/" + std::to_wstring(t));
-    };
-    c->OnVolumeFound = [this](TGeneralArchiveControl*, const std::wstring& n) { Events.push_back(L"volume " + Leaf(n)); };
-    return c;
-  }
-  static std::wstring Leaf(const std::wstring& n) { return n.substr(n.find_last_of(L'\\') + 1); }
-  bool Has(const std::wstring& e) const { return std::find(Events.begin(), Events.end(), e) != Events.end(); }
-  static bool LogHas(const std::string& log, const std::string& line) {
-    return log.find(line + "\n") != std::string::npos;
-  }
-
-  TStandIn Lib{L"UnAceV2.Dll"};
-  TTempDir Work;
-  std::wstring Dest;
-  std::vector<std::wstring> Events;
 };
 
 std::vector<TLibFile> SampleFiles() {

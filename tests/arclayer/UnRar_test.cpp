@@ -26,62 +26,17 @@ using namespace arctest;
 using arcfix::TLibFile;
 using arcfix::TLibSet;
 
-class UnRarTest : public ::testing::Test {
+class UnRarTest : public TLibDriverTest {
  protected:
-  void SetUp() override {
-    Options.ResetToDefaults();
-    ASSERT_TRUE(Lib.Ok()) << "unrar.dll stand-in beside the test program";
-    Lib.Setup("");
-    Dest = Work / L"out";
-  }
+  UnRarTest() : TLibDriverTest(L"unrar.dll", akRar) {}
   void TearDown() override {
     UnRarLibraryName = L"unrar.dll";
-    Options.ResetToDefaults();
+    TLibDriverTest::TearDown();
   }
 
-  // Writes the archive (and its volumes) under name in the work folder; returns the first.
   std::wstring Write(const std::string& name, const std::vector<TLibFile>& files, const TLibSet& set = {}) {
-    const auto vols = arcfix::RarSet(files, set);
-    for (size_t i = 0; i < vols.size(); ++i)
-      WriteFileRaw(Work / W(arcfix::LibVolumeName(name, i, set.NewNaming)), vols[i]);
-    return Work / W(name);
+    return WriteVolumes(name, arcfix::RarSet(files, set), set.NewNaming);
   }
-
-  // A RAR control over the archive with every hook recording into Events.
-  std::unique_ptr<TGeneralArchiveControl> Control(const std::wstring& archive) {
-    auto c = CreateArchiveControl(akRar);
-    c->ArchiveName = archive;
-    c->SetDestFolder(Dest);
-    c->OnArchiveBegin = [this](TGeneralArchiveControl*, const std::wstring& n, int64_t t, int64_t f) {
-      Events.push_back(L"archive " + LibraryFilePartOf(n) + L" " + std::to_wstring(t) + L" " + std::to_wstring(f));
-    };
-    c->OnFileBegin = [this](TGeneralArchiveControl*, const std::wstring& n, int64_t s, int64_t p) {
-      Events.push_back(L"begin " + n + L" " + std::to_wstring(s) + L" " + std::to_wstring(p));
-    };
-    c->OnFileEnd = [this](TGeneralArchiveControl*, int64_t s) { Events.push_back(L"end " + std::to_wstring(s)); };
-    c->OnProgress = [this](TGeneralArchiveControl*, int64_t t, int64_t d) {
-      Events.push_back(L"progress " + std::to_wstring(d) + L"/" + std::to_wstring(t));
-    };
-    c->OnTotalProgress = [this](TGeneralArchiveControl*, int64_t t, int64_t d) {
-      Events.push_back(L"pass " + std::to_wstring(d) + L"/" + std::to_wstring(t));
-    };
-    c->OnVolumeFound = [this](TGeneralArchiveControl*, const std::wstring& n) {
-      Events.push_back(L"volume " + LibraryFilePartOf(n));
-    };
-    return c;
-  }
-  static std::wstring LibraryFilePartOf(const std::wstring& n) { return n.substr(n.find_last_of(L'\\') + 1); }
-  bool Has(const std::wstring& event) const {
-    return std::find(Events.begin(), Events.end(), event) != Events.end();
-  }
-  static bool LogHas(const std::string& log, const std::string& line) {
-    return log.find(line + "\n") != std::string::npos;
-  }
-
-  TStandIn Lib{L"unrar.dll"};
-  TTempDir Work;
-  std::wstring Dest;
-  std::vector<std::wstring> Events;
 };
 
 std::vector<TLibFile> SampleFiles() {

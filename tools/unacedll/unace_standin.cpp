@@ -32,6 +32,7 @@
 #include <cstring>
 #include <string>
 
+#include "../common/StandInIo.h"
 #include "archive/layer/UnAceApi.h"
 
 using namespace unaceapi;
@@ -54,32 +55,11 @@ char gPassword[kPasswordBuffer];
 
 void Log(const std::string& line) { gLog += line + "\n"; }
 
-uint32_t Crc32Raw(const char* p, size_t n, uint32_t c = 0xFFFFFFFF) {
-  for (size_t i = 0; i < n; ++i) {
-    c ^= static_cast<unsigned char>(p[i]);
-    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-  }
-  return c;
-}
-uint32_t U16(const std::string& b, size_t at) {
-  return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
-uint32_t U32(const std::string& b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
-
-bool ReadWhole(const std::string& name, std::string& out) {
-  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(h, &size) && size.QuadPart < (1 << 30);
-  if (ok) {
-    out.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    ok = out.empty() || (ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &got, nullptr) && got == out.size());
-  }
-  CloseHandle(h);
-  return ok;
-}
-bool Exists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using standin::Exists;
+using standin::ReadWhole;
+using standin::U16;
+using standin::U32;
+uint32_t Crc32Raw(const char* p, size_t n, uint32_t c = 0xFFFFFFFF) { return standin::Crc32Register(p, n, c); }
 
 // "*" any run, "?" one character, letter case ignored.
 bool Match(const char* p, const char* s) {
@@ -409,27 +389,17 @@ extern "C" {
 void WINAPI StandInSetup(const char* config) {
   g = Config{};
   gLog.clear();
-  std::string s = config ? config : "";
-  size_t i = 0;
-  while (i <= s.size()) {
-    size_t j = s.find(';', i);
-    if (j == std::string::npos) j = s.size();
-    const std::string item = s.substr(i, j - i);
-    const size_t eq = item.find('=');
-    if (eq != std::string::npos) {
-      const std::string key = item.substr(0, eq), value = item.substr(eq + 1);
-      if (key == "init") g.InitResult = std::atoi(value.c_str());
-      if (key == "result") g.ExtractResult = std::atoi(value.c_str());
-      if (key == "password") g.Password = value;
-      if (key == "chunk" && std::atoi(value.c_str()) > 0) g.Chunk = static_cast<size_t>(std::atoi(value.c_str()));
-      if (key == "error") {
-        const size_t a = value.find(':'), b = value.find(':', a + 1);
-        g.ErrorKind = static_cast<ULONG>(std::atoi(value.c_str()));
-        g.ErrorCode = static_cast<ULONG>(std::atoi(value.c_str() + a + 1));
-        g.ErrorFile = std::atoi(value.c_str() + b + 1);
-      }
+  for (const auto& [key, value] : standin::Settings(config)) {
+    if (key == "init") g.InitResult = std::atoi(value.c_str());
+    if (key == "result") g.ExtractResult = std::atoi(value.c_str());
+    if (key == "password") g.Password = value;
+    if (key == "chunk" && std::atoi(value.c_str()) > 0) g.Chunk = static_cast<size_t>(std::atoi(value.c_str()));
+    if (key == "error") {
+      const size_t a = value.find(':'), b = value.find(':', a + 1);
+      g.ErrorKind = static_cast<ULONG>(std::atoi(value.c_str()));
+      g.ErrorCode = static_cast<ULONG>(std::atoi(value.c_str() + a + 1));
+      g.ErrorFile = std::atoi(value.c_str() + b + 1);
     }
-    i = j + 1;
   }
 }
 

@@ -23,6 +23,7 @@
 #include <cstring>
 #include <string>
 
+#include "../common/StandInIo.h"
 #include "archive/layer/UnRarApi.h"
 
 using namespace unrarapi;
@@ -43,33 +44,11 @@ std::string gLog, gLogCopy;
 
 void Log(const std::string& line) { gLog += line + "\n"; }
 
-uint32_t Crc32(const char* p, size_t n, uint32_t c = 0) {
-  c = ~c;
-  for (size_t i = 0; i < n; ++i) {
-    c ^= static_cast<unsigned char>(p[i]);
-    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-  }
-  return ~c;
-}
-uint32_t U16(const std::string& b, size_t at) {
-  return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
-uint32_t U32(const std::string& b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
-
-bool ReadWhole(const std::string& name, std::string& out) {
-  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(h, &size) && size.QuadPart < (1 << 30);
-  if (ok) {
-    out.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    ok = out.empty() || (ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &got, nullptr) && got == out.size());
-  }
-  CloseHandle(h);
-  return ok;
-}
-bool Exists(const char* name) { return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES; }
+uint32_t Crc32(const char* p, size_t n, uint32_t c = 0) { return ~standin::Crc32Register(p, n, ~c); }
+bool Exists(const char* name) { return standin::Exists(name); }
+using standin::ReadWhole;
+using standin::U16;
+using standin::U32;
 
 struct Entry {
   std::string Name;
@@ -284,26 +263,16 @@ void WINAPI StandInSetup(const char* config) {
   g = Config{};
   gHeaderCalls = gProcessCalls = 0;
   gLog.clear();
-  std::string s = config ? config : "";
-  size_t i = 0;
-  while (i <= s.size()) {
-    size_t j = s.find(';', i);
-    if (j == std::string::npos) j = s.size();
-    const std::string item = s.substr(i, j - i);
-    const size_t eq = item.find('=');
-    if (eq != std::string::npos) {
-      const std::string key = item.substr(0, eq), value = item.substr(eq + 1);
-      const size_t colon = value.find(':');
-      const int first = std::atoi(value.c_str());
-      const int second = colon == std::string::npos ? 0 : std::atoi(value.c_str() + colon + 1);
-      if (key == "open") g.OpenResult = first;
-      if (key == "header") g.HeaderCall = first, g.HeaderResult = second;
-      if (key == "process") g.ProcessCall = first, g.ProcessResult = second;
-      if (key == "close") g.CloseResult = first;
-      if (key == "password") g.Password = value;
-      if (key == "chunk" && first > 0) g.Chunk = static_cast<size_t>(first);
-    }
-    i = j + 1;
+  for (const auto& [key, value] : standin::Settings(config)) {
+    const size_t colon = value.find(':');
+    const int first = std::atoi(value.c_str());
+    const int second = colon == std::string::npos ? 0 : std::atoi(value.c_str() + colon + 1);
+    if (key == "open") g.OpenResult = first;
+    if (key == "header") g.HeaderCall = first, g.HeaderResult = second;
+    if (key == "process") g.ProcessCall = first, g.ProcessResult = second;
+    if (key == "close") g.CloseResult = first;
+    if (key == "password") g.Password = value;
+    if (key == "chunk" && first > 0) g.Chunk = static_cast<size_t>(first);
   }
 }
 
