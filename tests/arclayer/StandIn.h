@@ -87,6 +87,34 @@ class TLibDriverTest : public ::testing::Test {
       WriteFileRaw(Work / W(arcfix::LibVolumeName(name, i, newNaming)), vols[i]);
     return Work / W(name);
   }
+  // Extracts every truncation (in steps of 3 bytes) and every one-byte change of an archive: no
+  // crash, and whatever is written is whole. Returns the number of runs that failed.
+  int ExtractEveryDamage(const std::string& whole, const std::wstring& archive,
+                         const std::vector<arcfix::TLibFile>& files) {
+    int failures = 0;
+    for (size_t len = 0; len < whole.size(); len += 3) {
+      for (int flip = 0; flip < 2; ++flip) {
+        std::string bytes = whole.substr(0, len);
+        if (flip) {
+          bytes = whole;
+          bytes[len] = static_cast<char>(bytes[len] ^ 0x41);
+        }
+        WriteFileRaw(archive, bytes);
+        Wipe(Dest);
+        Lib.Setup("");
+        auto c = Control(archive);
+        c->StorePaths = true;
+        if (c->Extract() != arcOk) ++failures;
+        for (const arcfix::TLibFile& f : files) {
+          const std::wstring out = Dest + L"\\" + W(f.Name);
+          if (!(f.Attr & 0x10) && Exists(out)) {
+            EXPECT_EQ(ReadFileRaw(out), f.Data) << len << " " << flip;
+          }
+        }
+      }
+    }
+    return failures;
+  }
   static std::wstring Leaf(const std::wstring& n) { return n.substr(n.find_last_of(L'\\') + 1); }
   bool Has(const std::wstring& e) const { return std::find(Events.begin(), Events.end(), e) != Events.end(); }
   static bool LogHas(const std::string& log, const std::string& line) {
