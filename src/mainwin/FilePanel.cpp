@@ -289,8 +289,8 @@ void TFilePanel::GoToDrive(wchar_t letter) {
   const std::wstring root = std::wstring(1, letter) + L":\\";
   std::wstring dir;
   CurrentDirs.GetDir(root, dir);
-  if (dir.empty()) dir = root;
-  ChangeDir(IncludeTrailingBackslash(dir));
+  // A drive without its medium (or gone) leaves the panel where it was.
+  if (!(!dir.empty() && List().ChangePath(dir)) && !List().ChangePath(root)) MessageBeep(MB_OK);
   MarkCurrentDrive();
   FocusPanel(false);
 }

@@ -122,7 +122,10 @@ BOOL CALLBACK DriveRenameWindow(HWND w, LPARAM) {
     PostMessageW(w, WM_CLOSE, 0, 0);
     return TRUE;
   }
-  // Through the message loop, as typed: the dialog sees its keys first.
+  // Through the message loop, as typed: the dialog sees its keys first. Alt and Ctrl, held
+  // for the key that opened the dialog, are released first.
+  BYTE none[256] = {};
+  SetKeyboardState(none);
   PostMessageW(RenameDrive.Edit, WM_KEYDOWN, VK_F1, 1);
   SetWindowTextW(RenameDrive.Edit, RenameDrive.NewName.c_str());
   PostMessageW(RenameDrive.Change, BM_CLICK, 0, 0);

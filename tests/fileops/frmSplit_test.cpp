@@ -143,7 +143,8 @@ TEST_F(SplitTest, BatchFileJoinsNamesTheCodePageCannotHold) {
     std::string bat = ReadFileRaw(dst.Path() + L"\\" + c.Base + L".bat");
     ASSERT_GE(bat.size(), 3u);
     EXPECT_EQ(bat.substr(0, 9), "@echo off");
-    EXPECT_EQ(RunProgram(L"cmd.exe", L"/c \"" + c.Base + L".bat\"", dst.Path(), SW_HIDE, true), 0);
+    const std::wstring params = L"/c \"" + c.Base + L".bat\"";
+    EXPECT_EQ(RunProgram(L"cmd.exe", params.c_str(), dst.Path(), SW_HIDE, true), 0);
     EXPECT_EQ(ReadFileRaw(dst.Path() + L"\\" + c.Name), data);
     EXPECT_FALSE(Exists(dst.Path() + L"\\velmo.tmp"));
   }

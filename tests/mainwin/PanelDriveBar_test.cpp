@@ -122,6 +122,7 @@ TEST(PanelDriveBar, ClicksAndKeysChangeThePanelsDriveAndTheBarFollows) {
   const wchar_t other = OtherDrive();
   if (!other) GTEST_SKIP() << "only one fixed drive here";
   TFilePanel& p1 = f.Panel(1);
+  p1.ChangeDir(f.A.Path());  // a first step of the panel's history, to come back to
   // A click on another drive's button: panel 1 goes there, panel 2 stays.
   TToolButton* button = f.Bar(1).DriveButton(other);
   ASSERT_NE(button, nullptr);
