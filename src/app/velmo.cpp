@@ -21,6 +21,7 @@
 #include "mainwin/DropCmd.h"
 #include "mainwin/FavouriteCmd.h"
 #include "mainwin/Main.h"
+#include "mainwin/Setup.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
@@ -41,6 +42,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallArchiveCommands();
   InstallDragDropCommands();
   InstallFavouriteCommands();
+  InstallOptionsCommands();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

@@ -254,6 +254,26 @@ class TComboBox : public TControl {
   TStringList FItems;
 };
 
+// A system control (static, check box, group box, combo list, up-down, tab control) wrapped
+// as a framework control; notifications reach OnCommand and OnNotify.
+class TSysControl : public TControl {
+ public:
+  TSysControl(TComponent* owner, const wchar_t* className, DWORD style, DWORD exStyle = 0);
+  std::function<void(WORD code)> OnCommand;
+  std::function<bool(NMHDR& header, LRESULT& result)> OnNotify;
+  LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return SendMessageW(FHandle, msg, wp, lp); }
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CommandNotify(WORD code) override;
+  bool NotifyMessage(NMHDR& header, LRESULT& result) override;
+  int WindowHeightFor(int height) const override;
+
+ private:
+  const wchar_t* FClass;
+  DWORD FStyle, FExStyle;
+};
+
 // A timer: OnTimer every Interval milliseconds while Enabled.
 class TTimer : public TComponent {
  public:

@@ -32,6 +32,8 @@
 #include "panels/MIcon.h"
 
 TQ7XForm* Q7XForm = nullptr;
+std::function<bool()> DefaultSetupDialog;
+std::function<void(TQ7XForm& form)> DefaultApplyOptions;
 
 namespace {
 constexpr int kSplitterSize = 6;
@@ -141,6 +143,8 @@ TQ7XForm::~TQ7XForm() {
 void TQ7XForm::FormCreate() {
   ActivatedOnce = false;
   StartupTimer = nullptr;
+  if (DefaultSetupDialog) RunSetupDialog = DefaultSetupDialog;
+  if (DefaultApplyOptions) ApplyOptions = [this] { DefaultApplyOptions(*this); };
   std::wstring created;
   if (!ProgramFolder.empty()) ForceFolders(ProgramFolder + L"MCD\\", created);
   Application().OnException = [this](const std::exception*) { ShowException(Application().LastExceptionText); };
@@ -709,12 +713,16 @@ void TQ7XForm::ApplyMenuOptions() {
 void TQ7XForm::ShowNewPopup() { CommandNotBuilt(1701); }
 
 void TQ7XForm::ShowHelp(const std::wstring& topic) {
+  // The program ships no help file: without one the user is told which file is missing.
   if (!FileExistsPlain(HelpFile)) {
-    MessageBeep(MB_ICONHAND);
+    ShowInfo(FormatMessageText(30623, {HelpFile}));
     return;
   }
-  (void)topic;
-  ShellExecuteW(Handle(), nullptr, HelpFile.c_str(), nullptr, ProgramFolder.c_str(), SW_SHOWNORMAL);
+  // The system's help viewer: the contents, or the topic by its keyword.
+  if (topic.empty())
+    WinHelpW(Handle(), HelpFile.c_str(), HELP_FINDER, 0);
+  else
+    WinHelpW(Handle(), HelpFile.c_str(), HELP_KEY, reinterpret_cast<ULONG_PTR>(topic.c_str()));
 }
 
 void TQ7XForm::StorePlacement() {

@@ -64,6 +64,8 @@ class TPanelView : public TCustomControl {
   // Folder tree beside the list (none until the folder tree exists).
   virtual bool HasFolderTree() const { return false; }
   virtual void LoadFolderTree() {}
+  // The folder tree follows the options after they changed (its icons, its colours).
+  virtual void ApplyTreeOptions() {}
   virtual void RefreshTreeDrives(const std::wstring& /*root*/) {}
   virtual void TreeNotifyChange(int /*kind*/, const std::wstring& /*path*/, const std::wstring& /*newPath*/) {}
   virtual void BeginTreeUpdate() {}
