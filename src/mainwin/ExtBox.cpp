@@ -19,7 +19,8 @@ namespace {
 constexpr int kW = 600, kH = 452;
 
 TSysControl* Label(TForm* form, const std::wstring& text, int x, int y, int w, int h = 21) {
-  auto* l = new TSysControl(form, L"STATIC", SS_LEFT | SS_CENTERIMAGE);
+  // One line centred on its row; a taller label wraps its lines.
+  auto* l = new TSysControl(form, L"STATIC", SS_LEFT | (h <= 21 ? SS_CENTERIMAGE : 0));
   l->SetCaption(text);
   l->SetBounds(x, y, w, h);
   l->SetParent(form);
@@ -68,9 +69,12 @@ TExtBoxForm::TExtBoxForm(TComponent* owner, bool keys) : THanForm(owner), FKeys(
   else List->AddColumn({LoadMessageText(30598), 110, 0});
   List->AddColumn({LoadMessageText(30625), 130, 0});
   List->AddColumn({LoadMessageText(30626), keys ? 250 : 210, 0});
-  List->SetBounds(10, 10, kW - 20 - 104, 236);
+  List->SetBounds(10, 10, kW - 20 - 104, 200);
   List->SetParent(this);
-  List->OnSelectItem = [this](TComponent*) { LoadFields(); };
+  // Another row chosen: its fields. (A row's own text changing as it is typed leaves them.)
+  List->OnSelectItem = [this](TComponent*) {
+    if (Selected() != FShownRow) LoadFields();
+  };
   List->OnRowMove = [this](TScrListView*, int target) {
     const int from = Selected();
     if (from < 0 || target < 0 || target == from) return;
@@ -102,7 +106,7 @@ TExtBoxForm::TExtBoxForm(TComponent* owner, bool keys) : THanForm(owner), FKeys(
   DownBtn = Button(this, LoadMessageText(msgDown), bx, by, 96);
   DownBtn->OnClick = [this](TComponent*) { MoveRow(false); };
 
-  int y = 256;
+  int y = 220;
   if (!keys) {
     Label(this, LoadMessageText(30629), 10, y, 100);
     ExtEdit = Edit(this, 112, y, kW - 122);
@@ -135,8 +139,8 @@ TExtBoxForm::TExtBoxForm(TComponent* owner, bool keys) : THanForm(owner), FKeys(
   // The command line's variables, two columns.
   std::wstring left, right;
   for (int id = 3321; id <= 3332; ++id) (id < 3327 ? left : right) += LoadMessageText(id) + L"\r\n";
-  Label(this, left, 112, y, 230, 6 * 15);
-  Label(this, right, 350, y, kW - 360, 6 * 15);
+  Label(this, left, 112, y, 230, 6 * 14 + 4);
+  Label(this, right, 350, y, kW - 360, 6 * 14 + 4);
 
   OkBtn = Button(this, LoadMessageText(1), kW - 2 * 98, kH - 35);
   OkBtn->SetDefault(true);
@@ -192,6 +196,7 @@ void TExtBoxForm::FillList(int select) {
 void TExtBoxForm::LoadFields() {
   FLoading = true;
   const int row = Selected();
+  FShownRow = row;
   const bool has = row >= 0;
   for (TControl* c : {static_cast<TControl*>(ExtEdit), static_cast<TControl*>(TitleEdit),
                       static_cast<TControl*>(CommandEdit), static_cast<TControl*>(CommandNoCombo)})

@@ -53,6 +53,7 @@ class TExtBoxForm : public THanForm {
   static std::wstring SlotName(int slot);
   bool FKeys;
   bool FLoading = false;
+  int FShownRow = -1;
 };
 
 // Runs an editor; true on OK (the programs changed and were saved).

@@ -10,6 +10,7 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 #include "foundation/ScrListV.h"
+#include "framework/GroupFrame.h"
 #include "framework/TextCompare.h"
 #include "mainwin/About.h"
 #include "mainwin/Commands.h"
@@ -29,7 +30,7 @@ constexpr int kPageBottom = 488;
 constexpr int kColX[2] = {18, 326};
 constexpr int kColW = 296;
 constexpr int kCheckH = 19, kRowH = 23, kGroupHead = 18, kGroupFoot = 6, kGroupGap = 6;
-constexpr int kEtcPage = 9, kExtColorPage = 8, kPanelPage = 0;
+constexpr int kEtcPage = 9, kExtColorPage = 8;
 
 int RowHeight(TOptKind k) { return k == okCheck ? kCheckH : kRowH; }
 
@@ -87,11 +88,6 @@ void SetListItems(TSysControl* c, const std::wstring& text) {
     start = comma + 1;
   }
   if (keep >= 0) SetListIndex(c, keep);
-}
-
-std::wstring ControlText(const TControl* c) {
-  if (auto* e = dynamic_cast<const TEdit*>(c)) return e->Text();
-  return c->Caption();
 }
 
 // The accelerator letter of a caption ("(&S)" or "&S"), upper-cased; 0 when none.
@@ -323,7 +319,9 @@ void TSetupForm::Build() {
   HelpBtn->OnClick = [](TComponent*) {
     if (Q7XForm) Q7XForm->ShowHelp(L"setup");
   };
-  // The tab control lies under every page's controls.
+  // The frames lie under the rows they hold, and the tab control under everything.
+  for (const auto& pc : FPageControls)
+    if (auto* frame = dynamic_cast<TGroupFrame*>(pc.first)) frame->SendToBack();
   SetWindowPos(Tabs->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -352,7 +350,8 @@ void TSetupForm::PlaceRows() {
       y = FPageTop;
     }
     const int x = kColX[column];
-    auto* frame = NewSys(this, L"BUTTON", BS_GROUPBOX, LoadMessageText(g.Msg));
+    auto* frame = new TGroupFrame(this);
+    frame->SetCaption(LoadMessageText(g.Msg));
     frame->SetBounds(x - 8, y, kColW + 12, height);
     AddPageControl(frame, page, g.Name);
     FPlaced.push_back({&g, nullptr, frame, page});
@@ -526,7 +525,8 @@ void TSetupForm::PlaceEtcPage() {
   info->SetBounds(18, FPageTop + 4, kClientW - 36, 36);
   AddPageControl(info, page, L"EtcInfo_Label");
   auto group = [&](const wchar_t* name, int msg, int y) {
-    auto* g = NewSys(this, L"BUTTON", BS_GROUPBOX, LoadMessageText(msg));
+    auto* g = new TGroupFrame(this);
+    g->SetCaption(LoadMessageText(msg));
     g->SetBounds(10, y, kClientW - 20, 58);
     AddPageControl(g, page, name);
   };
@@ -896,10 +896,7 @@ std::wstring TSetupForm::LayoutProblem() const {
   for (TControl* b : {static_cast<TControl*>(DefaultBtn), static_cast<TControl*>(OkBtn),
                       static_cast<TControl*>(CancelBtn), static_cast<TControl*>(HelpBtn)})
     all.push_back({b, -1});
-  auto isFrame = [](TControl* c) {
-    auto* s = dynamic_cast<TSysControl*>(c);
-    return s && (GetWindowLongW(s->Handle(), GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
-  };
+  auto isFrame = [](TControl* c) { return dynamic_cast<TGroupFrame*>(c) != nullptr; };
   auto rectOf = [](TControl* c) { return RECT{c->Left(), c->Top(), c->Left() + c->Width(), c->Top() + c->Height()}; };
   for (size_t i = 0; i < all.size(); ++i) {
     TControl* a = all[i].first;

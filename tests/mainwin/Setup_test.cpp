@@ -83,8 +83,6 @@ struct TSeams {
 
 // The options dialog of the main form: opened by its command, run to its end.
 void RunOptionsCommand(TFormFixture& f, const std::function<void(TSetupForm&)>& drive) {
-  f.Form->RunSetupDialog = [] { return RunSetupDialog(); };
-  f.Form->ApplyOptions = [&f] { ApplyOptionsToForm(*f.Form); };
   bool ran = false;
   SetupFormShown = [&](TSetupForm& d) {
     ran = true;
@@ -185,6 +183,8 @@ TEST(SetupDialog, ValueOutOfRangeIsRefusedWithItsRange) {
 }
 
 TEST(SetupDialog, EveryPageChangedByKeysTakesEffectAtOnceAndIsWritten) {
+  // Installed as the program does at start-up, before the main form is made.
+  InstallOptionsCommands();
   TFormFixture f;
   TSeams seams;
   TPanelView* left = f.Form->Panel1;
@@ -306,7 +306,7 @@ TEST(SetupDialog, SettingsAndColourSetsAreSavedAndLoaded) {
   EXPECT_EQ(Options.DirColor, TMOptions().DirColor);
   EXPECT_TRUE(Options.Show24H);
   const std::wstring col = ReadText(dir / L"mine.col");
-  EXPECT_NE(col.find(L"DirColor=51,34,17"), std::wstring::npos);
+  EXPECT_NE(col.find(L"DirColor=17,34,51"), std::wstring::npos);
   EXPECT_EQ(col.find(L"Show24H"), std::wstring::npos);
   EXPECT_NE(ReadText(dir / L"mine.cfg").find(L"Show24H=0"), std::wstring::npos);
 
@@ -339,6 +339,7 @@ TEST(SetupDialog, SettingsAndColourSetsAreSavedAndLoaded) {
 }
 
 TEST(ProgramEditor, FunctionKeyProgramIsEditedSavedAndRunFromItsKey) {
+  InstallOptionsCommands();
   TFormFixture f;
   TSeams seams;
   bool ran = false;
@@ -434,6 +435,7 @@ TEST(ProgramEditor, ExtensionProgramsAreAddedCheckedReorderedAndDeleted) {
 }
 
 TEST(AboutAndHelp, AboutBoxShowsTheProductAndHelpTellsOfTheMissingFile) {
+  InstallOptionsCommands();
   TFormFixture f;
   TSeams seams;
   bool shown = false;
