@@ -37,6 +37,16 @@ class TFilePanel : public TPanelView {
   void PlaceDriveBar(bool top) override;
   bool DriveBarTop() const;
 
+  bool HasFolderTree() const override;
+  void LoadFolderTree() override;
+  void RefreshTreeDrives(const std::wstring& root) override;
+  void TreeNotifyChange(int kind, const std::wstring& path, const std::wstring& newPath) override;
+  void BeginTreeUpdate() override;
+  void EndTreeUpdate() override;
+  void SetTreeSize(int size) override;
+  int TreeSize() const override;
+  void NotifyShellPath(const std::wstring& path) override;
+
  protected:
   bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void Paint(TCanvas& canvas) override;

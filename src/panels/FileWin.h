@@ -19,8 +19,10 @@
 #include "framework/StringList.h"
 #include "panels/HanFileBox.h"
 #include "panels/MFList.h"
+#include "panels/PanelTree.h"
 
 class THanHeaderControl;
+class THanSplit;
 class TListDropLink;
 class THanPathLabel;
 class TSystemFileData;
@@ -115,10 +117,18 @@ class TFileWin : public TPanel {
   // handler is set.
   bool FolderTreeDrop(const std::wstring& targetPath, bool sameSource, int mode, const TStringList& files,
                       const TStringList& mappedNames);
-  // The folder tree (of the folder manager) shown beside the list, set by whoever makes it; it
-  // stands on this window and is shown with part bit 8.
-  void SetFolderTree(TControl* tree);
-  TControl* FolderTree() const { return FTree; }
+  // The folder tree (of the folder manager) shown beside the list with part bit 8: made on
+  // first need through PanelFolderTreeFactory, then kept; it follows the list's folder and
+  // moves the list when the user picks another node.
+  void LoadFolderTree();
+  TPanelFolderTree* FolderTree() const { return FTree; }
+  THanSplit* TreeSplitter() const { return FTreeSplit; }
+  // Width (tree at the left or right) or height of the tree area.
+  int TreeSize() const;
+  void SetTreeSize(int size);
+  // A folder changed outside the program (the shell said so): a loaded tree branch of its
+  // parent is read again.
+  void ShellPathChanged(const std::wstring& path);
 
  protected:
   void Resized() override;
@@ -130,6 +140,10 @@ class TFileWin : public TPanel {
   bool FBuildingHeader = false;
   TPanelStatusLine* FStatus = nullptr;
   THanFileBox* FBox = nullptr;
-  TControl* FTree = nullptr;
+  void TreeFollowList();
+  bool TreeAtTopOrBottom() const;
+  TPanelFolderTree* FTree = nullptr;
+  THanSplit* FTreeSplit = nullptr;
+  std::wstring FTreePath;  // the folder the tree was last told
   TListDropLink* FListDrop = nullptr;
 };
