@@ -219,7 +219,7 @@ void ApplyFolderTreeIcons(TMCustomFolderTree& tree) {
 HWND TMCustomFolderTree::EnumOwner() const {
   if (FQuiet) return nullptr;
   TForm* form = GetParentForm(this);
-  return form ? reinterpret_cast<const TControl*>(form)->Handle() : nullptr;
+  return form ? form->Handle() : nullptr;
 }
 
 void TMCustomFolderTree::BeginUpdate() {
@@ -591,6 +591,13 @@ void TMCustomFolderTree::UpdateNode(TTreeNode parent, TTreeNode node, LPCITEMIDL
   TDisplayNames names = GetDisplayNames(folder, rel);
   ULONG attrs = AttributesOf(folder, rel);
   const std::wstring oldPath = d->Path;
+  // The absolute list follows the parent's, which a rename above may have changed.
+  if (TFolderNodeData* pd = NodeData(parent); pd && d->RelPidl) {
+    if (LPITEMIDLIST abs = ConcatPidls(pd->AbsPidl, d->RelPidl)) {
+      FreePidl(d->AbsPidl);
+      d->AbsPidl = abs;
+    }
+  }
   d->Path = names.Path;
   d->DisplayName = names.InFolder;
   d->Attributes = attrs;
@@ -1293,14 +1300,15 @@ void TMFolderTree::PasteFromClipboard(bool asLink) {
 
 // ---- Keys ----
 
-void TMFolderTree::DoTreeKey(TShiftState shift, WORD key, UINT) {
-  if (!OnTreeKey) return;
+WORD TMFolderTree::DoTreeKey(TShiftState shift, WORD key, UINT) {
+  if (!OnTreeKey) return key;
   OnTreeKey(key, shift);
   if (key == VK_RETURN && shift == ssAlt) {
     ShowProperties();
   } else if (shift == ssShift && key >= 'A' && key <= 'Z') {
     ShiftDriveJump(static_cast<wchar_t>(key));
   }
+  return key;
 }
 
 void TMFolderTree::ShiftDriveJump(wchar_t letter) {
@@ -1497,15 +1505,10 @@ bool TMFolderTree::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
       const UINT scan = (static_cast<UINT>(lp) >> 16) & 0xFF;
       if (shift == 0 && scan == 43) key = VK_OEM_5;
       if (shift == 0 && scan == 57) key = VK_SPACE;
-      WORD left = key;
-      DoTreeKey(shift, left, scan);
+      const WORD left = DoTreeKey(shift, key, scan);
       if (!HandleAllocated()) return true;
-      if (left != 0) {
-        if (OnTreeKey) {
-          // The dispatcher leaves the key: the tree's own moves.
-        }
-        DefaultHandler(msg, wp, lp);
-      }
+      // A key the dispatcher left is the tree view's own (arrows, Home, End and the rest).
+      if (left != 0) DefaultHandler(msg, wp, lp);
       result = 0;
       if (left == VK_RETURN && shift == 0) {
         TTreeNode sel = Selected();
@@ -1571,7 +1574,8 @@ void TMFolderTree::DropEnter(TShiftState, POINT, DWORD&) {
 
 void TMFolderTree::DropEffect(TShiftState shift, POINT point, DWORD& effect) {
   // What the pointer rests on decides (the node selected in the tree does not).
-  const DWORD offered = effect & (DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK);
+  const DWORD source = FDropTarget->SourceEffects() ? FDropTarget->SourceEffects() : effect;
+  const DWORD offered = source & (DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK);
   if (!offered) {
     effect = 0;
     HighlightNode(nullptr);

@@ -212,8 +212,9 @@ class TMFolderTree : public TMCustomFolderTree {
   void RenameByKey();
   // The node menu at a client point (middle: from the middle button; hover: from the timer).
   void ShowNodeMenu(int x, int y, bool middle, bool hover);
-  // Sends a key to the key handler and acts on what it leaves.
-  void DoTreeKey(TShiftState shift, WORD key, UINT scanCode);
+  // Sends a key to the key handler and acts on what it leaves; returns that key (0 when the
+  // handler used it).
+  WORD DoTreeKey(TShiftState shift, WORD key, UINT scanCode);
 
   // The command predicates the panel forwards while the tree has the focus.
   bool IsFileSystemNode() const;

@@ -49,6 +49,7 @@ struct TTreeFixture : TFormFixture {
     Form->RunCommand(3000, 0);
     auto* fp = dynamic_cast<TFilePanel*>(LeftPanel);
     Tree = fp ? dynamic_cast<TMFolderTree*>(fp->Win().FolderTree()) : nullptr;
+    if (Tree) Tree->ExpandNode(Node(Left));
   }
   ~TTreeFixture() { PanelFolderTreeFactory = nullptr; }
   TMFList& List() { return LeftPanel->List(); }
@@ -203,12 +204,11 @@ TEST(PanelFolderTree, ProgramNoticesChangeTheLoadedTreeInPlace) {
   // Deleting the folder the panel shows: the tree selects its parent and the panel follows.
   ASSERT_TRUE(f.List().ChangePath(f.Left + L"\\gamma\\"));
   ASSERT_TRUE(SameTextI(f.SelPath(), f.Left + L"\\gamma"));
-  ASSERT_TRUE(f.List().ChangePath(f.Left + L"\\"));
-  f.Tree->SelectNode(f.Node(f.Left + L"\\gamma"));
   ASSERT_TRUE(RemoveDirectoryW((f.Left + L"\\gamma").c_str()));
   f.Form->NotifyFolderTrees(fckDeleted, f.Left + L"\\gamma", L"");
   EXPECT_EQ(f.Node(f.Left + L"\\gamma"), nullptr);
   EXPECT_EQ(f.Tree->Selected(), left);
+  EXPECT_TRUE(SameTextI(f.ListPath(), f.Left));
   EXPECT_EQ(f.ChildTexts(left), (std::vector<std::wstring>{L"alpha", L"zeta"}));
 
   // A deletion below a branch never opened reads that branch.
