@@ -955,6 +955,11 @@ bool TMCustomFolderTree::NotifyMessage(NMHDR& hdr, LRESULT& result) {
     }
     case TVN_ITEMEXPANDEDW: {
       auto* nm = reinterpret_cast<NMTREEVIEWW*>(&hdr);
+      if ((nm->action & TVE_COLLAPSE) && nm->itemNew.hItem == GetRootNode()) {
+        // A tree view that collapsed the root all the same opens it again.
+        TreeView_Expand(Handle(), nm->itemNew.hItem, TVE_EXPAND);
+        return false;
+      }
       if ((nm->action & TVE_COLLAPSE) && nm->itemNew.hItem == Selected()) DoUserChange(nm->itemNew.hItem);
       return false;
     }
