@@ -204,6 +204,7 @@ void TMCustomFolderTree::HandleCreated() {
     SendMessageW(Handle(), TVM_SETBKCOLOR, 0, static_cast<LPARAM>(ToColorRef(Options.FTreeBackColor)));
     SendMessageW(Handle(), TVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ToColorRef(Options.FTreeFontColor)));
   }
+  if (FLoadPending) Loaded();
 }
 
 void ApplyFolderTreeIcons(TMCustomFolderTree& tree) {
@@ -421,8 +422,13 @@ bool TMCustomFolderTree::ExpandWithoutUI(TTreeNode node) {
 // ---- Building ----
 
 void TMCustomFolderTree::Loaded() {
-  if (!HandleAllocated() || GetRootNode()) return;
-  BuildRoot();
+  // A tree whose window is not made yet builds its root when the window comes.
+  if (!HandleAllocated()) {
+    FLoadPending = true;
+    return;
+  }
+  FLoadPending = false;
+  if (!GetRootNode()) BuildRoot();
 }
 
 void TMCustomFolderTree::BuildRoot() {

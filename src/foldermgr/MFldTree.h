@@ -190,6 +190,7 @@ class TMCustomFolderTree : public TPanelFolderTree {
   TTimer* FChangeTimer = nullptr;
   TTreeNode FChangeNode = nullptr;
   bool FDestroying = false;
+  bool FLoadPending = false;
   bool FAutoExpand = false;
   std::unordered_set<TTreeNode> FNodes;
 

@@ -402,9 +402,8 @@ void TFileWin::LoadFolderTree() {
   // The first load asks the shell nothing that would show a dialog.
   FTree->SetQuietEnumeration(true);
   FTree->Loaded();
-  FTreePath.clear();
-  TreeFollowList();
   FTree->SetQuietEnumeration(false);
+  FTreePath.clear();
 }
 
 bool TFileWin::TreeAtTopOrBottom() const {
