@@ -824,6 +824,14 @@ void TMCustomFolderTree::SelectPath(const std::wstring& path) {
   if (update) EndUpdate();
 }
 
+void TMCustomFolderTree::ExpandPath(const std::wstring& path) {
+  if (FDestroying || !HandleAllocated()) return;
+  TTreeNode node = FindNodeForPath(path);
+  if (!node) return;
+  SelectNode(node);
+  ExpandNode(node);
+}
+
 void TMCustomFolderTree::SelectPathAndNotify(const std::wstring& path) {
   SelectPath(path);
   DoUserChange(Selected());

@@ -65,6 +65,7 @@ class TMCustomFolderTree : public TPanelFolderTree {
   void SetChangeDelay(unsigned ms) override { FChangeDelay = ms; }
   void SetLargeIcon(bool large) override { LargeIcon = large; }
   void SelectPath(const std::wstring& path) override;
+  void ExpandPath(const std::wstring& path) override;
   std::wstring GetSelectedPath() const override;
   void RefreshFolder(const std::wstring& path) override;
   void RefreshTree(bool all) override;

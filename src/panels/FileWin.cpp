@@ -9,6 +9,7 @@
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
+#include "foundation/ToolBtn.h"
 #include "framework/TextCompare.h"
 #include "panels/MIcon.h"
 #include "panels/PanelDrop.h"
@@ -234,13 +235,32 @@ void TFileWin::ArrangeParts() {
     FTree->SetVisible(show);
     FTreeSplit->SetVisible(show);
   }
+  if (FDriveBar) {
+    const bool top = Options.PanelOptions(FList->PanelNo).DriveBarTop;
+    FDriveBar->SetAlign(top ? alTop : alBottom);
+    // First of the top side (above the path line) or last of the bottom one (below the status
+    // line): each side keeps the order its controls stand in.
+    FDriveBar->SetTop(top ? -1 : FHeight + 1);
+    FDriveBar->SetWrapable(Options.ToolBarWrap);
+    FDriveBar->SetVisible((parts & fpDriveBar) != 0);
+  }
   EnableAlign();
   Realign();
   if (FTree && FTreeSplit && FTree->Visible()) {
     FTreeSplit->PlaceBar();
     Realign();
   }
+  FitDriveBar();
   TreeFollowList();
+}
+
+void TFileWin::FitDriveBar() {
+  // The bar wraps its buttons for the width it was given and takes the rows' height; the
+  // other parts then move to make room.
+  if (!FDriveBar || !FDriveBar->Visible()) return;
+  const int before = FDriveBar->Height();
+  FDriveBar->Relayout();
+  if (FDriveBar->Height() != before) Realign();
 }
 
 void TFileWin::SetPart(int32_t bit, bool on) {
@@ -255,6 +275,7 @@ void TFileWin::SetPart(int32_t bit, bool on) {
 void TFileWin::Resized() {
   TPanel::Resized();
   Realign();
+  FitDriveBar();
 }
 
 TSortKey TFileWin::SectionSortKey(int section) const {
@@ -347,6 +368,12 @@ bool TFileWin::SelectByName(bool select) {
 bool TFileWin::FolderTreeDrop(const std::wstring& targetPath, bool sameSource, int mode, const TStringList& files,
                               const TStringList& mappedNames) {
   return OnFolderTreeDrop ? OnFolderTreeDrop(this, targetPath, sameSource, mode, files, mappedNames) : false;
+}
+
+void TFileWin::SetDriveBar(THToolBar* bar) {
+  FDriveBar = bar;
+  if (FDriveBar) FDriveBar->SetParent(this);
+  ArrangeParts();
 }
 
 void TFileWin::LoadFolderTree() {

@@ -23,6 +23,7 @@
 
 class THanHeaderControl;
 class THanSplit;
+class THToolBar;
 class TListDropLink;
 class THanPathLabel;
 class TSystemFileData;
@@ -129,11 +130,16 @@ class TFileWin : public TPanel {
   // A folder changed outside the program (the shell said so): a loaded tree branch of its
   // parent is read again.
   void ShellPathChanged(const std::wstring& path);
+  // The drive bar, set by whoever makes it: it stands on this window, shown with part bit 16,
+  // above the path line or below the status line as the panel's DriveBarTop says.
+  void SetDriveBar(THToolBar* bar);
+  THToolBar* DriveBar() const { return FDriveBar; }
 
  protected:
   void Resized() override;
 
  private:
+  void FitDriveBar();
   std::unique_ptr<TMFList> FList;
   THanPathLabel* FPathLine = nullptr;
   THanHeaderControl* FHeader = nullptr;
@@ -145,5 +151,6 @@ class TFileWin : public TPanel {
   TPanelFolderTree* FTree = nullptr;
   THanSplit* FTreeSplit = nullptr;
   std::wstring FTreePath;  // the folder the tree was last told
+  THToolBar* FDriveBar = nullptr;
   TListDropLink* FListDrop = nullptr;
 };

@@ -25,6 +25,8 @@ class TPanelFolderTree : public TControl {
 
   // Selects the node of the folder, loading the levels down to it; tells nobody.
   virtual void SelectPath(const std::wstring& path) = 0;
+  // Selects the node of the path as SelectPath does and opens it.
+  virtual void ExpandPath(const std::wstring& path) = 0;
   // The file-system path of the command node (else the selected node); "" when none.
   virtual std::wstring GetSelectedPath() const = 0;
   // Re-reads the loaded node of the folder and its children.
