@@ -272,6 +272,17 @@ void TFileWin::SetPart(int32_t bit, bool on) {
   if (OnPartsChange) OnPartsChange(this);
 }
 
+void TFileWin::AlignFinished() {
+  // A tree at the side reaches up to the path line: the column header stands over the list
+  // alone, where its sections belong.
+  if (!FTree || !FTree->Visible() || !FHeader->Visible() || TreeAtTopOrBottom()) return;
+  const int top = FHeader->Top(), h = FHeader->Height();
+  FTree->SetBounds(FTree->Left(), top, FTree->Width(), FTree->Height() + h);
+  if (FTreeSplit && FTreeSplit->Visible())
+    FTreeSplit->SetBounds(FTreeSplit->Left(), top, FTreeSplit->Width(), FTreeSplit->Height() + h);
+  FHeader->SetBounds(FBox->Left(), top, FBox->Width(), h);
+}
+
 void TFileWin::Resized() {
   TPanel::Resized();
   Realign();

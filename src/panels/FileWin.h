@@ -137,6 +137,7 @@ class TFileWin : public TPanel {
 
  protected:
   void Resized() override;
+  void AlignFinished() override;
 
  private:
   void FitDriveBar();

@@ -107,6 +107,12 @@ TEST(PanelFolderTree, ShownByItsCommandFollowsThePanelAndMovesIt) {
   GetWindowRect(fp->Win().Box().Handle(), &box);
   EXPECT_LE(tree.right, box.left);
   EXPECT_EQ(tree.right - tree.left, Options.PanelOptions(1).FTreeWidth);
+  // The column header stands over the list alone; the tree reaches up beside it.
+  RECT header{};
+  GetWindowRect(fp->Win().Header().Handle(), &header);
+  EXPECT_EQ(header.left, box.left);
+  EXPECT_EQ(header.right, box.right);
+  EXPECT_LE(tree.top, header.top);
   EXPECT_NE(Options.PanelOptions(1).Parts & 8, 0);
 
   // The root is the Desktop, which never collapses; the panel's folder is selected.
