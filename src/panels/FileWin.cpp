@@ -232,6 +232,9 @@ void TFileWin::ArrangeParts() {
         FTreeSplit->SetBounds(std::max(0, panel.FTreeWidth) + 1, 0, 3, Height());
         break;
     }
+    // A tree that goes while it has the keys hands them to the list.
+    if (!show && FTree->HandleAllocated() && GetFocus() == FTree->Handle() && FBox->HandleAllocated())
+      ::SetFocus(FBox->Handle());
     FTree->SetVisible(show);
     FTreeSplit->SetVisible(show);
   }

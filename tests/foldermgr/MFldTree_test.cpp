@@ -175,8 +175,10 @@ TEST(PanelFolderTree, ShownByItsCommandFollowsThePanelAndMovesIt) {
 
   // The command hides the tree and shows it again, where the panel has gone meanwhile.
   f.LeftPanel->FocusPanel(false);
+  ::SetFocus(f.Tree->Handle());
   f.Form->RunCommand(3000, 0);
   EXPECT_FALSE(IsWindowVisible(f.Tree->Handle()));
+  EXPECT_EQ(GetFocus(), fp->Win().Box().Handle());
   ASSERT_TRUE(f.List().ChangePath(f.Left + L"\\gamma\\"));
   EXPECT_TRUE(SameTextI(f.SelPath(), f.Left));
   f.Form->RunCommand(3000, 0);
