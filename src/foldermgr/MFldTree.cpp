@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "foldermgr/DriveBox.h"
 #include "foundation/Context.h"
 #include "foundation/Folders.h"
 #include "foundation/Language.h"
@@ -247,14 +248,7 @@ TFolderNodeData* TMCustomFolderTree::NodeData(TTreeNode node) const {
 }
 
 std::wstring TMCustomFolderTree::NodeText(TTreeNode node) const {
-  wchar_t buf[520] = {};
-  TVITEMW it{};
-  it.mask = TVIF_TEXT;
-  it.hItem = node;
-  it.pszText = buf;
-  it.cchTextMax = 520;
-  if (!node || !HandleAllocated() || !SendMessageW(Handle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it))) return L"";
-  return buf;
+  return HandleAllocated() ? TreeViewItemText(Handle(), node) : L"";
 }
 
 TTreeNode TMCustomFolderTree::Selected() const {
@@ -331,13 +325,7 @@ IShellFolder* TMCustomFolderTree::FolderOf(TTreeNode node) const {
   return d && d->Folder ? d->Folder : FDesktopFolder;
 }
 
-void TMCustomFolderTree::SetHasChildren(TTreeNode node, bool has) {
-  TVITEMW it{};
-  it.mask = TVIF_CHILDREN;
-  it.hItem = node;
-  it.cChildren = has ? 1 : 0;
-  SendMessageW(Handle(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-}
+void TMCustomFolderTree::SetHasChildren(TTreeNode node, bool has) { TreeViewSetHasChildren(Handle(), node, has); }
 
 void TMCustomFolderTree::SetNodeText(TTreeNode node, const std::wstring& text) {
   TVITEMW it{};
