@@ -14,6 +14,7 @@
 #include "common/TestUtil.h"
 #include "common/WinCapture.h"
 #include "foldermgr/MCDTree.h"
+#include "foundation/MHeader.h"
 #include "foundation/MOption.h"
 #include "foundation/MPIDL.h"
 #include "foundation/MYTOOL.h"
