@@ -7,6 +7,7 @@
 
 #include <bitset>
 
+#include "common/FormFixture.h"
 #include "common/MenuKeys.h"
 #include "common/TestUtil.h"
 #include "common/WinCapture.h"
@@ -26,30 +27,8 @@
 #include "panels/MFList.h"
 
 namespace {
-struct TDriveBarForm {
-  TTempDir Dir, A, B;
-  std::wstring OldProgramFolder = ProgramFolder;
-  std::unique_ptr<TQ7XForm> Form;
-  TDriveBarForm() {
-    SetProgramFolder(Dir.Path() + L"\\");
-    WriteFileRaw(Dir / L"Q7X.CFG", "[Main]\r\nDualWindow=2\r\nLastWindow=1\r\n[File1]\r\nPath=" + WideToUtf8(A.Path()) +
-                                       "\r\n[File2]\r\nPath=" + WideToUtf8(B.Path()) + "\r\n");
-    WriteFileRaw(Dir / L"Update.ini", "[Update]\r\nCheck=0\r\n");
-    WriteFileRaw(A / L"a.txt", "a");
-    Programs.LoadFromProgramFolder();
-    Options.LoadFromProgramFolder();
-    InitMainModule();
-    Form = std::make_unique<TQ7XForm>(nullptr);
-    Form->Show();
-    Form->FormActivate();
-    EXPECT_TRUE(PumpUntil([&] { return Form->StartupTimer && !Form->StartupTimer->Enabled(); }));
-  }
-  ~TDriveBarForm() {
-    Form.reset();
-    TMsgBoxSeam::Get().Reset();
-    DoneMainModule();
-    SetProgramFolder(OldProgramFolder);
-  }
+// The main form with two panels, on a folder each (both on drive C).
+struct TDriveBarForm : TFormFixture {
   TFilePanel& Panel(int n) const { return *static_cast<TFilePanel*>(n == 1 ? Form->Panel1 : Form->Panel2); }
   TDriveBar& Bar(int n) const { return Panel(n).DriveBar(); }
   // The letter of the pressed button, 0 for none.
@@ -122,7 +101,7 @@ TEST(PanelDriveBar, ClicksAndKeysChangeThePanelsDriveAndTheBarFollows) {
   const wchar_t other = OtherDrive();
   if (!other) GTEST_SKIP() << "only one fixed drive here";
   TFilePanel& p1 = f.Panel(1);
-  p1.ChangeDir(f.A.Path());  // a first step of the panel's history, to come back to
+  p1.ChangeDir(f.Left);  // a first step of the panel's history, to come back to
   // A click on another drive's button: panel 1 goes there, panel 2 stays.
   TToolButton* button = f.Bar(1).DriveButton(other);
   ASSERT_NE(button, nullptr);
@@ -131,16 +110,16 @@ TEST(PanelDriveBar, ClicksAndKeysChangeThePanelsDriveAndTheBarFollows) {
   EXPECT_EQ(towupper(p1.List().Path[0]), other);
   EXPECT_EQ(f.Pressed(1), other);
   EXPECT_EQ(f.Pressed(2), L'C');
-  EXPECT_TRUE(SameTextI(f.Panel(2).List().Path, IncludeTrailingBackslash(f.B.Path())));
+  EXPECT_TRUE(SameTextI(f.Panel(2).List().Path, IncludeTrailingBackslash(f.Right)));
   EXPECT_TRUE(p1.IsActive());
   // Back by key (Alt+Left): the panel is on C again, and so is its bar.
   SendKey(p1.Win().Box().Handle(), VK_LEFT, ssAlt, true);
-  EXPECT_TRUE(SameTextI(p1.List().Path, IncludeTrailingBackslash(f.A.Path())));
+  EXPECT_TRUE(SameTextI(p1.List().Path, IncludeTrailingBackslash(f.Left)));
   EXPECT_EQ(f.Pressed(1), L'C');
   // The C button goes back to the folder last shown on C, not to its root.
   f.Bar(1).DriveButton(other)->Click();
   f.Bar(1).DriveButton(L'C')->Click();
-  EXPECT_TRUE(SameTextI(p1.List().Path, IncludeTrailingBackslash(f.A.Path())));
+  EXPECT_TRUE(SameTextI(p1.List().Path, IncludeTrailingBackslash(f.Left)));
   // A network path presses no button.
   p1.List().Path = L"\\\\server\\share\\";
   p1.Win().OnStateChange(&p1.Win());
