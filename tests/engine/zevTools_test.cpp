@@ -254,7 +254,7 @@ TEST(EngineTools, DetectsWhatTheSystemsArchiversMake) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Make);
-    ASSERT_EQ(Shell("cd '" + d + "' && " + c.Make), 0);
+    ASSERT_EQ(Shell("cd '" + d + "' && (" + c.Make + ")"), 0);
     Bytes bytes = ReadBytes(dir / c.Name);
     TMemFileSys fs;
     fs.Put(c.Name, bytes);
