@@ -18,9 +18,11 @@
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
 #include "foldermgr/MCDBox.h"
+#include "foldermgr/MFldTree.h"
 #include "mainwin/DropCmd.h"
 #include "mainwin/FavouriteCmd.h"
 #include "mainwin/Main.h"
+#include "mainwin/Setup.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
@@ -38,9 +40,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallSplitCommands();
   InstallCommandLines();
   InstallFolderManager();
+  InstallPanelFolderTree();
   InstallArchiveCommands();
   InstallDragDropCommands();
   InstallFavouriteCommands();
+  InstallOptionsCommands();
 
   Application().Title = L"Velmo";
   LanguageObject().Application = &Application();

@@ -110,32 +110,6 @@ std::wstring TListItemObject::FullName() const {
   return !IsFolder() && !Ext.empty() ? Name + L"." + Ext : Name;
 }
 
-// ---- TRenSysControl -------------------------------------------------------------------------
-
-TRenSysControl::TRenSysControl(TComponent* owner, const wchar_t* className, DWORD style, DWORD exStyle)
-    : TControl(owner), FClass(className), FStyle(style), FExStyle(exStyle) {}
-
-void TRenSysControl::CreateParams(TCreateParams& p) {
-  TControl::CreateParams(p);
-  p.ClassName = FClass;
-  p.SystemClass = true;
-  p.Style &= ~WS_CLIPCHILDREN;
-  p.Style |= FStyle;
-  p.ExStyle |= FExStyle;
-}
-
-void TRenSysControl::CommandNotify(WORD code) {
-  if (OnCommand) OnCommand(code);
-}
-
-bool TRenSysControl::NotifyMessage(NMHDR& header, LRESULT& result) {
-  return OnNotify ? OnNotify(header, result) : false;
-}
-
-int TRenSysControl::WindowHeightFor(int height) const {
-  return wcscmp(FClass, L"COMBOBOX") == 0 ? height + 200 : height;
-}
-
 // ---- TRenListView ---------------------------------------------------------------------------
 
 bool TRenListView::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

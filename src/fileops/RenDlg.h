@@ -51,25 +51,8 @@ class TRenameTreeCache {
 using TRenameTreeCacheFactory = std::function<std::unique_ptr<TRenameTreeCache>(HWND owner, const std::wstring& path)>;
 extern TRenameTreeCacheFactory RenameTreeCacheFactory;
 
-// A system control (static, check box, group box, combo list, up-down, tab control) wrapped
-// as a framework control; notifications reach OnCommand and OnNotify.
-class TRenSysControl : public TControl {
- public:
-  TRenSysControl(TComponent* owner, const wchar_t* className, DWORD style, DWORD exStyle = 0);
-  std::function<void(WORD code)> OnCommand;
-  std::function<bool(NMHDR& header, LRESULT& result)> OnNotify;
-  LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return SendMessageW(FHandle, msg, wp, lp); }
-
- protected:
-  void CreateParams(TCreateParams& params) override;
-  void CommandNotify(WORD code) override;
-  bool NotifyMessage(NMHDR& header, LRESULT& result) override;
-  int WindowHeightFor(int height) const override;
-
- private:
-  const wchar_t* FClass;
-  DWORD FStyle, FExStyle;
-};
+// The rename dialog's name for the framework's wrapped system control.
+using TRenSysControl = TSysControl;
 
 // The list of the advanced page: Alt+Up and Alt+Down move the selected row, Delete removes
 // it, the context-menu key opens the row menu, typing searches a row by its name.

@@ -21,7 +21,8 @@
 #include "foundation/G_GUAGE.h"
 #include "foundation/HLABEL.h"
 
-class TRenSysControl;
+class TSysControl;
+using TRenSysControl = TSysControl;
 
 enum TSplitMode : uint8_t { smSplit = 0, smJoin = 1, smMerge = 2 };
 // The result of a join: every CRC matched, a CRC error was found, or no CRC was used.

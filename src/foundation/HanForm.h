@@ -10,10 +10,14 @@ class THanForm : public TForm {
   explicit THanForm(TComponent* owner);
   int MinTrackWidth = 0, MinTrackHeight = 0, MaxTrackWidth = 0, MaxTrackHeight = 0;
   bool EraseBack = true;
+  // Runs once the form is on the screen with its focus set (a modal form's loop running):
+  // where whoever waits for the form takes over.
+  TNotifyEvent OnShown;
 
  protected:
   bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   bool EraseBackground(HDC dc) override;
+  void DoShow() override;
 };
 
 class THanButton : public TButton {

@@ -306,6 +306,59 @@ void TMOptions::ResetToDefaults() {
   MainFontHeight = 0;
 }
 
+void TMOptions::AssignSettings(const TMOptions& src) {
+  for (const auto& f : OptionFields)
+    std::visit([&](auto member) { this->*member = src.*member; }, f.Member);
+  for (const auto& c : ColorFields) this->*c.Ref.Member = src.*c.Ref.Member;
+  FTreeBackColor = src.FTreeBackColor;
+  FTreeFontColor = src.FTreeFontColor;
+  Archivers = src.Archivers;
+  RenameColumns = src.RenameColumns;
+  FileWin = src.FileWin;
+  ComputeMainFontHeight();
+}
+
+void TMOptions::WriteColors(THanINI& ini) {
+  ini.WriteBool(L"Color", L"ItemColorEnable", ItemColorEnable);
+  for (const auto& c : ColorFields) ini.WriteColor(L"Color", c.Key, this->*c.Ref.Member);
+  ini.WriteColor(L"Color", L"FTreeBackColor", FTreeBackColor);
+  ini.WriteColor(L"Color", L"FTreeFontColor", FTreeFontColor);
+}
+
+bool TMOptions::SaveColorsTo(const std::wstring& file) {
+  THanINI ini(file);
+  WriteColors(ini);
+  bool ok = ini.UpdateFile();
+  if (!ok) ini.ReadOnly = true;
+  return ok;
+}
+
+namespace {
+bool SettingsFileDamaged(const std::wstring& file);
+}
+
+bool TMOptions::LoadColorsFrom(const std::wstring& file) {
+  if (!FileExistsPlain(file) || SettingsFileDamaged(file)) return false;
+  THanINI ini(file);
+  ini.ReadOnly = true;
+  ItemColorEnable = ini.ReadBool(L"Color", L"ItemColorEnable", ItemColorEnable);
+  for (const auto& c : ColorFields) this->*c.Ref.Member = ini.ReadColor(L"Color", c.Key, this->*c.Ref.Member);
+  FTreeBackColor = ini.ReadColor(L"Color", L"FTreeBackColor", FTreeBackColor);
+  FTreeFontColor = ini.ReadColor(L"Color", L"FTreeFontColor", FTreeFontColor);
+  return true;
+}
+
+bool TMOptions::LoadOptionsFrom(const std::wstring& file) {
+  if (!FileExistsPlain(file) || SettingsFileDamaged(file)) return false;
+  TMOptions loaded;
+  loaded.Load(file, L"");
+  // The window's place and the panels' folders are this session's, not the set's.
+  const TSessionState keep = SessionState();
+  AssignSettings(loaded);
+  SetSessionState(keep);
+  return true;
+}
+
 namespace {
 // A settings file that is there but cannot be read whole, or that holds zero bytes outside a
 // UTF-16 text (no text file of ours has them).
@@ -397,9 +450,7 @@ void TMOptions::ReadAll(THanINI& ini) {
 
 void TMOptions::WriteAll(THanINI& ini) {
   for (const auto& f : OptionFields) WriteField(ini, f.Section, f, *this);
-  for (const auto& c : ColorFields) ini.WriteColor(L"Color", c.Key, this->*c.Ref.Member);
-  ini.WriteColor(L"Color", L"FTreeBackColor", FTreeBackColor);
-  ini.WriteColor(L"Color", L"FTreeFontColor", FTreeFontColor);
+  WriteColors(ini);
   for (int i = 0; i < arCount; ++i) {
     if (!StoresArchiverKeys(i)) continue;
     std::wstring name = ArchiverNames[i];

@@ -107,8 +107,21 @@ class TMOptions {
   // What the program does when it ends: the settings when AutoSave is on, the history always.
   // False when a file could not be written; the caller shows message 10601 with its name.
   bool SaveOnExit();
+  // MainFontHeight from MainFont (after MainFont changed).
+  void ComputeMainFontHeight();
   // Every field back to its default (the files are not touched).
   void ResetToDefaults();
+  // Takes every setting of another object: the fields of Q7X.CFG (window places and the
+  // panels' folders included), not the histories, the favourites or the file names.
+  void AssignSettings(const TMOptions& src);
+  // A colour set: the [Color] section alone, written into another file (whose other content
+  // stays) or read from one; a key the file lacks keeps its colour. False when the file
+  // could not be written, or is missing or damaged.
+  bool SaveColorsTo(const std::wstring& file);
+  bool LoadColorsFrom(const std::wstring& file);
+  // A settings set saved with SaveOptionsTo: read into this object as Load does, but the
+  // file names, histories and favourites stay. False when the file is missing or damaged.
+  bool LoadOptionsFrom(const std::wstring& file);
 
   void AddHistory(int kind, const std::wstring& text);
   void GetHistoryText(int kind, std::wstring& text) const;
@@ -207,10 +220,10 @@ class TMOptions {
  private:
   void ReadAll(THanINI& ini);
   void WriteAll(THanINI& ini);
+  void WriteColors(THanINI& ini);
   void ReadHistory(THanINI& ini);
   void WriteHistory(THanINI& ini, bool qcdOnly);
   void BuildQCDLabels();
-  void ComputeMainFontHeight();
 
   // What a session changes by itself, without the user changing a setting.
   struct TSessionState {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <exception>
 #include <map>
 
@@ -417,6 +418,7 @@ void TControl::AlignControls() {
     r.right -= w;
   }
   for (TControl* c : take(alClient)) c->SetBounds(r.left, r.top, width(), height());
+  AlignFinished();
   FAligning = false;
 }
 
@@ -704,6 +706,32 @@ void TComboBox::CreateParams(TCreateParams& p) {
   p.ClassName = L"COMBOBOX";
   p.SystemClass = true;
   p.Style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL;
+}
+
+// ---- TSysControl ----
+
+TSysControl::TSysControl(TComponent* owner, const wchar_t* className, DWORD style, DWORD exStyle)
+    : TControl(owner), FClass(className), FStyle(style), FExStyle(exStyle) {}
+
+void TSysControl::CreateParams(TCreateParams& p) {
+  TControl::CreateParams(p);
+  p.ClassName = FClass;
+  p.SystemClass = true;
+  p.Style &= ~WS_CLIPCHILDREN;
+  p.Style |= FStyle;
+  p.ExStyle |= FExStyle;
+}
+
+void TSysControl::CommandNotify(WORD code) {
+  if (OnCommand) OnCommand(code);
+}
+
+bool TSysControl::NotifyMessage(NMHDR& header, LRESULT& result) {
+  return OnNotify ? OnNotify(header, result) : false;
+}
+
+int TSysControl::WindowHeightFor(int height) const {
+  return wcscmp(FClass, L"COMBOBOX") == 0 ? height + 200 : height;
 }
 
 int TComboBox::WindowHeightFor(int height) const {

@@ -150,6 +150,9 @@ class TControl : public TComponent {
   virtual int WindowHeightFor(int height) const { return height; }
   virtual void FontChanged();
   void AlignControls();
+  // After each pass of the alignment: a window may move its children further (their moves
+  // start no new pass).
+  virtual void AlignFinished() {}
   void RequestParentAlign();
   void PaintTo(HDC dc);
 
@@ -252,6 +255,26 @@ class TComboBox : public TControl {
 
  private:
   TStringList FItems;
+};
+
+// A system control (static, check box, group box, combo list, up-down, tab control) wrapped
+// as a framework control; notifications reach OnCommand and OnNotify.
+class TSysControl : public TControl {
+ public:
+  TSysControl(TComponent* owner, const wchar_t* className, DWORD style, DWORD exStyle = 0);
+  std::function<void(WORD code)> OnCommand;
+  std::function<bool(NMHDR& header, LRESULT& result)> OnNotify;
+  LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return SendMessageW(FHandle, msg, wp, lp); }
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CommandNotify(WORD code) override;
+  bool NotifyMessage(NMHDR& header, LRESULT& result) override;
+  int WindowHeightFor(int height) const override;
+
+ private:
+  const wchar_t* FClass;
+  DWORD FStyle, FExStyle;
 };
 
 // A timer: OnTimer every Interval milliseconds while Enabled.

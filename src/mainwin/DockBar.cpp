@@ -1,4 +1,5 @@
 #include "mainwin/DockBar.h"
+#include "mainwin/Setup.h"
 
 #include <commctrl.h>
 
@@ -52,6 +53,7 @@ TDockToolBar::TDockToolBar(TForm* form) : TComponent(form), FForm(form) {
   KeyLine->Name = L"KeyLine";
   KeyLine->SetAlign(alBottom);
   KeyLine->SetFlat(Options.FlatKeyBar);
+  ApplyKeyLineColors(*KeyLine);
   KeyLine->SetParent(form);
   KeyLine->SetVisible(Options.ShowKeyBar);
 }

@@ -31,6 +31,8 @@
 #include "panels/MIcon.h"
 
 TQ7XForm* Q7XForm = nullptr;
+std::function<bool()> DefaultSetupDialog;
+std::function<void(TQ7XForm& form)> DefaultApplyOptions;
 
 namespace {
 constexpr int kSplitterSize = 6;
@@ -140,6 +142,8 @@ TQ7XForm::~TQ7XForm() {
 void TQ7XForm::FormCreate() {
   ActivatedOnce = false;
   StartupTimer = nullptr;
+  if (DefaultSetupDialog) RunSetupDialog = DefaultSetupDialog;
+  if (DefaultApplyOptions) ApplyOptions = [this] { DefaultApplyOptions(*this); };
   std::wstring created;
   if (!ProgramFolder.empty()) ForceFolders(ProgramFolder + L"MCD\\", created);
   Application().OnException = [this](const std::exception*) { ShowException(Application().LastExceptionText); };
@@ -696,14 +700,17 @@ void TQ7XForm::ApplyMenuOptions() {
 void TQ7XForm::ShowNewPopup() { CommandNotBuilt(1701); }
 
 void TQ7XForm::ShowHelp(const std::wstring& topic) {
+  // The program may come without its help file: say which file is missing rather than
+  // leaving the key without an answer.
   if (!FileExistsPlain(HelpFile)) {
-    // The program may come without its help file: say which file is missing rather than
-    // leaving the key without an answer.
     ShowInfo(FormatMessageText(5011, {HelpFile}));
     return;
   }
-  (void)topic;
-  ShellExecuteW(Handle(), nullptr, HelpFile.c_str(), nullptr, ProgramFolder.c_str(), SW_SHOWNORMAL);
+  // The system's help viewer: the contents, or the topic by its keyword.
+  if (topic.empty())
+    WinHelpW(Handle(), HelpFile.c_str(), HELP_FINDER, 0);
+  else
+    WinHelpW(Handle(), HelpFile.c_str(), HELP_KEY, reinterpret_cast<ULONG_PTR>(topic.c_str()));
 }
 
 void TQ7XForm::StorePlacement() {

@@ -214,6 +214,11 @@ class TQ7XForm : public THanForm {
 
 extern TQ7XForm* Q7XForm;
 
+// The options dialog (true on OK) and the applying of changed options, as the options unit
+// installs them at start-up; every main form made afterwards starts with these.
+extern std::function<bool()> DefaultSetupDialog;
+extern std::function<void(TQ7XForm& form)> DefaultApplyOptions;
+
 // The start-up of the main form's module: the file-type cache, the language from
 // "language.ini", the command names and the message boxes' buttons, in this order.
 void InitMainModule();

@@ -64,6 +64,8 @@ class TPanelView : public TCustomControl {
   // Folder tree beside the list (none until the folder tree exists).
   virtual bool HasFolderTree() const { return false; }
   virtual void LoadFolderTree() {}
+  // The folder tree follows the options after they changed (its icons, its colours).
+  virtual void ApplyTreeOptions() {}
   virtual void RefreshTreeDrives(const std::wstring& /*root*/) {}
   // Selects a node of the folder tree (a network server among them) and expands it.
   virtual void ExpandTreePath(const std::wstring& /*path*/) {}

@@ -6,7 +6,8 @@
 
 #include "foundation/HanForm.h"
 
-class TRenSysControl;
+class TSysControl;
+using TRenSysControl = TSysControl;
 
 class TAddForm : public THanForm {
  public:

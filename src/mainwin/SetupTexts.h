@@ -1,0 +1,31 @@
+#pragma once
+// Message numbers of the options dialog's own texts.
+constexpr int msgArcSelf = 30594;
+constexpr int msgArcAdd = 30595;
+constexpr int msgArcExtr = 30596;
+constexpr int msgExtColorInfo = 30597;
+constexpr int msgExtCol = 30598;
+constexpr int msgColorCol = 30599;
+constexpr int msgAdd = 30600;
+constexpr int msgEdit = 30601;
+constexpr int msgDelete = 30602;
+constexpr int msgUp = 30603;
+constexpr int msgDown = 30604;
+constexpr int msgExtPrompt = 30605;
+constexpr int msgCfgGroup = 30606;
+constexpr int msgCfgLoad = 30607;
+constexpr int msgCfgSave = 30608;
+constexpr int msgColGroup = 30609;
+constexpr int msgColLoad = 30610;
+constexpr int msgColSave = 30611;
+constexpr int msgCfgFilter = 30612;
+constexpr int msgColFilter = 30613;
+constexpr int msgRange = 30614;
+constexpr int msgSaveFail = 30615;
+constexpr int msgLoadFail = 30616;
+constexpr int msgTitle = 30617;
+constexpr int msgEtcInfo = 30618;
+constexpr int msgBrowse = 30619;
+constexpr int msgExtEmpty = 30620;
+constexpr int msgDefaultBtn = 30621;
+constexpr int msgDefaultAsk = 30622;
