@@ -12,6 +12,9 @@ enum class TTextEncoding { Utf8, Utf8Bom, Ansi, Utf16LE, Utf16BE };
 bool IsValidUtf8(std::string_view bytes);
 std::wstring Utf8ToWide(std::string_view bytes);  // invalid sequences become U+FFFD
 std::string WideToUtf8(std::wstring_view text);
+// Appends the UTF-8 bytes of text to out (what WideToUtf8 returns), for writers that build a
+// whole file in one buffer.
+void AppendUtf8(std::string& out, std::wstring_view text);
 
 // The system's ANSI and OEM code pages (949 on a Korean system). The host build, which has
 // no code pages, treats both as Latin-1. The Wide-to-bytes direction returns false when a
