@@ -492,7 +492,9 @@ void TMCDTreeMan::SyncChildren(const std::wstring& path, TStringList& names) {
 
 template <typename TList, typename NameFn>
 void TMCDTreeMan::Build(const TList& lines, NameFn&& name) {
-  Clear();
+  // The name buffer is the caller's: it may hold the names already.
+  FNodes.clear();
+  FKids.clear();
   const size_t n = lines.size();
   FNodes.resize(n);
   // Each node's parent is the last node read one level up; then every child list gets its

@@ -191,7 +191,8 @@ class TMCDTreeMan {
   TNode FindChild(TNode parent, std::wstring_view name) const;
   void RenumberDepths(TNode node);
   void SortChildren(TNode parent);
-  // Takes well-formed lines (depths start at 0 and never jump) as the whole tree, in their order.
+  // Takes well-formed lines (depths start at 0 and never jump) as the whole tree, in their order;
+  // name gives a line's name, which is copied unless it lies in the name buffer already.
   template <typename TList, typename NameFn>
   void Build(const TList& lines, NameFn&& name);
   template <typename F>
