@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <mutex>
 
 #include "foundation/FileIO.h"
 #include "foundation/Folders.h"
@@ -64,7 +65,7 @@ TTreeFileRead ParseTreeFile(std::string_view bytes, TTreeFileText& file, TTextEn
   file.Entries.clear();
   file.Text.clear();
   if (bytes.empty()) return TTreeFileRead::Empty;
-  file.Text = DecodeText(bytes, encoding);
+  DecodeText(bytes, file.Text, encoding);
   const std::wstring_view text(file.Text);
   // Names are marked by 32-bit places: a text past that is no tree file of this world.
   if constexpr (sizeof(size_t) > 4) {
@@ -110,27 +111,32 @@ TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& 
   return r;
 }
 
-TTreeFileBuilder::TTreeFileBuilder(const std::wstring& root, size_t lineCount, TTextEncoding encoding, size_t textHint)
+TTreeFileBuilder::TTreeFileBuilder(const std::wstring& root, size_t lineCount, TTextEncoding encoding, size_t textHint,
+                                   std::string buffer)
     : FRoot(root),
       FEncoding(encoding),
-      FDirectUtf8(encoding == TTextEncoding::Utf8 || encoding == TTextEncoding::Utf8Bom) {
+      FMode(encoding == TTextEncoding::Utf8 || encoding == TTextEncoding::Utf8Bom ? TMode::Utf8
+            : encoding == TTextEncoding::Ansi                                     ? TMode::Ansi
+                                                                                  : TMode::Text),
+      FBytes(std::move(buffer)) {
+  FBytes.clear();
   // A line is its depth, a comma, the name and CR LF.
   size_t size = textHint + lineCount * 6 + 16;
-  if (FDirectUtf8) {
+  if (FMode == TMode::Text) {
+    FText.reserve(size);
+  } else {
     FBytes.reserve(size + size / 4);
     if (encoding == TTextEncoding::Utf8Bom) FBytes = "\xEF\xBB\xBF";
-  } else {
-    FText.reserve(size);
   }
   AppendNumber(lineCount);
   AppendAscii("\r\n");
 }
 
 void TTreeFileBuilder::AppendAscii(std::string_view s) {
-  if (FDirectUtf8)
-    FBytes.append(s);
-  else
+  if (FMode == TMode::Text)
     FText.append(s.begin(), s.end());
+  else
+    FBytes.append(s);
 }
 
 void TTreeFileBuilder::AppendNumber(uint64_t v) {
@@ -144,6 +150,16 @@ void TTreeFileBuilder::AppendNumber(uint64_t v) {
   AppendAscii(std::string_view(p, static_cast<size_t>(end - p)));
 }
 
+// A name the code page cannot hold: the file becomes UTF-8, what was written so far included.
+void TTreeFileBuilder::SwitchToUtf8() {
+  std::wstring text;
+  AnsiToWide(FBytes, text);
+  FBytes.clear();
+  AppendUtf8(FBytes, text);
+  FMode = TMode::Utf8;
+  FEncoding = TTextEncoding::Utf8;
+}
+
 void TTreeFileBuilder::Add(int32_t depth, std::wstring_view name) {
   if (FFirst) name = FRoot;
   FFirst = false;
@@ -154,17 +170,37 @@ void TTreeFileBuilder::Add(int32_t depth, std::wstring_view name) {
     AppendNumber(static_cast<uint64_t>(depth));
   }
   AppendAscii(",");
-  if (FDirectUtf8)
+  if (FMode == TMode::Ansi) {
+    if (std::all_of(name.begin(), name.end(), [](wchar_t c) { return static_cast<uint32_t>(c) < 0x80; })) {
+      for (wchar_t c : name) FBytes += static_cast<char>(c);
+    } else if (WideToAnsi(name, FName)) {
+      FBytes += FName;
+    } else {
+      SwitchToUtf8();
+    }
+  }
+  if (FMode == TMode::Utf8)
     AppendUtf8(FBytes, name);
-  else
+  else if (FMode == TMode::Text)
     FText.append(name);
   AppendAscii("\r\n");
 }
 
 std::string TTreeFileBuilder::Finish(TTextEncoding& encoding) {
   encoding = FEncoding;
-  if (FDirectUtf8) return std::move(FBytes);
-  return EncodeText(FText, encoding);
+  if (FMode == TMode::Text) return EncodeText(FText, encoding);
+  if (FMode == TMode::Ansi && IsValidUtf8(FBytes)) {
+    // Bytes that form valid UTF-8 would be read back as UTF-8 next time: such a file is kept
+    // in UTF-8 (the same bytes when it is all ASCII).
+    encoding = TTextEncoding::Utf8;
+    if (std::any_of(FBytes.begin(), FBytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+      std::wstring text;
+      AnsiToWide(FBytes, text);
+      FBytes.clear();
+      AppendUtf8(FBytes, text);
+    }
+  }
+  return std::move(FBytes);
 }
 
 std::string FormatTreeFile(const std::wstring& root, const std::vector<TTreeFileLine>& lines,
@@ -191,8 +227,48 @@ bool WriteTreeFileLines(const std::wstring& fileName, const std::wstring& root,
 
 // ---- The manager ----
 
+namespace {
+// The large buffers of the last manager freed, kept for the next one. A listing makes a manager
+// for every folder it shows, each reading the whole tree file, and fresh memory of a few
+// megabytes costs more (in page faults) than reading the file itself.
+struct TTreeBufferPool {
+  std::mutex Lock;
+  std::string Bytes;
+  std::wstring Names, Text;
+  std::vector<TMCDTreeNodeRec> Nodes;
+  std::vector<int32_t> Kids;
+  std::vector<TTreeFileEntry> Entries;
+};
+TTreeBufferPool& BufferPool() {
+  static TTreeBufferPool pool;
+  return pool;
+}
+// A tree far beyond the usual (a million folders) does not keep its memory after it is freed.
+constexpr size_t MaxPooledBytes = size_t{48} << 20;
+
+template <typename T>
+size_t BytesOf(const T& buffer) {
+  return buffer.capacity() * sizeof(typename T::value_type);
+}
+// Moves the bigger of the two buffers into to, emptied.
+template <typename T>
+void KeepBigger(T& to, T& from) {
+  if (from.capacity() > to.capacity()) std::swap(to, from);
+  to.clear();
+}
+}  // namespace
+
 TMCDTreeMan::TMCDTreeMan(const std::wstring& root, const std::wstring& fileName)
-    : FileName(fileName), Root(root), OnChange(FolderChangeRelay), FallbackFolder(ProgramFolder) {}
+    : FileName(fileName), Root(root), OnChange(FolderChangeRelay), FallbackFolder(ProgramFolder) {
+  TTreeBufferPool& pool = BufferPool();
+  std::lock_guard<std::mutex> lock(pool.Lock);
+  std::swap(FBytes, pool.Bytes);
+  std::swap(FNames, pool.Names);
+  std::swap(FFile.Text, pool.Text);
+  std::swap(FNodes, pool.Nodes);
+  std::swap(FKids, pool.Kids);
+  std::swap(FFile.Entries, pool.Entries);
+}
 
 TMCDTreeMan::TMCDTreeMan(TTreeOwnerWnd ownerWnd, const std::wstring& path)
     : TMCDTreeMan(ExcludeTrailingBackslash(ExtractPathRoot(path)), std::wstring()) {
@@ -201,6 +277,17 @@ TMCDTreeMan::TMCDTreeMan(TTreeOwnerWnd ownerWnd, const std::wstring& path)
 
 TMCDTreeMan::~TMCDTreeMan() {
   if (Dirty) Save();
+  size_t total = BytesOf(FBytes) + BytesOf(FNames) + BytesOf(FFile.Text) + BytesOf(FNodes) + BytesOf(FKids) +
+                 BytesOf(FFile.Entries);
+  if (total > MaxPooledBytes) return;
+  TTreeBufferPool& pool = BufferPool();
+  std::lock_guard<std::mutex> lock(pool.Lock);
+  KeepBigger(pool.Bytes, FBytes);
+  KeepBigger(pool.Names, FNames);
+  KeepBigger(pool.Text, FFile.Text);
+  KeepBigger(pool.Nodes, FNodes);
+  KeepBigger(pool.Kids, FKids);
+  KeepBigger(pool.Entries, FFile.Entries);
 }
 
 bool TMCDTreeMan::InBuffer(std::wstring_view s) const {
@@ -564,7 +651,7 @@ void TMCDTreeMan::ReplaceAll(const std::vector<TTreeFileLine>& lines) {
 bool TMCDTreeMan::LoadFromBytes(std::string_view bytes) {
   NeedsLoad = false;
   Clear();
-  TTreeFileText file;
+  TTreeFileText& file = FFile;
   TTreeFileRead r = ParseTreeFile(bytes, file, Encoding);
   if (r == TTreeFileRead::Empty) return true;
   if (r == TTreeFileRead::Damaged) {
@@ -573,7 +660,8 @@ bool TMCDTreeMan::LoadFromBytes(std::string_view bytes) {
   }
   // The file's order is taken as it stands; the lines are known to be well formed. The text
   // becomes the buffer of names, so no name is copied.
-  FNames = std::move(file.Text);
+  std::swap(FNames, file.Text);
+  file.Text.clear();
   Build(file.Entries, [&](const TTreeFileEntry& e) { return std::wstring_view(FNames).substr(e.NameStart, e.NameLength); });
   return true;
 }
@@ -592,9 +680,9 @@ void TMCDTreeMan::Load() {
     file = IncludeTrailingBackslash(FallbackFolder) + name;
     if (!FileExistsPlain(file)) return;
   }
-  std::string bytes;
-  if (!ReadFileBytes(file, bytes)) return;
-  LoadFromBytes(bytes);
+  if (!ReadFileBytes(file, FBytes)) return;
+  LoadFromBytes(FBytes);
+  FBytes.clear();
 }
 
 template <typename F>
@@ -624,9 +712,9 @@ std::vector<TTreeFileLine> TMCDTreeMan::Lines() const {
   return lines;
 }
 
-std::string TMCDTreeMan::SaveToBytes() const {
+std::string TMCDTreeMan::SaveToBytes(std::string buffer) const {
   TTextEncoding encoding = Encoding;
-  TTreeFileBuilder b(Root, static_cast<size_t>(FCount), encoding, FNames.size());
+  TTreeFileBuilder b(Root, static_cast<size_t>(FCount), encoding, FNames.size(), std::move(buffer));
   ForEachLine([&](const TMCDTreeNodeRec& r) { b.Add(r.Depth, NameOf(r)); });
   return b.Finish(encoding);
 }
@@ -638,7 +726,10 @@ bool TMCDTreeMan::Save() {
     if (!FileExistsPlain(FileName)) return true;
     return FileSetArchiveOnly(FileName) && DeleteFilePlain(FileName);
   }
-  return WriteTreeFileBytes(FileName, SaveToBytes());
+  FBytes = SaveToBytes(std::move(FBytes));
+  bool ok = WriteTreeFileBytes(FileName, FBytes);
+  FBytes.clear();
+  return ok;
 }
 
 // ---- File names ----

@@ -85,7 +85,9 @@ TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& 
 // the root, written with the root's name given here.
 class TTreeFileBuilder {
  public:
-  TTreeFileBuilder(const std::wstring& root, size_t lineCount, TTextEncoding encoding, size_t textHint = 0);
+  // buffer: an emptied string whose room the bytes may reuse.
+  TTreeFileBuilder(const std::wstring& root, size_t lineCount, TTextEncoding encoding, size_t textHint = 0,
+                   std::string buffer = {});
   void Add(int32_t depth, std::wstring_view name);
   // The file's bytes; encoding becomes the one they are in (UTF-8 when a name does not fit the
   // encoding asked for).
@@ -94,12 +96,17 @@ class TTreeFileBuilder {
  private:
   void AppendAscii(std::string_view s);
   void AppendNumber(uint64_t v);
+  void SwitchToUtf8();
+  // UTF-8 and ANSI files are written straight into their bytes, UTF-16 ones as text encoded at
+  // the end.
+  enum class TMode { Utf8, Ansi, Text };
   std::wstring FRoot;
   TTextEncoding FEncoding;
-  bool FDirectUtf8;
+  TMode FMode;
   bool FFirst = true;
-  std::string FBytes;  // UTF-8 files are written straight into their bytes
-  std::wstring FText;  // the others as text, encoded at the end
+  std::string FBytes;
+  std::string FName;  // one name in the ANSI code page
+  std::wstring FText;
 };
 
 // A tree file's bytes for the folder lines (the first line names root).
@@ -148,7 +155,8 @@ class TMCDTreeMan {
   bool Save();
   // The tree from a tree file's bytes; false (and an empty, dirty tree) on damage.
   bool LoadFromBytes(std::string_view bytes);
-  std::string SaveToBytes() const;
+  // buffer: an emptied string whose room the bytes may reuse.
+  std::string SaveToBytes(std::string buffer = {}) const;
   // The folder lines in pre-order, as the file would hold them.
   std::vector<TTreeFileLine> Lines() const;
   int NodeCount() const { return FCount; }
@@ -199,6 +207,10 @@ class TMCDTreeMan {
   void ForEachLine(F&& f) const;
   bool OnThisDrive(const std::wstring& path) const;
 
+  // The buffers below are taken from and given back to one pool when the manager is made and
+  // freed (see MCDTree.cpp).
+  std::string FBytes;                    // the file's bytes while it is read or written
+  TTreeFileText FFile;                   // the file as parsed
   std::wstring FNames;                   // every node's name (and the rest of a file's text)
   std::vector<TMCDTreeNodeRec> FNodes;   // removed nodes stay, unreachable, until Clear
   std::vector<TNode> FKids;              // the child lists, each a slice of its own

@@ -111,9 +111,15 @@ bool IsValidUtf8(std::string_view bytes) {
 }
 
 std::wstring Utf8ToWide(std::string_view bytes) {
+  std::wstring out;
+  Utf8ToWide(bytes, out);
+  return out;
+}
+
+void Utf8ToWide(std::string_view bytes, std::wstring& out) {
   // Written into a buffer of the largest size it can need (one unit per byte), then cut: no
   // growth checks in the loop, which matters for whole files.
-  std::wstring out(bytes.size(), L'\0');
+  out.resize(bytes.size());
   wchar_t* w = out.data();
   const char* p = bytes.data();
   size_t i = 0, n = bytes.size();
@@ -134,7 +140,6 @@ std::wstring Utf8ToWide(std::string_view bytes) {
     }
   }
   out.resize(static_cast<size_t>(w - out.data()));
-  return out;
 }
 
 void AppendUtf8(std::string& out, std::wstring_view text) {
@@ -202,25 +207,29 @@ std::string OemToAnsiStr(std::string_view bytes) {
 }
 
 std::wstring DecodeText(std::string_view bytes, TTextEncoding& encoding) {
+  std::wstring out;
+  DecodeText(bytes, out, encoding);
+  return out;
+}
+
+void DecodeText(std::string_view bytes, std::wstring& out, TTextEncoding& encoding) {
   auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
   if (starts("\xEF\xBB\xBF")) {
     encoding = TTextEncoding::Utf8Bom;
-    return Utf8ToWide(bytes.substr(3));
-  }
-  if (starts("\xFF\xFE")) {
+    Utf8ToWide(bytes.substr(3), out);
+  } else if (starts("\xFF\xFE")) {
     encoding = TTextEncoding::Utf16LE;
-    return DecodeUtf16(bytes.substr(2), false);
-  }
-  if (starts("\xFE\xFF")) {
+    out = DecodeUtf16(bytes.substr(2), false);
+  } else if (starts("\xFE\xFF")) {
     encoding = TTextEncoding::Utf16BE;
-    return DecodeUtf16(bytes.substr(2), true);
-  }
-  if (IsValidUtf8(bytes)) {
+    out = DecodeUtf16(bytes.substr(2), true);
+  } else if (IsValidUtf8(bytes)) {
     encoding = TTextEncoding::Utf8;
-    return Utf8ToWide(bytes);
+    Utf8ToWide(bytes, out);
+  } else {
+    encoding = TTextEncoding::Ansi;
+    AnsiToWide(bytes, out);
   }
-  encoding = TTextEncoding::Ansi;
-  return AnsiToWide(bytes);
 }
 
 std::string EncodeText(std::wstring_view text, TTextEncoding& encoding) {

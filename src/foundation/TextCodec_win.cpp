@@ -39,21 +39,21 @@ const TCodePageShape& Shape(UINT cp) {
 }
 
 // The whole text in one call, as the system converts it.
-std::wstring ToWideWhole(UINT cp, std::string_view bytes) {
-  int n = MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+void ToWideWhole(UINT cp, std::string_view bytes, std::wstring& out) {
+  int n = bytes.size() > 0x7FFFFFFF ? 0 : MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  out.resize(static_cast<size_t>(n > 0 ? n : 0));
   if (n > 0) MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
-  return out;
 }
 
 // Bytes below 0x80 are copied as they are; only the runs of other bytes (with the trail bytes
 // of their lead bytes, which may lie in the ASCII range) go to the system, whose conversion is
 // slow per byte. Each run gives at most one unit per byte.
-std::wstring ToWide(UINT cp, std::string_view bytes) {
-  if (bytes.empty()) return {};
+void ToWide(UINT cp, std::string_view bytes, std::wstring& out) {
+  out.clear();
+  if (bytes.empty()) return;
   const TCodePageShape& shape = Shape(cp);
-  if (!shape.AsciiSafe || bytes.size() > 0x7FFFFFFF) return ToWideWhole(cp, bytes);
-  std::wstring out(bytes.size(), L'\0');
+  if (!shape.AsciiSafe || bytes.size() > 0x7FFFFFFF) return ToWideWhole(cp, bytes, out);
+  out.resize(bytes.size());
   wchar_t* w = out.data();
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   size_t i = 0, n = bytes.size();
@@ -67,11 +67,10 @@ std::wstring ToWide(UINT cp, std::string_view bytes) {
     int len = static_cast<int>(i - start);
     int room = static_cast<int>(out.size() - static_cast<size_t>(w - out.data()));
     int got = MultiByteToWideChar(cp, 0, bytes.data() + start, len, w, room);
-    if (got <= 0) return ToWideWhole(cp, bytes);  // a conversion that does not fit the rule
+    if (got <= 0) return ToWideWhole(cp, bytes, out);  // a conversion that does not fit the rule
     w += got;
   }
   out.resize(static_cast<size_t>(w - out.data()));
-  return out;
 }
 
 bool FromWideWhole(UINT cp, std::wstring_view text, std::string& out) {
@@ -121,7 +120,16 @@ bool FromWide(UINT cp, std::wstring_view text, std::string& out) {
 }
 }  // namespace
 
-std::wstring AnsiToWide(std::string_view bytes) { return ToWide(CP_ACP, bytes); }
+std::wstring AnsiToWide(std::string_view bytes) {
+  std::wstring out;
+  ToWide(CP_ACP, bytes, out);
+  return out;
+}
+void AnsiToWide(std::string_view bytes, std::wstring& out) { ToWide(CP_ACP, bytes, out); }
 bool WideToAnsi(std::wstring_view text, std::string& out) { return FromWide(CP_ACP, text, out); }
-std::wstring OemToWide(std::string_view bytes) { return ToWide(CP_OEMCP, bytes); }
+std::wstring OemToWide(std::string_view bytes) {
+  std::wstring out;
+  ToWide(CP_OEMCP, bytes, out);
+  return out;
+}
 bool WideToOem(std::wstring_view text, std::string& out) { return FromWide(CP_OEMCP, text, out); }
