@@ -130,6 +130,15 @@ TEST(TreeFile, AnAnsiFileKeepsItsKoreanNamesAndIsWrittenBackAsItWas) {
   EXPECT_NE(t.Man.Locate(L"C:\\\uBAA8\uB4C8\\\uAC02Z", false), nullptr);
   EXPECT_NE(t.Man.Locate(L"C:\\\uD55C,\uAE00", false), nullptr);
   EXPECT_EQ(t.Bytes(), ansi);
+  // A name the code page lacks turns the whole file into UTF-8, the names before it included.
+  t.Man.AddFolder(L"C:\\\uBAA8\uB4C8\\\u0E01");
+  std::string utf8 = t.Bytes();
+  EXPECT_NE(utf8.find("1,\xEB\xAA\xA8\xEB\x93\x88\r\n"), std::string::npos);
+  EXPECT_NE(utf8.find("2,\xE0\xB8\x81\r\n"), std::string::npos);
+  TTree back(utf8);
+  EXPECT_EQ(back.Man.Encoding, TTextEncoding::Utf8);
+  for (auto p : {L"C:\\\uBAA8\uB4C8\\\uAC02Z", L"C:\\\uBAA8\uB4C8\\\u0E01", L"C:\\\uD55C,\uAE00"})
+    EXPECT_NE(back.Man.Locate(p, false), nullptr);
 }
 #endif
 
