@@ -18,6 +18,7 @@
 #include "fileops/frmSplit.h"
 #include "mainwin/CmdLine.h"
 #include "foldermgr/MCDBox.h"
+#include "foldermgr/MFldTree.h"
 #include "mainwin/DropCmd.h"
 #include "mainwin/FavouriteCmd.h"
 #include "mainwin/Main.h"
@@ -38,6 +39,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallSplitCommands();
   InstallCommandLines();
   InstallFolderManager();
+  InstallPanelFolderTree();
   InstallArchiveCommands();
   InstallDragDropCommands();
   InstallFavouriteCommands();

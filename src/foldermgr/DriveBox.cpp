@@ -104,16 +104,26 @@ THanDriveData* THanTreeView::Data(HTREEITEM item) const {
   return reinterpret_cast<THanDriveData*>(it.lParam);
 }
 
-std::wstring THanTreeView::Text(HTREEITEM item) const {
+std::wstring TreeViewItemText(HWND tree, HTREEITEM item) {
   wchar_t buf[520] = {};
   TVITEMW it{};
   it.mask = TVIF_TEXT;
   it.hItem = item;
   it.pszText = buf;
   it.cchTextMax = 520;
-  if (!item || !SendMessageW(Handle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it))) return L"";
+  if (!tree || !item || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it))) return L"";
   return buf;
 }
+
+void TreeViewSetHasChildren(HWND tree, HTREEITEM item, bool has) {
+  TVITEMW it{};
+  it.mask = TVIF_CHILDREN;
+  it.hItem = item;
+  it.cChildren = has ? 1 : 0;
+  SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+}
+
+std::wstring THanTreeView::Text(HTREEITEM item) const { return TreeViewItemText(Handle(), item); }
 
 HTREEITEM THanTreeView::Selected() const { return TreeView_GetSelection(Handle()); }
 void THanTreeView::Select(HTREEITEM item) { TreeView_SelectItem(Handle(), item); }
@@ -155,13 +165,7 @@ RECT THanTreeView::TextRect(HTREEITEM item) const {
 
 void THanTreeView::SetImages(HIMAGELIST images) { TreeView_SetImageList(Handle(), images, TVSIL_NORMAL); }
 
-void THanTreeView::SetHasChildren(HTREEITEM item, bool has) {
-  TVITEMW it{};
-  it.mask = TVIF_CHILDREN;
-  it.hItem = item;
-  it.cChildren = has ? 1 : 0;
-  SendMessageW(Handle(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-}
+void THanTreeView::SetHasChildren(HTREEITEM item, bool has) { TreeViewSetHasChildren(Handle(), item, has); }
 
 void THanTreeView::SetLinesAtRoot(bool lines) {
   LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);

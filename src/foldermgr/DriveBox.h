@@ -33,6 +33,10 @@ struct THanDriveData {
 
 // A tree view: Shift first switches the input method out of Hangul (with HanShiftDrive);
 // without modifiers the key of scan code 43 comes as VK_OEM_5 and that of 57 as the space bar.
+// A tree view item's text, and the mark that it has children (shown as its button).
+std::wstring TreeViewItemText(HWND tree, HTREEITEM item);
+void TreeViewSetHasChildren(HWND tree, HTREEITEM item, bool has);
+
 class THanTreeView : public TControl {
  public:
   explicit THanTreeView(TComponent* owner);

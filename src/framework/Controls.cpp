@@ -417,6 +417,7 @@ void TControl::AlignControls() {
     r.right -= w;
   }
   for (TControl* c : take(alClient)) c->SetBounds(r.left, r.top, width(), height());
+  AlignFinished();
   FAligning = false;
 }
 

@@ -150,6 +150,9 @@ class TControl : public TComponent {
   virtual int WindowHeightFor(int height) const { return height; }
   virtual void FontChanged();
   void AlignControls();
+  // After each pass of the alignment: a window may move its children further (their moves
+  // start no new pass).
+  virtual void AlignFinished() {}
   void RequestParentAlign();
   void PaintTo(HDC dc);
 

@@ -107,6 +107,11 @@ TFilePanel::TFilePanel(TComponent* owner) : TPanelView(owner) {
                         const TStringList& mapped) {
     return OnListDrop ? OnListDrop(this, target, same, mode, files, mapped) : false;
   };
+  // Files dropped on the folder tree go the way of those dropped on the list.
+  w.OnFolderTreeDrop = [this](TFileWin*, const std::wstring& target, bool same, int mode, const TStringList& files,
+                              const TStringList& mapped) {
+    return OnListDrop ? OnListDrop(this, target, same, mode, files, mapped) : false;
+  };
   w.OnListBeginDrag = [this](TFileWin*, bool right) {
     if (OnListBeginDrag) OnListBeginDrag(this, right);
   };
@@ -262,6 +267,41 @@ void TFilePanel::SetColumnWidths(const int widths[6]) {
   FWin->Box().Relayout();
   FWin->RebuildHeader();
   FWin->Box().PaintAll();
+}
+
+bool TFilePanel::HasFolderTree() const { return FWin->FolderTree() != nullptr; }
+
+void TFilePanel::LoadFolderTree() { FWin->LoadFolderTree(); }
+
+void TFilePanel::RefreshTreeDrives(const std::wstring& root) {
+  TPanelFolderTree* tree = FWin->FolderTree();
+  if (!tree) return;
+  if (root.empty())
+    tree->RefreshDrives();
+  else
+    tree->RefreshDrive(root[0]);
+}
+
+void TFilePanel::TreeNotifyChange(int kind, const std::wstring& path, const std::wstring& newPath) {
+  if (TPanelFolderTree* tree = FWin->FolderTree()) tree->NotifyChange(kind, path, newPath);
+}
+
+void TFilePanel::BeginTreeUpdate() {
+  if (TPanelFolderTree* tree = FWin->FolderTree()) tree->BeginNotifyBuffer();
+}
+
+void TFilePanel::EndTreeUpdate() {
+  if (TPanelFolderTree* tree = FWin->FolderTree()) tree->EndNotifyBuffer();
+}
+
+void TFilePanel::SetTreeSize(int size) { FWin->SetTreeSize(size); }
+
+int TFilePanel::TreeSize() const { return FWin->TreeSize(); }
+
+void TFilePanel::NotifyShellPath(const std::wstring& path) { FWin->ShellPathChanged(path); }
+
+void TFilePanel::ExpandTreePath(const std::wstring& path) {
+  if (TPanelFolderTree* tree = FWin->FolderTree()) tree->ExpandPath(path);
 }
 
 void TFilePanel::PlaceDriveBar(bool top) {

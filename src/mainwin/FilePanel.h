@@ -43,6 +43,17 @@ class TFilePanel : public TPanelView {
   // Goes to the folder last shown on that drive, else to its root.
   void GoToDrive(wchar_t letter);
 
+  bool HasFolderTree() const override;
+  void LoadFolderTree() override;
+  void RefreshTreeDrives(const std::wstring& root) override;
+  void TreeNotifyChange(int kind, const std::wstring& path, const std::wstring& newPath) override;
+  void BeginTreeUpdate() override;
+  void EndTreeUpdate() override;
+  void SetTreeSize(int size) override;
+  int TreeSize() const override;
+  void NotifyShellPath(const std::wstring& path) override;
+  void ExpandTreePath(const std::wstring& path) override;
+
  protected:
   bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void Paint(TCanvas& canvas) override;

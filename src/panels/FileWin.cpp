@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/HLABEL.h"
+#include "foundation/HSplit.h"
 #include "foundation/Language.h"
 #include "foundation/MHeader.h"
 #include "foundation/MOption.h"
@@ -12,6 +13,8 @@
 #include "framework/TextCompare.h"
 #include "panels/MIcon.h"
 #include "panels/PanelDrop.h"
+
+TPanelFolderTreeFactory PanelFolderTreeFactory;
 
 // ---- Status line ----
 
@@ -81,6 +84,7 @@ TFileWin::TFileWin(TComponent* owner, TControl* parent, int panelNo)
   FBox->SetParent(this);
 
   FList->OnListChange = [this](TMFList&) {
+    TreeFollowList();
     UpdatePathLine();
     UpdateStatusLine();
     if (OnStateChange) OnStateChange(this);
@@ -147,6 +151,11 @@ TFileWin::~TFileWin() {
   // The drop target goes first: no drop may reach a window that is being taken down.
   delete FListDrop;
   FListDrop = nullptr;
+  // The tree moves the list: it goes before the list.
+  delete FTreeSplit;
+  FTreeSplit = nullptr;
+  delete FTree;
+  FTree = nullptr;
   // The workers call back into the list and through it into the box: they end first.
   FList->StopWorkers();
   FList->OnListChange = nullptr;
@@ -178,6 +187,7 @@ void TFileWin::FirstLoad() {
   FList->ItemIndex = FList->Count() > 0 ? 0 : -1;
   FBox->EndUpdate();
   FBox->ScrollIntoView(FList->ItemIndex);
+  TreeFollowList();
   UpdatePathLine();
   UpdateStatusLine();
 }
@@ -192,15 +202,41 @@ void TFileWin::ArrangeParts() {
   FHeader->SetHeight(lineH + 2);
   FHeader->SetVisible((parts & fpHeader) != 0 && FBox->ItemWidth() == 0);
   FStatus->SetVisible((parts & fpStatusLine) != 0);
+  if ((parts & fpFolderTree) && !FTree) LoadFolderTree();
   if (FTree) {
     const TFileWinOptions& panel = Options.PanelOptions(FList->PanelNo);
     static const TAlign sides[4] = {alLeft, alTop, alRight, alBottom};
-    FTree->SetAlign(sides[std::clamp<int32_t>(panel.FTreeAlign, 0, 3)]);
-    if (panel.FTreeAlign == 1 || panel.FTreeAlign == 3)
-      FTree->SetHeight(panel.FTreeHeight);
-    else
-      FTree->SetWidth(panel.FTreeWidth);
-    FTree->SetVisible((parts & fpFolderTree) != 0);
+    const TAlign side = sides[std::clamp<int32_t>(panel.FTreeAlign, 0, 3)];
+    const bool show = (parts & fpFolderTree) != 0;
+    FTree->SetAlign(side);
+    FTreeSplit->SetAlign(side);
+    FTreeSplit->SetSide(side);
+    // Placed past the path line and the header (or before the status line) and the bar past
+    // the tree, so that the alignment keeps them in this order.
+    const int kFar = 30000;
+    switch (side) {
+      case alTop:
+        FTree->SetBounds(0, kFar, Width(), std::max(0, panel.FTreeHeight));
+        FTreeSplit->SetBounds(0, kFar + std::max(0, panel.FTreeHeight) + 1, Width(), 3);
+        break;
+      case alBottom:
+        FTree->SetBounds(0, -kFar, Width(), std::max(0, panel.FTreeHeight));
+        FTreeSplit->SetBounds(0, -kFar - 3, Width(), 3);
+        break;
+      case alRight:
+        FTree->SetBounds(Width() - std::max(0, panel.FTreeWidth), 0, std::max(0, panel.FTreeWidth), Height());
+        FTreeSplit->SetBounds(Width() - std::max(0, panel.FTreeWidth) - 3, 0, 3, Height());
+        break;
+      default:
+        FTree->SetBounds(0, 0, std::max(0, panel.FTreeWidth), Height());
+        FTreeSplit->SetBounds(std::max(0, panel.FTreeWidth) + 1, 0, 3, Height());
+        break;
+    }
+    // A tree that goes while it has the keys hands them to the list.
+    if (!show && FTree->HandleAllocated() && GetFocus() == FTree->Handle() && FBox->HandleAllocated())
+      ::SetFocus(FBox->Handle());
+    FTree->SetVisible(show);
+    FTreeSplit->SetVisible(show);
   }
   if (FDriveBar) {
     const bool top = Options.PanelOptions(FList->PanelNo).DriveBarTop;
@@ -213,7 +249,12 @@ void TFileWin::ArrangeParts() {
   }
   EnableAlign();
   Realign();
+  if (FTree && FTreeSplit && FTree->Visible()) {
+    FTreeSplit->PlaceBar();
+    Realign();
+  }
   FitDriveBar();
+  TreeFollowList();
 }
 
 void TFileWin::FitDriveBar() {
@@ -232,6 +273,17 @@ void TFileWin::SetPart(int32_t bit, bool on) {
   parts = next;
   ArrangeParts();
   if (OnPartsChange) OnPartsChange(this);
+}
+
+void TFileWin::AlignFinished() {
+  // A tree at the side reaches up to the path line: the column header stands over the list
+  // alone, where its sections belong.
+  if (!FTree || !FTree->Visible() || !FHeader->Visible() || TreeAtTopOrBottom()) return;
+  const int top = FHeader->Top(), h = FHeader->Height();
+  FTree->SetBounds(FTree->Left(), top, FTree->Width(), FTree->Height() + h);
+  if (FTreeSplit && FTreeSplit->Visible())
+    FTreeSplit->SetBounds(FTreeSplit->Left(), top, FTreeSplit->Width(), FTreeSplit->Height() + h);
+  FHeader->SetBounds(FBox->Left(), top, FBox->Width(), h);
 }
 
 void TFileWin::Resized() {
@@ -338,13 +390,96 @@ void TFileWin::SetDriveBar(THToolBar* bar) {
   ArrangeParts();
 }
 
-void TFileWin::SetFolderTree(TControl* tree) {
+void TFileWin::LoadFolderTree() {
+  if (FTree || !PanelFolderTreeFactory) return;
+  TPanelFolderTree* tree = PanelFolderTreeFactory(this);
+  if (!tree) return;
   FTree = tree;
-  if (FTree) {
-    FTree->SetParent(this);
-    FTree->OnKeyDown = [this](TComponent*, WORD& key, TShiftState shift) {
-      if (OnTreeKeyDown) OnTreeKeyDown(this, key, shift);
-    };
-  }
-  ArrangeParts();
+  FTree->SetVisible(false);
+  FTree->SetAlign(alLeft);
+  FTree->SetParent(this);
+  FTree->SetLargeIcon(Options.TreeBigIcon);
+  FTree->SetChangeDelay(450);
+  FTree->OnUserChange = [this](const std::wstring& path) {
+    // The user moved in the tree: the list goes there (a node without a folder moves nothing).
+    if (path.empty()) return;
+    if (!FList->InArchive && SameTextI(ExcludeTrailingBackslash(path), ExcludeTrailingBackslash(FList->Path))) return;
+    FTreePath = IncludeTrailingBackslash(path);
+    if (!FList->ChangePath(IncludeTrailingBackslash(path))) {
+      // The folder cannot be listed: the tree goes back to the list's folder.
+      FTreePath.clear();
+      TreeFollowList();
+    }
+  };
+  FTree->OnTreeKey = [this](WORD& key, TShiftState shift) {
+    if (OnTreeKeyDown) OnTreeKeyDown(this, key, shift);
+  };
+  FTree->OnTreeKeyUp = [this](WORD& key, TShiftState shift) {
+    if (OnTreeKeyUp) OnTreeKeyUp(this, key, shift);
+  };
+  FTree->OnFocus = [this] {
+    if (OnPanelActivate) OnPanelActivate(this);
+  };
+  FTree->OnDrop = [this](const std::wstring& target, bool same, int mode, const TStringList& files,
+                         const TStringList& mapped) { return FolderTreeDrop(target, same, mode, files, mapped); };
+  FTreeSplit = new THanSplit(this);
+  FTreeSplit->SetVisible(false);
+  FTreeSplit->SetBounds(0, 0, 3, 3);
+  FTreeSplit->SetBarStyle(0);
+  FTreeSplit->SetShadowColor(cl3DDkShadow);
+  FTreeSplit->SetParent(this);
+  FTreeSplit->SetFirstPanel(FTree);
+  FTreeSplit->SetSecondPanel(FBox);
+  FTreeSplit->OnDefaultSize = [this](THanSplit*) { return OnDefaultTreeSize ? OnDefaultTreeSize(this) : -1; };
+  FTreeSplit->OnMoved = [this](THanSplit*) {
+    TFileWinOptions& panel = Options.PanelOptions(FList->PanelNo);
+    if (TreeAtTopOrBottom())
+      panel.FTreeHeight = FTree->Height();
+    else
+      panel.FTreeWidth = FTree->Width();
+    if (Options.DupFTreeWidth && FList->MainWnd)
+      PostMessageW(FList->MainWnd, WM_DUPTREESIZE, static_cast<WPARAM>(FList->PanelNo), 0);
+  };
+  // The first load asks the shell nothing that would show a dialog.
+  FTree->SetQuietEnumeration(true);
+  FTree->Loaded();
+  FTree->SetQuietEnumeration(false);
+  FTreePath.clear();
+}
+
+bool TFileWin::TreeAtTopOrBottom() const {
+  const int32_t align = Options.PanelOptions(FList->PanelNo).FTreeAlign;
+  return align == 1 || align == 3;
+}
+
+int TFileWin::TreeSize() const {
+  if (!FTree) return 0;
+  return TreeAtTopOrBottom() ? FTree->Height() : FTree->Width();
+}
+
+void TFileWin::SetTreeSize(int size) {
+  if (!FTree) return;
+  size = std::max(0, size);
+  DisableAlign();
+  if (TreeAtTopOrBottom())
+    FTree->SetHeight(size);
+  else
+    FTree->SetWidth(size);
+  EnableAlign();
+  Realign();
+  if (FTreeSplit) FTreeSplit->PlaceBar();
+  Realign();
+}
+
+void TFileWin::TreeFollowList() {
+  // A hidden tree catches up when it is shown again.
+  if (!FTree || !FTree->Visible() || FList->Path.empty()) return;
+  if (SameTextI(FTreePath, FList->Path)) return;
+  FTreePath = FList->Path;
+  FTree->SelectPath(FList->Path);
+}
+
+void TFileWin::ShellPathChanged(const std::wstring& path) {
+  if (!FTree || path.size() <= 3) return;
+  FTree->RefreshFolder(ExtractParentDir(ExcludeTrailingBackslash(path)));
 }

@@ -19,8 +19,10 @@
 #include "framework/StringList.h"
 #include "panels/HanFileBox.h"
 #include "panels/MFList.h"
+#include "panels/PanelTree.h"
 
 class THanHeaderControl;
+class THanSplit;
 class THToolBar;
 class TListDropLink;
 class THanPathLabel;
@@ -116,10 +118,18 @@ class TFileWin : public TPanel {
   // handler is set.
   bool FolderTreeDrop(const std::wstring& targetPath, bool sameSource, int mode, const TStringList& files,
                       const TStringList& mappedNames);
-  // The folder tree (of the folder manager) shown beside the list, set by whoever makes it; it
-  // stands on this window and is shown with part bit 8.
-  void SetFolderTree(TControl* tree);
-  TControl* FolderTree() const { return FTree; }
+  // The folder tree (of the folder manager) shown beside the list with part bit 8: made on
+  // first need through PanelFolderTreeFactory, then kept; it follows the list's folder and
+  // moves the list when the user picks another node.
+  void LoadFolderTree();
+  TPanelFolderTree* FolderTree() const { return FTree; }
+  THanSplit* TreeSplitter() const { return FTreeSplit; }
+  // Width (tree at the left or right) or height of the tree area.
+  int TreeSize() const;
+  void SetTreeSize(int size);
+  // A folder changed outside the program (the shell said so): a loaded tree branch of its
+  // parent is read again.
+  void ShellPathChanged(const std::wstring& path);
   // The drive bar, set by whoever makes it: it stands on this window, shown with part bit 16,
   // above the path line or below the status line as the panel's DriveBarTop says.
   void SetDriveBar(THToolBar* bar);
@@ -127,6 +137,7 @@ class TFileWin : public TPanel {
 
  protected:
   void Resized() override;
+  void AlignFinished() override;
 
  private:
   void FitDriveBar();
@@ -136,7 +147,11 @@ class TFileWin : public TPanel {
   bool FBuildingHeader = false;
   TPanelStatusLine* FStatus = nullptr;
   THanFileBox* FBox = nullptr;
-  TControl* FTree = nullptr;
+  void TreeFollowList();
+  bool TreeAtTopOrBottom() const;
+  TPanelFolderTree* FTree = nullptr;
+  THanSplit* FTreeSplit = nullptr;
+  std::wstring FTreePath;  // the folder the tree was last told
   THToolBar* FDriveBar = nullptr;
   TListDropLink* FListDrop = nullptr;
 };

@@ -32,6 +32,8 @@ constexpr UINT WM_REREADOTHER = WM_APP + 2;
 constexpr UINT WM_LOADPANELTREE = WM_APP + 3;
 // Posted to the main window with the panel number after the user changed a column's width.
 constexpr UINT WM_DUPHEADERSIZE = WM_APP + 5;
+// A panel whose folder tree was resized (the panel window posts it).
+constexpr UINT WM_DUPTREESIZE = WM_APP + 6;
 
 // What a list asks of the window that shows it. Begin/end of an update and the hourglass nest
 // (a reread runs a refresh inside), so the view counts them.

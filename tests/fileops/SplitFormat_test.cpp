@@ -90,8 +90,9 @@ TEST(SplitFormat, JoiningBatchFileHoldsEveryNameTheInterpreterCanRead) {
        L"for %%f in (?a??b?.001) do COPY /B \"%%f\" velmo.tmp\r\n"
        L"for %%f in (?a??b?.002) do COPY /B velmo.tmp + \"%%f\" velmo.tmp\r\n"
        L"for %%f in (?a??b?.001) do REN velmo.tmp \"%%~nf.txt\"\r\n"},
-      // A pair of surrogates is two characters of the pattern.
-      {L"x\U0001F600%", L"x\U0001F600%",
+      // A pair of surrogates is two characters of the pattern (written as its two UTF-16
+      // units, so that the case means the same where wchar_t is 32 bits wide).
+      {L"x\xD83D\xDE00%", L"x\xD83D\xDE00%",
        L"for %%f in (x??%%.001) do COPY /B \"%%f\" velmo.tmp\r\n"
        L"for %%f in (x??%%.002) do COPY /B velmo.tmp + \"%%f\" velmo.tmp\r\n"
        L"for %%f in (x??%%.001) do REN velmo.tmp \"%%~nf\"\r\n"},

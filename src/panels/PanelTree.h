@@ -1,0 +1,60 @@
+#pragma once
+// The folder tree beside a panel's list, as the panel window sees it. The tree itself (the
+// shell's namespace, its nodes and their notices) belongs to the folder manager, which
+// installs a factory here at start-up; the panel window creates its tree through it when the
+// tree is first shown, so that the panels never reach up into the folder manager.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "framework/Controls.h"
+#include "framework/StringList.h"
+
+class TPanelFolderTree : public TControl {
+ public:
+  explicit TPanelFolderTree(TComponent* owner) : TControl(owner) {}
+
+  // Builds the root and its first level (the window must exist).
+  virtual void Loaded() = 0;
+  // While set, the shell's enumerations own no window and so show no dialogs.
+  virtual void SetQuietEnumeration(bool quiet) = 0;
+  // Delay of the user change after keyboard moves (0: at once).
+  virtual void SetChangeDelay(unsigned ms) = 0;
+  virtual void SetLargeIcon(bool large) = 0;
+
+  // Selects the node of the folder, loading the levels down to it; tells nobody.
+  virtual void SelectPath(const std::wstring& path) = 0;
+  // Selects the node of the path as SelectPath does and opens it.
+  virtual void ExpandPath(const std::wstring& path) = 0;
+  // The file-system path of the command node (else the selected node); "" when none.
+  virtual std::wstring GetSelectedPath() const = 0;
+  // Re-reads the loaded node of the folder and its children.
+  virtual void RefreshFolder(const std::wstring& path) = 0;
+  virtual void RefreshTree(bool all) = 0;
+  virtual void RefreshDrives() = 0;
+  virtual void RefreshDrive(wchar_t letter) = 0;
+  // The folder-change notices (1 created, 2 renamed, 3 deleted) and their buffer.
+  virtual void NotifyChange(int op, const std::wstring& path1, const std::wstring& path2) = 0;
+  virtual void BeginNotifyBuffer() = 0;
+  virtual void EndNotifyBuffer() = 0;
+
+  // The user moved to a node: its file-system path ("" for a node that has none).
+  std::function<void(const std::wstring& path)> OnUserChange;
+  // Keys for the main form's dispatcher (it may clear the key), and their release.
+  std::function<void(WORD& key, TShiftState shift)> OnTreeKey;
+  std::function<void(WORD& key, TShiftState shift)> OnTreeKeyUp;
+  std::function<void()> OnFocus;
+  std::function<void()> OnKillFocus;
+  // Files dropped on a node: the folder, same source, mode (copy 0, move 1, link 2), the files
+  // and their mapped names; true when carried out.
+  std::function<bool(const std::wstring& targetPath, bool sameSource, int mode, const TStringList& files,
+                     const TStringList& mappedNames)>
+      OnDrop;
+  // The panel's own pop-up menu at a screen point; false when the panel has none.
+  std::function<bool(POINT screen)> OnOwnMenu;
+};
+
+// Made by the folder manager's installation; null until then (the panels then show no tree).
+using TPanelFolderTreeFactory = std::function<TPanelFolderTree*(TComponent* owner)>;
+extern TPanelFolderTreeFactory PanelFolderTreeFactory;
