@@ -18,8 +18,9 @@ std::wstring TempFolder(const wchar_t* name) {
   return std::wstring(tmp) + name;
 }
 
-// 100,000 folders: 40 top folders of 50 folders of 50 (with a few Korean and long names).
-std::string MakeTreeBytes() {
+// 100,000 folders: 40 top folders of 50 folders of 50 (with a few Korean and long names), in
+// UTF-8 (what new files are written in) or in the ANSI code page (older files).
+std::string MakeTreeBytes(TTextEncoding encoding = TTextEncoding::Utf8) {
   TMCDTreeMan m(L"C:", L"");
   std::vector<TTreeFileLine> lines{{0, L"C:"}};
   for (int a = 0; a < 40; ++a) {
@@ -31,6 +32,7 @@ std::string MakeTreeBytes() {
   }
   m.ReplaceAll(lines);
   m.Dirty = false;
+  m.Encoding = encoding;
   return m.SaveToBytes();
 }
 
@@ -39,27 +41,33 @@ bool RawRead(const std::wstring& path, std::string& bytes) { return ReadFileByte
 
 VELMO_BENCH(mcdtree_file) {
   std::wstring file = TempFolder(L"velmo-bench-tree.mcd");
-  std::string bytes = MakeTreeBytes();
-  SafeWriteFile(file, bytes);
-  int nodes = 0;
-  double load = BenchSeconds(
-      [&] {
-        TMCDTreeMan m(L"C:", file);
-        m.Load();
-        nodes = m.NodeCount();
-      },
-      5);
-  std::string raw;
-  double readRaw = BenchSeconds([&] { RawRead(file, raw); }, 5);
-  TMCDTreeMan loaded(L"C:", file);
-  loaded.Load();
-  double save = BenchSeconds([&] { loaded.Save(); }, 5);
-  double writeRaw = BenchSeconds([&] { SafeWriteFile(file, raw); }, 5);
-  std::printf("%d folders, %zu bytes\n", nodes, bytes.size());
-  BenchReport("load tree file, 100,000 folders", "ms", load * 1000, "raw read", readRaw * 1000, "ratio",
-              load / readRaw, "<= 3");
-  BenchReport("save tree file, 100,000 folders", "ms", save * 1000, "raw write", writeRaw * 1000, "ratio",
-              save / writeRaw, "<= 3");
+  for (TTextEncoding encoding : {TTextEncoding::Utf8, TTextEncoding::Ansi}) {
+    const char* kind = encoding == TTextEncoding::Utf8 ? "UTF-8" : "ANSI";
+    std::string bytes = MakeTreeBytes(encoding);
+    SafeWriteFile(file, bytes);
+    int nodes = 0;
+    double load = BenchSeconds(
+        [&] {
+          TMCDTreeMan m(L"C:", file);
+          m.Load();
+          nodes = m.NodeCount();
+        },
+        5);
+    std::string raw;
+    double readRaw = BenchSeconds([&] { RawRead(file, raw); }, 5);
+    TMCDTreeMan loaded(L"C:", file);
+    loaded.Load();
+    double save = BenchSeconds([&] { loaded.Save(); }, 5);
+    double writeRaw = BenchSeconds([&] { SafeWriteFile(file, raw); }, 5);
+    std::string back;
+    RawRead(file, back);
+    std::printf("%s: %d folders, %zu bytes, written back %s\n", kind, nodes, bytes.size(),
+                back == bytes ? "byte-exact" : "DIFFERENT");
+    std::string loadName = std::string("load tree file, 100,000 folders, ") + kind;
+    std::string saveName = std::string("save tree file, 100,000 folders, ") + kind;
+    BenchReport(loadName.c_str(), "ms", load * 1000, "raw read", readRaw * 1000, "ratio", load / readRaw, "<= 3");
+    BenchReport(saveName.c_str(), "ms", save * 1000, "raw write", writeRaw * 1000, "ratio", save / writeRaw, "<= 3");
+  }
   DeleteFileW(file.c_str());
 }
 

@@ -246,15 +246,15 @@ int TMCD::ReadTreeFile(const std::wstring& rootPath) {
   if (!ReadFileBytes(file, bytes) || bytes.empty()) return 2;
   BeginUpdate();
   ClearItems();
-  std::vector<TTreeFileLine> lines;
-  TTreeFileRead read = ParseTreeFile(bytes, lines, FEncoding);
+  TTreeFileText tree;
+  TTreeFileRead read = ParseTreeFile(bytes, tree, FEncoding);
   bytes.clear();
   int result = 2;
-  if (read == TTreeFileRead::Ok && !lines.empty()) {
+  if (read == TTreeFileRead::Ok && !tree.Entries.empty()) {
     // The index of the last folder read at each depth.
     std::vector<size_t> slots(MaxTreeDepth + 1, 0);
-    FItems.reserve(lines.size());
-    for (TTreeFileLine& line : lines) {
+    FItems.reserve(tree.Entries.size());
+    for (const TTreeFileEntry& line : tree.Entries) {
       TMCDItem item;
       item.Depth = line.Depth;
       if (line.Depth == 0) {
@@ -264,11 +264,12 @@ int TMCD::ReadTreeFile(const std::wstring& rootPath) {
         RootColumnWidth(item.Name);
       } else {
         const std::wstring& parent = FItems[slots[static_cast<size_t>(line.Depth - 1)]].Path;
-        item.Path.reserve(parent.size() + 1 + line.Name.size());
+        std::wstring_view name = tree.Name(line);
+        item.Path.reserve(parent.size() + 1 + name.size());
         item.Path = parent;
         item.Path += L'\\';
-        item.Path += line.Name;
-        item.Name = std::move(line.Name);
+        item.Path += name;
+        item.Name = name;
       }
       slots[static_cast<size_t>(item.Depth)] = FItems.size();
       FItems.push_back(std::move(item));
@@ -297,10 +298,12 @@ bool TMCD::WriteTreeFile() {
     return false;
   }
   if (file.empty()) return false;
-  std::vector<TTreeFileLine> lines;
-  lines.reserve(FItems.size());
-  for (const TMCDItem& item : FItems) lines.push_back(TTreeFileLine{item.Depth, item.Name});
-  return WriteTreeFileLines(file, RootPath, lines, FEncoding);
+  size_t text = 0;
+  for (const TMCDItem& item : FItems) text += item.Name.size();
+  TTextEncoding encoding = FEncoding;
+  TTreeFileBuilder builder(RootPath, FItems.size(), encoding, text);
+  for (const TMCDItem& item : FItems) builder.Add(item.Depth, item.Name);
+  return WriteTreeFileBytes(file, builder.Finish(encoding));
 }
 
 int TMCD::GetDriveIcon(const std::wstring& root) {

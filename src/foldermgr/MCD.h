@@ -196,9 +196,7 @@ class TCustomMCD : public TCustomControl {
   int FPaintedRows = 0;
   std::vector<int> FRowOf, FRowStart;
   std::wstring FRemembered;
-  HDC FViewDC = nullptr;
-  HBITMAP FViewBitmap = nullptr;
-  int FViewW = 0, FViewH = 0;
+  TPaintBuffer FPaintBuffer;
 };
 
 // ---- The folder manager ----

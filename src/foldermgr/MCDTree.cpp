@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <mutex>
 
 #include "foundation/FileIO.h"
 #include "foundation/Folders.h"
@@ -21,13 +22,15 @@ bool IsValidTreeNodeName(std::wstring_view name) {
 namespace {
 // The next line of text from pos (ended by CR LF, CR or LF); false at the end.
 bool NextLine(std::wstring_view text, size_t& pos, std::wstring_view& line) {
-  if (pos >= text.size()) return false;
-  size_t end = text.find_first_of(L"\r\n", pos);
-  if (end == std::wstring_view::npos) end = text.size();
+  const size_t n = text.size();
+  if (pos >= n) return false;
+  const wchar_t* p = text.data();
+  size_t end = pos;
+  while (end < n && p[end] != L'\r' && p[end] != L'\n') ++end;
   line = text.substr(pos, end - pos);
   pos = end;
-  if (pos < text.size() && text[pos] == L'\r') ++pos;
-  if (pos < text.size() && text[pos] == L'\n') ++pos;
+  if (pos < n && p[pos] == L'\r') ++pos;
+  if (pos < n && p[pos] == L'\n') ++pos;
   return true;
 }
 
@@ -58,17 +61,24 @@ bool ParseDepth(std::wstring_view s, int32_t& depth) {
 }
 }  // namespace
 
-TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& lines, TTextEncoding& encoding) {
-  lines.clear();
+TTreeFileRead ParseTreeFile(std::string_view bytes, TTreeFileText& file, TTextEncoding& encoding) {
+  file.Entries.clear();
+  file.Text.clear();
   if (bytes.empty()) return TTreeFileRead::Empty;
-  std::wstring text = DecodeText(bytes, encoding);
+  DecodeText(bytes, file.Text, encoding);
+  const std::wstring_view text(file.Text);
+  // Names are marked by 32-bit places: a text past that is no tree file of this world.
+  if constexpr (sizeof(size_t) > 4) {
+    if (text.size() > size_t{0xFFFFFFFFu}) return TTreeFileRead::Damaged;
+  }
   size_t pos = 0;
   std::wstring_view line;
   if (!NextLine(text, pos, line)) return TTreeFileRead::Empty;
   int32_t count = 0;
   std::wstring_view countText = TrimView(line);
   bool countOk = ParseDepth(countText, count) && count >= 0 && countText.front() != L'-';
-  if (countOk && static_cast<size_t>(count) <= text.size() / 4) lines.reserve(static_cast<size_t>(count));
+  // Each folder line takes at least four characters ("1,a" and a line end).
+  if (countOk && static_cast<size_t>(count) <= text.size() / 4) file.Entries.reserve(static_cast<size_t>(count));
   int32_t previous = 0;
   bool damaged = !countOk;
   while (!damaged && NextLine(text, pos, line)) {
@@ -78,29 +88,186 @@ TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& 
     int32_t depth;
     if (!ParseDepth(line.substr(0, comma), depth)) continue;
     std::wstring_view name = line.substr(comma + 1);
-    bool first = lines.empty();
+    bool first = file.Entries.empty();
     if (depth < 0 || depth > MaxTreeDepth || depth > previous + 1 || (first && depth != 0) ||
         (!first && depth == 0) || (!first && !IsValidTreeNodeName(name))) {
       damaged = true;
       break;
     }
-    lines.push_back(TTreeFileLine{depth, std::wstring(name)});
+    file.Entries.push_back(TTreeFileEntry{depth, static_cast<uint32_t>(name.data() - text.data()),
+                                          static_cast<uint32_t>(name.size())});
     previous = depth;
   }
-  if (damaged || static_cast<size_t>(count) != lines.size()) return TTreeFileRead::Damaged;
+  if (damaged || static_cast<size_t>(count) != file.Entries.size()) return TTreeFileRead::Damaged;
   return TTreeFileRead::Ok;
+}
+
+TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& lines, TTextEncoding& encoding) {
+  TTreeFileText file;
+  TTreeFileRead r = ParseTreeFile(bytes, file, encoding);
+  lines.clear();
+  lines.reserve(file.Entries.size());
+  for (const TTreeFileEntry& e : file.Entries) lines.push_back(TTreeFileLine{e.Depth, std::wstring(file.Name(e))});
+  return r;
+}
+
+TTreeFileBuilder::TTreeFileBuilder(const std::wstring& root, size_t lineCount, TTextEncoding encoding, size_t textHint,
+                                   std::string buffer)
+    : FRoot(root),
+      FEncoding(encoding),
+      FMode(encoding == TTextEncoding::Utf8 || encoding == TTextEncoding::Utf8Bom ? TMode::Utf8
+            : encoding == TTextEncoding::Ansi                                     ? TMode::Ansi
+                                                                                  : TMode::Text),
+      FBytes(std::move(buffer)) {
+  FBytes.clear();
+  // A line is its depth, a comma, the name and CR LF.
+  size_t size = textHint + lineCount * 6 + 16;
+  if (FMode == TMode::Text) {
+    FText.reserve(size);
+  } else {
+    FBytes.reserve(size + size / 4);
+    if (encoding == TTextEncoding::Utf8Bom) FBytes = "\xEF\xBB\xBF";
+  }
+  AppendNumber(lineCount);
+  AppendAscii("\r\n");
+}
+
+void TTreeFileBuilder::AppendAscii(std::string_view s) {
+  if (FMode == TMode::Text)
+    FText.append(s.begin(), s.end());
+  else
+    FBytes.append(s);
+}
+
+void TTreeFileBuilder::AppendNumber(uint64_t v) {
+  char digits[24];
+  char* end = digits + sizeof(digits);
+  char* p = end;
+  do {
+    *--p = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v);
+  AppendAscii(std::string_view(p, static_cast<size_t>(end - p)));
+}
+
+// A name the code page cannot hold: the file becomes UTF-8, what was written so far included.
+void TTreeFileBuilder::SwitchToUtf8() {
+  std::wstring text;
+  AnsiToWide(FBytes, text);
+  FBytes.clear();
+  AppendUtf8(FBytes, text);
+  FMode = TMode::Utf8;
+  FEncoding = TTextEncoding::Utf8;
+}
+
+void TTreeFileBuilder::Add(int32_t depth, std::wstring_view name) {
+  if (FFirst) name = FRoot;
+  FFirst = false;
+  if (depth < 0) {
+    AppendAscii("-");
+    AppendNumber(static_cast<uint64_t>(-static_cast<int64_t>(depth)));
+  } else {
+    AppendNumber(static_cast<uint64_t>(depth));
+  }
+  AppendAscii(",");
+  if (FMode == TMode::Ansi) {
+    if (std::all_of(name.begin(), name.end(), [](wchar_t c) { return static_cast<uint32_t>(c) < 0x80; })) {
+      for (wchar_t c : name) FBytes += static_cast<char>(c);
+    } else if (WideToAnsi(name, FName)) {
+      FBytes += FName;
+    } else {
+      SwitchToUtf8();
+    }
+  }
+  if (FMode == TMode::Utf8)
+    AppendUtf8(FBytes, name);
+  else if (FMode == TMode::Text)
+    FText.append(name);
+  AppendAscii("\r\n");
+}
+
+std::string TTreeFileBuilder::Finish(TTextEncoding& encoding) {
+  encoding = FEncoding;
+  if (FMode == TMode::Text) return EncodeText(FText, encoding);
+  if (FMode == TMode::Ansi && IsValidUtf8(FBytes)) {
+    // Bytes that form valid UTF-8 would be read back as UTF-8 next time: such a file is kept
+    // in UTF-8 (the same bytes when it is all ASCII).
+    encoding = TTextEncoding::Utf8;
+    if (std::any_of(FBytes.begin(), FBytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+      std::wstring text;
+      AnsiToWide(FBytes, text);
+      FBytes.clear();
+      AppendUtf8(FBytes, text);
+    }
+  }
+  return std::move(FBytes);
+}
+
+std::string FormatTreeFile(const std::wstring& root, const std::vector<TTreeFileLine>& lines,
+                           TTextEncoding encoding) {
+  size_t hint = 0;
+  for (const TTreeFileLine& l : lines) hint += l.Name.size();
+  TTreeFileBuilder b(root, lines.size(), encoding, hint);
+  for (const TTreeFileLine& l : lines) b.Add(l.Depth, l.Name);
+  return b.Finish(encoding);
+}
+
+bool WriteTreeFileBytes(const std::wstring& fileName, std::string_view bytes) {
+  if (fileName.empty()) return false;
+  // A read-only medium keeps its old file.
+  if (FileExistsPlain(fileName) && !FileSetArchiveOnly(fileName)) return false;
+  return SafeWriteFile(fileName, bytes);
+}
+
+bool WriteTreeFileLines(const std::wstring& fileName, const std::wstring& root,
+                        const std::vector<TTreeFileLine>& lines, TTextEncoding encoding) {
+  if (fileName.empty()) return false;
+  return WriteTreeFileBytes(fileName, FormatTreeFile(root, lines, encoding));
 }
 
 // ---- The manager ----
 
 namespace {
-const TMCDTreeNodeRec& RecOf(void* node) { return *static_cast<TMCDTreeNodeRec*>(static_cast<PHanNode>(node)->Data); }
-PHanNode Child(PHanNode parent, int i) { return static_cast<PHanNode>(parent->Children.Get(i)); }
+// The large buffers of the last manager freed, kept for the next one. A listing makes a manager
+// for every folder it shows, each reading the whole tree file, and fresh memory of a few
+// megabytes costs more (in page faults) than reading the file itself.
+struct TTreeBufferPool {
+  std::mutex Lock;
+  std::string Bytes;
+  std::wstring Names, Text;
+  std::vector<TMCDTreeNodeRec> Nodes;
+  std::vector<int32_t> Kids;
+  std::vector<TTreeFileEntry> Entries;
+};
+TTreeBufferPool& BufferPool() {
+  static TTreeBufferPool pool;
+  return pool;
+}
+// A tree far beyond the usual (a million folders) does not keep its memory after it is freed.
+constexpr size_t MaxPooledBytes = size_t{48} << 20;
+
+template <typename T>
+size_t BytesOf(const T& buffer) {
+  return buffer.capacity() * sizeof(typename T::value_type);
+}
+// Moves the bigger of the two buffers into to, emptied.
+template <typename T>
+void KeepBigger(T& to, T& from) {
+  if (from.capacity() > to.capacity()) std::swap(to, from);
+  to.clear();
+}
 }  // namespace
 
 TMCDTreeMan::TMCDTreeMan(const std::wstring& root, const std::wstring& fileName)
     : FileName(fileName), Root(root), OnChange(FolderChangeRelay), FallbackFolder(ProgramFolder) {
-  FTree.OnDeleteNode = [](THanTree*, PHanNode, void* data) { delete static_cast<TMCDTreeNodeRec*>(data); };
+  TTreeBufferPool& pool = BufferPool();
+  std::lock_guard<std::mutex> lock(pool.Lock);
+  std::swap(FBytes, pool.Bytes);
+  std::swap(FNames, pool.Names);
+  std::swap(FFile.Text, pool.Text);
+  std::swap(FNodes, pool.Nodes);
+  std::swap(FKids, pool.Kids);
+  std::swap(FFile.Entries, pool.Entries);
 }
 
 TMCDTreeMan::TMCDTreeMan(TTreeOwnerWnd ownerWnd, const std::wstring& path)
@@ -110,16 +277,105 @@ TMCDTreeMan::TMCDTreeMan(TTreeOwnerWnd ownerWnd, const std::wstring& path)
 
 TMCDTreeMan::~TMCDTreeMan() {
   if (Dirty) Save();
+  size_t total = BytesOf(FBytes) + BytesOf(FNames) + BytesOf(FFile.Text) + BytesOf(FNodes) + BytesOf(FKids) +
+                 BytesOf(FFile.Entries);
+  if (total > MaxPooledBytes) return;
+  TTreeBufferPool& pool = BufferPool();
+  std::lock_guard<std::mutex> lock(pool.Lock);
+  KeepBigger(pool.Bytes, FBytes);
+  KeepBigger(pool.Names, FNames);
+  KeepBigger(pool.Text, FFile.Text);
+  KeepBigger(pool.Nodes, FNodes);
+  KeepBigger(pool.Kids, FKids);
+  KeepBigger(pool.Entries, FFile.Entries);
 }
 
-int TMCDTreeMan::CompareTreeNodes(void* a, void* b) { return CompareTextI(RecOf(a).Name, RecOf(b).Name); }
+bool TMCDTreeMan::InBuffer(std::wstring_view s) const {
+  auto at = reinterpret_cast<uintptr_t>(s.data()), base = reinterpret_cast<uintptr_t>(FNames.data());
+  return at >= base && at + s.size() * sizeof(wchar_t) <= base + FNames.size() * sizeof(wchar_t);
+}
 
-int TMCDTreeMan::FindInsertIndex(PHanNode parent, std::wstring_view name) {
-  int lo = 0, hi = parent->Children.Count();
+void TMCDTreeMan::Clear() {
+  FNames.clear();
+  FNodes.clear();
+  FKids.clear();
+  FRoot = -1;
+  FCount = 0;
+}
+
+TMCDTreeMan::TNode TMCDTreeMan::AddNode(TNode parent, uint32_t index, std::wstring_view name, int32_t depth) {
+  TMCDTreeNodeRec rec;
+  // A name that already lies in the buffer (a line of the file the tree was read from) is not
+  // copied again.
+  if (!name.empty() && InBuffer(name)) {
+    rec.NameStart = static_cast<uint32_t>(name.data() - FNames.data());
+  } else {
+    rec.NameStart = static_cast<uint32_t>(FNames.size());
+    FNames.append(name);
+  }
+  rec.NameLength = static_cast<uint32_t>(name.size());
+  rec.Depth = depth;
+  rec.Parent = parent;
+  TNode node = static_cast<TNode>(FNodes.size());
+  FNodes.push_back(rec);
+  if (parent < 0)
+    FRoot = node;
+  else
+    InsertChild(parent, index, node);
+  ++FCount;
+  return node;
+}
+
+void TMCDTreeMan::InsertChild(TNode parent, uint32_t index, TNode child) {
+  TMCDTreeNodeRec& p = At(parent);
+  if (index > p.ChildCount) index = p.ChildCount;
+  if (p.ChildCount == p.ChildCapacity) {
+    // The list moves to the end of the shared array with room to grow; its old slice is left.
+    uint32_t capacity = std::max<uint32_t>(4, p.ChildCapacity * 2);
+    size_t start = FKids.size();
+    FKids.resize(start + capacity, -1);
+    std::copy_n(FKids.begin() + p.ChildStart, p.ChildCount, FKids.begin() + static_cast<std::ptrdiff_t>(start));
+    p.ChildStart = static_cast<uint32_t>(start);
+    p.ChildCapacity = capacity;
+  }
+  auto first = FKids.begin() + p.ChildStart;
+  std::copy_backward(first + index, first + p.ChildCount, first + p.ChildCount + 1);
+  first[index] = child;
+  ++p.ChildCount;
+}
+
+void TMCDTreeMan::Detach(TNode node) {
+  TNode parent = At(node).Parent;
+  if (parent < 0) return;
+  TMCDTreeNodeRec& p = At(parent);
+  auto first = FKids.begin() + p.ChildStart, last = first + p.ChildCount;
+  auto it = std::find(first, last, node);
+  if (it == last) return;
+  std::copy(it + 1, last, it);
+  --p.ChildCount;
+  At(node).Parent = -1;
+}
+
+void TMCDTreeMan::DeleteNode(TNode node) {
+  if (node < 0 || node == FRoot) return;
+  Detach(node);
+  // Its subtree leaves the count; the records stay behind, unreachable.
+  std::vector<TNode> stack{node};
+  while (!stack.empty()) {
+    TNode n = stack.back();
+    stack.pop_back();
+    --FCount;
+    const TMCDTreeNodeRec& r = At(n);
+    for (uint32_t i = 0; i < r.ChildCount; ++i) stack.push_back(FKids[r.ChildStart + i]);
+  }
+}
+
+uint32_t TMCDTreeMan::FindInsertIndex(TNode parent, std::wstring_view name) const {
+  uint32_t lo = 0, hi = At(parent).ChildCount;
   // The first child whose name is not below name.
   while (lo < hi) {
-    int mid = lo + (hi - lo) / 2;
-    if (CompareTextI(Rec(Child(parent, mid)).Name, name) < 0)
+    uint32_t mid = lo + (hi - lo) / 2;
+    if (CompareTextI(NameOf(ChildAt(parent, mid)), name) < 0)
       lo = mid + 1;
     else
       hi = mid;
@@ -127,80 +383,76 @@ int TMCDTreeMan::FindInsertIndex(PHanNode parent, std::wstring_view name) {
   return lo;
 }
 
-PHanNode TMCDTreeMan::FindChild(PHanNode parent, std::wstring_view name) {
-  int i = FindInsertIndex(parent, name);
-  if (i < parent->Children.Count() && CompareTextI(Rec(Child(parent, i)).Name, name) == 0) return Child(parent, i);
-  return nullptr;
+TMCDTreeMan::TNode TMCDTreeMan::FindChild(TNode parent, std::wstring_view name) const {
+  uint32_t i = FindInsertIndex(parent, name);
+  if (i < At(parent).ChildCount && CompareTextI(NameOf(ChildAt(parent, i)), name) == 0) return ChildAt(parent, i);
+  return -1;
 }
 
-void TMCDTreeMan::RenumberDepths(PHanNode node) {
-  std::vector<PHanNode> stack{node};
+void TMCDTreeMan::RenumberDepths(TNode node) {
+  std::vector<TNode> stack{node};
   while (!stack.empty()) {
-    PHanNode n = stack.back();
+    TNode n = stack.back();
     stack.pop_back();
-    int32_t depth = Rec(n).Depth;
-    for (int i = 0; i < n->Children.Count(); ++i) {
-      PHanNode c = Child(n, i);
-      static_cast<TMCDTreeNodeRec*>(c->Data)->Depth = depth + 1;
+    const TMCDTreeNodeRec& r = At(n);
+    for (uint32_t i = 0; i < r.ChildCount; ++i) {
+      TNode c = FKids[r.ChildStart + i];
+      At(c).Depth = r.Depth + 1;
       stack.push_back(c);
     }
   }
 }
 
-PHanNode TMCDTreeMan::AddNode(PHanNode parent, int index, std::wstring name, int32_t depth) {
-  auto* rec = new TMCDTreeNodeRec{std::move(name), depth};
-  PHanNode node = index < 0 ? FTree.AddChild(parent, rec) : FTree.InsertChild(parent, index, rec);
-  if (!node) delete rec;
-  return node;
+void TMCDTreeMan::SortChildren(TNode parent) {
+  const TMCDTreeNodeRec& p = At(parent);
+  auto first = FKids.begin() + p.ChildStart, last = first + p.ChildCount;
+  auto less = [this](TNode a, TNode b) { return CompareTextI(NameOf(a), NameOf(b)) < 0; };
+  // Siblings mostly stand in order already: a check costs one comparison each.
+  if (!std::is_sorted(first, last, less)) std::stable_sort(first, last, less);
 }
-
-PHanNode TMCDTreeMan::FirstRoot() const {
-  PHanNode top = FTree.Root();
-  return top->Children.Count() > 0 ? Child(top, 0) : nullptr;
-}
-
-void TMCDTreeMan::SortChildren(PHanNode parent) { parent->Children.Sort(&TMCDTreeMan::CompareTreeNodes); }
 
 bool TMCDTreeMan::OnThisDrive(const std::wstring& path) const {
   return !Root.empty() && SameTextI(ExcludeTrailingBackslash(ExtractPathRoot(path)), Root);
 }
 
-PHanNode TMCDTreeMan::Locate(const std::wstring& path, bool create) {
+TMCDTreeMan::TNode TMCDTreeMan::LocateNode(const std::wstring& path, bool create) {
   if (NeedsLoad) Load();
-  if (!OnThisDrive(path)) return nullptr;
+  if (!OnThisDrive(path)) return -1;
   std::wstring p = ExcludeTrailingBackslash(path);
   int n = GetPathDepth(p);
-  PHanNode node = FirstRoot();
-  if (!node) {
-    if (!create) return nullptr;
-    node = AddNode(nullptr, -1, Root, 0);
-    if (!node) return nullptr;
+  TNode node = FRoot;
+  if (node < 0) {
+    if (!create) return -1;
+    node = AddNode(-1, 0, Root, 0);
     Dirty = true;
   }
   for (int level = 1; level <= n; ++level) {
     std::wstring name = ExtractPathLevelName(p, level);
-    int i = FindInsertIndex(node, name);
-    if (i < node->Children.Count() && CompareTextI(Rec(Child(node, i)).Name, name) == 0) {
-      node = Child(node, i);
+    uint32_t i = FindInsertIndex(node, name);
+    if (i < At(node).ChildCount && CompareTextI(NameOf(ChildAt(node, i)), name) == 0) {
+      node = ChildAt(node, i);
       continue;
     }
     // A path with an empty, "." or ".." level names no folder that a tree may hold.
-    if (!create || !IsValidTreeNodeName(name)) return nullptr;
-    PHanNode added = AddNode(node, i, name, level);
-    if (!added) return nullptr;
+    if (!create || !IsValidTreeNodeName(name)) return -1;
+    node = AddNode(node, i, name, level);
     Dirty = true;
-    node = added;
   }
   return node;
 }
 
-std::wstring TMCDTreeMan::NodePath(PHanNode node) const {
-  std::vector<const std::wstring*> names;
-  for (PHanNode n = node; n && n != FTree.Root(); n = n->Parent) names.push_back(&Rec(n).Name);
+PMCDTreeNode TMCDTreeMan::Locate(const std::wstring& path, bool create) {
+  TNode n = LocateNode(path, create);
+  return n < 0 ? nullptr : &At(n);
+}
+
+std::wstring TMCDTreeMan::NodePath(PMCDTreeNode node) const {
+  std::vector<std::wstring_view> names;
+  for (const TMCDTreeNodeRec* r = node; r && r->Parent >= 0; r = &At(r->Parent)) names.push_back(NameOf(*r));
   std::wstring path = Root;
   for (size_t i = names.size(); i-- > 0;) {
-    if (i + 1 == names.size()) continue;  // the root node: Root itself
-    path += L"\\" + *names[i];
+    path += L'\\';
+    path += names[i];
   }
   return path;
 }
@@ -210,7 +462,7 @@ void TMCDTreeMan::NotifyChange(TFolderChangeKind kind, const std::wstring& path1
 }
 
 void TMCDTreeMan::AddFolder(const std::wstring& path) {
-  Locate(path, true);
+  LocateNode(path, true);
   NotifyChange(fckCreated, path, L"");
 }
 
@@ -237,24 +489,26 @@ bool SameOrInside(const std::wstring& a, const std::wstring& b) {
 void TMCDTreeMan::RenameFolder(const std::wstring& oldPath, const std::wstring& newPath) {
   std::wstring newName = LastName(newPath);
   std::wstring renamed = FolderOf(oldPath) + L"\\" + newName;
-  PHanNode node = Locate(oldPath, false);
-  if (node) {
+  TNode node = LocateNode(oldPath, false);
+  if (node >= 0) {
     // The drive's root keeps its name; a name a tree may not hold is not taken.
-    if (Rec(node).Depth > 0 && IsValidTreeNodeName(newName)) {
-      static_cast<TMCDTreeNodeRec*>(node->Data)->Name = newName;
-      SortChildren(node->Parent);
+    if (At(node).Depth > 0 && IsValidTreeNodeName(newName)) {
+      At(node).NameStart = static_cast<uint32_t>(FNames.size());
+      At(node).NameLength = static_cast<uint32_t>(newName.size());
+      FNames += newName;
+      SortChildren(At(node).Parent);
       Dirty = true;
     }
   } else if (IsValidTreeNodeName(newName)) {
-    Locate(renamed, true);
+    LocateNode(renamed, true);
   }
   NotifyChange(fckRenamed, oldPath, renamed);
 }
 
 void TMCDTreeMan::DeleteFolder(const std::wstring& path) {
-  PHanNode node = Locate(path, false);
-  if (node && Rec(node).Depth > 0) {
-    FTree.DeleteNode(node);
+  TNode node = LocateNode(path, false);
+  if (node >= 0 && At(node).Depth > 0) {
+    DeleteNode(node);
     Dirty = true;
   }
   NotifyChange(fckDeleted, path, L"");
@@ -264,102 +518,157 @@ void TMCDTreeMan::MoveFolder(const std::wstring& srcPath, const std::wstring& ds
   std::wstring src = ExcludeTrailingBackslash(srcPath), dst = ExcludeTrailingBackslash(dstParentPath);
   // A root cannot move, and no folder moves into itself or below itself: nothing changes.
   if (GetPathDepth(src) == 0 || SameOrInside(src, dst)) return;
-  PHanNode source = Locate(src, false);
-  PHanNode target = Locate(dst, true);
-  if (target) {
-    std::wstring name = source ? Rec(source).Name : LastName(src);
-    PHanNode existing = FindChild(target, name);
-    if (source) {
-      if (existing) {
+  TNode source = LocateNode(src, false);
+  TNode target = LocateNode(dst, true);
+  if (target >= 0) {
+    // The same check on the nodes: names that the system's comparison takes as equal though
+    // their texts differ must not hang a folder below itself either.
+    for (TNode up = target; up >= 0 && source >= 0; up = At(up).Parent)
+      if (up == source) return;
+    std::wstring name = source >= 0 ? std::wstring(NameOf(source)) : LastName(src);
+    TNode existing = FindChild(target, name);
+    if (source >= 0) {
+      if (existing == source) {
+        // Moved to the folder it is already in: it stays where it is.
+      } else if (existing >= 0) {
         // The destination already knows a folder of that name: it stays, the source goes.
-        FTree.DeleteNode(source);
+        DeleteNode(source);
+        Dirty = true;
       } else {
-        FTree.MoveNode(source, target);
-        static_cast<TMCDTreeNodeRec*>(source->Data)->Depth = Rec(target).Depth + 1;
+        Detach(source);
+        At(source).Parent = target;
+        InsertChild(target, At(target).ChildCount, source);
         RenumberDepths(target);
         SortChildren(target);
+        Dirty = true;
       }
-    } else if (!existing && IsValidTreeNodeName(name)) {
-      AddNode(target, FindInsertIndex(target, name), name, Rec(target).Depth + 1);
+    } else if (existing < 0 && IsValidTreeNodeName(name)) {
+      AddNode(target, FindInsertIndex(target, name), name, At(target).Depth + 1);
+      Dirty = true;
     }
-    Dirty = true;
   }
   NotifyChange(fckDeleted, srcPath, L"");
   NotifyChange(fckCreated, dstParentPath, L"");
 }
 
 void TMCDTreeMan::SyncChildren(const std::wstring& path, TStringList& names) {
-  PHanNode node = Locate(path, false);
-  if (!node) return;
+  TNode node = LocateNode(path, false);
+  if (node < 0) return;
   names.SetSorted(true);
-  for (int i = node->Children.Count() - 1; i >= 0; --i) {
-    PHanNode child = Child(node, i);
+  std::wstring name;
+  for (uint32_t i = At(node).ChildCount; i-- > 0;) {
+    TNode child = ChildAt(node, i);
     int at;
-    if (names.Find(Rec(child).Name, at)) {
+    name.assign(NameOf(child));
+    if (names.Find(name, at)) {
       names.Delete(at);
     } else {
-      FTree.DeleteNode(child);
+      DeleteNode(child);
       Dirty = true;
     }
   }
   bool added = false;
   for (int i = 0; i < names.Count(); ++i) {
-    const std::wstring& name = names[i];
-    if (!IsValidTreeNodeName(name) || FindChild(node, name)) continue;
-    AddNode(node, FindInsertIndex(node, name), name, Rec(node).Depth + 1);
+    const std::wstring& n = names[i];
+    if (!IsValidTreeNodeName(n) || FindChild(node, n) >= 0) continue;
+    AddNode(node, FindInsertIndex(node, n), n, At(node).Depth + 1);
     added = true;
   }
   if (added) Dirty = true;
 }
 
+template <typename TList, typename NameFn>
+void TMCDTreeMan::Build(const TList& lines, NameFn&& name) {
+  // The name buffer is the caller's: it may hold the names already.
+  FNodes.clear();
+  FKids.clear();
+  const size_t n = lines.size();
+  FNodes.resize(n);
+  // Each node's parent is the last node read one level up; then every child list gets its
+  // slice of the shared array by counting, and is filled in the file's order.
+  std::array<TNode, MaxTreeDepth + 1> slots{};
+  for (size_t i = 0; i < n; ++i) {
+    TMCDTreeNodeRec& r = FNodes[i];
+    std::wstring_view text = name(lines[i]);
+    if (InBuffer(text)) {
+      r.NameStart = static_cast<uint32_t>(text.data() - FNames.data());
+    } else {
+      r.NameStart = static_cast<uint32_t>(FNames.size());
+      FNames.append(text);
+    }
+    r.NameLength = static_cast<uint32_t>(text.size());
+    r.Depth = lines[i].Depth;
+    r.Parent = r.Depth == 0 ? -1 : slots[static_cast<size_t>(r.Depth - 1)];
+    slots[static_cast<size_t>(r.Depth)] = static_cast<TNode>(i);
+    if (r.Parent >= 0) ++FNodes[static_cast<size_t>(r.Parent)].ChildCapacity;
+  }
+  uint32_t start = 0;
+  for (TMCDTreeNodeRec& r : FNodes) {
+    r.ChildStart = start;
+    start += r.ChildCapacity;
+  }
+  FKids.resize(start);
+  for (size_t i = 0; i < n; ++i) {
+    TNode parent = FNodes[i].Parent;
+    if (parent < 0) continue;
+    TMCDTreeNodeRec& p = FNodes[static_cast<size_t>(parent)];
+    FKids[p.ChildStart + p.ChildCount++] = static_cast<TNode>(i);
+  }
+  FRoot = n > 0 ? 0 : -1;
+  FCount = static_cast<int>(n);
+}
+
 void TMCDTreeMan::ReplaceAll(const std::vector<TTreeFileLine>& lines) {
   NeedsLoad = false;
-  FTree.Clear();
   Dirty = true;
-  std::array<PHanNode, MaxTreeDepth + 1> slots{};
+  // Only the well-formed start of the lines is taken: from a second root or a depth jump on,
+  // nothing.
+  size_t good = 0;
   int32_t previous = 0;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const TTreeFileLine& l = lines[i];
-    if (l.Depth < 0 || l.Depth > MaxTreeDepth || l.Depth > previous + 1 || (i == 0) != (l.Depth == 0)) break;
-    PHanNode parent = l.Depth == 0 ? nullptr : slots[static_cast<size_t>(l.Depth - 1)];
-    PHanNode node = AddNode(parent, -1, l.Depth == 0 ? Root : l.Name, l.Depth);
-    if (!node) break;
-    slots[static_cast<size_t>(l.Depth)] = node;
+  for (; good < lines.size(); ++good) {
+    const TTreeFileLine& l = lines[good];
+    if (l.Depth < 0 || l.Depth > MaxTreeDepth || l.Depth > previous + 1 || (good == 0) != (l.Depth == 0)) break;
     previous = l.Depth;
   }
-  // A scan lists siblings in order already; sorting again costs little and keeps the rule.
-  std::vector<PHanNode> stack;
-  if (PHanNode r = FirstRoot()) stack.push_back(r);
-  while (!stack.empty()) {
-    PHanNode n = stack.back();
-    stack.pop_back();
-    SortChildren(n);
-    for (int i = 0; i < n->Children.Count(); ++i) stack.push_back(Child(n, i));
+  std::vector<TTreeFileLine> taken;
+  const std::vector<TTreeFileLine>* use = &lines;
+  if (good < lines.size()) {
+    taken.assign(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(good));
+    use = &taken;
   }
+  size_t total = Root.size();
+  for (const TTreeFileLine& l : *use) total += l.Name.size();
+  Clear();
+  FNames.reserve(total);
+  FNames = Root;
+  Build(*use, [&](const TTreeFileLine& l) { return l.Depth == 0 ? std::wstring_view(FNames).substr(0, Root.size())
+                                                                 : std::wstring_view(l.Name); });
+  // A scan lists siblings in order already; checking costs little and keeps the rule.
+  for (size_t i = 0; i < FNodes.size(); ++i)
+    if (FNodes[i].ChildCount > 1) SortChildren(static_cast<TNode>(i));
 }
 
 bool TMCDTreeMan::LoadFromBytes(std::string_view bytes) {
   NeedsLoad = false;
-  FTree.Clear();
-  std::vector<TTreeFileLine> lines;
-  TTreeFileRead r = ParseTreeFile(bytes, lines, Encoding);
+  Clear();
+  TTreeFileText& file = FFile;
+  TTreeFileRead r = ParseTreeFile(bytes, file, Encoding);
   if (r == TTreeFileRead::Empty) return true;
   if (r == TTreeFileRead::Damaged) {
     Dirty = true;
     return false;
   }
-  // The file's order is taken as it stands; the lines are known to be well formed.
-  std::array<PHanNode, MaxTreeDepth + 1> slots{};
-  for (TTreeFileLine& l : lines) {
-    PHanNode parent = l.Depth == 0 ? nullptr : slots[static_cast<size_t>(l.Depth - 1)];
-    slots[static_cast<size_t>(l.Depth)] = AddNode(parent, -1, std::move(l.Name), l.Depth);
-  }
+  // The file's order is taken as it stands; the lines are known to be well formed. The text
+  // becomes the buffer of names, so no name is copied.
+  std::swap(FNames, file.Text);
+  file.Text.clear();
+  Build(file.Entries, [&](const TTreeFileEntry& e) { return std::wstring_view(FNames).substr(e.NameStart, e.NameLength); });
   return true;
 }
 
 void TMCDTreeMan::Load() {
   NeedsLoad = false;
-  FTree.Clear();
+  Clear();
   if (FileName.empty()) return;
   std::wstring file = FileName;
   if (!FileExistsPlain(file)) {
@@ -371,67 +680,56 @@ void TMCDTreeMan::Load() {
     file = IncludeTrailingBackslash(FallbackFolder) + name;
     if (!FileExistsPlain(file)) return;
   }
-  std::string bytes;
-  if (!ReadFileBytes(file, bytes)) return;
-  LoadFromBytes(bytes);
+  if (!ReadFileBytes(file, FBytes)) return;
+  LoadFromBytes(FBytes);
+  FBytes.clear();
 }
 
 template <typename F>
 void TMCDTreeMan::ForEachLine(F&& f) const {
-  std::vector<std::pair<PHanNode, int>> stack{{FTree.Root(), 0}};
+  if (FRoot < 0) return;
+  // Pre-order: a node, then its children in their order.
+  std::vector<std::pair<TNode, uint32_t>> stack;
+  f(At(FRoot));
+  stack.push_back({FRoot, 0});
   while (!stack.empty()) {
     auto& top = stack.back();
-    if (top.second >= top.first->Children.Count()) {
+    const TMCDTreeNodeRec& r = At(top.first);
+    if (top.second >= r.ChildCount) {
       stack.pop_back();
       continue;
     }
-    PHanNode child = Child(top.first, top.second++);
-    f(Rec(child));
+    TNode child = FKids[r.ChildStart + top.second++];
+    f(At(child));
     stack.push_back({child, 0});
   }
 }
 
 std::vector<TTreeFileLine> TMCDTreeMan::Lines() const {
   std::vector<TTreeFileLine> lines;
-  lines.reserve(static_cast<size_t>(FTree.Count()));
-  ForEachLine([&](const TMCDTreeNodeRec& r) { lines.push_back(TTreeFileLine{r.Depth, r.Name}); });
+  lines.reserve(static_cast<size_t>(FCount));
+  ForEachLine([&](const TMCDTreeNodeRec& r) { lines.push_back(TTreeFileLine{r.Depth, std::wstring(NameOf(r))}); });
   return lines;
 }
 
-std::string FormatTreeFile(const std::wstring& root, const std::vector<TTreeFileLine>& lines,
-                           TTextEncoding encoding) {
-  std::wstring text;
-  text.reserve(lines.size() * 24 + 16);
-  text += std::to_wstring(lines.size()) + L"\r\n";
-  bool first = true;
-  for (const TTreeFileLine& l : lines) {
-    text += std::to_wstring(l.Depth);
-    text += L',';
-    text += first ? root : l.Name;
-    text += L"\r\n";
-    first = false;
-  }
-  return EncodeText(text, encoding);
+std::string TMCDTreeMan::SaveToBytes(std::string buffer) const {
+  TTextEncoding encoding = Encoding;
+  TTreeFileBuilder b(Root, static_cast<size_t>(FCount), encoding, FNames.size(), std::move(buffer));
+  ForEachLine([&](const TMCDTreeNodeRec& r) { b.Add(r.Depth, NameOf(r)); });
+  return b.Finish(encoding);
 }
-
-bool WriteTreeFileLines(const std::wstring& fileName, const std::wstring& root,
-                        const std::vector<TTreeFileLine>& lines, TTextEncoding encoding) {
-  if (fileName.empty()) return false;
-  // A read-only medium keeps its old file.
-  if (FileExistsPlain(fileName) && !FileSetArchiveOnly(fileName)) return false;
-  return SafeWriteFile(fileName, FormatTreeFile(root, lines, encoding));
-}
-
-std::string TMCDTreeMan::SaveToBytes() const { return FormatTreeFile(Root, Lines(), Encoding); }
 
 bool TMCDTreeMan::Save() {
   Dirty = false;
   if (FileName.empty()) return true;
-  if (FTree.Count() < 3) {
+  if (FCount < 3) {
     if (!FileExistsPlain(FileName)) return true;
     return FileSetArchiveOnly(FileName) && DeleteFilePlain(FileName);
   }
-  return WriteTreeFileLines(FileName, Root, Lines(), Encoding);
+  FBytes = SaveToBytes(std::move(FBytes));
+  bool ok = WriteTreeFileBytes(FileName, FBytes);
+  FBytes.clear();
+  return ok;
 }
 
 // ---- File names ----

@@ -15,6 +15,11 @@
 // The tree file comes from disk and may be damaged or hostile: the reader takes bytes and
 // checks every line; a damaged file gives an empty tree marked dirty, so that freeing the
 // manager removes the damaged file or replaces it by what the edits built.
+//
+// A drive may hold a hundred thousand folders, so neither the reader nor the cache makes an
+// object per folder: the reader keeps the decoded text and marks each name's place in it, and
+// the cache adopts that text as its buffer of names, keeps its nodes in one array and every
+// child list in one shared array of node numbers.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,7 +27,6 @@
 #include <vector>
 
 #include "foundation/FolderChange.h"
-#include "foundation/HanList.h"
 #include "foundation/TextCodec.h"
 #include "framework/StringList.h"
 
@@ -33,15 +37,35 @@ using TTreeOwnerWnd = HWND;
 using TTreeOwnerWnd = void*;
 #endif
 
+// One folder of the cache. The name lies in the manager's name buffer; parent and children are
+// node numbers (the children in the manager's shared child array).
 struct TMCDTreeNodeRec {
-  std::wstring Name;
+  uint32_t NameStart = 0, NameLength = 0;
   int32_t Depth = 0;
+  int32_t Parent = -1;
+  uint32_t ChildStart = 0, ChildCount = 0, ChildCapacity = 0;
 };
+// What Locate hands out: valid until the next edit.
+using PMCDTreeNode = const TMCDTreeNodeRec*;
 
 // One line of a tree file as read or written.
 struct TTreeFileLine {
   int32_t Depth = 0;
   std::wstring Name;
+};
+
+// A tree file as read: its decoded text, and for each folder line its depth and where its
+// name lies in that text.
+struct TTreeFileEntry {
+  int32_t Depth = 0;
+  uint32_t NameStart = 0, NameLength = 0;
+};
+struct TTreeFileText {
+  std::wstring Text;
+  std::vector<TTreeFileEntry> Entries;
+  std::wstring_view Name(const TTreeFileEntry& e) const {
+    return std::wstring_view(Text).substr(e.NameStart, e.NameLength);
+  }
 };
 
 // What reading a tree file found.
@@ -52,13 +76,44 @@ enum class TTreeFileRead {
 };
 
 // Reads a tree file's bytes (any of the text encodings) into its folder lines; on damage the
-// lines read before it stay in lines. The limit on depth is MaxTreeDepth.
+// lines read before it stay. The limit on depth is MaxTreeDepth.
 constexpr int32_t MaxTreeDepth = 255;
+TTreeFileRead ParseTreeFile(std::string_view bytes, TTreeFileText& file, TTextEncoding& encoding);
 TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& lines, TTextEncoding& encoding);
+
+// Builds a tree file's bytes in one buffer, line by line in pre-order; the first line added is
+// the root, written with the root's name given here.
+class TTreeFileBuilder {
+ public:
+  // buffer: an emptied string whose room the bytes may reuse.
+  TTreeFileBuilder(const std::wstring& root, size_t lineCount, TTextEncoding encoding, size_t textHint = 0,
+                   std::string buffer = {});
+  void Add(int32_t depth, std::wstring_view name);
+  // The file's bytes; encoding becomes the one they are in (UTF-8 when a name does not fit the
+  // encoding asked for).
+  std::string Finish(TTextEncoding& encoding);
+
+ private:
+  void AppendAscii(std::string_view s);
+  void AppendNumber(uint64_t v);
+  void SwitchToUtf8();
+  // UTF-8 and ANSI files are written straight into their bytes, UTF-16 ones as text encoded at
+  // the end.
+  enum class TMode { Utf8, Ansi, Text };
+  std::wstring FRoot;
+  TTextEncoding FEncoding;
+  TMode FMode;
+  bool FFirst = true;
+  std::string FBytes;
+  std::string FName;  // one name in the ANSI code page
+  std::wstring FText;
+};
+
 // A tree file's bytes for the folder lines (the first line names root).
 std::string FormatTreeFile(const std::wstring& root, const std::vector<TTreeFileLine>& lines, TTextEncoding encoding);
-// Writes the lines as the tree file (beside, then swapped in); false when the name is empty or
-// an existing file cannot be replaced (a read-only medium keeps its old file).
+// Writes bytes as the tree file (beside, then swapped in); false when the name is empty or an
+// existing file cannot be replaced (a read-only medium keeps its old file).
+bool WriteTreeFileBytes(const std::wstring& fileName, std::string_view bytes);
 bool WriteTreeFileLines(const std::wstring& fileName, const std::wstring& root,
                         const std::vector<TTreeFileLine>& lines, TTextEncoding encoding);
 // A folder name as a tree file may hold it below the root: not empty, not "." or "..", and
@@ -79,7 +134,7 @@ class TMCDTreeMan {
 
   // The node of a folder path (with or without trailing backslash), made with its missing
   // ancestors when create is set; nil when it is not there, or lies on another drive.
-  PHanNode Locate(const std::wstring& path, bool create);
+  PMCDTreeNode Locate(const std::wstring& path, bool create);
   void AddFolder(const std::wstring& path);
   void RenameFolder(const std::wstring& oldPath, const std::wstring& newPath);
   void DeleteFolder(const std::wstring& path);
@@ -100,20 +155,14 @@ class TMCDTreeMan {
   bool Save();
   // The tree from a tree file's bytes; false (and an empty, dirty tree) on damage.
   bool LoadFromBytes(std::string_view bytes);
-  std::string SaveToBytes() const;
+  // buffer: an emptied string whose room the bytes may reuse.
+  std::string SaveToBytes(std::string buffer = {}) const;
   // The folder lines in pre-order, as the file would hold them.
   std::vector<TTreeFileLine> Lines() const;
-  int NodeCount() const { return FTree.Count(); }
-  static const TMCDTreeNodeRec& Rec(PHanNode node) { return *static_cast<TMCDTreeNodeRec*>(node->Data); }
+  int NodeCount() const { return FCount; }
+  std::wstring_view NodeName(PMCDTreeNode node) const { return NameOf(*node); }
   // The full path of a node (the root without trailing backslash).
-  std::wstring NodePath(PHanNode node) const;
-
-  static int CompareTreeNodes(void* a, void* b);
-  // The first child of parent whose name is not below name; the child count when none.
-  static int FindInsertIndex(PHanNode parent, std::wstring_view name);
-  // The child of parent with that name, or nil.
-  static PHanNode FindChild(PHanNode parent, std::wstring_view name);
-  static void RenumberDepths(PHanNode node);
+  std::wstring NodePath(PMCDTreeNode node) const;
 
   bool Dirty = false;
   bool NeedsLoad = true;
@@ -127,13 +176,46 @@ class TMCDTreeMan {
   std::wstring FallbackFolder;
 
  private:
-  PHanNode AddNode(PHanNode parent, int index, std::wstring name, int32_t depth);
+  using TNode = int32_t;  // a node's number; -1 for none
+  std::wstring_view NameOf(const TMCDTreeNodeRec& r) const {
+    return std::wstring_view(FNames).substr(r.NameStart, r.NameLength);
+  }
+  std::wstring_view NameOf(TNode n) const { return NameOf(FNodes[static_cast<size_t>(n)]); }
+  TMCDTreeNodeRec& At(TNode n) { return FNodes[static_cast<size_t>(n)]; }
+  const TMCDTreeNodeRec& At(TNode n) const { return FNodes[static_cast<size_t>(n)]; }
+  TNode ChildAt(TNode parent, uint32_t i) const { return FKids[At(parent).ChildStart + i]; }
+  // s lies in the name buffer (a line of the file the tree was read from).
+  bool InBuffer(std::wstring_view s) const;
+  void Clear();
+  TNode LocateNode(const std::wstring& path, bool create);
+  // A new node named name under parent (none: the root), at index among its children.
+  TNode AddNode(TNode parent, uint32_t index, std::wstring_view name, int32_t depth);
+  void InsertChild(TNode parent, uint32_t index, TNode child);
+  void Detach(TNode node);
+  void DeleteNode(TNode node);
+  // The first child of parent whose name is not below name; the child count when none.
+  uint32_t FindInsertIndex(TNode parent, std::wstring_view name) const;
+  // The child of parent with that name, or -1.
+  TNode FindChild(TNode parent, std::wstring_view name) const;
+  void RenumberDepths(TNode node);
+  void SortChildren(TNode parent);
+  // Takes well-formed lines (depths start at 0 and never jump) as the whole tree, in their order;
+  // name gives a line's name, which is copied unless it lies in the name buffer already.
+  template <typename TList, typename NameFn>
+  void Build(const TList& lines, NameFn&& name);
   template <typename F>
   void ForEachLine(F&& f) const;
-  PHanNode FirstRoot() const;
   bool OnThisDrive(const std::wstring& path) const;
-  void SortChildren(PHanNode parent);
-  THanTree FTree;
+
+  // The buffers below are taken from and given back to one pool when the manager is made and
+  // freed (see MCDTree.cpp).
+  std::string FBytes;                    // the file's bytes while it is read or written
+  TTreeFileText FFile;                   // the file as parsed
+  std::wstring FNames;                   // every node's name (and the rest of a file's text)
+  std::vector<TMCDTreeNodeRec> FNodes;   // removed nodes stay, unreachable, until Clear
+  std::vector<TNode> FKids;              // the child lists, each a slice of its own
+  TNode FRoot = -1;
+  int FCount = 0;
 };
 
 // The tree file of a drive (root with trailing backslash): the file path, or empty when the

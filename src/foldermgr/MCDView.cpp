@@ -36,10 +36,7 @@ TCustomMCD::TCustomMCD(TComponent* owner) : TCustomControl(owner) {
   FColor = clWindow;
 }
 
-TCustomMCD::~TCustomMCD() {
-  if (FViewDC) DeleteDC(FViewDC);
-  if (FViewBitmap) DeleteObject(FViewBitmap);
-}
+TCustomMCD::~TCustomMCD() = default;
 
 void TCustomMCD::CreateParams(TCreateParams& params) {
   TCustomControl::CreateParams(params);
@@ -708,29 +705,10 @@ void TCustomMCD::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
 
 bool TCustomMCD::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(FHandle, &ps);
-      const int cw = ClientWidth(), ch = ClientHeight();
-      if (cw > 0 && ch > 0 && ps.rcPaint.right > ps.rcPaint.left && ps.rcPaint.bottom > ps.rcPaint.top) {
-        // One memory bitmap, kept and reused: the rows in the update region are drawn into it
-        // and copied out in one piece.
-        if (!FViewDC) FViewDC = CreateCompatibleDC(dc);
-        if (!FViewBitmap || FViewW < cw || FViewH < ch) {
-          HBITMAP bigger = CreateCompatibleBitmap(dc, std::max(cw, FViewW), std::max(ch, FViewH));
-          SelectObject(FViewDC, bigger);
-          if (FViewBitmap) DeleteObject(FViewBitmap);
-          FViewBitmap = bigger;
-          FViewW = std::max(cw, FViewW);
-          FViewH = std::max(ch, FViewH);
-        }
-        PaintPass(FViewDC, ps.rcPaint);
-        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-               ps.rcPaint.bottom - ps.rcPaint.top, FViewDC, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-      }
-      EndPaint(FHandle, &ps);
+    case WM_PAINT:
+      FPaintBuffer.Paint(FHandle, ClientWidth(), ClientHeight(),
+                         [this](HDC dc, const RECT& update) { PaintPass(dc, update); });
       return true;
-    }
     case WM_GETDLGCODE:
       result = DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTALLKEYS | DLGC_WANTTAB;
       return true;

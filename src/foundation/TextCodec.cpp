@@ -3,18 +3,6 @@
 #include <cstdint>
 
 namespace {
-void AppendCodePoint(std::wstring& out, uint32_t cp) {
-  if constexpr (sizeof(wchar_t) == 2) {
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<wchar_t>(0xD800 + (cp >> 10));
-      out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
-      return;
-    }
-  }
-  out += static_cast<wchar_t>(cp);
-}
-
 // Decodes one UTF-8 sequence at i; returns false (and advances by one) when it is invalid.
 bool NextUtf8(std::string_view s, size_t& i, uint32_t& cp) {
   auto b = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
@@ -124,24 +112,47 @@ bool IsValidUtf8(std::string_view bytes) {
 
 std::wstring Utf8ToWide(std::string_view bytes) {
   std::wstring out;
-  out.reserve(bytes.size());
-  size_t i = 0;
-  uint32_t cp;
-  while (i < bytes.size()) {
-    if (static_cast<uint8_t>(bytes[i]) < 0x80) {
-      out.push_back(static_cast<wchar_t>(bytes[i++]));
-      continue;
-    }
-    AppendCodePoint(out, NextUtf8(bytes, i, cp) ? cp : 0xFFFD);
-  }
+  Utf8ToWide(bytes, out);
   return out;
 }
 
-std::string WideToUtf8(std::wstring_view text) {
-  std::string out;
-  out.reserve(text.size());
+void Utf8ToWide(std::string_view bytes, std::wstring& out) {
+  // Written into a buffer of the largest size it can need (one unit per byte), then cut: no
+  // growth checks in the loop, which matters for whole files.
+  out.resize(bytes.size());
+  wchar_t* w = out.data();
+  const char* p = bytes.data();
+  size_t i = 0, n = bytes.size();
+  uint32_t cp;
+  while (i < n) {
+    if (static_cast<uint8_t>(p[i]) < 0x80) {
+      *w++ = static_cast<wchar_t>(p[i++]);
+      continue;
+    }
+    if (!NextUtf8(bytes, i, cp)) cp = 0xFFFD;
+    if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
+      // Four bytes give two units: still within one unit per byte.
+      cp -= 0x10000;
+      *w++ = static_cast<wchar_t>(0xD800 + (cp >> 10));
+      *w++ = static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      *w++ = static_cast<wchar_t>(cp);
+    }
+  }
+  out.resize(static_cast<size_t>(w - out.data()));
+}
+
+void AppendUtf8(std::string& out, std::wstring_view text) {
+  size_t at = out.size();
+  // At most three bytes per unit (a surrogate pair is four bytes for two units).
+  out.resize(at + text.size() * 3);
+  char* o = out.data() + at;
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t cp = static_cast<uint32_t>(text[i]);
+    if (cp < 0x80) {
+      *o++ = static_cast<char>(cp);
+      continue;
+    }
     if constexpr (sizeof(wchar_t) == 2) {
       if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
         uint32_t lo = static_cast<uint32_t>(text[i + 1]);
@@ -152,22 +163,34 @@ std::string WideToUtf8(std::wstring_view text) {
       }
     }
     if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;  // a lone surrogate
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
+    if (cp < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (cp >> 6));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
+      *o++ = static_cast<char>(0xE0 | (cp >> 12));
+      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
+      if constexpr (sizeof(wchar_t) != 2) {
+        // One 32-bit unit may give four bytes: make room when the estimate runs short.
+        size_t done = static_cast<size_t>(o - out.data());
+        if (out.size() - done < 4 + (text.size() - i - 1) * 3) {
+          out.resize(done + 4 + (text.size() - i - 1) * 3);
+          o = out.data() + done;
+        }
+      }
+      *o++ = static_cast<char>(0xF0 | (cp >> 18));
+      *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
+  out.resize(static_cast<size_t>(o - out.data()));
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+  std::string out;
+  AppendUtf8(out, text);
   return out;
 }
 
@@ -184,25 +207,29 @@ std::string OemToAnsiStr(std::string_view bytes) {
 }
 
 std::wstring DecodeText(std::string_view bytes, TTextEncoding& encoding) {
+  std::wstring out;
+  DecodeText(bytes, out, encoding);
+  return out;
+}
+
+void DecodeText(std::string_view bytes, std::wstring& out, TTextEncoding& encoding) {
   auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
   if (starts("\xEF\xBB\xBF")) {
     encoding = TTextEncoding::Utf8Bom;
-    return Utf8ToWide(bytes.substr(3));
-  }
-  if (starts("\xFF\xFE")) {
+    Utf8ToWide(bytes.substr(3), out);
+  } else if (starts("\xFF\xFE")) {
     encoding = TTextEncoding::Utf16LE;
-    return DecodeUtf16(bytes.substr(2), false);
-  }
-  if (starts("\xFE\xFF")) {
+    out = DecodeUtf16(bytes.substr(2), false);
+  } else if (starts("\xFE\xFF")) {
     encoding = TTextEncoding::Utf16BE;
-    return DecodeUtf16(bytes.substr(2), true);
-  }
-  if (IsValidUtf8(bytes)) {
+    out = DecodeUtf16(bytes.substr(2), true);
+  } else if (IsValidUtf8(bytes)) {
     encoding = TTextEncoding::Utf8;
-    return Utf8ToWide(bytes);
+    Utf8ToWide(bytes, out);
+  } else {
+    encoding = TTextEncoding::Ansi;
+    AnsiToWide(bytes, out);
   }
-  encoding = TTextEncoding::Ansi;
-  return AnsiToWide(bytes);
 }
 
 std::string EncodeText(std::wstring_view text, TTextEncoding& encoding) {

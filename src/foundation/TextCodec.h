@@ -11,12 +11,19 @@ enum class TTextEncoding { Utf8, Utf8Bom, Ansi, Utf16LE, Utf16BE };
 
 bool IsValidUtf8(std::string_view bytes);
 std::wstring Utf8ToWide(std::string_view bytes);  // invalid sequences become U+FFFD
+// The decoders with an "out" parameter put the text there, reusing its room: for whole files
+// read again and again.
+void Utf8ToWide(std::string_view bytes, std::wstring& out);
 std::string WideToUtf8(std::wstring_view text);
+// Appends the UTF-8 bytes of text to out (what WideToUtf8 returns), for writers that build a
+// whole file in one buffer.
+void AppendUtf8(std::string& out, std::wstring_view text);
 
 // The system's ANSI and OEM code pages (949 on a Korean system). The host build, which has
 // no code pages, treats both as Latin-1. The Wide-to-bytes direction returns false when a
 // character had no exact equivalent (the output then holds a replacement).
 std::wstring AnsiToWide(std::string_view bytes);
+void AnsiToWide(std::string_view bytes, std::wstring& out);
 bool WideToAnsi(std::wstring_view text, std::string& out);
 std::wstring OemToWide(std::string_view bytes);
 bool WideToOem(std::wstring_view text, std::string& out);
@@ -29,6 +36,7 @@ std::string OemToAnsiStr(std::string_view bytes);
 
 // Detects the encoding of a whole file's bytes and decodes it (the mark is dropped).
 std::wstring DecodeText(std::string_view bytes, TTextEncoding& encoding);
+void DecodeText(std::string_view bytes, std::wstring& out, TTextEncoding& encoding);
 // Encodes in the given encoding; when a character cannot be stored in it, encodes as UTF-8
 // without a mark instead and sets encoding to Utf8.
 std::string EncodeText(std::wstring_view text, TTextEncoding& encoding);

@@ -24,6 +24,10 @@ bool WideToLatin1(std::wstring_view text, std::string& out) {
 }  // namespace
 
 std::wstring AnsiToWide(std::string_view bytes) { return Latin1ToWide(bytes); }
+void AnsiToWide(std::string_view bytes, std::wstring& out) {
+  out.resize(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
+}
 bool WideToAnsi(std::wstring_view text, std::string& out) { return WideToLatin1(text, out); }
 std::wstring OemToWide(std::string_view bytes) { return Latin1ToWide(bytes); }
 bool WideToOem(std::wstring_view text, std::string& out) { return WideToLatin1(text, out); }

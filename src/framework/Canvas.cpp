@@ -170,3 +170,30 @@ int TCanvas::DrawText(const std::wstring& s, RECT& r, UINT flags) {
   SetTextColor(FDC, ToColorRef(Font.Color()));
   return ::DrawTextW(FDC, s.c_str(), static_cast<int>(s.size()), &r, flags);
 }
+
+void TPaintBuffer::Paint(HWND wnd, int width, int height, const std::function<void(HDC dc, const RECT& update)>& draw) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(wnd, &ps);
+  const RECT& r = ps.rcPaint;
+  if (width > 0 && height > 0 && r.right > r.left && r.bottom > r.top) {
+    if (!FDC) FDC.reset(CreateCompatibleDC(dc));
+    if (!FBitmap || FWidth < width || FHeight < height) {
+      int w = std::max(width, FWidth), h = std::max(height, FHeight);
+      TBitmapHandle bigger(CreateCompatibleBitmap(dc, w, h));
+      if (bigger && FDC) {
+        // The old bitmap leaves the context before it is freed.
+        SelectObject(FDC.get(), bigger.get());
+        FBitmap = std::move(bigger);
+        FWidth = w;
+        FHeight = h;
+      }
+    }
+    if (FDC && FBitmap) {
+      draw(FDC.get(), r);
+      BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, FDC.get(), r.left, r.top, SRCCOPY);
+    } else {
+      draw(dc, r);  // no memory for a buffer: straight on the screen
+    }
+  }
+  EndPaint(wnd, &ps);
+}

@@ -101,3 +101,22 @@ class TScreenDC {
  private:
   HDC FDC;
 };
+
+// The off-screen bitmap a window paints through: kept selected in its own memory context,
+// grown to the client area and never shrunk. Each WM_PAINT draws the rows in the update region
+// into it and copies that region out with one BitBlt, so nothing flickers.
+class TPaintBuffer {
+ public:
+  TPaintBuffer() = default;
+  TPaintBuffer(const TPaintBuffer&) = delete;
+  TPaintBuffer& operator=(const TPaintBuffer&) = delete;
+  // Answers WM_PAINT for wnd (whose client is width by height): draw paints the update
+  // rectangle into the buffer's context.
+  void Paint(HWND wnd, int width, int height, const std::function<void(HDC dc, const RECT& update)>& draw);
+
+ private:
+  // Declared so: the context goes first, then the bitmap selected in it.
+  TBitmapHandle FBitmap;
+  TMemoryDCHandle FDC;
+  int FWidth = 0, FHeight = 0;
+};

@@ -127,8 +127,6 @@ THanFileBox::THanFileBox(TComponent* owner, TMFList& list) : TCustomControl(owne
 THanFileBox::~THanFileBox() {
   if (FList.View == this) FList.View = nullptr;
   if (FMeasureDC) DeleteDC(FMeasureDC);
-  if (FViewDC) DeleteDC(FViewDC);
-  if (FViewBitmap) DeleteObject(FViewBitmap);
 }
 
 void THanFileBox::CreateParams(TCreateParams& params) {
@@ -724,30 +722,12 @@ void THanFileBox::Paint(TCanvas& canvas) {
 
 bool THanFileBox::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(FHandle, &ps);
-      const int cw = ClientWidth(), ch = ClientHeight();
-      if (cw > 0 && ch > 0 && ps.rcPaint.right > ps.rcPaint.left && ps.rcPaint.bottom > ps.rcPaint.top) {
-        // One memory bitmap per view, kept selected in its own context and reused; the rows in
-        // the update region are drawn into it and copied out in one go.
-        if (!FViewDC) FViewDC = CreateCompatibleDC(dc);
-        if (!FViewBitmap || FViewW < cw || FViewH < ch) {
-          HBITMAP bigger = CreateCompatibleBitmap(dc, std::max(cw, FViewW), std::max(ch, FViewH));
-          SelectObject(FViewDC, bigger);
-          if (FViewBitmap) DeleteObject(FViewBitmap);
-          FViewBitmap = bigger;
-          FViewW = std::max(cw, FViewW);
-          FViewH = std::max(ch, FViewH);
-        }
-        SelectObject(FViewDC, Font.Handle());
-        PaintPass(FViewDC, ps.rcPaint);
-        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-               ps.rcPaint.bottom - ps.rcPaint.top, FViewDC, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-      }
-      EndPaint(FHandle, &ps);
+    case WM_PAINT:
+      FPaintBuffer.Paint(FHandle, ClientWidth(), ClientHeight(), [this](HDC dc, const RECT& update) {
+        SelectObject(dc, Font.Handle());
+        PaintPass(dc, update);
+      });
       return true;
-    }
     case WM_REDRAWSCROLLBAR:
       FScrollRedrawPosted = false;
       if (FScrollState[0] >= 0) {

@@ -215,12 +215,9 @@ class THanFileBox : public TCustomControl, public TMFListView {
   bool FShowAttr = true;
   int FRows = 1;
   int FColumnFillWidth = 0;
-  // The off-screen bitmap of the view: grown to the client, never shrunk. Icons are drawn on it
-  // with the rest of the row, so they never flicker.
   HDC FMeasureDC = nullptr;
-  HDC FViewDC = nullptr;
-  HBITMAP FViewBitmap = nullptr;
-  int FViewW = 0, FViewH = 0;
+  // Icons are drawn on the off-screen bitmap with the rest of the row, so they never flicker.
+  TPaintBuffer FPaintBuffer;
   // Advance widths of the box's font, measured once per character.
   std::vector<uint16_t> FCharWidths;
   HFONT FMeasuredFont = nullptr;

@@ -120,6 +120,28 @@ TEST(TreeFile, NamesAreKeptWholeInTheEncodingTheyWereReadIn) {
   EXPECT_EQ(wide.Bytes(), utf16);
 }
 
+#ifdef _WIN32
+// A file in the ANSI code page (949 on the test system), with a name whose trail byte is an
+// ASCII letter and a name holding a comma.
+TEST(TreeFile, AnAnsiFileKeepsItsKoreanNamesAndIsWrittenBackAsItWas) {
+  const std::string ansi = Text({"4", "0,C:", "1,\xB8\xF0\xB5\xE2", "2,\x81\x41Z", "1,\xC7\xD1,\xB1\xDB"});
+  TTree t(ansi);
+  EXPECT_EQ(t.Man.Encoding, TTextEncoding::Ansi);
+  EXPECT_NE(t.Man.Locate(L"C:\\\uBAA8\uB4C8\\\uAC02Z", false), nullptr);
+  EXPECT_NE(t.Man.Locate(L"C:\\\uD55C,\uAE00", false), nullptr);
+  EXPECT_EQ(t.Bytes(), ansi);
+  // A name the code page lacks turns the whole file into UTF-8, the names before it included.
+  t.Man.AddFolder(L"C:\\\uBAA8\uB4C8\\\u0E01");
+  std::string utf8 = t.Bytes();
+  EXPECT_NE(utf8.find("1,\xEB\xAA\xA8\xEB\x93\x88\r\n"), std::string::npos);
+  EXPECT_NE(utf8.find("2,\xE0\xB8\x81\r\n"), std::string::npos);
+  TTree back(utf8);
+  EXPECT_EQ(back.Man.Encoding, TTextEncoding::Utf8);
+  for (auto p : {L"C:\\\uBAA8\uB4C8\\\uAC02Z", L"C:\\\uBAA8\uB4C8\\\u0E01", L"C:\\\uD55C,\uAE00"})
+    EXPECT_NE(back.Man.Locate(p, false), nullptr);
+}
+#endif
+
 TEST(TreeCache, LocateFindsAndCreatesByLevel) {
   TTree t(Text({"5", "0,C:", "1,Apple", "1,mango", "2,Seed", "1,Zebra"}));
   EXPECT_NE(t.Man.Locate(L"C:", false), nullptr);
@@ -200,10 +222,38 @@ TEST(TreeCache, MovingIntoItselfOrMovingTheRootChangesNothing) {
     EXPECT_FALSE(t.Man.Dirty);
     EXPECT_TRUE(t.Notices.empty());
   }
+  // Into the folder it is already in: it stays where it is.
+  TTree same(start);
+  same.Man.MoveFolder(L"C:\\A\\B", L"C:\\a\\");
+  EXPECT_EQ(same.Bytes(), start);
+  EXPECT_FALSE(same.Man.Dirty);
   // A sibling whose name starts like the source is no sub-folder of it.
   TTree t(start);
   t.Man.MoveFolder(L"C:\\A", L"C:\\AB");
   EXPECT_EQ(t.Bytes(), Text({"5", "0,C:", "1,AB", "2,A", "3,B", "1,X"}));
+}
+
+TEST(TreeCache, EditsOnALoadedTreeKeepEveryChildListWhole) {
+  // A tree read from a file has child lists exactly as long as the file made them: each edit
+  // below grows, shrinks or moves one.
+  TTree t(Text({"5", "0,C:", "1,B", "2,x", "1,D", "2,y"}));
+  for (auto p : {L"C:\\E", L"C:\\A", L"C:\\C", L"C:\\B\\w", L"C:\\B\\z", L"C:\\D\\a", L"C:\\G", L"C:\\F"})
+    t.Man.AddFolder(p);
+  EXPECT_EQ(t.Bytes(), Text({"13", "0,C:", "1,A", "1,B", "2,w", "2,x", "2,z", "1,C", "1,D", "2,a", "2,y", "1,E", "1,F",
+                             "1,G"}));
+  t.Man.DeleteFolder(L"C:\\B");
+  t.Man.MoveFolder(L"C:\\D", L"C:\\A");
+  t.Man.RenameFolder(L"C:\\A\\D\\y", L"C:\\A\\D\\b");
+  t.Man.AddFolder(L"C:\\A\\D\\b\\deep");
+  EXPECT_EQ(t.Man.NodeCount(), 10);
+  const std::string want = Text({"10", "0,C:", "1,A", "2,D", "3,a", "3,b", "4,deep", "1,C", "1,E", "1,F", "1,G"});
+  EXPECT_EQ(t.Bytes(), want);
+  TTree back(want);
+  EXPECT_EQ(back.Man.NodeCount(), 10);
+  EXPECT_EQ(back.Bytes(), want);
+  // What was deleted or left behind by a move is gone for good.
+  for (auto gone : {L"C:\\B", L"C:\\B\\x", L"C:\\D", L"C:\\A\\D\\y"}) EXPECT_EQ(t.Man.Locate(gone, false), nullptr) << gone;
+  EXPECT_EQ(t.Man.NodePath(t.Man.Locate(L"c:\\a\\d\\B\\DEEP", false)), L"C:\\A\\D\\b\\deep");
 }
 
 TEST(TreeCache, SyncChildrenMatchesTheListAndLeavesGrandchildren) {

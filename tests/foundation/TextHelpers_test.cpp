@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "foundation/MYTOOL.h"
 #include "foundation/TextCodec.h"
 
@@ -129,7 +133,77 @@ TEST(TextHelpers, CutsNeverSplitASurrogatePair) {
   for (const auto& [in, out] : slashes) EXPECT_EQ(MbcsSlashToBackslash(in), out);
 }
 
+TEST(TextHelpers, Utf8BothWays) {
+  const std::pair<std::string, std::wstring> valid[] = {
+      {"", L""},
+      {"plain", L"plain"},
+      {"\xED\x95\x9C\xEA\xB8\x80 a", L"\uD55C\uAE00 a"},
+      {"\xC3\xA9\xE2\x82\xAC", L"\u00E9\u20AC"},
+      {"\xF0\x9F\x98\x80!", L"\U0001F600!"},
+  };
+  for (const auto& [bytes, text] : valid) {
+    EXPECT_EQ(Utf8ToWide(bytes), text) << bytes;
+    EXPECT_EQ(WideToUtf8(text), bytes) << bytes;
+  }
+  // Each byte of a bad sequence stands for one replacement character.
+  const std::pair<std::string, std::wstring> invalid[] = {
+      {"a\xFF" "b", L"a\uFFFDb"},
+      {"\xE0\x80\x80", L"\uFFFD\uFFFD\uFFFD"},  // an overlong zero
+      {"x\xED\x95", L"x\uFFFD\uFFFD"},          // cut short at the end
+  };
+  for (const auto& [bytes, text] : invalid) EXPECT_EQ(Utf8ToWide(bytes), text) << bytes;
+  EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800)) + L"a"), "\xEF\xBF\xBD" "a");
+  std::string appended = "x";
+  AppendUtf8(appended, L"\u00E9");
+  AppendUtf8(appended, L"");
+  EXPECT_EQ(appended, "x\xC3\xA9");
+}
+
 #ifdef _WIN32
+// Text outside ASCII goes to the system in runs; a run keeps each lead byte with the byte after
+// it, which in code page 949 may be an ASCII letter. The result must be what one call over the
+// whole text gives, both ways.
+TEST(TextHelpers, CodePageConversionIsTheSystemsOwn) {
+  const std::string cases[] = {
+      "plain ASCII only",
+      "\xC7\xD1\xB1\xDB.txt",        // two Hangul syllables
+      "a\x81\x41Z",                  // a syllable whose trail byte is "A"
+      "\x81\x41\x81\x61\r\n\xC7\xD1,1",
+      "ends on a lead byte \xC7",
+      "\xC7\r\n\xC7",                  // lead bytes before a line end
+      "\x80\xFF\xA0 odd bytes \xC9",
+      "\xB8\xF0\xB5\xE2\\x",
+  };
+  auto whole = [](UINT cp, const std::string& s) {
+    int n = MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+  };
+  for (const std::string& c : cases) {
+    SCOPED_TRACE(c);
+    std::wstring text = whole(CP_ACP, c);
+    EXPECT_EQ(AnsiToWide(c), text);
+    EXPECT_EQ(OemToWide(c), whole(CP_OEMCP, c));
+    BOOL usedDefault = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, &usedDefault);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    usedDefault = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), bytes.data(), n,
+                        nullptr, &usedDefault);
+    std::string out;
+    EXPECT_EQ(WideToAnsi(text, out), !usedDefault);
+    EXPECT_EQ(out, bytes);
+  }
+  std::string out;
+  EXPECT_TRUE(WideToAnsi(L"\uD55C\uAE00 a\uAC02Z", out));
+  EXPECT_EQ(out, "\xC7\xD1\xB1\xDB a\x81\x41Z");
+  // A character the code page lacks is reported, wherever it stands.
+  EXPECT_FALSE(WideToAnsi(L"a\U0001F600b", out));
+  EXPECT_FALSE(WideToAnsi(L"\uD55C\u0E01", out));
+}
+
 // On the Korean test system both code pages are 949.
 TEST(TextHelpers, CodePageRoundTrips) {
   const std::string hangul = "\xC7\xD1\xB1\xDB.txt";  // "한글.txt"
