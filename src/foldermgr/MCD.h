@@ -17,6 +17,7 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/WaitDlg.h"
 #include "framework/Controls.h"
+#include "framework/PaintBuffer.h"
 
 // One folder of the diagram, and of a scan.
 struct TMCDItem {
@@ -194,9 +195,7 @@ class TCustomMCD : public TCustomControl {
   int FPaintedRows = 0;
   std::vector<int> FRowOf, FRowStart;
   std::wstring FRemembered;
-  HDC FViewDC = nullptr;
-  HBITMAP FViewBitmap = nullptr;
-  int FViewW = 0, FViewH = 0;
+  TPaintBuffer FView;
 };
 
 // ---- The folder manager ----

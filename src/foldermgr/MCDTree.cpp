@@ -110,6 +110,7 @@ TMCDTreeMan::TMCDTreeMan(TTreeOwnerWnd ownerWnd, const std::wstring& path)
 
 TMCDTreeMan::~TMCDTreeMan() {
   if (Dirty) Save();
+  FTree.Clear();  // frees the node records' data; the tree's own destructor does not
 }
 
 int TMCDTreeMan::CompareTreeNodes(void* a, void* b) { return CompareTextI(RecOf(a).Name, RecOf(b).Name); }

@@ -36,10 +36,7 @@ TCustomMCD::TCustomMCD(TComponent* owner) : TCustomControl(owner) {
   FColor = clWindow;
 }
 
-TCustomMCD::~TCustomMCD() {
-  if (FViewDC) DeleteDC(FViewDC);
-  if (FViewBitmap) DeleteObject(FViewBitmap);
-}
+TCustomMCD::~TCustomMCD() = default;
 
 void TCustomMCD::CreateParams(TCreateParams& params) {
   TCustomControl::CreateParams(params);
@@ -280,8 +277,8 @@ int TCustomMCD::MeasureText(HDC dc, TMCDItem& item) {
 
 void TCustomMCD::DrawConnector(HDC dc, const RECT& cell, int kind, TColor color) {
   if (kind == 0) return;
-  HPEN pen = CreatePen(PS_SOLID, 1, Rgb(color));
-  HGDIOBJ old = SelectObject(dc, pen);
+  const TPenHandle pen(CreatePen(PS_SOLID, 1, Rgb(color)));
+  HGDIOBJ old = SelectObject(dc, pen.get());
   int left = static_cast<int>(cell.left), top = static_cast<int>(cell.top), bottom = static_cast<int>(cell.bottom);
   int cx = left + Indent / 2, cy = top + RowHeight / 2, end = left + Indent;
   switch (kind) {
@@ -294,7 +291,6 @@ void TCustomMCD::DrawConnector(HDC dc, const RECT& cell, int kind, TColor color)
     default: break;
   }
   SelectObject(dc, old);
-  DeleteObject(pen);
 }
 
 void TCustomMCD::Paint(TCanvas& canvas) { PaintPass(canvas.Handle(), ClientRect()); }
@@ -388,19 +384,17 @@ void TCustomMCD::PaintPass(HDC dc, const RECT& clip) {
         Fill(dc, mark, back);
         text = BackColor;
       } else if (hasChild && textEnd + 3 < cell.right) {
-        HPEN p = CreatePen(PS_SOLID, 1, Rgb(pen));
-        HGDIOBJ old = SelectObject(dc, p);
+        const TPenHandle p(CreatePen(PS_SOLID, 1, Rgb(pen)));
+        HGDIOBJ old = SelectObject(dc, p.get());
         HLine(dc, textEnd + 3, cell.right, y + RowHeight / 2);
         SelectObject(dc, old);
-        DeleteObject(p);
       }
       std::wstring s = CaseName(item.Name);
       SetTextColor(dc, Rgb(text));
       DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &textRect, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
       if (i == FDropTarget || (selected && !focused)) {
-        HBRUSH frame = CreateSolidBrush(Rgb(i == FDefaultIndex ? DefaultColor : TextColor));
-        FrameRect(dc, &mark, frame);
-        DeleteObject(frame);
+        const TBrushHandle frame(CreateSolidBrush(Rgb(i == FDefaultIndex ? DefaultColor : TextColor)));
+        FrameRect(dc, &mark, frame.get());
       }
       item.Cell = cell;
       item.IconRect = RECT{iconLeft, y, textEnd, y + RowHeight};
@@ -715,18 +709,13 @@ bool TCustomMCD::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
       if (cw > 0 && ch > 0 && ps.rcPaint.right > ps.rcPaint.left && ps.rcPaint.bottom > ps.rcPaint.top) {
         // One memory bitmap, kept and reused: the rows in the update region are drawn into it
         // and copied out in one piece.
-        if (!FViewDC) FViewDC = CreateCompatibleDC(dc);
-        if (!FViewBitmap || FViewW < cw || FViewH < ch) {
-          HBITMAP bigger = CreateCompatibleBitmap(dc, std::max(cw, FViewW), std::max(ch, FViewH));
-          SelectObject(FViewDC, bigger);
-          if (FViewBitmap) DeleteObject(FViewBitmap);
-          FViewBitmap = bigger;
-          FViewW = std::max(cw, FViewW);
-          FViewH = std::max(ch, FViewH);
+        if (HDC view = FView.Prepare(dc, cw, ch)) {
+          PaintPass(view, ps.rcPaint);
+          BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                 ps.rcPaint.bottom - ps.rcPaint.top, view, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        } else {
+          PaintPass(dc, ps.rcPaint);
         }
-        PaintPass(FViewDC, ps.rcPaint);
-        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-               ps.rcPaint.bottom - ps.rcPaint.top, FViewDC, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
       }
       EndPaint(FHandle, &ps);
       return true;

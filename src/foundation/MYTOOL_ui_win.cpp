@@ -13,10 +13,8 @@
 // ---- Screen, keyboard and windows ----
 
 int GetScreenColorDepth() {
-  HDC dc = GetDC(nullptr);
-  int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
-  ReleaseDC(nullptr, dc);
-  return bits;
+  const TScreenDCHandle dc(GetDC(nullptr));
+  return GetDeviceCaps(dc.get(), BITSPIXEL) * GetDeviceCaps(dc.get(), PLANES);
 }
 
 TShiftState GetCurrentShiftState() {
@@ -242,9 +240,7 @@ bool ReadPixels(HBITMAP bmp, int& w, int& h, std::vector<uint32_t>& px) {
   BITMAPINFO bi{};
   bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   px.assign(static_cast<size_t>(w) * h, 0);
-  HDC dc = GetDC(nullptr);
-  int lines = GetDIBits(dc, bmp, 0, h, px.data(), &bi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
+  const int lines = GetDIBits(TScreenDCHandle(GetDC(nullptr)).get(), bmp, 0, h, px.data(), &bi, DIB_RGB_COLORS);
   return lines == h;
 }
 
@@ -297,11 +293,11 @@ HBITMAP GrayBitmap(HBITMAP src) {
   return dest;
 }
 
-void MakeDisabledImageList(HIMAGELIST source, HIMAGELIST& dest, int width, int height) {
+void MakeDisabledImageList(HIMAGELIST source, TImageListHandle& dest, int width, int height) {
   if (dest)
-    ImageList_RemoveAll(dest);
+    ImageList_RemoveAll(dest.get());
   else
-    dest = ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 8, 8);
+    dest.reset(ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 8, 8));
   if (!source || !dest) return;
   int n = ImageList_GetImageCount(source);
   TMemoryDCHandle dc(CreateCompatibleDC(nullptr));
@@ -316,7 +312,7 @@ void MakeDisabledImageList(HIMAGELIST source, HIMAGELIST& dest, int width, int h
     SelectObject(dc.get(), old);
     TBitmapHandle grey(GrayBitmap(canvas.get()));
     canvas.reset();
-    if (grey) ImageList_AddMasked(dest, grey.get(), BottomRightPixel(grey.get()));
+    if (grey) ImageList_AddMasked(dest.get(), grey.get(), BottomRightPixel(grey.get()));
   }
 }
 
@@ -325,11 +321,12 @@ bool SetFormIconFromBitmapRes(HWND form, std::wstring_view resName) {
   if (!bmp) return false;
   BITMAP bm{};
   GetObjectW(bmp.get(), sizeof bm, &bm);
-  HIMAGELIST il = ImageList_Create(bm.bmWidth, bm.bmHeight, ILC_COLOR24 | ILC_MASK, 1, 1);
   HICON icon = nullptr;
-  if (il && ImageList_AddMasked(il, bmp.get(), BottomRightPixel(bmp.get())) >= 0)
-    icon = ImageList_GetIcon(il, 0, ILD_NORMAL);
-  if (il) ImageList_Destroy(il);
+  {
+    const TImageListHandle il(ImageList_Create(bm.bmWidth, bm.bmHeight, ILC_COLOR24 | ILC_MASK, 1, 1));
+    if (il && ImageList_AddMasked(il.get(), bmp.get(), BottomRightPixel(bmp.get())) >= 0)
+      icon = ImageList_GetIcon(il.get(), 0, ILD_NORMAL);
+  }
   bmp.reset();
   if (!icon) return false;
   // The window keeps the icon it shows; the one it replaces is ours to free.
@@ -413,14 +410,10 @@ bool AppendMenuItemRec(HMENU menu, const TMenuItemRec& item) {
 
 THanPopupItems::THanPopupItems(UINT firstCommand) : FHandle(CreatePopupMenu()), FNext(firstCommand) {}
 
-THanPopupItems::~THanPopupItems() {
-  if (FHandle) DestroyMenu(FHandle);
-}
-
 TMenuItemRec& THanPopupItems::Add(std::unique_ptr<TMenuItemRec> item) {
   item->Command = FNext++;
   FItems.push_back(std::move(item));
-  AppendMenuItemRec(FHandle, *FItems.back());
+  AppendMenuItemRec(FHandle.get(), *FItems.back());
   return *FItems.back();
 }
 

@@ -126,9 +126,6 @@ THanFileBox::THanFileBox(TComponent* owner, TMFList& list) : TCustomControl(owne
 
 THanFileBox::~THanFileBox() {
   if (FList.View == this) FList.View = nullptr;
-  if (FMeasureDC) DeleteDC(FMeasureDC);
-  if (FViewDC) DeleteDC(FViewDC);
-  if (FViewBitmap) DeleteObject(FViewBitmap);
 }
 
 void THanFileBox::CreateParams(TCreateParams& params) {
@@ -182,10 +179,10 @@ void THanFileBox::ApplyOptions() {
 // ---- Measuring ----
 
 void THanFileBox::MeasureFont() {
-  if (!FMeasureDC) FMeasureDC = CreateCompatibleDC(nullptr);
-  SelectObject(FMeasureDC, Font.Handle());
+  if (!FMeasureDC) FMeasureDC.reset(CreateCompatibleDC(nullptr));
+  SelectObject(FMeasureDC.get(), Font.Handle());
   TEXTMETRICW tm{};
-  GetTextMetricsW(FMeasureDC, &tm);
+  GetTextMetricsW(FMeasureDC.get(), &tm);
   FFontHeight = tm.tmHeight > 0 ? tm.tmHeight : 13;
   FCharWidths.assign(0x10000, 0);
   FEllipsisWidth = MeasureText(L"...", 3);
@@ -197,9 +194,9 @@ int THanFileBox::CharWidth(wchar_t c) {
     INT width = 0;
     if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
       width = 0;  // a pair is measured as a whole by MeasureText
-    } else if (!GetCharWidth32W(FMeasureDC, c, c, &width)) {
+    } else if (!GetCharWidth32W(FMeasureDC.get(), c, c, &width)) {
       SIZE sz{};
-      GetTextExtentPoint32W(FMeasureDC, &c, 1, &sz);
+      GetTextExtentPoint32W(FMeasureDC.get(), &c, 1, &sz);
       width = sz.cx;
     }
     w = static_cast<uint16_t>(std::clamp<INT>(width, 0, 0xFFFE) + 1);
@@ -214,7 +211,7 @@ int THanFileBox::MeasureText(const std::wstring& s, size_t count) {
     wchar_t c = s[i];
     if (IsHighSurrogate(c) && i + 1 < s.size() && IsLowSurrogate(s[i + 1])) {
       SIZE sz{};
-      GetTextExtentPoint32W(FMeasureDC, s.data() + i, 2, &sz);
+      GetTextExtentPoint32W(FMeasureDC.get(), s.data() + i, 2, &sz);
       total += sz.cx;
       ++i;
     } else {
@@ -731,19 +728,15 @@ bool THanFileBox::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
       if (cw > 0 && ch > 0 && ps.rcPaint.right > ps.rcPaint.left && ps.rcPaint.bottom > ps.rcPaint.top) {
         // One memory bitmap per view, kept selected in its own context and reused; the rows in
         // the update region are drawn into it and copied out in one go.
-        if (!FViewDC) FViewDC = CreateCompatibleDC(dc);
-        if (!FViewBitmap || FViewW < cw || FViewH < ch) {
-          HBITMAP bigger = CreateCompatibleBitmap(dc, std::max(cw, FViewW), std::max(ch, FViewH));
-          SelectObject(FViewDC, bigger);
-          if (FViewBitmap) DeleteObject(FViewBitmap);
-          FViewBitmap = bigger;
-          FViewW = std::max(cw, FViewW);
-          FViewH = std::max(ch, FViewH);
+        if (HDC view = FView.Prepare(dc, cw, ch)) {
+          SelectObject(view, Font.Handle());
+          PaintPass(view, ps.rcPaint);
+          BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                 ps.rcPaint.bottom - ps.rcPaint.top, view, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        } else {
+          SelectObject(dc, Font.Handle());
+          PaintPass(dc, ps.rcPaint);
         }
-        SelectObject(FViewDC, Font.Handle());
-        PaintPass(FViewDC, ps.rcPaint);
-        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-               ps.rcPaint.bottom - ps.rcPaint.top, FViewDC, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
       }
       EndPaint(FHandle, &ps);
       return true;
@@ -1152,9 +1145,8 @@ void THanFileBox::DrawItem(TPass& pass, int index, TFileBoxItem& item, bool full
   }
   if (frame) {
     RECT r{cell.left, cell.top, std::min<int>(cell.right, pass.ClientW), cell.bottom};
-    HBRUSH brush = CreateSolidBrush(Rgb(frameColor));
-    FrameRect(pass.DC, &r, brush);
-    DeleteObject(brush);
+    const TBrushHandle brush(CreateSolidBrush(Rgb(frameColor)));
+    FrameRect(pass.DC, &r, brush.get());
   }
   if (index == focus && OnAfterPaint) OnAfterPaint();
 }

@@ -15,6 +15,7 @@
 
 #include "framework/Controls.h"
 #include "panels/MFList.h"
+#include "framework/PaintBuffer.h"
 
 // Display modes: 0 automatic, 1 detail (one row per item, all sub-columns), 2..6 that many
 // page columns. What each mode shows: see DisplayModeColumns.
@@ -217,10 +218,8 @@ class THanFileBox : public TCustomControl, public TMFListView {
   int FColumnFillWidth = 0;
   // The off-screen bitmap of the view: grown to the client, never shrunk. Icons are drawn on it
   // with the rest of the row, so they never flicker.
-  HDC FMeasureDC = nullptr;
-  HDC FViewDC = nullptr;
-  HBITMAP FViewBitmap = nullptr;
-  int FViewW = 0, FViewH = 0;
+  TMemoryDCHandle FMeasureDC;
+  TPaintBuffer FView;
   // Advance widths of the box's font, measured once per character.
   std::vector<uint16_t> FCharWidths;
   HFONT FMeasuredFont = nullptr;
