@@ -9,6 +9,7 @@
 
 #include "foundation/MYTOOL.h"
 #include "framework/Handles.h"
+#include "framework/Registry.h"
 
 // ---- Screen, keyboard and windows ----
 
@@ -196,32 +197,23 @@ void ShellIconSource(int iconNo, std::wstring& file, int& index) {
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Icons", 0,
                     KEY_QUERY_VALUE, owned.put()) != ERROR_SUCCESS)
     return;
-  HKEY key = owned.get();
-  std::wstring name = std::to_wstring(iconNo);
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-      (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0 && size < 4096) {
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD got = size;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got) ==
-        ERROR_SUCCESS) {
-      value.resize(wcsnlen(value.c_str(), value.size()));
-      std::wstring setting = Trim(value);
-      size_t comma = setting.rfind(L',');
-      bool ok = false;
-      int idx = 0;
-      if (comma != std::wstring::npos) idx = TryStrToInt(Trim(setting.substr(comma + 1)), ok);
-      std::wstring path = Trim(comma == std::wstring::npos ? setting : setting.substr(0, comma));
-      if (!path.empty() && (ok || comma == std::wstring::npos)) {
-        if (type == REG_EXPAND_SZ || path.find(L'%') != std::wstring::npos) {
-          std::wstring expanded = ExpandEnvStr(path, false);
-          if (!expanded.empty()) path = expanded;
-        }
-        file = path;
-        index = idx;
-      }
-    }
+  const std::wstring name = std::to_wstring(iconNo);
+  std::wstring value;
+  if (!RegReadString(owned.get(), nullptr, name.c_str(), value, 2047)) return;
+  std::wstring setting = Trim(value);
+  size_t comma = setting.rfind(L',');
+  bool ok = false;
+  int idx = 0;
+  if (comma != std::wstring::npos) idx = TryStrToInt(Trim(setting.substr(comma + 1)), ok);
+  std::wstring path = Trim(comma == std::wstring::npos ? setting : setting.substr(0, comma));
+  if (path.empty() || !(ok || comma == std::wstring::npos)) return;
+  // A REG_EXPAND_SZ value, or a plain one that names variables all the same.
+  if (path.find(L'%') != std::wstring::npos) {
+    std::wstring expanded = ExpandEnvStr(path, false);
+    if (!expanded.empty()) path = expanded;
   }
+  file = path;
+  index = idx;
 }
 
 HICON ExtractOne(const std::wstring& file, int index, bool large) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "foundation/MYTOOL.h"
+#include "framework/Registry.h"
 #include "framework/TextCompare.h"
 #include "framework/Handles.h"
 
@@ -29,21 +30,7 @@ bool OpenClassKey(TRegKeyHandle& key, const std::wstring& sub) {
 
 // The default value of a key (or of its sub-key); false when there is none.
 bool ReadDefault(HKEY key, const wchar_t* subKey, std::wstring& value) {
-  value.clear();
-  DWORD bytes = 0;
-  const DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    LSTATUS r = RegGetValueW(key, subKey, nullptr, flags, nullptr, value.empty() ? nullptr : value.data(), &bytes);
-    if (r == ERROR_SUCCESS && !value.empty()) {
-      value.resize(wcsnlen(value.c_str(), value.size()));
-      return true;
-    }
-    if (r == ERROR_SUCCESS && bytes <= sizeof(wchar_t)) return true;  // an empty string
-    if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA) return false;
-    value.assign(bytes / sizeof(wchar_t) + 1, L'\0');
-  }
-  value.clear();
-  return false;
+  return RegReadString(key, subKey, nullptr, value);
 }
 
 // A DefaultIcon naming an icon of its own, not "the file itself".
