@@ -17,7 +17,7 @@ bool RegReadString(HKEY key, const wchar_t* subKey, const wchar_t* name, std::ws
         SetLastError(static_cast<DWORD>(r));
         return 0;
       },
-      64, maxChars + 1);
+      64, maxChars + 2);
   if (!ok) {
     value.clear();
     return false;

@@ -10,6 +10,7 @@
 #include "common/TestUtil.h"
 #include "framework/FolderEnum.h"
 #include "framework/Handles.h"
+#include "framework/PaintBuffer.h"
 
 namespace {
 HANDLE OpenExclusive(const std::wstring& path) {
@@ -87,6 +88,51 @@ TEST(Handles, RegistryKeysThroughPutAndPredefinedKeysStayOpen) {
   TRegKeyHandle after;
   EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, after.put()), ERROR_SUCCESS)
       << "a predefined key is never closed by its owner";
+}
+
+TEST(Handles, WindowingAndMemoryKindsAreFreedByTheirOwnCloser) {
+  // Each kind's closer really frees it: the system no longer knows the handle afterwards.
+  HMENU rawMenu = nullptr;
+  HGDIOBJ rawPen = nullptr;
+  {
+    const TMenuHandle menu(CreatePopupMenu());
+    const TPenHandle pen(CreatePen(PS_SOLID, 1, RGB(1, 2, 3)));
+    rawMenu = menu.get();
+    rawPen = pen.get();
+    ASSERT_TRUE(IsMenu(rawMenu));
+    ASSERT_EQ(GetObjectType(rawPen), static_cast<DWORD>(OBJ_PEN));
+    const TScreenDCHandle screen(GetDC(nullptr));
+    EXPECT_GT(GetDeviceCaps(screen.get(), BITSPIXEL), 0);
+    const TCoTaskMemPtr<wchar_t*> text(static_cast<wchar_t*>(CoTaskMemAlloc(16)));
+    EXPECT_TRUE(text);
+    const TGlobalMemHandle global(GlobalAlloc(GHND, 16));
+    EXPECT_TRUE(global);
+  }
+  EXPECT_FALSE(IsMenu(rawMenu));
+  EXPECT_EQ(GetObjectType(rawPen), 0u);
+}
+
+TEST(Handles, PaintBufferGrowsAndKeepsItsContext) {
+  TPaintBuffer buffer;
+  const TScreenDCHandle screen(GetDC(nullptr));
+  HDC first = buffer.Prepare(screen.get(), 40, 30);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(buffer.Width(), 40);
+  EXPECT_EQ(buffer.Height(), 30);
+  // Smaller asks keep the bitmap; a wider one grows it in one direction only.
+  EXPECT_EQ(buffer.Prepare(screen.get(), 10, 10), first);
+  EXPECT_EQ(buffer.Width(), 40);
+  EXPECT_EQ(buffer.Prepare(screen.get(), 100, 20), first);
+  EXPECT_EQ(buffer.Width(), 100);
+  EXPECT_EQ(buffer.Height(), 30);
+  // What is drawn stays in the selected bitmap.
+  RECT r{90, 25, 100, 30};
+  FillRect(first, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(GetPixel(first, 95, 27) & 0xFFFFFF, 0u);
+  BITMAP bm{};
+  ASSERT_NE(GetObjectW(GetCurrentObject(first, OBJ_BITMAP), sizeof bm, &bm), 0);
+  EXPECT_EQ(bm.bmWidth, 100);
+  EXPECT_EQ(bm.bmHeight, 30);
 }
 
 TEST(Handles, LastErrorNamesTheCall) {
