@@ -191,6 +191,11 @@ TRenameForm::TRenameForm(TComponent* owner) : THanForm(owner) {
   BuildControls();
   OnOpenResult = OpenWithShell;
   OnKeyDown = [this](TComponent*, WORD& key, TShiftState shift) {
+    if (key == VK_F1 && (shift & (ssShift | ssAlt | ssCtrl)) == 0) {
+      key = 0;
+      if (OnHelp) OnHelp(FPage == 1 ? L"renamehi" : L"rename");
+      return;
+    }
     if (FPage == 1 && shift == ssAlt && (key == '1' || key == '2')) {
       TEdit* e = key == '1' ? NamePattern : ExtPattern;
       e->SetFocus();

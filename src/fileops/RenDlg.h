@@ -119,6 +119,8 @@ class TRenameForm : public THanForm {
   std::wstring FocusedName;
   std::wstring DoneList;  // full old paths, separated by CR
   bool StartAdvanced = false;
+  // F1: the help topic of the page shown ("renamehi" advanced, "rename" simple).
+  std::function<void(const std::wstring& topic)> OnHelp;
 
   // Controls (tests drive them by messages).
   TRenSysControl* Tabs = nullptr;

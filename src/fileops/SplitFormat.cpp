@@ -101,14 +101,63 @@ std::wstring CrcListPiecesText(const std::vector<TPieceListEntry>& pieces) {
   return text;
 }
 
+namespace {
+// A name as a line of the batch file holds it. "%" is doubled: the interpreter expands it even
+// between quotes. A character the ANSI code page cannot store (the interpreter reads the file in
+// that code page) makes wild true; as a pattern (asPattern) such a character becomes "?", a
+// wildcard the interpreter resolves against the file itself, and so do the blanks and the
+// characters that would end or split the unquoted set of a "for" loop.
+std::wstring BatchName(std::wstring_view name, bool asPattern, bool& wild) {
+  std::wstring out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const wchar_t c = name[i];
+    if (c == L'%') {
+      out += L"%%";
+      continue;
+    }
+    const size_t n = c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() ? 2 : 1;
+    std::string bytes;
+    const bool fits = WideToAnsi(name.substr(i, n), bytes);
+    if (!fits) wild = true;
+    if (fits && !(asPattern && std::wstring_view(L" \t,;=()&^|<>\"").find(c) != std::wstring_view::npos))
+      out.append(name.substr(i, n));
+    else
+      out.append(n, L'?');
+    i += n - 1;
+  }
+  return out;
+}
+}  // namespace
+
 std::wstring JoinBatchText(std::wstring_view base, int64_t count, std::wstring_view sourceName) {
   std::wstring text = L"@echo off\r\necho.\r\necho Created by Velmo (" + std::wstring(SplitMakerAddress) +
                       L")\r\necho.\r\necho Reading Files...\r\necho.\r\n";
-  for (int64_t n = 1; n <= count; ++n) {
-    std::wstring quoted = L"\"" + PieceName(base, n) + L"\"";
-    text += n == 1 ? L"COPY /B " + quoted + L" velmo.tmp\r\n" : L"COPY /B velmo.tmp + " + quoted + L" velmo.tmp\r\n";
+  bool wild = false;
+  const std::wstring quotedBase = BatchName(base, false, wild);
+  if (!wild) {
+    for (int64_t n = 1; n <= count; ++n) {
+      const std::wstring piece = L"\"" + PieceName(quotedBase, n) + L"\"";
+      text += n == 1 ? L"COPY /B " + piece + L" velmo.tmp\r\n" : L"COPY /B velmo.tmp + " + piece + L" velmo.tmp\r\n";
+    }
+    bool unused = false;
+    text += L"REN velmo.tmp \"" + BatchName(sourceName, false, unused) + L"\"\r\n";
+  } else {
+    // Each piece is found by its pattern (unquoted: the interpreter matches no quoted pattern
+    // everywhere), and the loop hands over the piece's real name.
+    const std::wstring pattern = BatchName(base, true, wild);
+    for (int64_t n = 1; n <= count; ++n)
+      text += L"for %%f in (" + PieceName(pattern, n) + L") do " +
+              (n == 1 ? std::wstring(L"COPY /B \"%%f\" velmo.tmp\r\n") : L"COPY /B velmo.tmp + \"%%f\" velmo.tmp\r\n");
+    bool restWild = false;
+    if (sourceName.size() >= base.size() && sourceName.substr(0, base.size()) == base) {
+      // The joined file takes the first piece's real name part; only the rest is written out.
+      text += L"for %%f in (" + PieceName(pattern, 1) + L") do REN velmo.tmp \"%%~nf" +
+              BatchName(sourceName.substr(base.size()), false, restWild) + L"\"\r\n";
+    } else {
+      text += L"REN velmo.tmp \"" + BatchName(sourceName, false, restWild) + L"\"\r\n";
+    }
   }
-  text += L"REN velmo.tmp \"" + std::wstring(sourceName) + L"\"\r\necho Done...\r\n";
+  text += L"echo Done...\r\n";
   return text;
 }
 

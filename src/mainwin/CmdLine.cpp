@@ -51,6 +51,12 @@ void SplitName(const std::wstring& name, std::wstring& part, std::wstring& ext) 
 bool HasShellSpecial(const std::wstring& s) { return s.find_first_of(L"&|<>^") != std::wstring::npos; }
 }  // namespace
 
+bool IsBareServerName(const std::wstring& path) {
+  if (path.size() < 3 || path[0] != L'\\' || path[1] != L'\\') return false;
+  const std::wstring rest = ExcludeTrailingBackslash(path.substr(2));
+  return !rest.empty() && rest.find_first_of(L"\\/") == std::wstring::npos;
+}
+
 void ExpandCommandTemplate(const std::wstring& templ, const std::wstring& folderIn, const std::wstring& itemName,
                            const TExpandServices& services, TCommandExpansion& result) {
   result = TCommandExpansion();
@@ -394,6 +400,11 @@ void TQ7XForm::RunDosCommand(const std::wstring& text) {
       full = list->Path + target;
     }
     full = NormalizePath(full);
+    // A server alone is no folder a list can show: the folder tree opens it, when there is one.
+    if (IsBareServerName(full) && panel->HasFolderTree()) {
+      panel->ExpandTreePath(ExcludeTrailingBackslash(full));
+      return;
+    }
     panel->ChangeDir(IncludeTrailingBackslash(full));
     UpdateCommandStates();
     return;

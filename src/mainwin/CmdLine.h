@@ -64,6 +64,8 @@ extern std::function<std::wstring(TQ7XForm& form)> ExtractForRun;
 extern std::function<void(TQ7XForm& form, const std::wstring& text)> OpenArchiveItem;
 // The built-in change of folder of the DOS prompt (on unless switched off).
 extern bool DosBuiltinCommands;
+// "\\server" (with or without a trailing backslash): a network server with no share named.
+bool IsBareServerName(const std::wstring& path);
 
 // Puts the DOS prompt (menu 1402, "/") and run with parameters (1401, Ctrl+Enter) in place;
 // called once at start-up.

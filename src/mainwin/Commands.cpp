@@ -165,8 +165,8 @@ std::vector<TCommandRow> BuildTable() {
       {1003, 1004, L"", mpFile, Key('D', A), 10, false, canChange, {}, Delete},
       {1004, 1005, L"", mpFile, Key('R', A), 11, false,
        [](TQ7XForm& f) { return ListActive(f) && !InArchive(f) && Selectable(Focused(f)); }, {},
-       [](TQ7XForm& f, TShiftState) {
-         if (TPanelView* p = f.ActivePanel()) f.RenamePanelItems(p);
+       [](TQ7XForm& f, TShiftState shift) {
+         if (TPanelView* p = f.ActivePanel()) f.RenamePanelItems(p, (shift & ssCtrl) != 0);
        }},
       {1005, 1006, L"", mpFile, Key('K', A), 12, false, OnDisk, {}, {}},
       {1006, 1007, L"", mpFile, Key('Z', C), 17, false, canChange, {}, {}},

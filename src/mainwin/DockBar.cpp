@@ -7,7 +7,6 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/ToolBtn.h"
 #include "framework/Forms.h"
-#include "mainwin/DriveBar.h"
 #include "mainwin/MKeyLine.h"
 
 
@@ -49,13 +48,6 @@ TDockToolBar::TDockToolBar(TForm* form) : TComponent(form), FForm(form) {
   }
   ToolBar->SetVisible(Options.ShowMainToolBar);
 
-  DriveBar = new TDriveBar(form);
-  DriveBar->Name = L"DriveBar";
-  DriveBar->SetAlign(alTop);
-  DriveBar->SetTop(1000);
-  DriveBar->SetParent(form);
-  DriveBar->RebuildDrives(-1);
-
   KeyLine = new TMKeyLine(form);
   KeyLine->Name = L"KeyLine";
   KeyLine->SetAlign(alBottom);
@@ -68,7 +60,6 @@ TDockToolBar::~TDockToolBar() {
   if (FForm && FForm->HandleAllocated() && GetMenu(FForm->Handle()) == FMenu.get()) SetMenu(FForm->Handle(), nullptr);
   FMenu.reset();
   delete KeyLine;
-  delete DriveBar;
   delete ToolBar;
 }
 

@@ -1,14 +1,13 @@
 #pragma once
 // The builder of the main form's bars: the menu bar from the command table (the seven top
 // menus and the sub-menus of View, each item with its caption, short cut and command number),
-// the tool bar's 22 buttons, the drive bar and the function-key line.
+// the tool bar's 22 buttons and the function-key line. Each panel carries its own drive bar.
 #include <windows.h>
 
 #include "framework/Controls.h"
 #include "mainwin/Commands.h"
 #include "framework/Handles.h"
 
-class TDriveBar;
 class THToolBar;
 class TMKeyLine;
 class TForm;
@@ -30,7 +29,6 @@ class TDockToolBar : public TComponent {
                     const std::function<bool(const TCommandRow&)>& checked);
 
   THToolBar* ToolBar = nullptr;
-  TDriveBar* DriveBar = nullptr;
   TMKeyLine* KeyLine = nullptr;
 
  private:

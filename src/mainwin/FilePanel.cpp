@@ -3,10 +3,14 @@
 #include <algorithm>
 
 #include "foundation/HLABEL.h"
+#include "foundation/HanPopup.h"
+#include "foundation/Language.h"
+#include "foundation/Folders.h"
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "framework/Forms.h"
 #include "mainwin/Commands.h"
+#include "mainwin/DriveBar.h"
 #include "mainwin/MainMessages.h"
 #include "panels/FileWin.h"
 #include "panels/MIcon.h"
@@ -89,6 +93,7 @@ TFilePanel::TFilePanel(TComponent* owner) : TPanelView(owner) {
   w.OnStateChange = [this](TFileWin*) {
     // The settings follow the folder shown (inside an archive: the folder that holds it).
     if (!List().Path.empty()) Options.PanelOptions(PanelNo()).Path = List().Path;
+    MarkCurrentDrive();
     if (OnStateChanged) OnStateChanged(this);
   };
   w.OnQuickFind = [this](TFileWin*) {
@@ -109,6 +114,18 @@ TFilePanel::TFilePanel(TComponent* owner) : TPanelView(owner) {
     OnOpenFile(this, list.Path + list.ItemName(index));
     return true;
   };
+  // The drive bar belongs to the panel window, which frees it with its other parts.
+  FDriveBar = new TDriveBar(FWin);
+  FDriveBar->Name = L"DriveBar";
+  FDriveBar->SetColor(Options.ToolBarColor);
+  FDriveBar->OnDriveClick = [this](TToolButton* b) {
+    const int index = b->Tag - 100;
+    if (index >= 0 && index < 26) GoToDrive(static_cast<wchar_t>(L'A' + index));
+  };
+  FDriveBar->OnMouseUp = [this](TComponent*, TMouseButton button, TShiftState, int x, int y) {
+    if (button == mbRight) DriveBarMenu(x, y);
+  };
+  w.SetDriveBar(FDriveBar);
 }
 
 TFilePanel::~TFilePanel() {
@@ -127,6 +144,8 @@ void TFilePanel::Setup(TSystemFileData* fileData, int panelNo, bool openStartFol
     l.OwnerWnd = form->Handle();
   }
   FWin->Setup(fileData, panelNo, false);
+  FDriveBar->RebuildDrives(-1);
+  MarkCurrentDrive();
   const TFileWinOptions& rec = Options.PanelOptions(PanelNo());
   l.FileMask = DisplayFilterMask(rec.FilterType, rec.FileMask);
   ShowActiveState();
@@ -244,9 +263,51 @@ void TFilePanel::SetColumnWidths(const int widths[6]) {
   FWin->Box().PaintAll();
 }
 
-void TFilePanel::PlaceDriveBar(bool top) { Options.PanelOptions(PanelNo()).DriveBarTop = top; }
+void TFilePanel::PlaceDriveBar(bool top) {
+  Options.PanelOptions(PanelNo()).DriveBarTop = top;
+  FWin->ArrangeParts();
+}
 
 bool TFilePanel::DriveBarTop() const { return Options.PanelOptions(PanelNo()).DriveBarTop; }
+
+void TFilePanel::RefreshDriveBar() {
+  FDriveBar->RebuildDrives(-1);
+  MarkCurrentDrive();
+  FWin->ArrangeParts();
+}
+
+void TFilePanel::MarkCurrentDrive() {
+  const std::wstring& path = List().Path;
+  const bool drive = path.size() >= 2 && path[1] == L':' && iswalpha(path[0]);
+  FDriveBar->SetCurrentDrive(drive ? towupper(path[0]) : L'\0');
+}
+
+void TFilePanel::GoToDrive(wchar_t letter) {
+  letter = towupper(letter);
+  if (letter < L'A' || letter > L'Z') return;
+  const std::wstring root = std::wstring(1, letter) + L":\\";
+  std::wstring dir;
+  CurrentDirs.GetDir(root, dir);
+  // A drive without its medium (or gone) leaves the panel where it was.
+  if (!(!dir.empty() && List().ChangePath(dir)) && !List().ChangePath(root)) MessageBeep(MB_OK);
+  MarkCurrentDrive();
+  FocusPanel(false);
+}
+
+void TFilePanel::DriveBarMenu(int x, int y) {
+  THanPopupMenu menu(this);
+  // The drive chooser, and the bar's place (the other panel's bar follows it).
+  menu.Add(LoadMessageText(6002), [this](TMenuItemRec&) {
+    if (List().OnDriveChooser) List().OnDriveChooser(List());
+  });
+  TMenuItemRec& top = menu.Add(LoadMessageText(6031), [this](TMenuItemRec&) {
+    PlaceDriveBar(!DriveBarTop());
+    if (TForm* form = GetParentForm(this)) PostMessageW(form->Handle(), WM_SYNCDRIVEBAR, PanelNo(), 0);
+  });
+  top.Checked = DriveBarTop();
+  POINT p = FDriveBar->ClientToScreen(POINT{x, y});
+  menu.Popup(p.x, p.y, FDriveBar->Handle());
+}
 
 bool TFilePanel::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {

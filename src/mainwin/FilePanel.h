@@ -6,6 +6,7 @@
 // the active panel's path line lit.
 #include "mainwin/PanelView.h"
 
+class TDriveBar;
 class TFileWin;
 
 class TFilePanel : public TPanelView {
@@ -36,6 +37,11 @@ class TFilePanel : public TPanelView {
   void SetColumnWidths(const int widths[6]) override;
   void PlaceDriveBar(bool top) override;
   bool DriveBarTop() const;
+  void RefreshDriveBar() override;
+  // The panel's drive bar (shown with part bit 16).
+  TDriveBar& DriveBar() const { return *FDriveBar; }
+  // Goes to the folder last shown on that drive, else to its root.
+  void GoToDrive(wchar_t letter);
 
  protected:
   bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
@@ -46,7 +52,11 @@ class TFilePanel : public TPanelView {
  private:
   void ShowActiveState();
   void PlaceCloseButton();
+  // Presses the button of the drive the list shows (none for a network path).
+  void MarkCurrentDrive();
+  void DriveBarMenu(int x, int y);
   TFileWin* FWin = nullptr;
+  TDriveBar* FDriveBar = nullptr;
   TControl* FClose = nullptr;
   bool FActive = false;
   bool FCloseShown = false;

@@ -20,7 +20,6 @@
 #include "mainwin/FilePanel.h"
 #include "mainwin/Commands.h"
 #include "mainwin/DockBar.h"
-#include "mainwin/DriveBar.h"
 #include "mainwin/FavouriteCmd.h"
 #include "mainwin/MKeyLine.h"
 #include "foundation/ToolBtn.h"
@@ -412,7 +411,6 @@ void TQ7XForm::Resized() {
   // The bars wrap their buttons for the new width.
   if (Bars) {
     Bars->ToolBar->Relayout();
-    Bars->DriveBar->Relayout();
     // Heights that changed while the form aligned its children take their places now.
     Realign();
   }
@@ -469,6 +467,7 @@ void TQ7XForm::RestoreApp() {
 void TQ7XForm::RefreshDrives() {
   for (TPanelView* p : {Panel1, Panel2}) {
     if (!p) continue;
+    p->RefreshDriveBar();
     p->RefreshTreeDrives(L"");
     if (p->List().Path.empty() || p->List().DriveCount > 0) p->Reread();
   }
@@ -521,6 +520,12 @@ void TQ7XForm::PanelKeyDown(TPanelView*, WORD& key, TShiftState shift) {
     RunCommand(1003, shift);
     return;
   }
+  // Ctrl with the rename key opens the rename dialog on its advanced page.
+  if (key == 'R' && shift == (ssAlt | ssCtrl)) {
+    key = 0;
+    RunCommand(1004, shift);
+    return;
+  }
   if (int tag = CommandForKey(key, shift)) {
     key = 0;
     // Rename, back and forward also come from the folder tree and the mouse's extra buttons;
@@ -536,8 +541,8 @@ void TQ7XForm::PanelKeyUp(TPanelView*, WORD&, TShiftState shift) {
   if (Options.ShowKeyBar && Bars) Bars->KeyLine->SelectKeySet(shift & (ssShift | ssAlt | ssCtrl));
 }
 
-void TQ7XForm::RenamePanelItems(TPanelView* panel) {
-  TRenameOutcome r = RunRenameCommand(panel->List());
+void TQ7XForm::RenamePanelItems(TPanelView* panel, bool advanced) {
+  TRenameOutcome r = RunRenameCommand(panel->List(), nullptr, advanced);
   if (!r.Changed) return;
   // Both panels may show the folder; the focus follows the focused item's new name.
   panel->Reread();
@@ -558,7 +563,6 @@ void TQ7XForm::BuildBars() {
     int tag = buttons[static_cast<size_t>(i)].Tag;
     Bars->ToolBar->Buttons(i)->OnClick = [this, tag](TComponent*) { RunCommand(tag, KeyboardShiftState()); };
   }
-  Bars->DriveBar->OnDriveClick = [this](TToolButton* b) { DriveButtonClick(b); };
   if (Options.ShowKeyBar)
     Bars->KeyLine->OnKeyClick = [this](TMKeyLine* line) { KeyLineClick(line->ClickedSet, line->ClickedLabel); };
   FillKeyLine();
@@ -569,11 +573,7 @@ void TQ7XForm::DestroyBars() {
   Bars = nullptr;
 }
 
-void TQ7XForm::UpdateCommandStates() {
-  UpdateMainMenu();
-  if (Bars && ActivePanel() && !ActivePanel()->List().Path.empty())
-    Bars->DriveBar->SetCurrentDrive(ActivePanel()->List().Path[0]);
-}
+void TQ7XForm::UpdateCommandStates() { UpdateMainMenu(); }
 
 void TQ7XForm::UpdateMainMenu() {
   if (!Options.ShowMainMenu || FDestroying || !Bars || !ActivePanel()) return;
@@ -630,19 +630,6 @@ void TQ7XForm::KeyLineClick(int set, int label) {
   if (set < 0 || set >= TMKeyLine::SetCount || label < 1 || label > 10) return;
   WORD key = static_cast<WORD>(VK_F1 + label - 1);
   PanelKeyDown(ActivePanel(), key, shifts[set]);
-}
-
-void TQ7XForm::DriveButtonClick(TToolButton* button) {
-  int index = button->Tag - 100;
-  if (index < 0 || index >= 26) return;
-  std::wstring dir;
-  CurrentDirs.GetDir(std::wstring(1, static_cast<wchar_t>(L'A' + index)) + L":\\", dir);
-  if (dir.empty()) dir = std::wstring(1, static_cast<wchar_t>(L'A' + index)) + L":\\";
-  if (TPanelView* p = ActivePanel()) {
-    p->ChangeDir(dir);
-    p->FocusPanel(false);
-  }
-  UpdateCommandStates();
 }
 
 void TQ7XForm::FillKeyLine() {
@@ -705,7 +692,9 @@ void TQ7XForm::ShowNewPopup() { CommandNotBuilt(1701); }
 
 void TQ7XForm::ShowHelp(const std::wstring& topic) {
   if (!FileExistsPlain(HelpFile)) {
-    MessageBeep(MB_ICONHAND);
+    // The program may come without its help file: say which file is missing rather than
+    // leaving the key without an answer.
+    ShowInfo(FormatMessageText(5011, {HelpFile}));
     return;
   }
   (void)topic;
@@ -886,6 +875,7 @@ void TQ7XForm::ShellEvent(LONG event, const std::wstring& path) {
           p->ChangeDir(L"C:\\");
         else
           p->Reread();
+        p->RefreshDriveBar();
         if (p->HasFolderTree()) p->RefreshTreeDrives(L"");
       }
       if (OnDrivesChanged) OnDrivesChanged();

@@ -99,7 +99,6 @@ class TQ7XForm : public THanForm {
   // Function-key slots 0..17: the program the user bound, else the slot's numbered command.
   void RunFunctionKey(int slot, TShiftState shift);
   void KeyLineClick(int set, int label);
-  void DriveButtonClick(TToolButton* button);
   // The texts of the key line's sets, from the programs and command names.
   void FillKeyLine();
   void ShowToolBar(bool show);
@@ -154,8 +153,9 @@ class TQ7XForm : public THanForm {
                       const TStringList& files, const TStringList& mappedNames);
   // A drag of the panel's items out of its list.
   void DragPanelItems(TPanelView* panel, bool rightButton);
-  // Alt+R: the panel's selection renamed in the rename dialog, then both panels reread.
-  void RenamePanelItems(TPanelView* panel);
+  // Alt+R: the panel's selection renamed in the rename dialog (on its advanced page with
+  // Ctrl held), then both panels reread.
+  void RenamePanelItems(TPanelView* panel, bool advanced = false);
 
   // Shows an exception as message 100.
   void ShowException(const std::wstring& text);

@@ -65,6 +65,8 @@ class TPanelView : public TCustomControl {
   virtual bool HasFolderTree() const { return false; }
   virtual void LoadFolderTree() {}
   virtual void RefreshTreeDrives(const std::wstring& /*root*/) {}
+  // Selects a node of the folder tree (a network server among them) and expands it.
+  virtual void ExpandTreePath(const std::wstring& /*path*/) {}
   virtual void TreeNotifyChange(int /*kind*/, const std::wstring& /*path*/, const std::wstring& /*newPath*/) {}
   virtual void BeginTreeUpdate() {}
   virtual void EndTreeUpdate() {}
@@ -81,6 +83,8 @@ class TPanelView : public TCustomControl {
   virtual void GetColumnWidths(int widths[6]) const = 0;
   virtual void SetColumnWidths(const int widths[6]) = 0;
   virtual void PlaceDriveBar(bool top) = 0;
+  // The drives came or went: the drive bar gets a button per drive present now.
+  virtual void RefreshDriveBar() {}
 };
 
 using TPanelFactory = std::function<TPanelView*(TComponent* owner)>;

@@ -4,10 +4,11 @@
 #include <set>
 
 #include "fileops/RenDlg.h"
+#include "mainwin/Main.h"
 #include "framework/TextCompare.h"
 #include "panels/MFList.h"
 
-TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameForm&)>& showModal) {
+TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameForm&)>& showModal, bool advanced) {
   TRenameOutcome out;
   if (list.InArchive) return out;
   std::vector<int> indexes = list.SelectedIndexes();
@@ -24,6 +25,10 @@ TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameFo
   }
   if (form.ItemCount() == 0) return out;
   if (list.ItemIndex >= 0) form.FocusedName = list.ItemName(list.ItemIndex);
+  if (advanced) form.StartAdvanced = true;
+  form.OnHelp = [](const std::wstring& topic) {
+    if (Q7XForm) Q7XForm->ShowHelp(topic);
+  };
   out.Shown = true;
   if (showModal)
     showModal(form);

@@ -14,5 +14,7 @@ struct TRenameOutcome {
   std::wstring FocusedName;  // the focused item's name after the dialog
 };
 
-// ShowModal runs the dialog; tests drive it through their own.
-TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameForm&)>& showModal = nullptr);
+// ShowModal runs the dialog; tests drive it through their own. Advanced opens the dialog on its
+// pattern page.
+TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameForm&)>& showModal = nullptr,
+                                bool advanced = false);

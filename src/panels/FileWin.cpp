@@ -8,6 +8,7 @@
 #include "foundation/MOption.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
+#include "foundation/ToolBtn.h"
 #include "framework/TextCompare.h"
 #include "panels/MIcon.h"
 #include "panels/PanelDrop.h"
@@ -201,8 +202,27 @@ void TFileWin::ArrangeParts() {
       FTree->SetWidth(panel.FTreeWidth);
     FTree->SetVisible((parts & fpFolderTree) != 0);
   }
+  if (FDriveBar) {
+    const bool top = Options.PanelOptions(FList->PanelNo).DriveBarTop;
+    FDriveBar->SetAlign(top ? alTop : alBottom);
+    // First of the top side (above the path line) or last of the bottom one (below the status
+    // line): each side keeps the order its controls stand in.
+    FDriveBar->SetTop(top ? -1 : FHeight + 1);
+    FDriveBar->SetWrapable(Options.ToolBarWrap);
+    FDriveBar->SetVisible((parts & fpDriveBar) != 0);
+  }
   EnableAlign();
   Realign();
+  FitDriveBar();
+}
+
+void TFileWin::FitDriveBar() {
+  // The bar wraps its buttons for the width it was given and takes the rows' height; the
+  // other parts then move to make room.
+  if (!FDriveBar || !FDriveBar->Visible()) return;
+  const int before = FDriveBar->Height();
+  FDriveBar->Relayout();
+  if (FDriveBar->Height() != before) Realign();
 }
 
 void TFileWin::SetPart(int32_t bit, bool on) {
@@ -217,6 +237,7 @@ void TFileWin::SetPart(int32_t bit, bool on) {
 void TFileWin::Resized() {
   TPanel::Resized();
   Realign();
+  FitDriveBar();
 }
 
 TSortKey TFileWin::SectionSortKey(int section) const {
@@ -309,6 +330,12 @@ bool TFileWin::SelectByName(bool select) {
 bool TFileWin::FolderTreeDrop(const std::wstring& targetPath, bool sameSource, int mode, const TStringList& files,
                               const TStringList& mappedNames) {
   return OnFolderTreeDrop ? OnFolderTreeDrop(this, targetPath, sameSource, mode, files, mappedNames) : false;
+}
+
+void TFileWin::SetDriveBar(THToolBar* bar) {
+  FDriveBar = bar;
+  if (FDriveBar) FDriveBar->SetParent(this);
+  ArrangeParts();
 }
 
 void TFileWin::SetFolderTree(TControl* tree) {

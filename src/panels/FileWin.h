@@ -21,6 +21,7 @@
 #include "panels/MFList.h"
 
 class THanHeaderControl;
+class THToolBar;
 class TListDropLink;
 class THanPathLabel;
 class TSystemFileData;
@@ -119,11 +120,16 @@ class TFileWin : public TPanel {
   // stands on this window and is shown with part bit 8.
   void SetFolderTree(TControl* tree);
   TControl* FolderTree() const { return FTree; }
+  // The drive bar, set by whoever makes it: it stands on this window, shown with part bit 16,
+  // above the path line or below the status line as the panel's DriveBarTop says.
+  void SetDriveBar(THToolBar* bar);
+  THToolBar* DriveBar() const { return FDriveBar; }
 
  protected:
   void Resized() override;
 
  private:
+  void FitDriveBar();
   std::unique_ptr<TMFList> FList;
   THanPathLabel* FPathLine = nullptr;
   THanHeaderControl* FHeader = nullptr;
@@ -131,5 +137,6 @@ class TFileWin : public TPanel {
   TPanelStatusLine* FStatus = nullptr;
   THanFileBox* FBox = nullptr;
   TControl* FTree = nullptr;
+  THToolBar* FDriveBar = nullptr;
   TListDropLink* FListDrop = nullptr;
 };

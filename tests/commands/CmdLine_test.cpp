@@ -16,6 +16,7 @@
 #include "foundation/TextCodec.h"
 #include "framework/TextCompare.h"
 #include "mainwin/Commands.h"
+#include "mainwin/FilePanel.h"
 #include "mainwin/Main.h"
 #include "panels/MFList.h"
 
@@ -325,6 +326,42 @@ TEST(CommandLineRuns, DosPromptChangesFolderOrRunsTheInterpreter) {
   // Anything else runs through the interpreter in the list's folder.
   form->RunDosCommand(L"echo made> made.txt");
   EXPECT_TRUE(PumpUntil([&] { return PathExists(run.Folder + L"made.txt"); }));
+}
+
+TEST(CommandLineRuns, DosPromptOpensABareServerInThePanelsFolderTree) {
+  struct TCase {
+    const wchar_t* Path;
+    bool Bare;
+  } cases[] = {{L"\\\\srv", true},          {L"\\\\srv\\", true},     {L"\\\\srv\\share", false},
+               {L"\\\\srv\\share\\", false}, {L"\\\\", false},         {L"C:\\", false},
+               {L"\\srv", false},           {L"\\\\srv/x", false}};
+  for (const auto& c : cases) EXPECT_EQ(IsBareServerName(c.Path), c.Bare) << c.Path;
+
+  // A panel with a folder tree: "cd \\server" selects and expands the server there and the
+  // list stays where it is.
+  struct TTreePanel : TFilePanel {
+    using TFilePanel::TFilePanel;
+    std::vector<std::wstring> Expanded;
+    std::vector<std::wstring> Visited;
+    bool HasFolderTree() const override { return true; }
+    void ExpandTreePath(const std::wstring& path) override { Expanded.push_back(path); }
+    void ChangeDir(const std::wstring& path) override { Visited.push_back(path); }
+  };
+  TRunDir run;
+  auto form = std::make_unique<TQ7XForm>(nullptr, [](TComponent* owner) -> TPanelView* { return new TTreePanel(owner); });
+  form->Show();
+  form->FormActivate();
+  ASSERT_TRUE(PumpUntil([&] { return form->StartupTimer && !form->StartupTimer->Enabled(); }));
+  auto* panel = dynamic_cast<TTreePanel*>(form->ActivePanel());
+  ASSERT_NE(panel, nullptr);
+  form->RunDosCommand(L"cd \\\\fileserver");
+  form->RunDosCommand(L"cd \\\\fileserver\\");
+  EXPECT_EQ(panel->Expanded, (std::vector<std::wstring>{L"\\\\fileserver", L"\\\\fileserver"}));
+  EXPECT_TRUE(panel->Visited.empty());
+  // A share on the server is a folder: the list goes there.
+  form->RunDosCommand(L"cd \\\\fileserver\\docs");
+  EXPECT_EQ(panel->Visited, std::vector<std::wstring>{L"\\\\fileserver\\docs\\"});
+  EXPECT_EQ(panel->Expanded.size(), 2u);
 }
 
 TEST(CommandLineRuns, RunWithParametersAsksForTheProgramsLine) {

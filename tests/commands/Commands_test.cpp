@@ -319,16 +319,14 @@ TEST(FunctionKeys, SlotsRunTheirProgramsOrNumberedCommandsAndTheKeyLineClicksThe
   EXPECT_TRUE(SameTextI(f.List().Path, IncludeTrailingBackslash(f.B.Path())));
 }
 
-TEST(Bars, ToolButtonsAndTheDriveBarRunTheirCommands) {
+TEST(Bars, ToolButtonsRunTheirCommands) {
   TFixture f;
   std::vector<int> ran;
   f.Form->OnCommand = [&](int tag) { ran.push_back(tag); return tag != 6405; };
   THToolBar* bar = f.Form->Bars->ToolBar;
   ASSERT_EQ(bar->ButtonCount(), 22);
-  // The bars stand one below the other above the panels, without gaps.
-  TDriveBar* driveBar = f.Form->Bars->DriveBar;
-  EXPECT_EQ(driveBar->Top(), bar->Top() + bar->Height());
-  EXPECT_EQ(f.Form->ClientPanel->Top(), driveBar->Top() + driveBar->Height());
+  // The panels stand right below the tool bar (each panel carries its own drive bar).
+  EXPECT_EQ(f.Form->ClientPanel->Top(), bar->Top() + bar->Height());
   EXPECT_EQ(bar->Buttons(7)->Caption, L"복사");
   // Every button has a picture of its own.
   ASSERT_NE(bar->Images(), nullptr);
@@ -336,22 +334,30 @@ TEST(Bars, ToolButtonsAndTheDriveBarRunTheirCommands) {
   for (int i = 0; i < bar->ButtonCount(); ++i) EXPECT_EQ(bar->Buttons(i)->ImageIndex, i);
   bar->Buttons(17)->Click();
   EXPECT_EQ(ran, std::vector<int>{3011});
-  // The drive bar: a button per drive, tagged 100 + index; C's click goes to drive C.
-  TDriveBar* drives = f.Form->Bars->DriveBar;
-  TToolButton* c = drives->DriveButton(L'C');
+}
+
+TEST(Bars, DriveBarRebuildsOnlyForAnotherMask) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 600, 100);
+  TDriveBar drives(&form);
+  drives.SetAlign(alTop);
+  drives.SetParent(&form);
+  form.Show();
+  drives.RebuildDrives(-1);
+  TToolButton* c = drives.DriveButton(L'C');
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->Tag, 102);
   EXPECT_EQ(c->Caption, L"C");
   EXPECT_EQ(c->Hint, L"HDD");
-  c->Click();
-  EXPECT_EQ(towupper(f.List().Path[0]), L'C');
+  drives.SetCurrentDrive(L'c');
   EXPECT_TRUE(c->Down());
   // A rebuild with the same mask keeps the buttons.
-  int count = drives->ButtonCount();
-  drives->RebuildDrives(-1);
-  EXPECT_EQ(drives->ButtonCount(), count);
-  drives->RebuildDrives(1 << 2);
-  EXPECT_EQ(drives->ButtonCount(), 1);
+  int count = drives.ButtonCount();
+  drives.RebuildDrives(-1);
+  EXPECT_EQ(drives.ButtonCount(), count);
+  EXPECT_EQ(drives.DriveButton(L'C'), c);
+  drives.RebuildDrives(1 << 2);
+  EXPECT_EQ(drives.ButtonCount(), 1);
 }
 
 TEST(KeyLine, SetsByShiftStateAndClicksOnLabels) {

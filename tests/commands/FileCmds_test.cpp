@@ -91,7 +91,86 @@ BOOL CALLBACK DriveAttrWindow(HWND w, LPARAM) {
   return TRUE;
 }
 void CALLBACK DriveAttrForm(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), DriveAttrWindow, 0); }
+
+// Drives the rename dialog found by its caption: F1 in its name box first, then a new name
+// typed there and its change button. Records the page it opened on (the pattern edit is shown
+// only on the advanced page).
+struct TRenameDrive {
+  int Steps = 0;
+  std::wstring NewName;
+  bool Advanced = false;
+  HWND Edit = nullptr, Change = nullptr;
+  int Edits = 0, VisibleEdits = 0;
+} RenameDrive;
+BOOL CALLBACK FindRenameControls(HWND c, LPARAM) {
+  wchar_t cls[32] = {}, text[128] = {};
+  GetClassNameW(c, cls, 32);
+  GetWindowTextW(c, text, 128);
+  if (LoadMessageText(32005) == text) RenameDrive.Change = c;
+  // The simple page's box is the edit that holds the item's name.
+  if (lstrcmpiW(cls, L"Edit") == 0 && std::wstring(text) == L"a.txt") RenameDrive.Edit = c;
+  if (lstrcmpiW(cls, L"Edit") == 0 && std::wstring(text) == L"<N>" && IsWindowVisible(c)) RenameDrive.Advanced = true;
+  return TRUE;
+}
+BOOL CALLBACK DriveRenameWindow(HWND w, LPARAM) {
+  wchar_t caption[256] = {};
+  GetWindowTextW(w, caption, 256);
+  if (RenameDrive.Steps > 0 || !IsWindowVisible(w) || LoadMessageText(32001) != caption) return TRUE;
+  RenameDrive.Steps = 1;
+  EnumChildWindows(w, FindRenameControls, 0);
+  if (!RenameDrive.Edit || !RenameDrive.Change) {
+    PostMessageW(w, WM_CLOSE, 0, 0);
+    return TRUE;
+  }
+  // Through the message loop, as typed: the dialog sees its keys first. Alt and Ctrl, held
+  // for the key that opened the dialog, are released first.
+  BYTE none[256] = {};
+  SetKeyboardState(none);
+  PostMessageW(RenameDrive.Edit, WM_KEYDOWN, VK_F1, 1);
+  SetWindowTextW(RenameDrive.Edit, RenameDrive.NewName.c_str());
+  PostMessageW(RenameDrive.Change, BM_CLICK, 0, 0);
+  return TRUE;
+}
+void CALLBACK DriveRenameForm(HWND, UINT, UINT_PTR, DWORD) {
+  EnumThreadWindows(GetCurrentThreadId(), DriveRenameWindow, 0);
+}
 }  // namespace
+
+TEST(FileCommands, AltROnTheMainWindowRenamesTheFocusedItemInTheDialog) {
+  TFileCmdFixture f;
+  f.Focus(L"a.txt");
+  RenameDrive = TRenameDrive();
+  RenameDrive.NewName = L"renamed.txt";
+  // F1 finds no help file here: a box names the file it looked for.
+  TMsgBoxSeam::Get().PushButton(0);
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, DriveRenameForm);
+  // The key as the panel's list receives it: Alt+R is a system key.
+  SendKey(f.Form->ActivePanel()->Handle(), 'R', ssAlt, true);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(RenameDrive.Steps, 1);
+  EXPECT_FALSE(RenameDrive.Advanced);
+  ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u);
+  EXPECT_NE(TMsgBoxSeam::Get().Shown[0].Text.find(L"velmo.hlp"), std::wstring::npos) << TMsgBoxSeam::Get().Shown[0].Text;
+  EXPECT_FALSE(f.Exists(L"a.txt"));
+  EXPECT_TRUE(f.Exists(L"renamed.txt"));
+  // The panel was reread and the focus followed the new name.
+  EXPECT_FALSE(f.Listed(L"a.txt"));
+  ASSERT_GE(f.List().ItemIndex, 0);
+  EXPECT_EQ(f.List().ItemName(f.List().ItemIndex), L"renamed.txt");
+
+  // With Ctrl held too the dialog opens on its pattern page; nothing renamed when it closes.
+  TMsgBoxSeam::Get().Reset();
+  f.Focus(L"b.txt");
+  RenameDrive = TRenameDrive();
+  RenameDrive.NewName = L"b.txt";
+  RenameDrive.Edit = nullptr;
+  timer = SetTimer(nullptr, 0, 50, DriveRenameForm);
+  SendKey(f.Form->ActivePanel()->Handle(), 'R', ssAlt | ssCtrl, true);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(RenameDrive.Steps, 1);
+  EXPECT_TRUE(RenameDrive.Advanced);
+  EXPECT_TRUE(f.Exists(L"b.txt"));
+}
 
 TEST(FileCommands, DelRecyclesShiftDelAsksAndDeletesForGood) {
   TFileCmdFixture f;

@@ -72,6 +72,36 @@ TEST(SplitFormat, BatchStyleListAndJoiningBatchFile) {
   EXPECT_EQ(list.FileCrc, 0x1A2B3C4Du);
 }
 
+TEST(SplitFormat, JoiningBatchFileHoldsEveryNameTheInterpreterCanRead) {
+  const std::wstring head =
+      L"@echo off\r\necho.\r\necho Created by Velmo (www.velmo.kr)\r\necho.\r\necho Reading Files...\r\necho.\r\n";
+  struct Case {
+    const wchar_t* base;
+    const wchar_t* source;
+    const wchar_t* body;
+  } cases[] = {
+      // "%" would be expanded by the interpreter, even between quotes.
+      {L"50%off", L"50%off.zip",
+       L"COPY /B \"50%%off.001\" velmo.tmp\r\nCOPY /B velmo.tmp + \"50%%off.002\" velmo.tmp\r\n"
+       L"REN velmo.tmp \"50%%off.zip\"\r\n"},
+      // A character outside the code page: the pieces are found by a pattern (blanks and
+      // parentheses as "?" too), and the joined file takes the first piece's real name part.
+      {L"\u0E01a (b)", L"\u0E01a (b).txt",
+       L"for %%f in (?a??b?.001) do COPY /B \"%%f\" velmo.tmp\r\n"
+       L"for %%f in (?a??b?.002) do COPY /B velmo.tmp + \"%%f\" velmo.tmp\r\n"
+       L"for %%f in (?a??b?.001) do REN velmo.tmp \"%%~nf.txt\"\r\n"},
+      // A pair of surrogates is two characters of the pattern.
+      {L"x\U0001F600%", L"x\U0001F600%",
+       L"for %%f in (x??%%.001) do COPY /B \"%%f\" velmo.tmp\r\n"
+       L"for %%f in (x??%%.002) do COPY /B velmo.tmp + \"%%f\" velmo.tmp\r\n"
+       L"for %%f in (x??%%.001) do REN velmo.tmp \"%%~nf\"\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.source)));
+    EXPECT_EQ(JoinBatchText(c.base, 2, c.source), head + c.body + L"echo Done...\r\n");
+  }
+}
+
 TEST(SplitFormat, PieceListStyleWritesAndReadsBack) {
   std::vector<TPieceListEntry> pieces = {{L"a.001", 1433619, 9, 5, 7, 2026, 12, 3, 0x0123ABCD},
                                          {L"a.002", 1433600, 9, 5, 8, 2026, 12, 3, 0xDEADBEEF},

@@ -122,6 +122,34 @@ TEST_F(SplitTest, BatchStyleGivesExactPiecesListAndABatchFileThatJoins) {
   EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].Text, LoadMessageText(30342));
 }
 
+TEST_F(SplitTest, BatchFileJoinsNamesTheCodePageCannotHold) {
+  // Thai and a character outside the basic plane beside Hangul and a "%": the interpreter reads
+  // the batch file in the ANSI code page, so it finds such pieces by pattern.
+  struct Case {
+    std::wstring Name, Base;
+  } cases[] = {{L"\u0E01\uD55C\uAE00 50%.bin", L"\u0E01\uD55C\uAE00 50%"},
+               {L"\uD55C\U0001F600.dat", L"\uD55C\U0001F600"},
+               {L"\uD55C\uAE00 100%.zip", L"\uD55C\uAE00 100%"}};
+  Options.SplitMakeBat = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.Name));
+    TTempDir src, dst;
+    const std::string data = Bytes(5000, 'k');
+    WriteFileRaw(src.Path() + L"\\" + c.Name, data);
+    TRun r = Run(smSplit, src.Path() + L"\\" + c.Name, dst.Path() + L"\\" + c.Base + L".001", 2000);
+    ASSERT_TRUE(r.Ok);
+    ASSERT_TRUE(Exists(dst.Path() + L"\\" + c.Base + L".003"));
+    // Written in the ANSI code page, with no byte-order mark the interpreter would stumble on.
+    std::string bat = ReadFileRaw(dst.Path() + L"\\" + c.Base + L".bat");
+    ASSERT_GE(bat.size(), 3u);
+    EXPECT_EQ(bat.substr(0, 9), "@echo off");
+    const std::wstring params = L"/c \"" + c.Base + L".bat\"";
+    EXPECT_EQ(RunProgram(L"cmd.exe", params.c_str(), dst.Path(), SW_HIDE, true), 0);
+    EXPECT_EQ(ReadFileRaw(dst.Path() + L"\\" + c.Name), data);
+    EXPECT_FALSE(Exists(dst.Path() + L"\\velmo.tmp"));
+  }
+}
+
 TEST_F(SplitTest, PieceListStyleIsReadByCksfvAndJoinsWithEveryPieceChecked) {
   const std::string data = Bytes(3000000, 'k');
   WriteFileRaw(Src + L"a.zip", data);
