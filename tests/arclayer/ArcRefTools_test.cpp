@@ -7,9 +7,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "arclayer/ArcFixtures.h"
+#include "arclayer/LibFixtures.h"
 #include "archive/layer/ArcTree.h"
 #include "archive/layer/ArcView.h"
 #include "common/TestUtil.h"
@@ -108,6 +110,16 @@ bool CabLine(const std::string& l) {
 bool LsarLine(const std::string& l) {
   const auto t = Tokens(l);
   return !t.empty() && t[0].size() > 1 && t[0].back() == '.' && std::isdigit(static_cast<unsigned char>(t[0][0]));
+}
+
+// The library drivers' RAR fixtures (LibFixtures.h), volume sets and solid ones included.
+std::vector<arcfix::TLibFile> LibFiles() {
+  std::vector<arcfix::TLibFile> f = {{"a.txt", "hello world\n"},
+                                     {"sub\\b.txt", std::string(300, 'x') + "end"},
+                                     {"sub", ""},
+                                     {"c.bin", "0123456789abcdef"}};
+  f[2].Attr = 0x10;
+  return f;
 }
 
 }  // namespace
@@ -263,5 +275,45 @@ TEST_F(ArcRefTools, TreeOfAZipListsItsFolders) {
   EXPECT_EQ(tree->GetFolderSize(L"sub", count), 3000 + 5 + 77);
   EXPECT_EQ(count, 3);
   EXPECT_FALSE(OpenArchiveTree(Path("src/a.txt")));
+}
+TEST_F(ArcRefTools, LibraryDriverRarSetsReadBackByLsarAndUnar) {
+  if (!Have("lsar") || !Have("unar")) GTEST_SKIP() << "no lsar";
+  const std::string root = Root;
+  struct Case {
+    const char* First;
+    arcfix::TLibSet Set;
+  } cases[] = {{"one.rar", {}}, {"solid.rar", {true, 0, true}}, {"v.part1.rar", {false, 100, true}},
+               {"old.rar", {false, 100, false}}};
+  for (const Case& k : cases) {
+    const auto vols = arcfix::RarSet(LibFiles(), k.Set);
+    for (size_t i = 0; i < vols.size(); ++i)
+      std::ofstream(root + "/" + arcfix::LibVolumeName(k.First, i, k.Set.NewNaming), std::ios::binary) << vols[i];
+    const std::string archive = root + "/" + k.First;
+    const std::string test = Output("lsar -t '" + archive + "'");
+    EXPECT_NE(test.find("4 passed, 0 failed."), std::string::npos) << k.First << "\n" << test;
+    if (k.Set.VolumeData) {
+      EXPECT_NE(test.find("(4 volumes)"), std::string::npos) << test;
+    }
+    const std::string out = root + "/x-" + k.First;
+    Output("unar -q -o '" + out + "' '" + archive + "'");
+    const std::string base = out + "/" + std::string(k.First).substr(0, std::string(k.First).find('.'));
+    for (const auto& f : LibFiles()) {
+      if (f.Attr & 0x10) continue;
+      std::string name = f.Name;
+      for (char& c : name)
+        if (c == '\\') c = '/';
+      std::ifstream in(base + "/" + name, std::ios::binary);
+      std::stringstream got;
+      got << in.rdbuf();
+      EXPECT_EQ(got.str(), f.Data) << k.First << " " << name;
+    }
+  }
+  // An encrypted entry is flagged so.
+  std::vector<arcfix::TLibFile> enc = {{"plain.txt", "abc"}, {"secret.txt", "hidden"}};
+  enc[1].Encrypted = true;
+  std::ofstream(root + "/enc.rar", std::ios::binary) << arcfix::RarSet(enc)[0];
+  const std::string list = Output("lsar -l '" + root + "/enc.rar'");
+  EXPECT_NE(list.find("---E-           6"), std::string::npos) << list;
+  EXPECT_NE(list.find("-----           3"), std::string::npos) << list;
 }
 #endif

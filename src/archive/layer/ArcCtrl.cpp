@@ -9,6 +9,8 @@
 #include "archive/engine/zevBase.h"
 #include "archive/engine/zevUnGZip.h"
 #include "archive/engine/zevZip.h"
+#include "archive/layer/UnAceV2.h"
+#include "archive/layer/UnRar.h"
 #include "foundation/FileIO.h"
 #include "foundation/Folders.h"
 #include "foundation/HanList.h"
@@ -19,8 +21,8 @@
 #include "framework/Handles.h"
 #include "framework/TextCompare.h"
 
-TLibraryExtractDriver RarLibraryExtract;
-TLibraryExtractDriver AceLibraryExtract;
+TLibraryExtractDriver RarLibraryExtract = RarDllRun;
+TLibraryExtractDriver AceLibraryExtract = AceDllRun;
 
 namespace {
 bool EndsWithBackslash(std::wstring_view s) { return !s.empty() && s.back() == L'\\'; }
