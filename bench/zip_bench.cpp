@@ -179,7 +179,12 @@ VELMO_BENCH(tgz) {
       1);
   double refSize = static_cast<double>(ReadAll(dir + "/ref.tgz").size());
   double ourSize = static_cast<double>(fs.Get(L"C:\\OUT.TGZ").size());
+  // The default effort deflates at zlib's level 7 while tar czf runs gzip -6: the same level
+  // through gzip is measured as well.
+  double ref7 = Shell("cd " + dir + "/src && tar cf - . | gzip -7 > ../ref7.tgz");
   BenchReport("create .tar.gz of 200 MB mixed files", "s", ours, "tar czf", ref, "ours/ref", ours / ref, "<= 1.1");
+  BenchReport("  the same, reference at our level", "s", ours, "tar cf | gzip -7", ref7, "ours/ref", ours / ref7,
+              "<= 1.1");
   BenchReport("  compressed size", "MB", ourSize / 1e6, "tar czf", refSize / 1e6, "ours/ref", ourSize / refSize,
               "reported");
   // Extraction of GNU tar's archive through the nested TAR, against tar xzf.

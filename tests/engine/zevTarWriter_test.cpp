@@ -3,6 +3,7 @@
 // ".TGZ" step, GZIP output names and one file per GZIP file; and (natively) what they write
 // checked by GNU tar and gzip.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <map>
@@ -201,6 +202,128 @@ TEST(TarWriter, GzipStepLeavesATgzAndRemovesTheTar) {
   r.OnNestedTarFile = [](TZipCommon*, const std::wstring&, bool& u) { u = true; };
   EXPECT_EQ(r.Extract(), 4);
   EXPECT_EQ(out.Get(L"C:\\X\\a.txt"), b.Fs.Get(L"C:\\SRC\\a.txt"));
+}
+
+// The bytes a GZIP file holds, checked by zlib's own reading of the format (CRC and size).
+Bytes Gunzip(const Bytes& gz) {
+  z_stream z{};
+  EXPECT_EQ(inflateInit2(&z, 15 + 16), Z_OK);
+  z.next_in = const_cast<Bytef*>(gz.data());
+  z.avail_in = static_cast<uInt>(gz.size());
+  Bytes out, buf(1 << 16);
+  int r;
+  do {
+    z.next_out = buf.data();
+    z.avail_out = static_cast<uInt>(buf.size());
+    r = inflate(&z, Z_NO_FLUSH);
+    out.insert(out.end(), buf.data(), buf.data() + (buf.size() - z.avail_out));
+  } while (r == Z_OK);
+  inflateEnd(&z);
+  EXPECT_EQ(r, Z_STREAM_END);
+  EXPECT_EQ(z.avail_in, 0u);
+  return out;
+}
+
+// Reads of the named files stop short at a given byte, as when a file shrinks or its disk
+// fails while it is read.
+class TShortReadFs : public TMemFileSys {
+ public:
+  std::map<std::wstring, int64_t> FailAt;
+  std::unique_ptr<TStream32> OpenRead(const std::wstring& name) override {
+    auto it = FailAt.find(name);
+    if (it == FailAt.end()) return TMemFileSys::OpenRead(name);
+    return std::make_unique<TShort>(Get(name), it->second);
+  }
+
+ private:
+  class TShort : public TStream32 {
+   public:
+    TShort(Bytes d, int64_t failAt) : FData(std::move(d)), FEnd(std::min<int64_t>(failAt, FData.size())) {}
+    int32_t Read(void* b, int32_t n) override {
+      int64_t k = std::min<int64_t>(n, FEnd - FPos);
+      if (k <= 0) return 0;
+      std::memcpy(b, FData.data() + FPos, static_cast<size_t>(k));
+      FPos += k;
+      return static_cast<int32_t>(k);
+    }
+    int32_t Write(const void*, int32_t) override { return 0; }
+    int64_t Seek(int64_t o, TSeekOrigin32 origin) override {
+      int64_t base = origin == soFromBeginning ? 0 : origin == soFromCurrent ? FPos : static_cast<int64_t>(FData.size());
+      return FPos = base + o;
+    }
+
+   private:
+    Bytes FData;
+    int64_t FEnd, FPos = 0;
+  };
+};
+
+// A .TGZ is compressed as the TAR is written: a member whose source fails part way is taken
+// back, whether it was still held back (small) or already compressed past the hold-back
+// limit, and the result is exactly the plain TAR of the same run, compressed.
+TEST(TarWriter, TgzTakesBackAMemberThatFailsPartWay) {
+  Bytes made[2];
+  for (int gz = 0; gz < 2; ++gz) {
+    TShortReadFs fs;
+    fs.ForceDirs(L"T:\\TEMP");
+    fs.Put(L"C:\\SRC\\a.txt", TextData(30000, 1));
+    fs.Put(L"C:\\SRC\\b.bin", RandomData(200000, 2));
+    fs.Put(L"C:\\SRC\\c.bin", RandomData(3 << 20, 3));
+    fs.Put(L"C:\\SRC\\d.txt", TextData(3 << 20, 4));
+    fs.Put(L"C:\\SRC\\e.txt", TextData(5000, 5));
+    for (const auto& f : fs.Files()) fs.Find(f)->Date = FieldsToDosDateTime(2024, 1, 15, 10, 20, 30);
+    fs.FailAt[L"C:\\SRC\\b.bin"] = 100000;
+    fs.FailAt[L"C:\\SRC\\d.txt"] = (5 << 20) / 2;
+    std::vector<int> errors;
+    TTar w;
+    w.FileSys = &fs;
+    w.SetArchiveFile(kTar);
+    w.SetBaseDir(L"C:\\SRC");
+    w.FileSpec.Add(L"C:\\SRC\\*.*");
+    w.OnError = [&](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int c) {
+      errors.push_back(c);
+    };
+    if (gz) w.SetCompressMethod(cmGzipTar);
+    EXPECT_EQ(w.UpdateArchive(), 3);
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), zevReadError), 2);
+    EXPECT_EQ(fs.FileExists(kTar), !gz);
+    made[gz] = gz ? Gunzip(fs.Get(L"C:\\OUT\\A.TGZ")) : fs.Get(kTar);
+  }
+  ASSERT_FALSE(made[0].empty());
+  EXPECT_TRUE(made[0] == made[1]);
+  std::vector<std::string> names;
+  for (const auto& h : Walk(made[1])) names.push_back(h.Name);
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "c.bin", "e.txt"}));
+}
+
+// An existing ".TGZ" is replaced only when the client agrees; otherwise the run leaves a plain
+// TAR. A TAR the new ".TGZ" was updated from goes.
+TEST(TarWriter, TgzReplacesAnOldOneOnlyWhenAllowed) {
+  for (bool allow : {false, true}) {
+    SCOPED_TRACE(allow);
+    TTarRig b;
+    b.Fs.Put(L"C:\\OUT\\A.TGZ", std::string("old"));
+    int asked = 0;
+    ASSERT_EQ(b.Run([&](TTar& w) {
+      w.SetCompressMethod(cmGzipTar);
+      w.OnFileExists = [&](TZipCommon*, const std::wstring& name, double, TOverwriteMode& mode) {
+        ++asked;
+        EXPECT_EQ(name, L"C:\\OUT\\A.TGZ");
+        mode = allow ? omOverwrite : omSkip;
+      };
+    }), 4);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(b.Fs.FileExists(kTar), !allow);
+    if (!allow) EXPECT_EQ(b.Fs.Get(L"C:\\OUT\\A.TGZ"), Bytes({'o', 'l', 'd'}));
+    else EXPECT_EQ(Walk(Gunzip(b.Fs.Get(L"C:\\OUT\\A.TGZ"))).size(), 4u);
+  }
+  // Updating a TAR into its ".TGZ": the kept members and the new one, and the TAR goes.
+  TTarRig u;
+  ASSERT_EQ(u.Run(), 4);
+  u.Fs.Put(L"C:\\SRC\\late.txt", TextData(900, 9));
+  ASSERT_EQ(u.Run([](TTar& w) { w.SetCompressMethod(cmGzipTar); }, L"C:\\SRC\\late.txt"), 1);
+  EXPECT_FALSE(u.Fs.FileExists(kTar));
+  EXPECT_EQ(Walk(Gunzip(u.Fs.Get(L"C:\\OUT\\A.TGZ"))).size(), 5u);
 }
 
 struct TGzRig {

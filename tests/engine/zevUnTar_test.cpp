@@ -309,7 +309,9 @@ TEST(GZipReader, ExtractsWhatGzipAndCompressMade) {
   EXPECT_EQ(t.Fs.Find(L"C:\\OUT\\text.txt")->Date, FieldsToDosDateTime(2021, 3, 4, 5, 6, 8));
 }
 
-TEST(GZipReader, NestedTarIsExtractedThroughATemporaryFileThatIsRemoved) {
+// A GZIP member is inflated straight into the TAR walk; a ".Z" one goes through a temporary
+// TAR file. Either way no TAR is left, and no file of the user's is touched.
+TEST(GZipReader, NestedTarIsExtractedAndNoTarIsLeftBehind) {
   for (const char* fixture : {"gnu.tgz", "gnu.tar.Z"}) {
     SCOPED_TRACE(fixture);
     TGzRun t(L"C:\\IN\\" + Utf8ToWide(fixture), UnixFixture(fixture));
@@ -337,7 +339,10 @@ TEST(GZipReader, NestedTarIsExtractedThroughATemporaryFileThatIsRemoved) {
     EXPECT_FALSE(changed.empty());
     EXPECT_FALSE(t.Fs.Find(changed));
     for (const auto& name : t.Fs.Files()) EXPECT_NE(name.rfind(L"C:\\", 0), std::wstring::npos) << WideToUtf8(name);
-    EXPECT_EQ(changed.rfind(L"T:\\TEMP\\", 0), 0u);
+    if (std::string(fixture).back() == 'Z')
+      EXPECT_EQ(changed.rfind(L"T:\\TEMP\\", 0), 0u);
+    else
+      EXPECT_EQ(changed, asked);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <fstream>
 #include <map>
 #include <string>
@@ -520,10 +521,102 @@ TEST(ZipSpan, AMissingHandlerKeepsTheOldArchive) {
         m = answer == 99 ? omOverwrite : omSkip;
       };
     EXPECT_EQ(z.UpdateArchive(), 0) << answer;
-    if (answer != 99) {
-      EXPECT_EQ(r.Fs.Get(L"A:\\SET.ZIP"), old) << answer;
-    }
+    EXPECT_EQ(r.Fs.Get(L"A:\\SET.ZIP"), old) << answer;
   }
+}
+
+// Disks that really change in drive A: each keeps its own SET.ZIP, the disk asked for is put
+// in (or the user gives up on one), and each disk has a serial of its own.
+struct TDiskBox {
+  TSpanRig Rig{60000};
+  std::map<int, Bytes> Disk;
+  int InDrive = 1;
+  std::vector<std::wstring> Asked;
+  std::wstring GiveUpOn;
+  bool GiveUpOnReturn = false;  // on the first disk asked for again at the end
+  int WrongFirst = 0;  // times another disk is put in when the first is asked for again
+  const wchar_t* A = L"A:\\SET.ZIP";
+  void Swap(int n) {
+    if (Rig.Fs.Find(A)) Disk[InDrive] = Rig.Fs.Get(A);
+    else Disk.erase(InDrive);
+    Rig.Fs.RemoveFile(A, doFinal);
+    InDrive = n;
+    if (Disk.count(n)) Rig.Fs.Put(A, Disk[n]);
+    Rig.Fs.Volume.Serial = 100 + static_cast<uint32_t>(n);
+  }
+  int Run() {
+    if (Disk.count(1)) Rig.Fs.Put(A, Disk[1]);
+    Rig.Fs.Volume.Serial = 101;
+    TZip z;
+    z.FileSys = &Rig.Fs;
+    z.SetArchiveFile(A);
+    z.SetBaseDir(L"C:\\SRC");
+    z.FileSpec.Add(L"C:\\SRC\\*.*");
+    z.OnError = [this](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int c) {
+      Rig.Errors.push_back(c);
+    };
+    z.OnInsertDisk = [this](TDiskSpanObj*, const std::wstring& v, bool& cancel) {
+      Asked.push_back(v);
+      cancel = v == GiveUpOn || (GiveUpOnReturn && v == L"1" && Asked.size() > 1);
+      if (cancel) return;
+      int n = std::stoi(v);
+      if (n == 1 && Asked.size() > 1 && WrongFirst > 0) {
+        --WrongFirst;
+        n = 2;
+      }
+      Swap(n);
+    };
+    z.OnDiskSpanFileExists = [](TZipCommon*, const std::wstring&, double, TOverwriteMode& m) { m = omOverwrite; };
+    int n = z.UpdateArchive();
+    Swap(InDrive);  // what the drive holds is on its disk
+    return n;
+  }
+};
+
+// A set written over an archive on the first disk: the first disk keeps its old archive until
+// the set is complete and then, put in again, takes its new volume; a set given up on a later
+// disk leaves the first disk as it was.
+TEST(ZipSpan, TheFirstDiskKeepsItsArchiveUntilTheSetIsComplete) {
+  Bytes old = MakeZip({Entry("old.txt", 0, 0, Bytes{'o', 'l', 'd'}, Bytes{'o', 'l', 'd'})});
+  for (const wchar_t* giveUp : {L"1", L"2", L"3", L""}) {
+    SCOPED_TRACE(std::string(giveUp, giveUp + std::wcslen(giveUp)));
+    TDiskBox box;
+    box.Disk[1] = old;
+    box.GiveUpOn = giveUp;
+    box.GiveUpOnReturn = *giveUp == 0;
+    EXPECT_EQ(box.Run(), 0);
+    EXPECT_EQ(box.Disk[1], old);
+    // Nothing of the run is left in the temporary folder either.
+    for (const auto& f : box.Rig.Fs.Files()) EXPECT_EQ(f.rfind(L"T:\\", 0), std::wstring::npos);
+  }
+  TDiskBox box;
+  box.Disk[1] = old;
+  box.WrongFirst = 1;
+  ASSERT_EQ(box.Run(), 4);
+  EXPECT_TRUE(box.Rig.Errors.empty());
+  // Disk 1 (its file exists), 2, 3, ..., then disk 1 again, asked twice as disk 2 came first.
+  ASSERT_GE(box.Asked.size(), 5u);
+  EXPECT_EQ(box.Asked[box.Asked.size() - 1], L"1");
+  EXPECT_EQ(box.Asked[box.Asked.size() - 2], L"1");
+  ASSERT_GE(box.Disk.size(), 3u);
+  EXPECT_EQ(GetLE32Test(box.Disk[1]), 0x08074B50u);
+  TMemFileSys fs;
+  int last = box.Disk.rbegin()->first;
+  for (int i = 1; i < last; ++i) {
+    wchar_t ext[8];
+    swprintf(ext, 8, L".z%02d", i);
+    fs.Put(std::wstring(L"C:\\SET") + ext, box.Disk[i]);
+  }
+  fs.Put(L"C:\\SET.ZIP", box.Disk[last]);
+  TUnZip r;
+  r.FileSys = &fs;
+  r.SetArchiveFile(L"C:\\SET.ZIP");
+  r.SetExtractDir(L"C:\\X");
+  r.FileSpec.Add(L"*.*");
+  EXPECT_EQ(r.Extract(), 5);  // the old archive's entry and the four new files
+  EXPECT_EQ(fs.Get(L"C:\\X\\old.txt"), Bytes({'o', 'l', 'd'}));
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(fs.Get(L"C:\\X\\r" + std::to_wstring(i) + L".bin"), box.Rig.Fs.Get(L"C:\\SRC\\r" + std::to_wstring(i) + L".bin"));
 }
 }  // namespace
 

@@ -44,6 +44,9 @@ class TzevTempOutput : public TStream32 {
   virtual int Commit() = 0;
   // Closes and removes the output; the target stays as it was.
   virtual void Discard() = 0;
+  // Closes the output and keeps it aside (its disk may leave the drive): a later Commit puts it
+  // in place, a later Discard removes it. 0 or the engine's error number.
+  virtual int Close() { return 0; }
 };
 
 class TzevFileSys {

@@ -29,6 +29,7 @@ class TWinReplacement : public TzevTempOutput {
   void SetSize(int64_t n) override { FStream.SetSize(n); }
   int Commit() override { return FStream.Commit(); }
   void Discard() override { FStream.Discard(); }
+  int Close() override { return FStream.Close(); }
 
  private:
   TTempFileStream FStream;

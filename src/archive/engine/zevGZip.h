@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "archive/engine/zevZip.h"
 
@@ -15,6 +16,52 @@ enum TGZipExt : uint8_t { exUnderscore, exAppendGZ, exUser };
 struct TGzWritten {
   uint32_t Crc = 0;
   int64_t Size = 0, Packed = 0;  // the source's bytes and the DEFLATE stream's
+};
+
+// A GZIP member written as its data arrives: the header when it is made, the raw DEFLATE of
+// every byte written, the CRC-32 and the size at Finish. Positions are those of the data
+// before compression; only the end can be sought. What was written since the last Mark can
+// be taken back with SetSize(the marked position), as a writer drops a partly written record
+// from a plain file: the bytes of the current record are held back up to a limit, and a
+// longer record keeps a copy of the compressor's state from its start instead.
+class TGzMemberStream : public TStream32 {
+ public:
+  TGzMemberStream(TStream32& dest, const std::string& name, uint32_t mtime, TDeflateType effort);
+  ~TGzMemberStream() override;
+  TGzMemberStream(const TGzMemberStream&) = delete;
+  TGzMemberStream& operator=(const TGzMemberStream&) = delete;
+  int32_t Read(void*, int32_t) override { return 0; }
+  // Takes all bytes or raises EWriteError when dest refuses.
+  int32_t Write(const void* buffer, int32_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin32 origin) override;
+  // The current size, or back to the last Mark; anything else raises EStreamError.
+  void SetSize(int64_t newSize) override;
+  const char* ClassName() const override { return "TGzMemberStream"; }
+  // Starts a record that can be taken back.
+  void Mark();
+  // Writes the end of the DEFLATE data and the trailer; raises EWriteError when dest refuses.
+  void Finish();
+  uint32_t Crc() const { return FCrc ^ 0xFFFFFFFFu; }
+  int64_t Size() const { return FSize; }
+  int64_t Packed() const { return FPacked; }
+
+ private:
+  void Deflate(const uint8_t* data, size_t count, int flush);
+  void FlushOut();
+  void FeedHeld();
+  void DropSnapshot();
+  TStream32& FDest;
+  z_stream FZ{};
+  bool FFinished = false;
+  std::vector<uint8_t> FOut, FHeld;
+  uint32_t FCrc = 0xFFFFFFFFu;
+  int64_t FSize = 0, FPacked = 0;
+  // Where the marked record began, and the state to go back to when it was fed already.
+  int64_t FMark = 0;
+  bool FHaveSnapshot = false;
+  z_stream FSnapshot{};
+  uint32_t FSnapCrc = 0;
+  int64_t FSnapDest = 0, FSnapPacked = 0;
 };
 
 // Writes one GZIP member of src (read from its current position to its end) to out: the

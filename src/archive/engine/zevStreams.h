@@ -270,6 +270,9 @@ class TTempFileStream : public TFileStream32 {
   // its name. Any failure keeps the old target and removes the new file. With Keep off or no
   // target the temporary file is deleted. Returns 0 or the engine's error number.
   int Commit();
+  // Closes the temporary file and keeps it: a later Commit puts it in place by its name, a
+  // later Discard deletes it. 0 or the engine's error number.
+  int Close();
   // Closes and deletes the temporary file; the target stays as it was.
   void Discard();
 
@@ -281,7 +284,7 @@ class TTempFileStream : public TFileStream32 {
 
  private:
   std::wstring FTargetName, FTempName;
-  bool FTemporary = false;
+  bool FTemporary = false, FClosed = false;
 };
 
 // doFinal: a plain delete. doAllowUndo: to the recycle bin; a missing file gives false.

@@ -134,17 +134,24 @@ void TTempFileStream::Discard() {
   FTemporary = false;
 }
 
+int TTempFileStream::Close() {
+  if (!FTemporary || FClosed) return 0;
+  ErrorModeScope em;
+  bool flushed = FlushFileBuffers(FHandle);
+  bool closed = CloseFileChecked();
+  FClosed = true;
+  return flushed && closed ? 0 : zevCloseError;
+}
+
 int TTempFileStream::Commit() {
   if (!FTemporary) {
     CloseFile();
     return 0;
   }
   ErrorModeScope em;
-  bool flushed = FlushFileBuffers(FHandle);
-  bool closed = CloseFileChecked();
-  if (!flushed || !closed) {
+  if (int rc = Close()) {
     Discard();
-    return zevCloseError;
+    return rc;
   }
   if (!Keep || FTargetName.empty()) {
     Discard();

@@ -31,6 +31,38 @@ void Zeros(TStream32& out, int64_t n) {
   }
 }
 
+// The TAR of a ".TGZ", compressed as it is written into the file that replaces the ".TGZ".
+// A member that fails part way is taken back as from a plain TAR.
+class TTgzOutput : public TzevTempOutput {
+ public:
+  TTgzOutput(std::unique_ptr<TzevTempOutput> file, const std::string& name, uint32_t mtime, TDeflateType effort)
+      : FFile(std::move(file)), FGz(*FFile, name, mtime, effort) {}
+  int32_t Read(void*, int32_t) override { return 0; }
+  int32_t Write(const void* b, int32_t c) override { return FGz.Write(b, c); }
+  int64_t Seek(int64_t o, TSeekOrigin32 origin) override { return FGz.Seek(o, origin); }
+  void SetSize(int64_t n) override { FGz.SetSize(n); }
+  int Commit() override {
+    try {
+      FGz.Finish();
+    } catch (const EzevException&) {
+      FFile->Discard();
+      return zevWriteError;
+    }
+    return FFile->Commit();
+  }
+  void Discard() override { FFile->Discard(); }
+  void Mark() { FGz.Mark(); }
+
+ private:
+  std::unique_ptr<TzevTempOutput> FFile;
+  TGzMemberStream FGz;
+};
+
+std::wstring FileNameOf(const std::wstring& path) {
+  size_t p = path.find_last_of(L"\\/:");
+  return p == std::wstring::npos ? path : path.substr(p + 1);
+}
+
 void WriteAll(TStream32& out, const std::string& s) {
   if (!s.empty() && out.Write(s.data(), static_cast<int32_t>(s.size())) != static_cast<int32_t>(s.size()))
     throw E_RAISE(zevWriteError);
@@ -204,6 +236,7 @@ bool TTar::CompressFile(TStream32& output, TCompEntry& e) {
   if (!OpenSource(e, src, size)) return false;
   std::string headers;
   MakeTarHeaders(Member(raw, folder, static_cast<uint64_t>(size), date), headers);
+  if (auto* tgz = dynamic_cast<TTgzOutput*>(&output)) tgz->Mark();
   int64_t start = output.Seek(0, soFromEnd);
   try {
     WriteAll(output, headers);
@@ -267,35 +300,34 @@ void TTar::ReportNewEntries() {
   }
 }
 
-void TTar::AfterReplace() {
-  if (CompressMethod() != cmGzipTar) return;
-  // The finished TAR is packed into a GZIP file beside it; the TAR goes once that exists.
-  try {
-    TGZip gz(nullptr);
-    gz.FileSys = FileSys;
-    *gz.CancelPtr() = 0;
-    gz.SetTempDir(GetTempDir());
-    gz.OnBegin = OnBegin;
-    gz.OnEnd = OnEnd;
-    gz.OnProgress = OnProgress;
-    gz.OnError = OnError;
-    gz.OnFileExists = OnFileExists;
-    // The client asked for this name: an older file of it is replaced unless it says no.
-    gz.ConfirmOverwrites = static_cast<bool>(OnFileExists);
-    gz.TranslateOemChar = TranslateOemChar;
-    gz.DeflateType = DeflateType;
-    gz.StoreAlreadyCompressedFiles = false;
-    gz.DeleteOptions = doFinal;
-    std::wstring tgz = ReplaceExtension(FArchiveFile, L".TGZ");
-    gz.SetArchiveFile(tgz);
-    gz.FileSpec.Add(FArchiveFile);
-    gz.Switch = swMove;
-    gz.Extension = exUser;
-    gz.RecurseDirs = false;
-    gz.StoredDirNames = sdNone;
-    gz.Attributes = AttrSet({fsZeroAttr, fsReadOnly, fsHidden, fsSysFile, fsArchive});
-    if (gz.UpdateArchive() > 0 && FileSys->FileExists(tgz)) FArchiveFile = tgz;
-  } catch (...) {
-    // The TAR stays as it is.
+std::unique_ptr<TzevTempOutput> TTar::CreateOutput() {
+  FTgzName.clear();
+  if (CompressMethod() != cmGzipTar) return TCompBase::CreateOutput();
+  std::wstring tgz = ReplaceExtension(FArchiveFile, L".TGZ");
+  if (!SameTextNoCase(tgz, FArchiveFile) && FileSys->FileExists(tgz)) {
+    // The client asked for this name: an older file of it is replaced unless it says no;
+    // then (or when it cannot be written) the run leaves a plain TAR, as a failed GZIP step
+    // would.
+    if (OnFileExists) {
+      TOverwriteMode mode = omOverwrite;
+      OnFileExists(this, tgz, ConvertDate(FileSys->NowDos()), mode);
+      if (mode != omOverwrite) return TCompBase::CreateOutput();
+    }
+    if (!CheckWriteable(tgz)) return TCompBase::CreateOutput();
   }
+  auto file = FileSys->CreateReplacement(tgz, GetTempDir(), doFinal);
+  if (!file) return nullptr;
+  uint32_t mtime = static_cast<uint32_t>(DateTimeToUnix(ConvertDate(FileSys->NowDos())));
+  auto out = std::make_unique<TTgzOutput>(std::move(file), StoredFormName(FileNameOf(FArchiveFile), TranslateOemChar),
+                                          mtime, DeflateType);
+  FTgzName = tgz;
+  return out;
+}
+
+void TTar::AfterReplace() {
+  if (FTgzName.empty()) return;
+  // The ".TGZ" holds the archive now: a TAR it was updated from goes.
+  if (!FNewArchive && !SameTextNoCase(FTgzName, FArchiveFile)) FileSys->RemoveFile(FArchiveFile, doFinal);
+  FArchiveFile = FTgzName;
+  FTgzName.clear();
 }

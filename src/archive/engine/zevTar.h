@@ -1,7 +1,8 @@
 #pragma once
 // TTar: writes TAR archives of 512-byte blocks over the writer base (new, kept, renamed and
 // deleted members; the archive replaced only when written in full), optionally packed into a
-// GZIP file (".TGZ") afterwards. Names longer than the header's 100 bytes go into a GNU
+// GZIP file (".TGZ"): then the TAR is compressed as it is written, straight into the file that
+// replaces the ".TGZ", and no uncompressed copy is made. Names longer than the header's 100 bytes go into a GNU
 // long-name record before the header. Portable.
 #include <cstdint>
 #include <string>
@@ -43,8 +44,11 @@ class TTar : public TCompBase {
   bool CompareAttributes() const override { return false; }
   void ReportNewEntries() override;
   void AfterReplace() override;
+  std::unique_ptr<TzevTempOutput> CreateOutput() override;
 
  private:
   std::string StoredBytes(const std::wstring& name, bool folder) const;
   TTarMember Member(const std::string& name, bool folder, uint64_t size, int32_t dosDate) const;
+  // The ".TGZ" this run writes the TAR into as it goes; empty when it writes a plain TAR.
+  std::wstring FTgzName;
 };

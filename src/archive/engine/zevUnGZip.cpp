@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
+
+#include <zlib.h>
 
 #include "archive/engine/zevCodecIo.h"
 #include "archive/engine/zevDelzw.h"
@@ -38,6 +41,78 @@ class TPrefixSink : public TCodecSink {
   }
   uint8_t Block[512] = {};
   size_t Got = 0;
+};
+
+// The inflated bytes of a member as a stream that is read from front to back: a forward seek
+// inflates and drops what it passes; a backward one is refused and ends the stream. A damaged
+// or short member ends the stream where it fails (Error tells why).
+class TInflateReadStream : public TStream32 {
+ public:
+  TInflateReadStream(TStream32& source, int64_t offset, int64_t packed, int64_t size)
+      : FSource(source), FIn(1 << 18), FSize(size) {
+    FSource.Seek(offset, soFromBeginning);
+    FLeft = packed;
+    if (inflateInit2(&FZ, -15) != Z_OK) FError = zevOutOfMemory;
+  }
+  ~TInflateReadStream() override { inflateEnd(&FZ); }
+  TInflateReadStream(const TInflateReadStream&) = delete;
+  TInflateReadStream& operator=(const TInflateReadStream&) = delete;
+  int32_t Read(void* buffer, int32_t count) override {
+    if (count <= 0 || FError || FEnded) return 0;
+    FZ.next_out = static_cast<Bytef*>(buffer);
+    FZ.avail_out = static_cast<uInt>(count);
+    while (FZ.avail_out > 0 && !FError && !FEnded) {
+      if (FZ.avail_in == 0 && FLeft > 0) {
+        int32_t want = static_cast<int32_t>(std::min<int64_t>(FLeft, static_cast<int64_t>(FIn.size())));
+        int32_t got = FSource.Read(FIn.data(), want);
+        if (got <= 0) {
+          FLeft = 0;
+        } else {
+          FLeft -= got;
+          FZ.next_in = FIn.data();
+          FZ.avail_in = static_cast<uInt>(got);
+        }
+      }
+      uInt before = FZ.avail_out;
+      int r = inflate(&FZ, Z_NO_FLUSH);
+      if (r == Z_STREAM_END) {
+        FEnded = true;
+      } else if (r == Z_MEM_ERROR) {
+        FError = zevOutOfMemory;
+      } else if (r != Z_OK && r != Z_BUF_ERROR) {
+        FError = zevCorruptInput;
+      } else if (FZ.avail_out == before && FZ.avail_in == 0 && FLeft == 0) {
+        FError = zevReadError;  // the member ends before its data does
+      }
+    }
+    int32_t n = count - static_cast<int32_t>(FZ.avail_out);
+    FPos += n;
+    return n;
+  }
+  int32_t Write(const void*, int32_t) override { return 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin32 origin) override {
+    int64_t target = origin == soFromBeginning ? offset : origin == soFromCurrent ? FPos + offset : FSize + offset;
+    if (target < FPos) {
+      FError = zevReadError;
+      return FPos;
+    }
+    uint8_t skip[16384];
+    while (FPos < target) {
+      int32_t n = Read(skip, static_cast<int32_t>(std::min<int64_t>(target - FPos, sizeof skip)));
+      if (n <= 0) break;
+    }
+    return FPos;
+  }
+  const char* ClassName() const override { return "TInflateReadStream"; }
+  int Error() const { return FError; }
+
+ private:
+  TStream32& FSource;
+  std::vector<uint8_t> FIn;
+  z_stream FZ{};
+  int64_t FLeft = 0, FPos = 0, FSize;
+  int FError = 0;
+  bool FEnded = false;
 };
 
 // Inflates a member and checks its length against the trailer (the CRC is the caller's).
@@ -220,7 +295,50 @@ void TUnGZip::ExtractArchive(TStream32* archive) {
 }
 
 bool TUnGZip::ExtractNestedTar(TStream32& archive, const TGzHeader& h, const std::wstring& name) {
-  (void)h;
+  if (h.Signature == kGzSignature || h.Signature == kGzOldSignature) return ExtractInflatedTar(archive, name);
+  return ExtractTarThroughFile(archive, name);
+}
+
+bool TUnGZip::ExtractInflatedTar(TStream32& archive, const std::wstring& name) {
+  // The member is checked whole first (its CRC and size), so that a damaged one extracts
+  // nothing; then it is inflated again straight into the TAR walk, with no copy of the TAR.
+  int64_t tarSize = 0;
+  {
+    archive.Seek(FNested.DataOffset, soFromBeginning);
+    TCodecInput in(archive, FNested.PackedSize);
+    TCrcSink sink(nullptr, 32);
+    int r;
+    try {
+      r = FNested.Decode(in, sink);
+    } catch (const E_RAISE& x) {
+      r = x.ECode;
+    }
+    if (r == 0 && sink.Crc() != FNested.Crc) r = zevCrcError;
+    if (r != 0) {
+      DoError(name, L"", L"0", r);
+      if (OnEnd) OnEnd(this, name, false);
+      return false;
+    }
+    tarSize = sink.Written();
+  }
+  TInflateReadStream tar(archive, FNested.DataOffset, FNested.PackedSize, tarSize);
+  BytesTotal = BytesLeft = static_cast<double>(tarSize);
+  int rc = WalkTarHeaders(tar, tarSize, [&](const TTarHeader& t) {
+    if (GetCancel()) return false;
+    if (!MatchesSpec(FixStoredName(t.Name, TranslateOemChar))) return true;
+    NoteDate(t.DosTime);
+    ExtractCodecEntry(*this, tar, TarCodecEntry(t), false, false);
+    return !GetCancel();
+  });
+  if (rc == 0 && tar.Error()) rc = tar.Error();
+  if (rc) DoError(ArchiveFile(), L"", L"0", rc);
+  // The run goes on in the TAR the member holds; it has no file of its own, so the name is
+  // the one it has inside the GZIP file.
+  if (Count > 0 && OnChangeArchive) OnChangeArchive(this, name, atTar);
+  return Count > 0;
+}
+
+bool TUnGZip::ExtractTarThroughFile(TStream32& archive, const std::wstring& name) {
   // The TAR goes to a file of its own in the temporary folder: no file of the user's is
   // touched, and a second run cannot meet the first one's file.
   std::wstring dir = AppendBackslash(GetTempDir());

@@ -1,6 +1,6 @@
 #pragma once
 // TUnGZip: extracts the single member of a GZIP file and of a Unix compress (".Z") file;
-// a packed TAR can be handed to a TUnTar through a unique temporary file. Portable.
+// a packed TAR is extracted entry by entry as it is unpacked. Portable.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,5 +51,9 @@ class TUnGZip : public TUnBase {
 
  private:
   bool ExtractNestedTar(TStream32& archive, const TGzHeader& h, const std::wstring& name);
+  // A GZIP member is inflated straight into the TAR walk; a ".Z" one goes through a unique
+  // temporary TAR file that is removed afterwards.
+  bool ExtractInflatedTar(TStream32& archive, const std::wstring& name);
+  bool ExtractTarThroughFile(TStream32& archive, const std::wstring& name);
   TCodecEntry FNested;
 };

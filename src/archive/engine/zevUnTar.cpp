@@ -130,6 +130,22 @@ int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TT
   return WalkTarHeaders(s, size, each, nullptr);
 }
 
+TCodecEntry TarCodecEntry(const TTarHeader& h) {
+  TCodecEntry e;
+  e.StoredName = h.Name;
+  e.IsFolder = h.IsFolder;
+  e.DosTime = h.DosTime;
+  e.Attr = kAttrArchive;
+  e.DataOffset = h.DataOffset;
+  e.PackedSize = h.PackedSize;
+  e.OrigSize = h.PackedSize;
+  e.CrcWidth = 32;
+  e.HasCrc = false;
+  int64_t size = h.PackedSize;
+  e.Decode = [size](TCodecInput& in, TCodecSink& out) { return CopyStored(in, out, size); };
+  return e;
+}
+
 void TUnTar::ExtractArchive(TStream32* archive) {
   if (!archive) return;
   auto list = ListCodecEntries<TTarHeader>(
@@ -141,18 +157,6 @@ void TUnTar::ExtractArchive(TStream32* archive) {
       [](const TTarHeader&) { return true; });
   for (const auto& h : list) {
     if (GetCancel()) break;
-    TCodecEntry e;
-    e.StoredName = h.Name;
-    e.IsFolder = h.IsFolder;
-    e.DosTime = h.DosTime;
-    e.Attr = kAttrArchive;
-    e.DataOffset = h.DataOffset;
-    e.PackedSize = h.PackedSize;
-    e.OrigSize = h.PackedSize;
-    e.CrcWidth = 32;
-    e.HasCrc = false;
-    int64_t size = h.PackedSize;
-    e.Decode = [size](TCodecInput& in, TCodecSink& out) { return CopyStored(in, out, size); };
-    ExtractCodecEntry(*this, *archive, e, false, false);
+    ExtractCodecEntry(*this, *archive, TarCodecEntry(h), false, false);
   }
 }

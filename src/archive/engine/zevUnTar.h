@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/engine/zevBase.h"
+#include "archive/engine/zevUnCodec.h"
 
 // One member as the walk found it.
 struct TTarHeader {
@@ -27,6 +28,9 @@ int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TT
 // The same; endOffset receives where the walk stopped (where the next member would begin).
 int WalkTarHeaders(TStream32& s, int64_t size, const std::function<bool(const TTarHeader&)>& each,
                    int64_t* endOffset);
+
+// The entry to extract for a member: its data copied as stored (TAR keeps no CRC).
+TCodecEntry TarCodecEntry(const TTarHeader& h);
 
 class TUnTar : public TUnBase {
  public:

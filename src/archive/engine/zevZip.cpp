@@ -189,7 +189,11 @@ int TCompBase::UpdateArchive() {
     }
   } deactivate{*this};
   if (OnElapsedTime) Timer.Start();
-  auto output = FileSys->CreateReplacement(FArchiveFile, GetTempDir(), DeleteOptions);
+  std::unique_ptr<TzevTempOutput> output;
+  try {
+    output = CreateOutput();
+  } catch (const EzevException&) {
+  }
   if (!output) {
     DoError(FArchiveFile, L"", L"0", zevCreateError);
     return 0;
@@ -256,6 +260,10 @@ int TCompBase::UpdateArchive() {
   FMoveList.clear();
   if (!ok) return 0;
   return Switch == swDelete ? FilesDeleted : FilesAdded;
+}
+
+std::unique_ptr<TzevTempOutput> TCompBase::CreateOutput() {
+  return FileSys->CreateReplacement(FArchiveFile, GetTempDir(), DeleteOptions);
 }
 
 void TCompBase::Compress(TStream32* input, TzevTempOutput& output) {
@@ -1024,15 +1032,21 @@ bool TDiskSpanObj::FirstDisk() {
 }
 
 bool TDiskSpanObj::NextDisk() {
-  if (!CloseVolume()) return false;
+  if (!CloseVolume(false)) return false;
   ++DiskNumber;
   FNeeded = 10000;
   return RequestDisk();
 }
 
-bool TDiskSpanObj::CloseVolume() {
+bool TDiskSpanObj::CloseVolume(bool last) {
   if (!FVolume) return true;
-  int rc = FVolume->Commit();
+  int rc;
+  if (DiskNumber == 1 && FFirstReplaces && !last) {
+    rc = FVolume->Close();
+    FFirstVolume = std::move(FVolume);
+  } else {
+    rc = FVolume->Commit();
+  }
   FVolume.reset();
   if (rc) {
     FWriter.DoError(FWriter.ArchiveFile(), L"", std::to_wstring(DiskNumber), rc);
@@ -1107,6 +1121,7 @@ bool TDiskSpanObj::RequestDisk() {
 
 bool TDiskSpanObj::OpenVolume() {
   TzevFileSys& fs = *FWriter.FileSys;
+  if (DiskNumber == 1) FFirstReplaces = fs.FileExists(FWriter.ArchiveFile());
   FVolume = fs.CreateReplacement(FWriter.ArchiveFile(), L"", FWriter.DeleteOptions);
   if (!FVolume) return false;
   wchar_t label[16];
@@ -1115,6 +1130,28 @@ bool TDiskSpanObj::OpenVolume() {
   if (!fs.SetVolumeLabel(root, label)) FWriter.DoError(FWriter.ArchiveFile(), L"", label, zevSpanLabelError);
   FWriter.DiskManager.CheckDrive(FWriter.ArchiveFile());
   FLastSerial = FWriter.DiskManager.Serial;
+  if (DiskNumber == 1) FFirstSerial = FLastSerial;
+  return true;
+}
+
+bool TDiskSpanObj::FinishFirstDisk() {
+  if (!FFirstVolume) return true;
+  // The set is complete: the first disk comes back to take its new volume in place of its old
+  // file. Another disk in the drive (known by its serial) is asked away again.
+  for (;;) {
+    bool cancel = true;
+    FWriter.OnInsertDisk(this, L"1", cancel);
+    if (cancel) return false;
+    if (!FWriter.DiskManager.CheckDrive(FWriter.ArchiveFile())) continue;
+    if (FFirstSerial != 0 && FWriter.DiskManager.Serial != FFirstSerial) continue;
+    break;
+  }
+  int rc = FFirstVolume->Commit();
+  FFirstVolume.reset();
+  if (rc) {
+    FWriter.DoError(FWriter.ArchiveFile(), L"", L"1", rc);
+    return false;
+  }
   return true;
 }
 
@@ -1207,5 +1244,5 @@ bool TDiskSpanObj::Run() {
   PutLE16(end + 20, static_cast<uint16_t>(comment.size()));
   if (!WriteSpanned(end, kEndSize) || !WriteSpanned(comment.data(), static_cast<int64_t>(comment.size())))
     return false;
-  return CloseVolume();
+  return CloseVolume(true) && FinishFirstDisk();
 }

@@ -106,6 +106,8 @@ class TCompBase : public TZipCommon {
   // A run that changed the archive: before the new archive is put in place, and after.
   virtual void ReportNewEntries() {}
   virtual void AfterReplace() {}
+  // The new archive's output: by default a file beside the archive that replaces it on Commit.
+  virtual std::unique_ptr<TzevTempOutput> CreateOutput();
 
   void Compress(TStream32* input, TzevTempOutput& output);
   void ProcessEntries(TStream32* input, TStream32& output);
@@ -157,10 +159,17 @@ class TDiskSpanObj {
   bool OpenVolume();
   bool WriteSpanned(const void* buffer, int64_t count);
   bool CopySpanned(int64_t from, int64_t count);
-  bool CloseVolume();
+  // last: the set is complete with this volume.
+  bool CloseVolume(bool last);
+  bool FinishFirstDisk();
   TZip& FWriter;
   TStream32& FSource;
   std::unique_ptr<TzevTempOutput> FVolume;
+  // A first volume that replaces a file on the first disk waits beside it until the set is
+  // complete, so that a set given up on a later disk leaves the first disk as it was.
+  std::unique_ptr<TzevTempOutput> FFirstVolume;
+  bool FFirstReplaces = false;
+  uint32_t FFirstSerial = 0;
   int64_t FFree = 0, FNeeded = 0;
   uint32_t FLastSerial = 0;
   bool FFirstRequest = true;
