@@ -7,10 +7,11 @@ set(VELMO_PORTABLE_SOURCES
   src/foundation/TextCodec.cpp
   src/foundation/TextCodec_posix.cpp
   src/framework/StringList.cpp
+  src/framework/NumberText.cpp
   src/framework/TextCompare_posix.cpp
   src/framework/TextCompareAscii.cpp
   src/foundation/FileIO_posix.cpp
-  src/foundation/Colors_posix.cpp
+  src/framework/Colors_posix.cpp
   src/foundation/HanINI.cpp
   src/foundation/MYTOOL.cpp
   src/foundation/Folders.cpp

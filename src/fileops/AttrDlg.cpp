@@ -285,16 +285,16 @@ bool TAttrForm::ChangeOneItem(TItemState& item) {
       return AskAttrError(FormatText(LoadMessageText(32125), {path}));
     baseline = 0;
     // A file is opened for writing, as anything that changes it; a folder through backup semantics.
-    HANDLE h = CreateFileW(path.c_str(), item.Folder ? FILE_WRITE_ATTRIBUTES : GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           item.Folder ? FILE_FLAG_BACKUP_SEMANTICS : 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+    TFileHandle h(CreateFileW(path.c_str(), item.Folder ? FILE_WRITE_ATTRIBUTES : GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              item.Folder ? FILE_FLAG_BACKUP_SEMANTICS : 0, nullptr));
+    if (!h) {
       // The attributes taken off for the change come back: nothing was changed.
       SetFileAttributesW(path.c_str(), RestorableAttr(item.Attr));
       return AskAttrError(FormatText(LoadMessageText(32126), {path}));
     }
-    BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
-    CloseHandle(h);
+    BOOL ok = SetFileTime(h.get(), nullptr, nullptr, &ft);
+    h.reset();
     if (!ok) {
       SetFileAttributesW(path.c_str(), RestorableAttr(item.Attr));
       return AskAttrError(FormatText(LoadMessageText(32127), {path}));

@@ -232,8 +232,6 @@ THanDriveBox::THanDriveBox(TComponent* owner) : TComponent(owner) {}
 
 THanDriveBox::~THanDriveBox() {
   delete Window;
-  if (DriveImages) ImageList_Destroy(DriveImages);
-  if (ToolImages) ImageList_Destroy(ToolImages);
 }
 
 bool THanDriveBox::HasNetwork() const { return NetworkOption && (GetSystemMetrics(SM_NETWORK) & 1) != 0; }
@@ -254,10 +252,10 @@ void THanDriveBox::Build() {
   SetWindowLongPtrW(Window->Handle(), GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
   SetFormIconFromBitmapRes(Window->Handle(), L"MAIN_CHDRV16");
 
-  ToolImages = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 0);
-  AddBitmapResToImageList(ToolImages, L"MCD_RELOAD16");
-  AddShellIconToImageList(ToolImages, 9, false);
-  AddShellIconToImageList(ToolImages, 10, false);
+  ToolImages.reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 0));
+  AddBitmapResToImageList(ToolImages.get(), L"MCD_RELOAD16");
+  AddShellIconToImageList(ToolImages.get(), 9, false);
+  AddShellIconToImageList(ToolImages.get(), 10, false);
 
   Popup = new THanPopupMenu(Window);
   auto item = [this](int msg, int image, int tag, TShortCut key) {
@@ -283,7 +281,7 @@ void THanDriveBox::Build() {
     }
   };
 
-  ToolBar = NewWindowToolBar(Window, ToolImages);
+  ToolBar = NewWindowToolBar(Window, ToolImages.get());
   auto button = [this](int msg, int tag) {
     std::wstring caption = LoadMessageText(msg);
     AddToolButton(ToolBar, caption, false, [this, tag](TComponent*) { Command(tag); }, tbsButton, tag, tag, true,
@@ -295,8 +293,8 @@ void THanDriveBox::Build() {
   button(2021, 0);
 
   if (IconsOption) {
-    DriveImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 8);
-    for (int icon : {17, 13, 18, 15, 3}) AddShellIconToImageList(DriveImages, icon, false);
+    DriveImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 8));
+    for (int icon : {17, 13, 18, 15, 3}) AddShellIconToImageList(DriveImages.get(), icon, false);
   }
 
   StatusBar = NewWindowStatusBar(Window);
@@ -304,7 +302,7 @@ void THanDriveBox::Build() {
   Tree = new THanTreeView(Window);
   Tree->SetAlign(alClient);
   Tree->SetParent(Window);
-  if (DriveImages) Tree->SetImages(DriveImages);
+  if (DriveImages) Tree->SetImages(DriveImages.get());
   Window->ActiveControl = Tree;
   Tree->OnExpanding = [this](HTREEITEM node, bool&) {
     THanDriveData* d = Tree->Data(node);
@@ -361,7 +359,7 @@ void THanDriveBox::Fill(bool reread) {
   HCURSOR cursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   SendMessageW(Tree->Handle(), WM_SETREDRAW, FALSE, 0);
   Tree->Clear();
-  if (DriveImages) ImageList_SetImageCount(DriveImages, 5);
+  if (DriveImages) ImageList_SetImageCount(DriveImages.get(), 5);
 
   bool netEntries = false;
   if (HasNetwork()) {
@@ -381,6 +379,7 @@ void THanDriveBox::Fill(bool reread) {
     SHFILEINFOW info{};
     UINT flags = SHGFI_DISPLAYNAME | (IconsOption ? SHGFI_ICON | SHGFI_SMALLICON : 0);
     SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, flags);
+    const TIconHandle icon(info.hIcon);
     std::wstring display = info.szDisplayName;
     size_t paren = display.find(L'(');
     std::wstring label = paren == std::wstring::npos ? L"" : Trim(display.substr(0, paren));
@@ -398,10 +397,7 @@ void THanDriveBox::Fill(bool reread) {
     else if (type == DRIVE_REMOVABLE)
       desc = label;
     int image = -1;
-    if (IconsOption && info.hIcon) {
-      image = ImageList_AddIcon(DriveImages, info.hIcon);
-      DestroyIcon(info.hIcon);
-    }
+    if (IconsOption && icon) image = ImageList_AddIcon(DriveImages.get(), icon.get());
     THanDriveData data;
     data.Path = std::wstring(1, letter) + L":";
     data.Selectable = true;
@@ -411,7 +407,7 @@ void THanDriveBox::Fill(bool reread) {
   }
 
   if (FavouritesOption) {
-    int qcdImage = DriveImages ? AddBitmapResToImageList(DriveImages, L"MAIN_QCD16") : -1;
+    int qcdImage = DriveImages ? AddBitmapResToImageList(DriveImages.get(), L"MAIN_QCD16") : -1;
     HTREEITEM fav = Tree->Add(nullptr, LoadMessageText(7002), qcdImage, THanDriveData{});
     for (const TQCDSlot& slot : Options.QCDSlots) {
       if (slot.Path.empty()) continue;

@@ -13,6 +13,7 @@
 
 #include "foundation/HanForm.h"
 #include "framework/Controls.h"
+#include "framework/Handles.h"
 
 class THToolBar;
 class THanPopupMenu;
@@ -110,7 +111,7 @@ class THanDriveBox : public TComponent {
   THanTreeView* Tree = nullptr;
   THanPopupMenu* Popup = nullptr;
   TPanelStatusLine* StatusBar = nullptr;
-  HIMAGELIST DriveImages = nullptr, ToolImages = nullptr;
+  TImageListHandle DriveImages, ToolImages;
   DWORD LastExpansion = 0;
 
   // Called once the window is shown and filled (tests drive it from here).

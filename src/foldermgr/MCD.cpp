@@ -313,8 +313,8 @@ int TMCD::GetDriveIcon(const std::wstring& root) {
   if (!SHGetFileInfoW(IncludeTrailingBackslash(root).c_str(), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON) ||
       !info.hIcon)
     return 0;
-  int index = ImageList_AddIcon(Images, info.hIcon);
-  DestroyIcon(info.hIcon);
+  const TIconHandle icon(info.hIcon);
+  int index = ImageList_AddIcon(Images, icon.get());
   return index < 0 ? 0 : index;
 }
 
@@ -760,28 +760,21 @@ void TMCD::CopyToClipboard(bool cut) {
   }
   const std::wstring path = GetSelectedPath();
   // The file list: DROPFILES, then the path and two NULs (the block is zeroed).
-  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t));
-  HGLOBAL effect = GlobalAlloc(GHND, sizeof(DWORD));
-  if (!drop || !effect) {
-    if (drop) GlobalFree(drop);
-    if (effect) GlobalFree(effect);
-    return;
-  }
-  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+  TGlobalMemHandle drop(GlobalAlloc(GHND, sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t)));
+  TGlobalMemHandle effect(GlobalAlloc(GHND, sizeof(DWORD)));
+  if (!drop || !effect) return;
+  auto* files = static_cast<DROPFILES*>(GlobalLock(drop.get()));
   files->pFiles = sizeof(DROPFILES);
   files->fWide = TRUE;
   memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.c_str(), path.size() * sizeof(wchar_t));
-  GlobalUnlock(drop);
-  *static_cast<DWORD*>(GlobalLock(effect)) = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY | DROPEFFECT_LINK;
-  GlobalUnlock(effect);
-  if (!OpenClipboard(FHandle)) {
-    GlobalFree(drop);
-    GlobalFree(effect);
-    return;
-  }
+  GlobalUnlock(drop.get());
+  *static_cast<DWORD*>(GlobalLock(effect.get())) = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY | DROPEFFECT_LINK;
+  GlobalUnlock(effect.get());
+  if (!OpenClipboard(FHandle)) return;
   EmptyClipboard();
-  SetClipboardData(CF_HDROP, drop);
-  SetClipboardData(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT), effect);
+  // The clipboard owns what it took; what it refused is still ours to free.
+  if (SetClipboardData(CF_HDROP, drop.get())) (void)drop.release();
+  if (SetClipboardData(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT), effect.get())) (void)effect.release();
   CloseClipboard();
 }
 

@@ -94,8 +94,6 @@ TMcdDialog::TMcdDialog(TComponent* owner) : TComponent(owner) {}
 TMcdDialog::~TMcdDialog() {
   delete Form;
   Form = nullptr;
-  for (HIMAGELIST l : {FIcons, FToolImages, FToolGray, FMenuImages})
-    if (l) ImageList_Destroy(l);
 }
 
 // ---- Commands ----
@@ -421,16 +419,15 @@ void TMcdDialog::BuildDriveBar() {
 void TMcdDialog::BuildToolBar() {
   delete ToolBar;
   ToolBar = nullptr;
-  if (FToolImages) ImageList_Destroy(FToolImages);
-  if (FToolGray) ImageList_Destroy(FToolGray);
-  FToolImages = FToolGray = nullptr;
+  FToolImages.reset();
+  FToolGray.reset();
   if (!Options.MCDToolBar) return;
   const bool small = Options.McdToolBarSmall;
   const int size = small ? 16 : 24;
-  FToolImages = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 10, 2);
+  FToolImages.reset(ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 10, 2));
   static const wchar_t* const images[] = {L"MCD_RELOAD", L"MAIN_CHDRV", L"MCD_COPY", L"MCD_MOVE", L"MCD_DELETE",
                                           L"MCD_RENAME", L"MCD_NEWFOLD", L"MCD_SIZE", L"MCD_FRESH", L"MAIN_QCD"};
-  for (const wchar_t* name : images) AddBitmapResToImageList(FToolImages, std::wstring(name) + (small ? L"16" : L""));
+  for (const wchar_t* name : images) AddBitmapResToImageList(FToolImages.get(), std::wstring(name) + (small ? L"16" : L""));
   ToolBar = new THToolBar(Form);
   ToolBar->SetAlign(alTop);
   ToolBar->SetTop(500);
@@ -438,10 +435,10 @@ void TMcdDialog::BuildToolBar() {
   ToolBar->SetWrapable(Options.ToolBarWrap);
   ToolBar->SetShowCaptions(Options.ShowMcdToolName);
   if (Options.GrayToolBar && GetScreenColorDepth() > 8) {
-    MakeDisabledImageList(FToolImages, FToolGray, size, size);
-    ToolBar->SetImages(FToolGray);
+    MakeDisabledImageList(FToolImages.get(), FToolGray, size, size);
+    ToolBar->SetImages(FToolGray.get());
   } else {
-    ToolBar->SetImages(FToolImages);
+    ToolBar->SetImages(FToolImages.get());
   }
   ToolBar->SetParent(Form);
   struct TButtonRow {
@@ -592,16 +589,16 @@ void TMcdDialog::BuildWindow() {
   };
 
   // The pop-up menu's images.
-  FMenuImages = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 18, 2);
+  FMenuImages.reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 18, 2));
   static const wchar_t* const menuImages[] = {L"MCD_FRESH16",  L"MCD_RELOAD16",  L"MAIN_CHDRV16", L"MCD_COPY16",
                                               L"MCD_MOVE16",   L"MCD_DELETE16",  L"MCD_RENAME16", L"MCD_NEWFOLD16",
                                               L"MCD_SIZE16",   L"MCD_ENTER16",   L"MAIN_PCOPY16", L"MAIN_PCUT16",
                                               L"MAIN_PASTE16", L"MAIN_CTRL16",   L"MAIN_QCD16"};
-  for (const wchar_t* name : menuImages) AddBitmapResToImageList(FMenuImages, name);
-  for (int icon : {20, 34, 36}) AddShellIconToImageList(FMenuImages, icon, false);
+  for (const wchar_t* name : menuImages) AddBitmapResToImageList(FMenuImages.get(), name);
+  for (int icon : {20, 34, 36}) AddShellIconToImageList(FMenuImages.get(), icon, false);
   if (ShowIcons) {
-    FIcons = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 2);
-    AddFolderIconToImageList(FIcons, false);
+    FIcons.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 2));
+    AddFolderIconToImageList(FIcons.get(), false);
   }
 
   // The drive menu and the favourites menu are filled when they open.
@@ -637,7 +634,7 @@ void TMcdDialog::BuildWindow() {
     View->CopyColor = clBtnShadow;
     View->MoveColor = clBtnShadow;
   }
-  View->Images = FIcons;
+  View->Images = FIcons.get();
   View->SetParent(Form);
   View->OnChange = [this](TCustomMCD*) { ViewChanged(); };
   View->OnSearch = [this](TCustomMCD*, bool) { SearchChanged(); };

@@ -14,6 +14,7 @@
 #include "foundation/HanForm.h"
 #include "foundation/HanPopup.h"
 #include "foundation/ToolBtn.h"
+#include "framework/Handles.h"
 
 class TDriveBar;
 class TMKeyLine;
@@ -89,7 +90,7 @@ class TMcdDialog : public TComponent {
   void GoToSlot(int slot);
   void GoToSpecial(int csidl);
 
-  HIMAGELIST FIcons = nullptr, FToolImages = nullptr, FToolGray = nullptr, FMenuImages = nullptr;
+  TImageListHandle FIcons, FToolImages, FToolGray, FMenuImages;
   wchar_t FShownDrive = 0;
 };
 

@@ -277,8 +277,8 @@ int TCustomMCD::MeasureText(HDC dc, TMCDItem& item) {
 
 void TCustomMCD::DrawConnector(HDC dc, const RECT& cell, int kind, TColor color) {
   if (kind == 0) return;
-  HPEN pen = CreatePen(PS_SOLID, 1, Rgb(color));
-  HGDIOBJ old = SelectObject(dc, pen);
+  const TPenHandle pen(CreatePen(PS_SOLID, 1, Rgb(color)));
+  HGDIOBJ old = SelectObject(dc, pen.get());
   int left = static_cast<int>(cell.left), top = static_cast<int>(cell.top), bottom = static_cast<int>(cell.bottom);
   int cx = left + Indent / 2, cy = top + RowHeight / 2, end = left + Indent;
   switch (kind) {
@@ -291,7 +291,6 @@ void TCustomMCD::DrawConnector(HDC dc, const RECT& cell, int kind, TColor color)
     default: break;
   }
   SelectObject(dc, old);
-  DeleteObject(pen);
 }
 
 void TCustomMCD::Paint(TCanvas& canvas) { PaintPass(canvas.Handle(), ClientRect()); }
@@ -385,19 +384,17 @@ void TCustomMCD::PaintPass(HDC dc, const RECT& clip) {
         Fill(dc, mark, back);
         text = BackColor;
       } else if (hasChild && textEnd + 3 < cell.right) {
-        HPEN p = CreatePen(PS_SOLID, 1, Rgb(pen));
-        HGDIOBJ old = SelectObject(dc, p);
+        const TPenHandle p(CreatePen(PS_SOLID, 1, Rgb(pen)));
+        HGDIOBJ old = SelectObject(dc, p.get());
         HLine(dc, textEnd + 3, cell.right, y + RowHeight / 2);
         SelectObject(dc, old);
-        DeleteObject(p);
       }
       std::wstring s = CaseName(item.Name);
       SetTextColor(dc, Rgb(text));
       DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &textRect, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
       if (i == FDropTarget || (selected && !focused)) {
-        HBRUSH frame = CreateSolidBrush(Rgb(i == FDefaultIndex ? DefaultColor : TextColor));
-        FrameRect(dc, &mark, frame);
-        DeleteObject(frame);
+        const TBrushHandle frame(CreateSolidBrush(Rgb(i == FDefaultIndex ? DefaultColor : TextColor)));
+        FrameRect(dc, &mark, frame.get());
       }
       item.Cell = cell;
       item.IconRect = RECT{iconLeft, y, textEnd, y + RowHeight};

@@ -112,10 +112,10 @@ TQCDForm::TQCDForm(TComponent* owner) : THanForm(owner) {
   SetWindowLongPtrW(Handle(), GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
   SetFormIconFromBitmapRes(Handle(), L"MAIN_QCD16");
 
-  Images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 7, 0);
+  Images.reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 7, 0));
   for (const wchar_t* res : {L"MAIN_QCD16", L"MCD_ENTER16", L"MAIN_MCD16", L"MAIN_EDIT16", L"MCD_DELETE16",
                              L"M_MOVEUP", L"M_MOVEDOWN"})
-    AddBitmapResToImageList(Images, res);
+    AddBitmapResToImageList(Images.get(), res);
 
   Popup = new THanPopupMenu(this);
   auto item = [this](int msg, int action, TShortCut key) {
@@ -132,7 +132,7 @@ TQCDForm::TQCDForm(TComponent* owner) : THanForm(owner) {
   item(32050, acUp, static_cast<TShortCut>(scAlt | VK_UP));
   item(32051, acDown, static_cast<TShortCut>(scAlt | VK_DOWN));
 
-  ToolBar = NewWindowToolBar(this, Images);
+  ToolBar = NewWindowToolBar(this, Images.get());
   ToolBar->Name = L"ToolBar";
   auto button = [this](int msg, int action) {
     AddToolButton(ToolBar, Plain(msg), false, [this, action](TComponent*) { Action(action); }, tbsButton, action,
@@ -158,7 +158,7 @@ TQCDForm::TQCDForm(TComponent* owner) : THanForm(owner) {
   List->AddColumn({LoadMessageText(7026), Options.QCDI1, 0});
   List->AddColumn({LoadMessageText(7023), Options.QCDI2, 0});
   List->AddColumn({LoadMessageText(10405), Options.QCDI3, 0});
-  List->SetSmallImages(Images);
+  List->SetSmallImages(Images.get());
   List->SetParent(this);
   ActiveControl = List;
   List->OnSelectItem = [this](TComponent*) { UpdateCommands(); };
@@ -172,7 +172,6 @@ TQCDForm::TQCDForm(TComponent* owner) : THanForm(owner) {
 TQCDForm::~TQCDForm() {
   if (!FClosed) FormClose();
   if (HandleAllocated()) SaveWindowPlacement(Handle(), Options.QCDWindow);
-  if (Images) ImageList_Destroy(Images);
 }
 
 int TQCDForm::Selected() const { return List ? List->ItemIndex() : -1; }

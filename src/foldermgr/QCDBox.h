@@ -9,6 +9,7 @@
 
 #include "foundation/HanForm.h"
 #include "foundation/ScrListV.h"
+#include "framework/Handles.h"
 
 class THToolBar;
 class THanPopupMenu;
@@ -36,7 +37,7 @@ class TQCDForm : public THanForm {
   std::wstring CurrentPath;
   bool Modified = false;
 
-  HIMAGELIST Images = nullptr;
+  TImageListHandle Images;
   THanPopupMenu* Popup = nullptr;
   THToolBar* ToolBar = nullptr;
   TScrListView* List = nullptr;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/MPIDL.h"
+#include "framework/Handles.h"
 #include "framework/TextCompare.h"
 
 namespace {
@@ -96,7 +97,8 @@ UINT TrackForUser(HMENU menu, HWND owner, POINT pt, IContextMenu* cm) {
 
 bool RunMenu(IContextMenu* cm, HWND owner, POINT pt, bool canRename, bool& renameChosen) {
   renameChosen = false;
-  HMENU menu = CreatePopupMenu();
+  const TMenuHandle owned(CreatePopupMenu());
+  HMENU menu = owned.get();
   if (!menu) return false;
   bool done = false;
   UINT flags = CMF_NORMAL | CMF_EXPLORE | (canRename ? CMF_CANRENAME : 0);
@@ -112,7 +114,6 @@ bool RunMenu(IContextMenu* cm, HWND owner, POINT pt, bool canRename, bool& renam
       }
     }
   }
-  DestroyMenu(menu);
   return done;
 }
 }  // namespace
@@ -123,10 +124,9 @@ bool ShowShellPropertiesPidls(IShellFolder* folder, LPCITEMIDLIST* pidls, int, H
   IContextMenu* cm = MenuOf(folder, pidls, count, ownerWnd);
   if (!cm) return false;
   // Some menus run a verb only after they have been built once.
-  HMENU menu = CreatePopupMenu();
-  if (menu) cm->QueryContextMenu(menu, 0, kFirstId, kLastId, CMF_NORMAL);
+  const TMenuHandle menu(CreatePopupMenu());
+  if (menu) cm->QueryContextMenu(menu.get(), 0, kFirstId, kLastId, CMF_NORMAL);
   bool ok = InvokeVerb(cm, ownerWnd, "properties", L"properties", 0, POINT{0, 0}, false);
-  if (menu) DestroyMenu(menu);
   cm->Release();
   return ok;
 }

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "foundation/Colors.h"
+#include "framework/Colors.h"
 
 class THanINI;
 

@@ -2,6 +2,7 @@
 #include <shlobj.h>
 
 #include "foundation/Folders.h"
+#include "framework/Handles.h"
 
 namespace {
 std::wstring WithBackslash(std::wstring s) {
@@ -51,7 +52,6 @@ void InitFolders() {
   DesktopFolder = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
   StartMenuFolder = SpecialFolder(CSIDL_STARTMENU);
 
-  HDC dc = GetDC(nullptr);
-  LowColorScreen = dc && GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES) <= 8;
-  if (dc) ReleaseDC(nullptr, dc);
+  const TScreenDCHandle dc(GetDC(nullptr));
+  LowColorScreen = dc && GetDeviceCaps(dc.get(), BITSPIXEL) * GetDeviceCaps(dc.get(), PLANES) <= 8;
 }

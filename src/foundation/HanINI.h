@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/Colors.h"
+#include "framework/FontStyle.h"
+#include "framework/Colors.h"
 #include "foundation/HanList.h"
 #include "foundation/TextCodec.h"
 
@@ -18,8 +19,7 @@ struct TIniRec {
   TKind Kind = TKind::Key;
 };
 
-// Font style bits as stored.
-constexpr uint8_t fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8;
+// Font style bits as stored: fsBold, fsItalic, fsUnderline, fsStrikeOut (framework/FontStyle.h).
 
 struct TIniFont {
   std::wstring Name;

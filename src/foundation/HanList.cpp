@@ -29,10 +29,18 @@ int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
 
 THanList::~THanList() { Clear(); }
 
+void THanList::Compact() {
+  if (FHead == 0) return;
+  void** base = FList.get();
+  for (int i = 0; i < FCount; ++i) base[i] = base[FHead + i];
+  FHead = 0;
+}
+
 int THanList::Add(void* item) {
   if (FCount == FCapacity) Grow();
   if (FCount == FCapacity) return -1;  // at the maximum capacity
-  FList[FCount] = item;
+  if (FHead + FCount == FCapacity) Compact();
+  Items()[FCount] = item;
   return FCount++;
 }
 
@@ -40,16 +48,26 @@ void THanList::Insert(int index, void* item) {
   if (index < 0 || index > FCount) return;
   if (FCount == FCapacity) Grow();
   if (FCount == FCapacity) return;
-  for (int i = FCount; i > index; --i) FList[i] = FList[i - 1];
-  FList[index] = item;
+  if (FHead + FCount == FCapacity) Compact();
+  void** items = Items();
+  for (int i = FCount; i > index; --i) items[i] = items[i - 1];
+  items[index] = item;
   ++FCount;
 }
 
 void THanList::Delete(int index) {
   if (index < 0 || index >= FCount) return;
-  Notify(FList[index]);
-  for (int i = index; i < FCount - 1; ++i) FList[i] = FList[i + 1];
+  void** items = Items();
+  Notify(items[index]);
+  if (index < FCount / 2) {
+    // Nearer the front: the items before it move up one place.
+    for (int i = index; i > 0; --i) items[i] = items[i - 1];
+    ++FHead;
+  } else {
+    for (int i = index; i < FCount - 1; ++i) items[i] = items[i + 1];
+  }
   --FCount;
+  if (FCount == 0) FHead = 0;
   if (FCount < FCapacity / 2) SetCapacity(FCapacity / 2);
 }
 
@@ -60,51 +78,62 @@ int THanList::Remove(void* item) {
 }
 
 int THanList::IndexOf(void* item) const {
+  void** items = Items();
   for (int i = 0; i < FCount; ++i)
-    if (FList[i] == item) return i;
+    if (items[i] == item) return i;
   return -1;
 }
 
-void* THanList::Get(int index) const { return (index < 0 || index >= FCount) ? nullptr : FList[index]; }
+void* THanList::Get(int index) const { return (index < 0 || index >= FCount) ? nullptr : Items()[index]; }
 
 void THanList::Put(int index, void* item) {
-  if (index >= 0 && index < FCount) FList[index] = item;
+  if (index >= 0 && index < FCount) Items()[index] = item;
 }
 
 void THanList::Exchange(int a, int b) {
-  if (a >= 0 && a < FCount && b >= 0 && b < FCount) std::swap(FList[a], FList[b]);
+  if (a >= 0 && a < FCount && b >= 0 && b < FCount) std::swap(Items()[a], Items()[b]);
 }
 
 void THanList::Clear() {
   if (OnDelete)
-    for (int i = 0; i < FCount; ++i) Notify(FList[i]);
-  if (OwnsObjects && FreeObject) {
-    for (int i = 0; i < FCount; ++i) {
-      if (!FList[i]) continue;
+    for (int i = 0; i < FCount; ++i) Notify(Items()[i]);
+  // The array leaves the list before anything is freed, so that the list is empty and
+  // consistent should freeing an item reach back into it.
+  std::unique_ptr<void*[]> list = std::move(FList);
+  void** items = list ? list.get() + FHead : nullptr;
+  const int count = FCount;
+  FHead = 0;
+  FCount = 0;
+  FCapacity = 0;
+  if (FFreeObject && items) {
+    const std::function<void(void*)> free = FFreeObject;
+    for (int i = 0; i < count; ++i) {
+      if (!items[i]) continue;
       try {
-        FreeObject(FList[i]);
+        free(items[i]);
       } catch (...) {
         // An item that fails to free itself does not stop the others.
       }
     }
   }
-  FCount = 0;
-  FCapacity = 0;
-  FList.reset();
 }
 
 void THanList::SetCapacity(int n) {
   if (n < FCount || n > MaxHanListCapacity || n == FCapacity) return;
   std::unique_ptr<void*[]> list(n > 0 ? new void*[static_cast<size_t>(n)] : nullptr);
-  for (int i = 0; i < FCount; ++i) list[i] = FList[i];
+  void** items = Items();
+  for (int i = 0; i < FCount; ++i) list[i] = items[i];
   FList = std::move(list);
+  FHead = 0;
   FCapacity = n;
 }
 
 void THanList::SetCount(int n) {
   if (n < 0 || n > MaxHanListCapacity) return;
   if (n > FCapacity) SetCapacity(n);
-  for (int i = FCount; i < n; ++i) FList[i] = nullptr;
+  if (FHead + n > FCapacity) Compact();
+  void** items = Items();
+  for (int i = FCount; i < n; ++i) items[i] = nullptr;
   FCount = n;
 }
 
@@ -121,8 +150,8 @@ void THanList::Notify(void* item) {
 void THanList::Sort(TCompare compare) {
   if (FCount > 1)
     QuickSortRange(
-        0, FCount - 1, [&](int a, int b) { return compare(FList[a], FList[b]); },
-        [&](int a, int b) { std::swap(FList[a], FList[b]); });
+        0, FCount - 1, [&](int a, int b) { return compare(Items()[a], Items()[b]); },
+        [&](int a, int b) { std::swap(Items()[a], Items()[b]); });
 }
 
 // ---- THanTree ----
@@ -130,7 +159,8 @@ void THanList::Sort(TCompare compare) {
 THanTree::THanTree() : FRoot(std::make_unique<THanNode>()) {}
 
 THanTree::~THanTree() {
-  if (FRoot) Clear();
+  THanList& top = FRoot->Children;
+  while (top.Count() > 0) FreeSubtree(static_cast<PHanNode>(top.Get(0)), false);
 }
 
 PHanNode THanTree::AddChild(PHanNode parent, void* data) {
@@ -156,44 +186,36 @@ PHanNode THanTree::InsertChild(PHanNode parent, int index, void* data) {
   return node.release();
 }
 
-// Frees a subtree depth first, each node's children (first to last) before the node, which is
-// the order of deleting child 0 again and again, but without shifting any child list, so a
-// node with a hundred thousand children goes in linear time and no depth runs the stack out.
-void THanTree::FreeSubtree(PHanNode node) {
-  std::vector<std::pair<PHanNode, int>> stack{{node, 0}};
-  while (!stack.empty()) {
-    auto& top = stack.back();
-    if (top.second < top.first->Children.Count()) {
-      PHanNode child = static_cast<PHanNode>(top.first->Children.Get(top.second++));
-      stack.push_back({child, 0});
-      continue;
+void THanTree::FreeSubtree(PHanNode node, bool notify) {
+  // Always child 0 again, walked without recursion so that no depth runs the stack out; a
+  // child leaves the front of its parent's list, which THanList does without moving the rest.
+  PHanNode cur = node;
+  for (;;) {
+    while (cur->Children.Count() > 0) cur = static_cast<PHanNode>(cur->Children.Get(0));
+    PHanNode parent = cur->Parent;
+    cur->Children.Clear();
+    if (parent) {
+      THanList& siblings = parent->Children;
+      int i = siblings.Get(0) == cur ? 0 : siblings.IndexOf(cur);
+      if (i >= 0) siblings.Delete(i);
     }
-    PHanNode done = top.first;
-    stack.pop_back();
-    done->Children.Clear();
-    DoDeleteNode(done, done->Data);
-    delete done;
+    if (notify) DoDeleteNode(cur, cur->Data);
+    const bool last = cur == node;
+    delete cur;
     --FCount;
+    if (last) return;
+    cur = parent;
   }
 }
 
 void THanTree::DeleteNode(PHanNode node) {
   if (!node || node == FRoot.get()) return;
-  THanList& siblings = node->Parent->Children;
-  // Usually the last or the first child: look from the end first.
-  for (int i = siblings.Count() - 1; i >= 0; --i) {
-    if (siblings.Get(i) == node) {
-      siblings.Delete(i);
-      break;
-    }
-  }
-  FreeSubtree(node);
+  FreeSubtree(node, true);
 }
 
 void THanTree::Clear() {
   THanList& top = FRoot->Children;
-  for (int i = 0; i < top.Count(); ++i) FreeSubtree(static_cast<PHanNode>(top.Get(i)));
-  top.Clear();
+  while (top.Count() > 0) FreeSubtree(static_cast<PHanNode>(top.Get(0)), true);
 }
 
 bool THanTree::MoveNode(PHanNode node, PHanNode newParent) {

@@ -66,9 +66,15 @@ class THanList {
   int Capacity() const { return FCapacity; }
   void* operator[](int index) const { return Get(index); }
 
-  // When set, Clear frees every non-null item through FreeObject (pointers carry no type here).
-  bool OwnsObjects = false;
-  std::function<void(void* item)> FreeObject;
+  // An owning list: Clear frees every non-null item through free (the pointers carry no type,
+  // so owning and the way to free are one setting). An empty function makes the list not
+  // owning. Delete and Remove never free: the item goes back to the caller.
+  void SetOwnsObjects(std::function<void(void* item)> free) { FFreeObject = std::move(free); }
+  template <class T>
+  void SetOwnsObjectsOf() {
+    FFreeObject = [](void* item) { delete static_cast<T*>(item); };
+  }
+  bool OwnsObjects() const { return static_cast<bool>(FFreeObject); }
   // Called before an item leaves the list.
   std::function<void(THanList* sender, void* item)> OnDelete;
 
@@ -77,9 +83,17 @@ class THanList {
   virtual void Notify(void* item);
 
  private:
+  void** Items() const { return FList.get() + FHead; }
+  // Moves the items to the front of the array so that the free slots are all at the end.
+  void Compact();
+
   std::unique_ptr<void*[]> FList;
+  // The items are FList[FHead .. FHead + FCount - 1]: deleting near the front moves the head
+  // instead of the whole tail, so emptying a list from its first item is linear.
+  int FHead = 0;
   int FCount = 0;
   int FCapacity = 0;
+  std::function<void(void* item)> FFreeObject;
 };
 
 struct THanNode;
@@ -94,7 +108,8 @@ class THanTree {
  public:
   using TForEach = void (*)(PHanNode node, int absIndex, bool& cont, void* user);
   THanTree();
-  // Frees every node still in the tree (firing OnDeleteNode for each), then the root.
+  // Frees the node records still in the tree without firing OnDeleteNode: the owner may be
+  // half destroyed by now. An owner whose nodes carry data calls Clear first.
   virtual ~THanTree();
   THanTree(const THanTree&) = delete;
   THanTree& operator=(const THanTree&) = delete;
@@ -131,7 +146,9 @@ class THanTree {
   virtual void DoDeleteNode(PHanNode node, void* data);
 
  private:
-  void FreeSubtree(PHanNode node);
+  // Deletes node and its subtree depth first: each node's children, first to last, before
+  // the node; each node leaves its parent's children, then OnDeleteNode sees it.
+  void FreeSubtree(PHanNode node, bool notify);
   std::unique_ptr<THanNode> FRoot;
   int FCount = 0;
 };

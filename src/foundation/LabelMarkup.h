@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/Colors.h"
+#include "framework/Colors.h"
 
 // How a run is shown once paths are shortened; the pixels it is then drawn in are kept
 // apart, in ShownWidth.

@@ -231,10 +231,12 @@ void TMultiLanguage::ApplyTranslation(const std::wstring& rawPath, const std::ws
   }
   if (!node || rawText.empty()) return;
   const std::wstring& prop = pieces.back();
-  TTranslationNode::TPropKind kind = node->GetPropKind(prop);
-  if (kind == TTranslationNode::TPropKind::None) return;
+  // The handler hears of every component found with a text, whether or not the property
+  // exists: it may log or collect texts that this build cannot place.
   std::wstring text = rawText;
   if (OnTranslate) OnTranslate(this, node, prop, node->GetPropText(prop), text);
+  TTranslationNode::TPropKind kind = node->GetPropKind(prop);
+  if (kind == TTranslationNode::TPropKind::None) return;
   text = CookMessageText(std::move(text));
   switch (kind) {
     case TTranslationNode::TPropKind::String:

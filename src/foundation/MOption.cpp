@@ -569,8 +569,9 @@ void TMOptions::GetQCDSlotPath(WORD virtualKey, uint8_t shiftState, std::wstring
 }
 
 void TMOptions::ComputeMainFontHeight() {
-  HDC dc = GetDC(nullptr);
-  if (!dc) return;
+  const TScreenDCHandle screen(GetDC(nullptr));
+  if (!screen) return;
+  HDC dc = screen.get();
   LOGFONTW lf = {};
   lf.lfHeight = -MulDiv(MainFont.Size, GetDeviceCaps(dc, LOGPIXELSY), 72);
   lf.lfWeight = (MainFont.Style & fsBold) ? FW_BOLD : FW_NORMAL;
@@ -584,7 +585,6 @@ void TMOptions::ComputeMainFontHeight() {
     if (GetTextMetricsW(dc, &tm)) MainFontHeight = tm.tmHeight;
     SelectObject(dc, old);
   }
-  ReleaseDC(nullptr, dc);
 }
 
 // ---- history escapes ----

@@ -43,7 +43,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Colors.h"
+#include "framework/Colors.h"
 #include "foundation/Folders.h"
 #include "foundation/HanINI.h"
 

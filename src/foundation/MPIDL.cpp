@@ -1,5 +1,7 @@
 #include "foundation/MPIDL.h"
 
+#include "framework/Handles.h"
+
 #include <cstring>
 
 namespace {
@@ -34,7 +36,7 @@ std::wstring PidlToPath(LPCITEMIDLIST pidl) {
 }
 
 void FreePidl(LPITEMIDLIST& pidl) {
-  if (pidl) CoTaskMemFree(pidl);
+  const TCoTaskMemPtr<LPITEMIDLIST> owned(pidl);
   pidl = nullptr;
 }
 
@@ -87,14 +89,11 @@ bool ParseDisplayNameIn(HWND owner, IShellFolder* folder, std::wstring_view path
   IShellFolder* f = folder;
   if (!f && FAILED(SHGetDesktopFolder(&f))) return false;
   std::wstring p(path);
-  PIDLIST_RELATIVE out = nullptr;
-  HRESULT hr = f->ParseDisplayName(owner, nullptr, p.data(), nullptr, &out, nullptr);
+  TCoTaskMemPtr<PIDLIST_RELATIVE> out;
+  HRESULT hr = f->ParseDisplayName(owner, nullptr, p.data(), nullptr, out.put(), nullptr);
   if (!folder) f->Release();
-  if (FAILED(hr) || !out) {
-    if (out) CoTaskMemFree(out);
-    return false;
-  }
-  pidl = out;
+  if (FAILED(hr) || !out) return false;
+  pidl = out.release();
   return true;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "framework/NumberText.h"
+
 // Days since 1899-12-30, the fraction the time of day.
 using TDateTime = double;
 
@@ -13,11 +15,7 @@ using TDateTime = double;
 // Value with digit grouping and no decimals ("1,234,567"); "0" for a negative value.
 std::wstring FormatThousands(int64_t value);
 inline void FormatThousands(std::wstring& s, int64_t value) { s = FormatThousands(value); }
-// Whole numbers: optional leading blanks and sign, decimal or hexadecimal after "$" (or
-// "0x"); ok is false on a syntax error or a value out of range. Hexadecimal takes up to the
-// type's width in digits and wraps into the signed type.
-int32_t TryStrToInt(std::wstring_view s, bool& ok);
-int64_t TryStrToInt64(std::wstring_view s, bool& ok);
+// TryStrToInt and TryStrToInt64 (framework/NumberText.h).
 // The settings reader's integer parse: the same rules.
 inline int32_t IniTryStrToInt(std::wstring_view s, bool& ok) { return TryStrToInt(s, ok); }
 inline int32_t StrToIntDef(std::wstring_view s, int32_t def) {
@@ -227,7 +225,9 @@ inline void GetVolumeLabel(std::wstring_view root, std::wstring& label) { label 
 // The path of a special shell folder (CSIDL_*); empty on failure.
 std::wstring GetSpecialFolderPath(int csidl);
 inline void GetSpecialFolderPath(int csidl, std::wstring& path) { path = GetSpecialFolderPath(csidl); }
-// The system's text for a Windows error code, trailing line breaks cut.
+// The system's text for a Windows error code, trailing line breaks cut, in the language the
+// language file asks for (GetSystemErrorText with the default language): the one routine for
+// every error box that shows a system error.
 std::wstring SystemErrorText(DWORD code);
 
 // What CheckPathReachable found: whether the folder can be entered, and the error to show
@@ -260,10 +260,7 @@ int RunProgram(const wchar_t* appName, const wchar_t* params, std::wstring_view 
 #ifdef _WIN32
 #include "foundation/HanINI.h"
 
-// The keyboard and mouse-button state as bits; key routes use the low three (Shift 1, Alt 2,
-// Ctrl 4).
-using TShiftState = uint8_t;
-constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32;
+#include "framework/ShiftState.h"
 
 // Bits per pixel of the screen.
 int GetScreenColorDepth();
@@ -307,6 +304,8 @@ void DrawVLine(HDC dc, int x, int y1, int y2);
 #include <memory>
 #include <vector>
 
+#include "framework/Handles.h"
+
 // Adds icon iconNo of the shell's icon library (the system's shell-icon overrides honoured)
 // small or large; its index, or -1.
 int AddShellIconToImageList(HIMAGELIST imageList, int iconNo, bool large);
@@ -317,7 +316,7 @@ int AddFolderIconToImageList(HIMAGELIST imageList, bool large);
 int AddBitmapResToImageList(HIMAGELIST imageList, std::wstring_view resName);
 // Creates dest (or empties it) as a masked list of width x height images holding a grey copy
 // of every image of source, each masked by its bottom-right pixel.
-void MakeDisabledImageList(HIMAGELIST source, HIMAGELIST& dest, int width, int height);
+void MakeDisabledImageList(HIMAGELIST source, TImageListHandle& dest, int width, int height);
 // A grey copy: grey = (3 red + 4 green + blue) div 8. The caller owns the result.
 HBITMAP GrayBitmap(HBITMAP src);
 // Sets the window's icon to one made from the bitmap resource (transparent colour: its
@@ -357,10 +356,9 @@ bool AppendMenuItemRec(HMENU menu, const TMenuItemRec& item);
 class THanPopupItems {
  public:
   explicit THanPopupItems(UINT firstCommand = 100);
-  ~THanPopupItems();
   THanPopupItems(const THanPopupItems&) = delete;
   THanPopupItems& operator=(const THanPopupItems&) = delete;
-  HMENU Handle() const { return FHandle; }
+  HMENU Handle() const { return FHandle.get(); }
   // Takes the item, gives it the next command number and appends it to the menu.
   TMenuItemRec& Add(std::unique_ptr<TMenuItemRec> item);
   TMenuItemRec* FindCommand(UINT command);
@@ -369,7 +367,7 @@ class THanPopupItems {
   const std::vector<std::unique_ptr<TMenuItemRec>>& Items() const { return FItems; }
 
  private:
-  HMENU FHandle;
+  TMenuHandle FHandle;
   UINT FNext;
   std::vector<std::unique_ptr<TMenuItemRec>> FItems;
 };

@@ -28,13 +28,13 @@ class TSystemNetSource : public TNetSource {
       nr.lpProvider = provider.empty() ? nullptr : provider.data();
       nr.lpComment = comment.empty() ? nullptr : comment.data();
     }
-    HANDLE h = nullptr;
+    TNetEnumHandle h;
     TErrorModeGuard guard;
-    if (WNetOpenEnumW(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, 0, parent ? &nr : nullptr, &h) != NO_ERROR) return false;
+    if (WNetOpenEnumW(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, 0, parent ? &nr : nullptr, h.put()) != NO_ERROR) return false;
     std::vector<BYTE> buf(16384);
     for (;;) {
       DWORD count = static_cast<DWORD>(-1), size = static_cast<DWORD>(buf.size());
-      DWORD r = WNetEnumResourceW(h, &count, buf.data(), &size);
+      DWORD r = WNetEnumResourceW(h.get(), &count, buf.data(), &size);
       if (r == ERROR_MORE_DATA && size > buf.size() && size < (1u << 24)) {
         buf.resize(size);  // one entry needs more room than we offered
         continue;
@@ -54,7 +54,6 @@ class TSystemNetSource : public TNetSource {
         children.push_back(std::move(e));
       }
     }
-    WNetCloseEnum(h);
     return true;
   }
 };

@@ -54,7 +54,7 @@ DWORD ProbeAttributes(std::wstring_view path) {
     DWORD e = GetLastError();
     if (e == ERROR_SHARING_VIOLATION || e == ERROR_ACCESS_DENIED) {
       WIN32_FIND_DATAW fd;
-      if (TFindHandle(FindFirstFileW(z.c_str(), &fd))) a = fd.dwFileAttributes;
+      if (TFolderEnum::FindExact(z.c_str(), fd)) a = fd.dwFileAttributes;
     }
   }
   return a;
@@ -120,7 +120,7 @@ bool FindFirstSafe(std::wstring_view path, WIN32_FIND_DATAW& findData) {
   if (path.empty() || HasWildcards(path)) return false;
   TPathZ z(path);
   TErrorModeGuard guard;
-  return static_cast<bool>(TFindHandle(FindFirstFileW(z.c_str(), &findData)));
+  return TFolderEnum::FindExact(z.c_str(), findData);
 }
 
 bool PathExists(std::wstring_view path) { return ProbeAttributes(path) != INVALID_FILE_ATTRIBUTES; }
@@ -190,10 +190,10 @@ bool ForceFolders(std::wstring_view path, std::wstring& lastCreated) {
           a = FILE_ATTRIBUTE_DIRECTORY;
         }
       }
+      // A junction or symbolic link to a folder counts as the folder it stands for: making
+      // folders inside a redirected folder is ordinary use. (Only the walks that delete or
+      // empty a tree stay out of links.)
       if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
-      // A junction or symbolic link leads elsewhere: nothing is created beyond it. (The whole
-      // path was not a folder, so some level below this one is still missing.)
-      if (a & FILE_ATTRIBUTE_REPARSE_POINT) return false;
       cur += L'\\';
     }
     i = j + 1;
@@ -279,12 +279,8 @@ std::wstring MakeUniqueFileName(std::wstring_view dir, std::wstring_view name, b
 }
 
 std::wstring SystemErrorText(DWORD code) {
-  wchar_t* buf = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::wstring s = (n && buf) ? std::wstring(buf, n) : L"";
-  if (buf) LocalFree(buf);
-  while (!s.empty() && s.back() < L'!') s.pop_back();
+  std::wstring s;
+  GetSystemErrorText(static_cast<int>(code), 0, s);
   return s;
 }
 
@@ -340,9 +336,9 @@ TPathReach ProbePathReachable(HWND shellOwner, std::wstring_view path) {
   if (p.empty() || HasWildcards(p)) return r;
   TErrorModeGuard guard;
   IShellFolder* desktop = nullptr;
-  PIDLIST_RELATIVE pidl = nullptr;
+  TCoTaskMemPtr<PIDLIST_RELATIVE> pidl;
   HRESULT hr = SHGetDesktopFolder(&desktop);
-  if (SUCCEEDED(hr)) hr = desktop->ParseDisplayName(shellOwner, nullptr, p.data(), nullptr, &pidl, nullptr);
+  if (SUCCEEDED(hr)) hr = desktop->ParseDisplayName(shellOwner, nullptr, p.data(), nullptr, pidl.put(), nullptr);
   bool decided = false;
   if (FAILED(hr)) {
     DWORD code = HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : 0;
@@ -352,18 +348,17 @@ TPathReach ProbePathReachable(HWND shellOwner, std::wstring_view path) {
       decided = true;
     }
   } else {
-    std::wstring pattern = IncludeTrailingBackslash(p) + L"*.*";
-    WIN32_FIND_DATAW fd;
-    TFindHandle h(FindFirstFileW(pattern.c_str(), &fd));
-    const TWinError e = h ? TWinError{} : LastWinError("FindFirstFileW");
-    if (h || e.Code == ERROR_FILE_NOT_FOUND || e.Code == ERROR_NO_MORE_FILES) {
+    // A listing that opens, or finds nothing at all, shows the folder can be entered.
+    TFolderEnum list(p, 0, L"*.*");
+    list.begin();
+    if (list.Opened() || list.Error() == ERROR_SUCCESS) {
       r.Reachable = true;
       decided = true;
     } else {
       // The listing failed: ask the shell to enumerate it (it may connect or ask on the way).
       IShellFolder* folder = nullptr;
       IEnumIDList* list = nullptr;
-      HRESULT h2 = desktop->BindToObject(pidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder));
+      HRESULT h2 = desktop->BindToObject(pidl.get(), nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder));
       if (SUCCEEDED(h2))
         h2 = folder->EnumObjects(shellOwner, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN, &list);
       if (FAILED(h2) || !list) decided = true;  // not reachable, nothing more to say
@@ -371,7 +366,7 @@ TPathReach ProbePathReachable(HWND shellOwner, std::wstring_view path) {
       if (folder) folder->Release();
     }
   }
-  if (pidl) CoTaskMemFree(pidl);
+  pidl.reset();
   if (desktop) desktop->Release();
   if (decided) return r;
   if (FolderExists(p)) {

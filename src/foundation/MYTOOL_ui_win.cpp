@@ -9,14 +9,13 @@
 
 #include "foundation/MYTOOL.h"
 #include "framework/Handles.h"
+#include "framework/Registry.h"
 
 // ---- Screen, keyboard and windows ----
 
 int GetScreenColorDepth() {
-  HDC dc = GetDC(nullptr);
-  int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
-  ReleaseDC(nullptr, dc);
-  return bits;
+  const TScreenDCHandle dc(GetDC(nullptr));
+  return GetDeviceCaps(dc.get(), BITSPIXEL) * GetDeviceCaps(dc.get(), PLANES);
 }
 
 TShiftState GetCurrentShiftState() {
@@ -198,32 +197,23 @@ void ShellIconSource(int iconNo, std::wstring& file, int& index) {
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Icons", 0,
                     KEY_QUERY_VALUE, owned.put()) != ERROR_SUCCESS)
     return;
-  HKEY key = owned.get();
-  std::wstring name = std::to_wstring(iconNo);
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-      (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0 && size < 4096) {
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD got = size;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got) ==
-        ERROR_SUCCESS) {
-      value.resize(wcsnlen(value.c_str(), value.size()));
-      std::wstring setting = Trim(value);
-      size_t comma = setting.rfind(L',');
-      bool ok = false;
-      int idx = 0;
-      if (comma != std::wstring::npos) idx = TryStrToInt(Trim(setting.substr(comma + 1)), ok);
-      std::wstring path = Trim(comma == std::wstring::npos ? setting : setting.substr(0, comma));
-      if (!path.empty() && (ok || comma == std::wstring::npos)) {
-        if (type == REG_EXPAND_SZ || path.find(L'%') != std::wstring::npos) {
-          std::wstring expanded = ExpandEnvStr(path, false);
-          if (!expanded.empty()) path = expanded;
-        }
-        file = path;
-        index = idx;
-      }
-    }
+  const std::wstring name = std::to_wstring(iconNo);
+  std::wstring value;
+  if (!RegReadString(owned.get(), nullptr, name.c_str(), value, 2047)) return;
+  std::wstring setting = Trim(value);
+  size_t comma = setting.rfind(L',');
+  bool ok = false;
+  int idx = 0;
+  if (comma != std::wstring::npos) idx = TryStrToInt(Trim(setting.substr(comma + 1)), ok);
+  std::wstring path = Trim(comma == std::wstring::npos ? setting : setting.substr(0, comma));
+  if (path.empty() || !(ok || comma == std::wstring::npos)) return;
+  // A REG_EXPAND_SZ value, or a plain one that names variables all the same.
+  if (path.find(L'%') != std::wstring::npos) {
+    std::wstring expanded = ExpandEnvStr(path, false);
+    if (!expanded.empty()) path = expanded;
   }
+  file = path;
+  index = idx;
 }
 
 HICON ExtractOne(const std::wstring& file, int index, bool large) {
@@ -242,9 +232,7 @@ bool ReadPixels(HBITMAP bmp, int& w, int& h, std::vector<uint32_t>& px) {
   BITMAPINFO bi{};
   bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   px.assign(static_cast<size_t>(w) * h, 0);
-  HDC dc = GetDC(nullptr);
-  int lines = GetDIBits(dc, bmp, 0, h, px.data(), &bi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
+  const int lines = GetDIBits(TScreenDCHandle(GetDC(nullptr)).get(), bmp, 0, h, px.data(), &bi, DIB_RGB_COLORS);
   return lines == h;
 }
 
@@ -297,11 +285,11 @@ HBITMAP GrayBitmap(HBITMAP src) {
   return dest;
 }
 
-void MakeDisabledImageList(HIMAGELIST source, HIMAGELIST& dest, int width, int height) {
+void MakeDisabledImageList(HIMAGELIST source, TImageListHandle& dest, int width, int height) {
   if (dest)
-    ImageList_RemoveAll(dest);
+    ImageList_RemoveAll(dest.get());
   else
-    dest = ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 8, 8);
+    dest.reset(ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 8, 8));
   if (!source || !dest) return;
   int n = ImageList_GetImageCount(source);
   TMemoryDCHandle dc(CreateCompatibleDC(nullptr));
@@ -316,7 +304,7 @@ void MakeDisabledImageList(HIMAGELIST source, HIMAGELIST& dest, int width, int h
     SelectObject(dc.get(), old);
     TBitmapHandle grey(GrayBitmap(canvas.get()));
     canvas.reset();
-    if (grey) ImageList_AddMasked(dest, grey.get(), BottomRightPixel(grey.get()));
+    if (grey) ImageList_AddMasked(dest.get(), grey.get(), BottomRightPixel(grey.get()));
   }
 }
 
@@ -325,11 +313,12 @@ bool SetFormIconFromBitmapRes(HWND form, std::wstring_view resName) {
   if (!bmp) return false;
   BITMAP bm{};
   GetObjectW(bmp.get(), sizeof bm, &bm);
-  HIMAGELIST il = ImageList_Create(bm.bmWidth, bm.bmHeight, ILC_COLOR24 | ILC_MASK, 1, 1);
   HICON icon = nullptr;
-  if (il && ImageList_AddMasked(il, bmp.get(), BottomRightPixel(bmp.get())) >= 0)
-    icon = ImageList_GetIcon(il, 0, ILD_NORMAL);
-  if (il) ImageList_Destroy(il);
+  {
+    const TImageListHandle il(ImageList_Create(bm.bmWidth, bm.bmHeight, ILC_COLOR24 | ILC_MASK, 1, 1));
+    if (il && ImageList_AddMasked(il.get(), bmp.get(), BottomRightPixel(bmp.get())) >= 0)
+      icon = ImageList_GetIcon(il.get(), 0, ILD_NORMAL);
+  }
   bmp.reset();
   if (!icon) return false;
   // The window keeps the icon it shows; the one it replaces is ours to free.
@@ -413,14 +402,10 @@ bool AppendMenuItemRec(HMENU menu, const TMenuItemRec& item) {
 
 THanPopupItems::THanPopupItems(UINT firstCommand) : FHandle(CreatePopupMenu()), FNext(firstCommand) {}
 
-THanPopupItems::~THanPopupItems() {
-  if (FHandle) DestroyMenu(FHandle);
-}
-
 TMenuItemRec& THanPopupItems::Add(std::unique_ptr<TMenuItemRec> item) {
   item->Command = FNext++;
   FItems.push_back(std::move(item));
-  AppendMenuItemRec(FHandle, *FItems.back());
+  AppendMenuItemRec(FHandle.get(), *FItems.back());
   return *FItems.back();
 }
 

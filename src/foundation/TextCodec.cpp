@@ -264,3 +264,24 @@ std::string EncodeText(std::wstring_view text, TTextEncoding& encoding) {
   }
   return WideToUtf8(text);
 }
+
+bool HasLoneSurrogate(std::wstring_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const uint32_t c = static_cast<uint32_t>(text[i]);
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      const uint32_t next = i + 1 < text.size() ? static_cast<uint32_t>(text[i + 1]) : 0;
+      if (sizeof(wchar_t) == 2 && next >= 0xDC00 && next <= 0xDFFF) {
+        ++i;
+        continue;
+      }
+      return true;
+    }
+    if (c >= 0xDC00 && c <= 0xDFFF) return true;
+  }
+  return false;
+}
+
+std::string EncodeForCodePageReaders(std::wstring_view text, TTextEncoding& encoding) {
+  encoding = HasLoneSurrogate(text) ? TTextEncoding::Utf16LE : TTextEncoding::Ansi;
+  return EncodeText(text, encoding);
+}

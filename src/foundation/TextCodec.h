@@ -34,6 +34,15 @@ std::string AnsiRoundTrip(std::string_view bytes);
 // Bytes in the OEM code page as bytes in the ANSI code page.
 std::string OemToAnsiStr(std::string_view bytes);
 
+// A surrogate code unit without its partner (file names may hold one): no code page and no
+// UTF-8 can store it as it is.
+bool HasLoneSurrogate(std::wstring_view text);
+
+// Text for a file that other programs read in the system code page: the ANSI code page when
+// every character fits there, else UTF-8 without a mark, and UTF-16 with its mark when the
+// text holds a lone surrogate, the one form that keeps it whole. encoding tells which.
+std::string EncodeForCodePageReaders(std::wstring_view text, TTextEncoding& encoding);
+
 // Detects the encoding of a whole file's bytes and decodes it (the mark is dropped).
 std::wstring DecodeText(std::string_view bytes, TTextEncoding& encoding);
 void DecodeText(std::string_view bytes, std::wstring& out, TTextEncoding& encoding);

@@ -5,9 +5,7 @@
 namespace {
 int ScreenLogPixelsY() {
   static int dpi = [] {
-    HDC dc = GetDC(nullptr);
-    int v = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
+    const int v = GetDeviceCaps(TScreenDC().Handle(), LOGPIXELSY);
     return v > 0 ? v : 96;
   }();
   return dpi;

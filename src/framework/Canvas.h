@@ -9,8 +9,8 @@
 
 #include "framework/Handles.h"
 
-#include "foundation/Colors.h"
-#include "foundation/HanINI.h"  // the font style bits fsBold, fsItalic, fsUnderline, fsStrikeOut
+#include "framework/Colors.h"
+#include "framework/FontStyle.h"
 
 inline COLORREF ToColorRef(TColor c) { return static_cast<COLORREF>(ColorToRGB(c)) & 0xFFFFFF; }
 
@@ -93,13 +93,10 @@ class TCanvas {
 class TScreenDC {
  public:
   TScreenDC() : FDC(GetDC(nullptr)) {}
-  ~TScreenDC() { ReleaseDC(nullptr, FDC); }
-  TScreenDC(const TScreenDC&) = delete;
-  TScreenDC& operator=(const TScreenDC&) = delete;
-  HDC Handle() const { return FDC; }
+  HDC Handle() const { return FDC.get(); }
 
  private:
-  HDC FDC;
+  TScreenDCHandle FDC;
 };
 
 // The off-screen bitmap a window paints through: kept selected in its own memory context,

@@ -1,10 +1,9 @@
 #include "framework/Component.h"
 
-#include "foundation/MYTOOL.h"
-
 #include <algorithm>
 #include <cwctype>
 
+#include "framework/NumberText.h"
 #include "framework/TextCompare.h"
 
 TComponent::TComponent(TComponent* owner) {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "framework/Canvas.h"
+#include "framework/ShiftState.h"
 #include "framework/Component.h"
 #include "framework/StringList.h"
-#include "foundation/MYTOOL.h"
 
 enum TAlign : uint8_t { alNone = 0, alTop = 1, alBottom = 2, alLeft = 3, alRight = 4, alClient = 5 };
 enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };

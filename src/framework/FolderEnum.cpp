@@ -13,6 +13,12 @@ bool TFolderEnum::IsLinkData(const WIN32_FIND_DATAW& d) {
   return d.dwReserved0 == 0 || IsReparseTagNameSurrogate(d.dwReserved0);
 }
 
+bool TFolderEnum::FindExact(const wchar_t* path, WIN32_FIND_DATAW& data) {
+  return static_cast<bool>(TFindHandle(FindFirstFileW(path, &data)));
+}
+
+bool TFolderEnum::SystemFindNext(HANDLE find, WIN32_FIND_DATAW& data) { return FindNextFileW(find, &data) != FALSE; }
+
 std::wstring TFolderEnum::RelativeName() const { return FPrefix + FData.cFileName; }
 
 std::wstring TFolderEnum::FullName() const { return FFolder + FPrefix + FData.cFileName; }
@@ -34,7 +40,7 @@ bool TFolderEnum::Open(const std::wstring& folder, bool top, size_t parentPrefix
 
 bool TFolderEnum::Fetch(TLevel& level) {
   if (FindNext) return FindNext(level.Find.get(), FData);
-  return FindNextFileW(level.Find.get(), &FData) != FALSE;
+  return SystemFindNext(level.Find.get(), FData);
 }
 
 bool TFolderEnum::Wanted() const {

@@ -38,6 +38,8 @@ class TFolderEnum {
   // The next entry of an open find handle; a test can put a failing or filtering one in place
   // before the walk starts. False at the end or on an error, GetLastError telling which.
   std::function<bool(HANDLE find, WIN32_FIND_DATAW& data)> FindNext;
+  // The system's next entry: what a FindNext put in place calls for the real entries.
+  static bool SystemFindNext(HANDLE find, WIN32_FIND_DATAW& data);
 
   class iterator {
    public:
@@ -81,6 +83,10 @@ class TFolderEnum {
   std::wstring FullName() const;
   bool IsFolder() const { return IsFolderData(FData); }
   bool IsLink() const { return IsLinkData(FData); }
+
+  // Looks up one exact path (no listing): true with data filled when it is there. The find
+  // call sees names that attribute calls refuse (in use, locked by the system).
+  static bool FindExact(const wchar_t* path, WIN32_FIND_DATAW& data);
 
   static bool IsFolderData(const WIN32_FIND_DATAW& d) { return (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
   // A junction or symbolic link (a reparse point that stands for another name).

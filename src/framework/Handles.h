@@ -4,8 +4,12 @@
 //
 // Every handle the program opens is held by a THandle of its kind and closed by that kind's
 // closer, on every path out of the scope that opened it. Nothing else calls CloseHandle,
-// FindClose, RegCloseKey, DeleteObject, DestroyIcon or their kin.
+// FindClose, RegCloseKey, DeleteObject, DestroyIcon or their kin (the build test
+// "handles_and_walks" holds the sources to that).
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <winnetwk.h>
 
 #include <memory>
 #include <string>
@@ -92,6 +96,30 @@ struct TIcon {
 struct TMemoryDC {
   void operator()(HDC h) const noexcept { ::DeleteDC(h); }
 };
+struct TLocalMem {
+  void operator()(HLOCAL h) const noexcept { ::LocalFree(h); }
+};
+struct TGlobalMem {
+  void operator()(HGLOBAL h) const noexcept { ::GlobalFree(h); }
+};
+struct TCoTaskMem {
+  void operator()(void* p) const noexcept { ::CoTaskMemFree(p); }
+};
+struct TScreenDC {
+  void operator()(HDC h) const noexcept { ::ReleaseDC(nullptr, h); }
+};
+struct TImageList {
+  void operator()(HIMAGELIST h) const noexcept { ::ImageList_Destroy(h); }
+};
+struct TMenu {
+  void operator()(HMENU h) const noexcept { ::DestroyMenu(h); }
+};
+struct TModule {
+  void operator()(HMODULE h) const noexcept { ::FreeLibrary(h); }
+};
+struct TNetEnum {
+  void operator()(HANDLE h) const noexcept { ::WNetCloseEnum(h); }
+};
 }  // namespace handle_closers
 
 // Files, pipes, events, threads, processes, mappings: everything CloseHandle closes.
@@ -111,6 +139,22 @@ using TBrushHandle = TGdiHandle<HBRUSH>;
 using TPenHandle = TGdiHandle<HPEN>;
 using TIconHandle = THandle<HICON, handle_closers::TIcon>;
 using TMemoryDCHandle = THandle<HDC, handle_closers::TMemoryDC>;
+// A buffer the system allocated for the caller with LocalAlloc (FormatMessageW and kin).
+using TLocalMemHandle = THandle<HLOCAL, handle_closers::TLocalMem>;
+// Global memory not (yet) handed to the clipboard or a data object.
+using TGlobalMemHandle = THandle<HGLOBAL, handle_closers::TGlobalMem>;
+// Memory from the COM task allocator (item identifier lists, strings the shell hands back).
+// P is the pointer type itself (PIDLIST_ABSOLUTE, wchar_t*).
+template <class P>
+using TCoTaskMemPtr = THandle<P, handle_closers::TCoTaskMem>;
+// The screen's device context from GetDC(nullptr).
+using TScreenDCHandle = THandle<HDC, handle_closers::TScreenDC>;
+using TImageListHandle = THandle<HIMAGELIST, handle_closers::TImageList>;
+// A menu that no window owns (a window destroys its own menu bar).
+using TMenuHandle = THandle<HMENU, handle_closers::TMenu>;
+using TModuleHandle = THandle<HMODULE, handle_closers::TModule>;
+// An enumeration of network resources from WNetOpenEnumW.
+using TNetEnumHandle = THandle<HANDLE, handle_closers::TNetEnum>;
 
 // Closes a kernel handle at once and tells whether the system took the close without
 // complaint (the last buffered writes of a file can fail here). Empty afterwards.

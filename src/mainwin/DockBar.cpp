@@ -39,11 +39,11 @@ TDockToolBar::TDockToolBar(TForm* form) : TComponent(form), FForm(form) {
   ToolBar->SetColor(Options.ToolBarColor);
   ToolBar->SetParent(form);
   const auto& buttons = ToolButtonTable();
-  FToolImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(buttons.size()), 4);
-  ToolBar->SetImages(FToolImages);
+  FToolImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(buttons.size()), 4));
+  ToolBar->SetImages(FToolImages.get());
   for (size_t i = 0; i < buttons.size(); ++i) {
     const wchar_t* picture = ToolImageOf(buttons[i].Tag);
-    int image = picture ? AddBitmapResToImageList(FToolImages, picture) : -1;
+    int image = picture ? AddBitmapResToImageList(FToolImages.get(), picture) : -1;
     AddToolButton(ToolBar, PlainCaption(LoadMessageText(buttons[i].Msg)), false, nullptr, tbsButton, static_cast<int>(i),
                   image, true, nullptr);
   }
@@ -59,16 +59,16 @@ TDockToolBar::TDockToolBar(TForm* form) : TComponent(form), FForm(form) {
 }
 
 TDockToolBar::~TDockToolBar() {
-  if (FForm && FForm->HandleAllocated() && GetMenu(FForm->Handle()) == FMenu) SetMenu(FForm->Handle(), nullptr);
-  if (FMenu) DestroyMenu(FMenu);
+  if (FForm && FForm->HandleAllocated() && GetMenu(FForm->Handle()) == FMenu.get()) SetMenu(FForm->Handle(), nullptr);
+  FMenu.reset();
   delete KeyLine;
   delete ToolBar;
-  if (FToolImages) ImageList_Destroy(FToolImages);
 }
 
 void TDockToolBar::BuildMainMenu() {
-  HMENU old = FMenu;
-  FMenu = CreateMenu();
+  // The menu bar being replaced goes once the new one is in place.
+  const TMenuHandle old(FMenu.release());
+  FMenu.reset(CreateMenu());
   HMENU popups[mpNone] = {};
   for (int p = mpFile; p < mpNone; ++p) popups[p] = CreatePopupMenu();
   auto append = [](HMENU menu, const TCommandRow& row) {
@@ -106,27 +106,26 @@ void TDockToolBar::BuildMainMenu() {
                     LoadMessageText(MenuCaptionMsg(static_cast<TMenuPlace>(p))).c_str());
     }
   }
-  DestroyMenu(popups[mpView]);
+  const TMenuHandle flatView(popups[mpView]);  // its items were copied into view
   popups[mpView] = view;
   for (int p : {mpFile, mpEdit, mpPath, mpArchive, mpView, mpTools, mpHelp})
-    AppendMenuW(FMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(popups[p]), LoadMessageText(MenuCaptionMsg(static_cast<TMenuPlace>(p))).c_str());
+    AppendMenuW(FMenu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popups[p]), LoadMessageText(MenuCaptionMsg(static_cast<TMenuPlace>(p))).c_str());
   if (FForm && FForm->HandleAllocated()) {
-    SetMenu(FForm->Handle(), Options.ShowMainMenu ? FMenu : nullptr);
+    SetMenu(FForm->Handle(), Options.ShowMainMenu ? FMenu.get() : nullptr);
     DrawMenuBar(FForm->Handle());
   }
-  if (old) DestroyMenu(old);
 }
 
 void TDockToolBar::UpdateStates(const std::function<bool(const TCommandRow&)>& enabled,
                                 const std::function<bool(const TCommandRow&)>& checked) {
   for (const auto& row : CommandTable()) {
     if (row.Menu >= mpNone) continue;
-    EnableMenuItem(FMenu, static_cast<UINT>(row.Tag), MF_BYCOMMAND | (enabled(row) ? MF_ENABLED : MF_GRAYED));
-    CheckMenuItem(FMenu, static_cast<UINT>(row.Tag), MF_BYCOMMAND | (checked(row) ? MF_CHECKED : MF_UNCHECKED));
+    EnableMenuItem(FMenu.get(), static_cast<UINT>(row.Tag), MF_BYCOMMAND | (enabled(row) ? MF_ENABLED : MF_GRAYED));
+    CheckMenuItem(FMenu.get(), static_cast<UINT>(row.Tag), MF_BYCOMMAND | (checked(row) ? MF_CHECKED : MF_UNCHECKED));
   }
   // Tags 7101..7399 and 4001 stay disabled when present.
-  for (UINT tag = 7101; tag <= 7399; ++tag) EnableMenuItem(FMenu, tag, MF_BYCOMMAND | MF_GRAYED);
-  EnableMenuItem(FMenu, 4001, MF_BYCOMMAND | MF_GRAYED);
+  for (UINT tag = 7101; tag <= 7399; ++tag) EnableMenuItem(FMenu.get(), tag, MF_BYCOMMAND | MF_GRAYED);
+  EnableMenuItem(FMenu.get(), 4001, MF_BYCOMMAND | MF_GRAYED);
   const auto& buttons = ToolButtonTable();
   for (int i = 0; i < ToolBar->ButtonCount() && i < static_cast<int>(buttons.size()); ++i)
     if (const TCommandRow* row = FindCommand(buttons[static_cast<size_t>(i)].Tag)) ToolBar->Buttons(i)->SetEnabled(enabled(*row));

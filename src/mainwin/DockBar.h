@@ -6,6 +6,7 @@
 
 #include "framework/Controls.h"
 #include "mainwin/Commands.h"
+#include "framework/Handles.h"
 
 class THToolBar;
 class TMKeyLine;
@@ -22,7 +23,7 @@ class TDockToolBar : public TComponent {
   // The menu bar, made anew from the table (for the short cuts of CtrlXExtract too); attached
   // to the form when ShowMainMenu is on.
   void BuildMainMenu();
-  HMENU MainMenu() const { return FMenu; }
+  HMENU MainMenu() const { return FMenu.get(); }
   // Enables and checks every item and tool button by the table's tests.
   void UpdateStates(const std::function<bool(const TCommandRow&)>& enabled,
                     const std::function<bool(const TCommandRow&)>& checked);
@@ -32,6 +33,6 @@ class TDockToolBar : public TComponent {
 
  private:
   TForm* FForm;
-  HMENU FMenu = nullptr;
-  HIMAGELIST FToolImages = nullptr;  // the tool buttons' pictures
+  TMenuHandle FMenu;
+  TImageListHandle FToolImages;  // the tool buttons' pictures
 };

@@ -5,18 +5,17 @@
 #include "foundation/MYTOOL.h"
 
 TDriveBar::TDriveBar(TComponent* owner) : THToolBar(owner) {
-  FImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 8);
+  FImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 8));
   for (const wchar_t* name : {L"MAIN_BACK16", L"MAIN_FORWARD16", L"MAIN_UPDIR16", L"MAIN_ROOT16", L"MAIN_CHDRV16"})
-    AddBitmapResToImageList(FImages, name);
-  FFixedImages = ImageList_GetImageCount(FImages);
-  SetImages(FImages);
+    AddBitmapResToImageList(FImages.get(), name);
+  FFixedImages = ImageList_GetImageCount(FImages.get());
+  SetImages(FImages.get());
   SetShowCaptions(true);
   List = true;
 }
 
 TDriveBar::~TDriveBar() {
   ClearButtons();
-  if (FImages) ImageList_Destroy(FImages);
 }
 
 void TDriveBar::RebuildDrives(int driveMask) {
@@ -24,7 +23,7 @@ void TDriveBar::RebuildDrives(int driveMask) {
   if (driveMask == FMask && ButtonCount() > 0) return;
   FMask = driveMask;
   ClearButtons();
-  while (ImageList_GetImageCount(FImages) > FFixedImages) ImageList_Remove(FImages, FFixedImages);
+  while (ImageList_GetImageCount(FImages.get()) > FFixedImages) ImageList_Remove(FImages.get(), FFixedImages);
   for (int i = 0; i < 26; ++i) {
     if (!(driveMask & (1 << i))) continue;
     const wchar_t letter = static_cast<wchar_t>(L'A' + i);
@@ -32,8 +31,8 @@ void TDriveBar::RebuildDrives(int driveMask) {
     int image = -1;
     SHFILEINFOW info{};
     if (SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) && info.hIcon) {
-      image = ImageList_AddIcon(FImages, info.hIcon);
-      DestroyIcon(info.hIcon);
+      const TIconHandle icon(info.hIcon);
+      image = ImageList_AddIcon(FImages.get(), icon.get());
     }
     TToolButton* b = AddToolButton(this, std::wstring(1, letter), true, nullptr, tbsCheck, 100 + i, image, true, nullptr);
     switch (GetDriveTypeW(root.c_str())) {

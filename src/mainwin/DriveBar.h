@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "foundation/ToolBtn.h"
+#include "framework/Handles.h"
 
 class TDriveBar : public THToolBar {
  public:
@@ -18,7 +19,7 @@ class TDriveBar : public THToolBar {
   std::function<void(TToolButton* button)> OnDriveClick;
 
  private:
-  HIMAGELIST FImages = nullptr;
+  TImageListHandle FImages;
   int FFixedImages = 0;
   int FMask = 0;
 };

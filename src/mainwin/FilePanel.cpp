@@ -30,15 +30,14 @@ class TPanelCloseButton : public TCustomControl {
     RECT frame = r;
     canvas.Frame3D(frame, FDown ? clBtnShadow : clBtnHighlight, FDown ? clBtnHighlight : clBtnShadow, 1);
     HDC dc = canvas.Handle();
-    HPEN pen = CreatePen(PS_SOLID, 2, ColorToRGB(clBtnText));
-    HGDIOBJ old = SelectObject(dc, pen);
+    const TPenHandle pen(CreatePen(PS_SOLID, 2, ColorToRGB(clBtnText)));
+    HGDIOBJ old = SelectObject(dc, pen.get());
     const int m = std::max<int>(4, (r.right - r.left) / 4);
     MoveToEx(dc, r.left + m, r.top + m, nullptr);
     LineTo(dc, r.right - m, r.bottom - m);
     MoveToEx(dc, r.right - m, r.top + m, nullptr);
     LineTo(dc, r.left + m, r.bottom - m);
     SelectObject(dc, old);
-    DeleteObject(pen);
   }
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override {
     TCustomControl::MouseDown(button, shift, x, y);

@@ -14,6 +14,7 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 #include "foundation/TextCodec.h"
+#include "framework/HttpHandle.h"
 #include "framework/TextCompare.h"
 #include "mainwin/MainMessages.h"
 
@@ -25,16 +26,6 @@ constexpr size_t kMaxInstaller = 256u * 1024 * 1024;
 
 std::wstring UpdateIni() { return ProgramFolder + L"Update.ini"; }
 
-struct TInternetHandle {
-  HINTERNET H = nullptr;
-  explicit TInternetHandle(HINTERNET h) : H(h) {}
-  ~TInternetHandle() {
-    if (H) WinHttpCloseHandle(H);
-  }
-  TInternetHandle(const TInternetHandle&) = delete;
-  TInternetHandle& operator=(const TInternetHandle&) = delete;
-};
-
 bool HttpGetLimited(const std::wstring& url, std::string& body, size_t limit) {
   body.clear();
   URL_COMPONENTS uc{};
@@ -45,32 +36,32 @@ bool HttpGetLimited(const std::wstring& url, std::string& body, size_t limit) {
   uc.lpszUrlPath = path;
   uc.dwUrlPathLength = 2048;
   if (!WinHttpCrackUrl(url.c_str(), 0, 0, &uc)) return false;
-  TInternetHandle session(WinHttpOpen(L"Velmo", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+  THttpHandle session(WinHttpOpen(L"Velmo", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                       WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session.H) return false;
-  WinHttpSetTimeouts(session.H, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs);
-  TInternetHandle connect(WinHttpConnect(session.H, host, uc.nPort, 0));
-  if (!connect.H) return false;
-  TInternetHandle request(WinHttpOpenRequest(connect.H, L"GET", path[0] ? path : L"/", nullptr, WINHTTP_NO_REFERER,
+  if (!session) return false;
+  WinHttpSetTimeouts(session.get(), kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs);
+  THttpHandle connect(WinHttpConnect(session.get(), host, uc.nPort, 0));
+  if (!connect) return false;
+  THttpHandle request(WinHttpOpenRequest(connect.get(), L"GET", path[0] ? path : L"/", nullptr, WINHTTP_NO_REFERER,
                                              WINHTTP_DEFAULT_ACCEPT_TYPES,
                                              uc.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
-  if (!request.H) return false;
-  if (!WinHttpSendRequest(request.H, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) return false;
-  if (!WinHttpReceiveResponse(request.H, nullptr)) return false;
+  if (!request) return false;
+  if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) return false;
+  if (!WinHttpReceiveResponse(request.get(), nullptr)) return false;
   DWORD status = 0, size = sizeof status;
-  if (!WinHttpQueryHeaders(request.H, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+  if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                            &status, &size, WINHTTP_NO_HEADER_INDEX) ||
       status != 200)
     return false;
   for (;;) {
     DWORD avail = 0;
-    if (!WinHttpQueryDataAvailable(request.H, &avail)) return false;
+    if (!WinHttpQueryDataAvailable(request.get(), &avail)) return false;
     if (avail == 0) break;
     if (body.size() + avail > limit) return false;
     size_t at = body.size();
     body.resize(at + avail);
     DWORD read = 0;
-    if (!WinHttpReadData(request.H, body.data() + at, avail, &read)) return false;
+    if (!WinHttpReadData(request.get(), body.data() + at, avail, &read)) return false;
     body.resize(at + read);
   }
   return true;

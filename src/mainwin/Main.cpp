@@ -26,6 +26,7 @@
 #include "mainwin/MUpDate.h"
 #include "mainwin/PanelMenu.h"
 #include "mainwin/RenameCmd.h"
+#include "framework/FolderEnum.h"
 #include "framework/TextCompare.h"
 #include "panels/MFList.h"
 #include "panels/MIcon.h"
@@ -85,13 +86,8 @@ void DoneMainModule() {
 
 namespace {
 void DeleteFolderContents(const std::wstring& folder) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    std::wstring name = fd.cFileName;
-    if (name == L"." || name == L"..") continue;
-    std::wstring full = folder + name;
+  for (const WIN32_FIND_DATAW& fd : TFolderEnum(folder)) {
+    std::wstring full = folder + fd.cFileName;
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
       SetFileAttributesW(full.c_str(), fd.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -101,8 +97,7 @@ void DeleteFolderContents(const std::wstring& folder) {
     } else {
       DeleteFileW(full.c_str());
     }
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
+  }
 }
 }  // namespace
 
@@ -838,12 +833,12 @@ bool TQ7XForm::HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TQ7XForm::RegisterShellNotify() {
   if (ShellNotifyHandle) return;
-  LPITEMIDLIST desktop = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(Handle(), CSIDL_DESKTOP, &desktop)) || !desktop) return;
-  SHChangeNotifyEntry entry{desktop, TRUE};
+  TCoTaskMemPtr<LPITEMIDLIST> desktop;
+  const HRESULT hr = SHGetSpecialFolderLocation(Handle(), CSIDL_DESKTOP, desktop.put());
+  if (FAILED(hr) || !desktop) return;
+  SHChangeNotifyEntry entry{desktop.get(), TRUE};
   ShellNotifyHandle = SHChangeNotifyRegister(Handle(), SHCNRF_InterruptLevel | SHCNRF_ShellLevel, kShellEvents,
                                              WM_SHELLNOTIFY, 1, &entry);
-  CoTaskMemFree(desktop);
 }
 
 void TQ7XForm::DeregisterShellNotify() {

@@ -126,7 +126,6 @@ THanFileBox::THanFileBox(TComponent* owner, TMFList& list) : TCustomControl(owne
 
 THanFileBox::~THanFileBox() {
   if (FList.View == this) FList.View = nullptr;
-  if (FMeasureDC) DeleteDC(FMeasureDC);
 }
 
 void THanFileBox::CreateParams(TCreateParams& params) {
@@ -180,10 +179,10 @@ void THanFileBox::ApplyOptions() {
 // ---- Measuring ----
 
 void THanFileBox::MeasureFont() {
-  if (!FMeasureDC) FMeasureDC = CreateCompatibleDC(nullptr);
-  SelectObject(FMeasureDC, Font.Handle());
+  if (!FMeasureDC) FMeasureDC.reset(CreateCompatibleDC(nullptr));
+  SelectObject(FMeasureDC.get(), Font.Handle());
   TEXTMETRICW tm{};
-  GetTextMetricsW(FMeasureDC, &tm);
+  GetTextMetricsW(FMeasureDC.get(), &tm);
   FFontHeight = tm.tmHeight > 0 ? tm.tmHeight : 13;
   FCharWidths.assign(0x10000, 0);
   FEllipsisWidth = MeasureText(L"...", 3);
@@ -195,9 +194,9 @@ int THanFileBox::CharWidth(wchar_t c) {
     INT width = 0;
     if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
       width = 0;  // a pair is measured as a whole by MeasureText
-    } else if (!GetCharWidth32W(FMeasureDC, c, c, &width)) {
+    } else if (!GetCharWidth32W(FMeasureDC.get(), c, c, &width)) {
       SIZE sz{};
-      GetTextExtentPoint32W(FMeasureDC, &c, 1, &sz);
+      GetTextExtentPoint32W(FMeasureDC.get(), &c, 1, &sz);
       width = sz.cx;
     }
     w = static_cast<uint16_t>(std::clamp<INT>(width, 0, 0xFFFE) + 1);
@@ -212,7 +211,7 @@ int THanFileBox::MeasureText(const std::wstring& s, size_t count) {
     wchar_t c = s[i];
     if (IsHighSurrogate(c) && i + 1 < s.size() && IsLowSurrogate(s[i + 1])) {
       SIZE sz{};
-      GetTextExtentPoint32W(FMeasureDC, s.data() + i, 2, &sz);
+      GetTextExtentPoint32W(FMeasureDC.get(), s.data() + i, 2, &sz);
       total += sz.cx;
       ++i;
     } else {
@@ -1132,9 +1131,8 @@ void THanFileBox::DrawItem(TPass& pass, int index, TFileBoxItem& item, bool full
   }
   if (frame) {
     RECT r{cell.left, cell.top, std::min<int>(cell.right, pass.ClientW), cell.bottom};
-    HBRUSH brush = CreateSolidBrush(Rgb(frameColor));
-    FrameRect(pass.DC, &r, brush);
-    DeleteObject(brush);
+    const TBrushHandle brush(CreateSolidBrush(Rgb(frameColor)));
+    FrameRect(pass.DC, &r, brush.get());
   }
   if (index == focus && OnAfterPaint) OnAfterPaint();
 }

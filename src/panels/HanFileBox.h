@@ -215,8 +215,8 @@ class THanFileBox : public TCustomControl, public TMFListView {
   bool FShowAttr = true;
   int FRows = 1;
   int FColumnFillWidth = 0;
-  HDC FMeasureDC = nullptr;
   // Icons are drawn on the off-screen bitmap with the rest of the row, so they never flicker.
+  TMemoryDCHandle FMeasureDC;
   TPaintBuffer FPaintBuffer;
   // Advance widths of the box's font, measured once per character.
   std::vector<uint16_t> FCharWidths;

@@ -135,7 +135,8 @@ std::string THanDescMan::SaveToBytes() {
       text += r.Name + L" ";
     text += r.Desc + L"\r\n";
   }
-  return EncodeText(text, Encoding);
+  // Other programs read descriptions in the system code page, whatever form the file had.
+  return EncodeForCodePageReaders(text, Encoding);
 }
 
 bool THanDescMan::Save() {

@@ -80,7 +80,8 @@ class THanDescMan {
 
   TDescOptions Options;
   bool Modified = false;
-  // The encoding the file was read in; a new file is written as UTF-8.
+  // The encoding the file was read in, and after a save the one it was written in: the ANSI
+  // code page when the text fits there, else UTF-8 (UTF-16 for a lone surrogate).
   TTextEncoding Encoding = TTextEncoding::Utf8;
 
  private:

@@ -552,7 +552,7 @@ void TMFList::ReadFolder() {
   }
 }
 
-bool TMFList::FindNextEntry(HANDLE find, WIN32_FIND_DATAW& data) { return FindNextFileW(find, &data) != FALSE; }
+bool TMFList::FindNextEntry(HANDLE find, WIN32_FIND_DATAW& data) { return TFolderEnum::SystemFindNext(find, data); }
 
 void TMFList::ReadArchiveFolder() {
   FMask.Assign(FileMask);

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Colors.h"
+#include "framework/Colors.h"
 #include "foundation/MaskMatch.h"
 #include "panels/ArcFolder.h"
 #include "panels/DiscMon.h"

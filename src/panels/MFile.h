@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Colors.h"
+#include "framework/Colors.h"
 #include "foundation/MYTOOL.h"
 
 enum TItemKind : uint8_t { ikFolder = 1, ikFile = 2, ikDrive = 3 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "foundation/MYTOOL.h"
+#include "framework/Registry.h"
 #include "framework/TextCompare.h"
 #include "framework/Handles.h"
 
@@ -29,21 +30,7 @@ bool OpenClassKey(TRegKeyHandle& key, const std::wstring& sub) {
 
 // The default value of a key (or of its sub-key); false when there is none.
 bool ReadDefault(HKEY key, const wchar_t* subKey, std::wstring& value) {
-  value.clear();
-  DWORD bytes = 0;
-  const DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    LSTATUS r = RegGetValueW(key, subKey, nullptr, flags, nullptr, value.empty() ? nullptr : value.data(), &bytes);
-    if (r == ERROR_SUCCESS && !value.empty()) {
-      value.resize(wcsnlen(value.c_str(), value.size()));
-      return true;
-    }
-    if (r == ERROR_SUCCESS && bytes <= sizeof(wchar_t)) return true;  // an empty string
-    if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA) return false;
-    value.assign(bytes / sizeof(wchar_t) + 1, L'\0');
-  }
-  value.clear();
-  return false;
+  return RegReadString(key, subKey, nullptr, value);
 }
 
 // A DefaultIcon naming an icon of its own, not "the file itself".
@@ -103,13 +90,12 @@ TSystemFileData::TSystemFileData() { std::fill(std::begin(Mru), std::end(Mru), -
 
 TSystemFileData::~TSystemFileData() {
   Clear();
-  if (FImages) ImageList_Destroy(FImages);
 }
 
 void TSystemFileData::Clear() {
   FTypes.clear();
   std::fill(std::begin(Mru), std::end(Mru), -1);
-  if (FImages) ImageList_RemoveAll(FImages);
+  if (FImages) ImageList_RemoveAll(FImages.get());
 }
 
 void TSystemFileData::TakeSystemImages() {
@@ -125,21 +111,19 @@ void TSystemFileData::TakeSystemImages() {
 // numbers stay in step.
 int TSystemFileData::AddIcon(HICON icon) {
   TIconHandle owned(icon);
-  int i = icon ? ImageList_ReplaceIcon(FImages, -1, icon) : -1;
+  int i = icon ? ImageList_ReplaceIcon(FImages.get(), -1, icon) : -1;
   if (i >= 0) return i;
-  HDC dc = GetDC(nullptr);
-  TBitmapHandle blank(CreateCompatibleBitmap(dc, 16, 16));
-  ReleaseDC(nullptr, dc);
+  TBitmapHandle blank(CreateCompatibleBitmap(TScreenDCHandle(GetDC(nullptr)).get(), 16, 16));
   TMemoryDCHandle mem(CreateCompatibleDC(nullptr));
   HGDIOBJ old = SelectObject(mem.get(), blank.get());
   RECT r{0, 0, 16, 16};
   FillRect(mem.get(), &r, TBrushHandle(CreateSolidBrush(kTransparent)).get());
   SelectObject(mem.get(), old);
-  return ImageList_AddMasked(FImages, blank.get(), kTransparent);
+  return ImageList_AddMasked(FImages.get(), blank.get(), kTransparent);
 }
 
 int TSystemFileData::AddShellIcon(int iconNo) {
-  int i = AddShellIconToImageList(FImages, iconNo, false);
+  int i = AddShellIconToImageList(FImages.get(), iconNo, false);
   return i >= 0 ? i : AddIcon(nullptr);
 }
 
@@ -148,7 +132,7 @@ int TSystemFileData::AddBitmap(const wchar_t* name, bool grey) {
       static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   if (!bmp) return AddIcon(nullptr);
   if (grey) MakeGrey(bmp.get());
-  int i = ImageList_AddMasked(FImages, bmp.get(), kTransparent);
+  int i = ImageList_AddMasked(FImages.get(), bmp.get(), kTransparent);
   return i >= 0 ? i : AddIcon(nullptr);
 }
 
@@ -158,13 +142,10 @@ void TSystemFileData::Load() {
   std::fill(std::begin(Mru), std::end(Mru), -1);
   FTypes.clear();
 
-  if (FImages) ImageList_Destroy(FImages);
-  FImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 16, 16);
+  FImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 16, 16));
   TakeSystemImages();
 
-  HDC dc = GetDC(nullptr);
-  bool fewColours = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES) <= 8;
-  ReleaseDC(nullptr, dc);
+  bool fewColours = GetScreenColorDepth() <= 8;
   // The shell's own images, or what the system's "Shell Icons" setting puts in their place.
   FileIcon = AddShellIcon(0);
   ProgramIcon = AddShellIcon(2);
@@ -178,8 +159,8 @@ void TSystemFileData::Load() {
   // The marks of shared folders and shortcuts, drawn over a system image.
   ShareOverlay = AddShellIcon(28);
   LinkOverlay = AddShellIcon(29);
-  ImageList_SetOverlayImage(FImages, ShareOverlay, 1);
-  ImageList_SetOverlayImage(FImages, LinkOverlay, 2);
+  ImageList_SetOverlayImage(FImages.get(), ShareOverlay, 1);
+  ImageList_SetOverlayImage(FImages.get(), LinkOverlay, 2);
   FolderTypeName = L"File Folder";
 
   if (!IconAnalysis) return;
@@ -216,7 +197,7 @@ void TSystemFileData::Load() {
     int index;
     SplitIconLocation(FolderIconLocation, file, index);
     if (TIconHandle icon(SmallIconOf(file, index)); icon) {
-      int i = ImageList_ReplaceIcon(FImages, -1, icon.get());
+      int i = ImageList_ReplaceIcon(FImages.get(), -1, icon.get());
       if (i >= 0) FolderIcon = i;
     }
   }
@@ -417,10 +398,10 @@ void TSystemFileData::Draw(HDC dc, int x, int y, int32_t index, int32_t overlay)
     // shared hand.
     if (overlay > 0 && FImages) {
       int mark = overlay >= 2 ? LinkOverlay : ShareOverlay;
-      if (mark >= 0) ImageList_Draw(FImages, mark, dc, x, y, ILD_TRANSPARENT);
+      if (mark >= 0) ImageList_Draw(FImages.get(), mark, dc, x, y, ILD_TRANSPARENT);
     }
   } else if (index >= 0 && FImages) {
-    ImageList_Draw(FImages, index, dc, x, y, ILD_TRANSPARENT);
+    ImageList_Draw(FImages.get(), index, dc, x, y, ILD_TRANSPARENT);
   }
 }
 
@@ -434,23 +415,25 @@ std::wstring TSystemFileData::GetSharedDrives() const {
   std::wstring result;
   IShellFolder* desktop = nullptr;
   if (FAILED(SHGetDesktopFolder(&desktop)) || !desktop) return result;
-  LPITEMIDLIST drives = nullptr;
+  TCoTaskMemPtr<LPITEMIDLIST> drives;
   IShellFolder* computer = nullptr;
-  if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives)) && drives &&
-      SUCCEEDED(desktop->BindToObject(drives, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&computer))) &&
+  const HRESULT found = SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, drives.put());
+  if (SUCCEEDED(found) && drives &&
+      SUCCEEDED(desktop->BindToObject(drives.get(), nullptr, IID_IShellFolder, reinterpret_cast<void**>(&computer))) &&
       computer) {
     IEnumIDList* items = nullptr;
     if (computer->EnumObjects(nullptr, SHCONTF_FOLDERS, &items) == S_OK && items) {
-      LPITEMIDLIST item = nullptr;
-      while (items->Next(1, &item, nullptr) == S_OK) {
+      LPITEMIDLIST next = nullptr;
+      while (items->Next(1, &next, nullptr) == S_OK) {
+        const TCoTaskMemPtr<LPITEMIDLIST> owned(next);
+        const LPITEMIDLIST item = owned.get();
         auto nameOf = [&](DWORD form) {
           STRRET sr{};
-          wchar_t* text = nullptr;
           std::wstring r;
-          if (SUCCEEDED(computer->GetDisplayNameOf(item, form, &sr)) && SUCCEEDED(StrRetToStrW(&sr, item, &text)) && text) {
-            r = text;
-            CoTaskMemFree(text);
-          }
+          if (FAILED(computer->GetDisplayNameOf(item, form, &sr))) return r;
+          TCoTaskMemPtr<wchar_t*> text;
+          const HRESULT got = StrRetToStrW(&sr, item, text.put());
+          if (SUCCEEDED(got) && text) r = text.get();
           return r;
         };
         std::wstring name = nameOf(SHGDN_FORPARSING);
@@ -463,13 +446,11 @@ std::wstring TSystemFileData::GetSharedDrives() const {
               result.find(name[0]) == std::wstring::npos)
             result += name[0];
         }
-        CoTaskMemFree(item);
       }
       items->Release();
     }
     computer->Release();
   }
-  if (drives) CoTaskMemFree(drives);
   desktop->Release();
   return result;
 }

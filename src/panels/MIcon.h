@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "panels/FileTypeLookup.h"
+#include "framework/Handles.h"
 
 struct TSystemFileDataType {
   std::wstring Ext;       // without the dot, lower case; the sort key
@@ -64,7 +65,7 @@ class TSystemFileData : public TFileTypeLookup {
   int FindExt(const std::wstring& ext);
   int TypeCount() const { return static_cast<int>(FTypes.size()); }
   const TSystemFileDataType& Type(int i) const { return *FTypes[static_cast<size_t>(i)]; }
-  HIMAGELIST Images() const { return FImages; }
+  HIMAGELIST Images() const { return FImages.get(); }
   HIMAGELIST SystemImages() const { return FSystemImages; }
 
   // The option IconAnalysis: read types and icons from the registry and the shell.
@@ -88,7 +89,7 @@ class TSystemFileData : public TFileTypeLookup {
   int AddShellIcon(int iconNo);
   int AddBitmap(const wchar_t* name, bool grey);
   std::vector<std::unique_ptr<TSystemFileDataType>> FTypes;
-  HIMAGELIST FImages = nullptr;
+  TImageListHandle FImages;
   HIMAGELIST FSystemImages = nullptr;  // the shell's; never destroyed here
 };
 

@@ -12,6 +12,7 @@
 #include "foundation/Folders.h"
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
+#include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 #include "foundation/TextCodec.h"
 

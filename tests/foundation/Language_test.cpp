@@ -15,6 +15,10 @@
 #include "foundation/BuiltinTexts.h"
 #include "foundation/Folders.h"
 #include "foundation/TextCodec.h"
+#ifdef _WIN32
+#include "foundation/MYTOOL.h"
+#include "framework/SystemMessage.h"
+#endif
 
 namespace {
 std::string U8(const std::wstring& s) { return WideToUtf8(s); }
@@ -248,6 +252,23 @@ TEST(Language, StartUpChoosesTheLanguageOfLanguageIni) {
   SetProgramFolder(saved);
 }
 
+TEST(Language, EveryErrorBoxTextFollowsTheLanguageFile) {
+  // SystemErrorText, behind the path helpers' and every dialog's error boxes, takes the
+  // language file's SystemErrorMessageID like GetSystemErrorText.
+  const std::wstring english = SystemMessageText(ERROR_FILE_NOT_FOUND, 0x409);
+  const std::wstring german = SystemMessageText(ERROR_FILE_NOT_FOUND, 0x407);
+  ASSERT_FALSE(english.empty());
+  ASSERT_NE(english, german);
+  SystemErrorLangID = 0x409;
+  EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), english);
+  SystemErrorLangID = 0x407;
+  EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), german);
+  // A language the system has no texts in falls back to the default one.
+  SystemErrorLangID = 0x436;
+  EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), SystemMessageText(ERROR_FILE_NOT_FOUND, 0));
+  SystemErrorLangID = 0;
+}
+
 TEST(Language, SystemErrorTextsAreCut) {
   for (int32_t override : {0, -1, 0x409}) {
     SystemErrorLangID = override;
@@ -376,6 +397,12 @@ TEST_F(TranslateFixture, EventsSeeTheOldAndTheRawText) {
   ASSERT_GE(seen.size(), 4u);
   EXPECT_EQ(seen[0], L"OtherForm.Caption:other>changed");
   EXPECT_EQ(seen[2], L"OkBtn.Caption:old>'확 인'");
+  // A component that has no such property is still announced (with no old text), and its
+  // text then goes nowhere.
+  EXPECT_NE(std::find(seen.begin(), seen.end(), L"OkBtn.Unknown:>x"), seen.end());
+  EXPECT_EQ(Btn->Strings.count(L"Unknown"), 0u);
+  // A path that names no component is not announced.
+  for (const std::wstring& s : seen) EXPECT_EQ(s.find(L"Missing"), std::wstring::npos) << s;
 }
 
 TEST(Language, CancelButtonIsFoundWithoutAccelerators) {

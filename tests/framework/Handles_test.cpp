@@ -89,6 +89,28 @@ TEST(Handles, RegistryKeysThroughPutAndPredefinedKeysStayOpen) {
       << "a predefined key is never closed by its owner";
 }
 
+TEST(Handles, WindowingAndMemoryKindsAreFreedByTheirOwnCloser) {
+  // Each kind's closer really frees it: the system no longer knows the handle afterwards.
+  HMENU rawMenu = nullptr;
+  HGDIOBJ rawPen = nullptr;
+  {
+    const TMenuHandle menu(CreatePopupMenu());
+    const TPenHandle pen(CreatePen(PS_SOLID, 1, RGB(1, 2, 3)));
+    rawMenu = menu.get();
+    rawPen = pen.get();
+    ASSERT_TRUE(IsMenu(rawMenu));
+    ASSERT_EQ(GetObjectType(rawPen), static_cast<DWORD>(OBJ_PEN));
+    const TScreenDCHandle screen(GetDC(nullptr));
+    EXPECT_GT(GetDeviceCaps(screen.get(), BITSPIXEL), 0);
+    const TCoTaskMemPtr<wchar_t*> text(static_cast<wchar_t*>(CoTaskMemAlloc(16)));
+    EXPECT_TRUE(text);
+    const TGlobalMemHandle global(GlobalAlloc(GHND, 16));
+    EXPECT_TRUE(global);
+  }
+  EXPECT_FALSE(IsMenu(rawMenu));
+  EXPECT_EQ(GetObjectType(rawPen), 0u);
+}
+
 TEST(Handles, LastErrorNamesTheCall) {
   TFileHandle f(CreateFileW(L"C:\\no such folder here\\x.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   const TWinError e = f ? TWinError{} : LastWinError("CreateFileW");

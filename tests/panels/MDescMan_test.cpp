@@ -121,8 +121,14 @@ TEST(DescMan, SavesInDescendingOrderQuotedWhenNeededAndHidden) {
     d.SetDescription(L"", L"", L"no name");
     d.SetDescription(L"d.txt", L"", L"   ");
   }
-  EXPECT_EQ(ReadFileRaw(f.File()),
-            "c.txt \xED\x95\x9C\xEA\xB8\x80 text\r\nb.txt bee\r\n\"a b.txt\" with blank\r\n");
+  // A new file is in the system code page (949 on the Korean test system); the host build's
+  // Latin-1 has no Hangul, so there it is UTF-8.
+#ifdef _WIN32
+  const std::string hangul = "\xC7\xD1\xB1\xDB";
+#else
+  const std::string hangul = "\xED\x95\x9C\xEA\xB8\x80";
+#endif
+  EXPECT_EQ(ReadFileRaw(f.File()), "c.txt " + hangul + " text\r\nb.txt bee\r\n\"a b.txt\" with blank\r\n");
 #ifdef _WIN32
   DWORD attr = GetFileAttributesW(f.File().c_str());
   EXPECT_TRUE(attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_HIDDEN));
@@ -261,25 +267,46 @@ TEST(DescMan, PurgeMissingKeepsExistingItems) {
   EXPECT_TRUE(d.Modified);
 }
 
-TEST(DescMan, KeepsTheEncodingItWasReadIn) {
+TEST(DescMan, WritesTheSystemCodePageWhenTheTextFits) {
+  // Other programs read DESCRIPT.ION in the system code page: whatever form the file was read
+  // in, it is written there when every character fits, in UTF-8 only when one does not, and
+  // in UTF-16 (the one form that keeps it) when a name holds a lone surrogate.
+#ifdef _WIN32
+  const std::wstring fits = L"\xAC00";  // a Hangul syllable, in code page 949
+  const std::string fitsBytes = "\xB0\xA1";
+#else
+  const std::wstring fits = L"\xE9";  // the host build's code page is Latin-1
+  const std::string fitsBytes = "\xE9";
+#endif
+  const std::wstring emoji = sizeof(wchar_t) == 2 ? std::wstring(L"\xD83D\xDE00") : std::wstring(1, wchar_t(0x1F600));
+  const std::wstring lone(1, wchar_t(0xD800));
   struct Case {
-    std::string in;
-    std::wstring text;  // the description after reading
-    std::string out;    // after a change of another record
+    std::string in;        // the file as it stands ("" for none)
+    std::wstring newText;  // the description given to b.txt
+    std::string out;
   };
   const Case cases[] = {
-      {"\xEF\xBB\xBF" "a.txt caf\xC3\xA9\r\n", L"caf\xE9", "\xEF\xBB\xBF" "b.txt new\r\na.txt caf\xC3\xA9\r\n"},
-      {Utf16(L"a.txt x\r\n"), L"x", Utf16(L"b.txt new\r\na.txt x\r\n")},
+      {"", L"new", "b.txt new\r\n"},
+      {"", fits, "b.txt " + fitsBytes + "\r\n"},
+      {"\xEF\xBB\xBF" "a.txt x\r\n", fits, "b.txt " + fitsBytes + "\r\na.txt x\r\n"},
+      {Utf16(L"a.txt x\r\n"), L"new", "b.txt new\r\na.txt x\r\n"},
+      {"a.txt x\r\n", emoji, "b.txt \xF0\x9F\x98\x80\r\na.txt x\r\n"},
+      {"a.txt x\r\n", L"a" + lone + L"b", Utf16(L"b.txt a" + lone + L"b\r\na.txt x\r\n")},
   };
   for (const Case& c : cases) {
     Folder f;
-    ASSERT_TRUE(WriteFileRaw(f.File(), c.in));
+    if (!c.in.empty()) {
+      ASSERT_TRUE(WriteFileRaw(f.File(), c.in));
+    }
     {
       THanDescMan d(f.path, Opts());
-      EXPECT_EQ(Get(d, L"a.txt"), c.text);
-      d.SetDescription(L"b.txt", L"", L"new");
+      d.SetDescription(L"b.txt", L"", c.newText);
     }
-    EXPECT_EQ(ReadFileRaw(f.File()), c.out);
+    const std::string written = ReadFileRaw(f.File());
+    EXPECT_EQ(written, c.out) << c.out;
+    // And it reads back as it was given.
+    THanDescMan back(f.path, Opts());
+    EXPECT_EQ(Get(back, L"b.txt"), c.newText);
   }
 }
 

@@ -114,7 +114,7 @@ TEST(Files, FolderEmptiness) {
   }
 }
 
-TEST(Files, ForceFoldersCreatesLevelsAndStopsAtLinks) {
+TEST(Files, ForceFoldersCreatesLevelsAlsoThroughLinks) {
   TTempDir t;
   std::wstring last = L"stale";
   std::wstring deep = t / L"a\\b\\새 폴더";
@@ -135,14 +135,26 @@ TEST(Files, ForceFoldersCreatesLevelsAndStopsAtLinks) {
   EXPECT_FALSE(ForceFolders(t / L"pat*\\x", last));
   EXPECT_EQ(GetPathKind(t / L"pat*"), 0);
 
-  // A symbolic link to a folder elsewhere: nothing is created through it.
+  // A link to a folder elsewhere (a redirected user folder): the levels below it are made
+  // in the folder it stands for, and the link itself stays a link.
   TTempDir elsewhere;
   RunHost("ln -s " + ShellQuote(HostPath(elsewhere.Path())) + " " + ShellQuote(HostPath(t / L"link")));
   ASSERT_EQ(GetPathKind(t / L"link"), 1);
   EXPECT_TRUE(ForceFolders(t / L"link", last));  // it is a folder as it stands
-  EXPECT_FALSE(ForceFolders(t / L"link\\made\\here", last));
-  EXPECT_EQ(GetPathKind(elsewhere / L"made"), 0);
   EXPECT_EQ(last, L"");
+  EXPECT_TRUE(ForceFolders(t / L"link\\made\\here", last));
+  EXPECT_EQ(last, t / L"link\\made\\here");
+  EXPECT_EQ(GetPathKind(elsewhere / L"made\\here"), 1);
+  EXPECT_TRUE(ForceFolders(t / L"link\\made\\here", last));
+  EXPECT_EQ(last, L"");
+  // A link made by the system's own call, where it can make one, is no stop either (where the
+  // folder lands is the file system's business).
+  if (CreateSymbolicLinkW((t / L"syslink").c_str(), elsewhere.Path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+    EXPECT_TRUE(ForceFolders(t / L"syslink\\second", last));
+    EXPECT_EQ(GetPathKind(t / L"syslink\\second"), 1);
+    RemoveDirectoryW((t / L"syslink\\second").c_str());
+    RemoveDirectoryW((t / L"syslink").c_str());
+  }
   RunHost("rm -f " + ShellQuote(HostPath(t / L"link")));
 }
 

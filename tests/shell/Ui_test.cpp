@@ -288,20 +288,19 @@ TEST(Images, BitmapResourcesMaskedByTheirCorner) {
   DeleteObject(grey);
 
   // The disabled list: grey images, masked, rebuilt in place on a second call.
-  HIMAGELIST disabled = nullptr;
+  TImageListHandle disabled;
   MakeDisabledImageList(il, disabled, 16, 16);
-  ASSERT_NE(disabled, nullptr);
-  EXPECT_EQ(ImageList_GetImageCount(disabled), 2);
+  ASSERT_NE(disabled.get(), nullptr);
+  EXPECT_EQ(ImageList_GetImageCount(disabled.get()), 2);
   MakeDisabledImageList(il, disabled, 16, 16);
-  EXPECT_EQ(ImageList_GetImageCount(disabled), 2);
-  std::vector<COLORREF> d = Drawn(disabled, 0, 16, green);
+  EXPECT_EQ(ImageList_GetImageCount(disabled.get()), 2);
+  std::vector<COLORREF> d = Drawn(disabled.get(), 0, 16, green);
   EXPECT_EQ(d[15 * 16 + 15], green);
   COLORREF body = d[10 * 16 + 4];
   EXPECT_EQ(GetRValue(body), GetGValue(body));
   EXPECT_EQ(GetGValue(body), GetBValue(body));
   EXPECT_EQ(GetRValue(body), (3 * 240 + 4 * 200 + 60) / 8);
   DeleteObject(src);
-  ImageList_Destroy(disabled);
   ImageList_Destroy(il);
 }
 

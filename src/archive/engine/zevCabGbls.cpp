@@ -27,17 +27,17 @@ void Take(HMODULE m, const char* name, F& f) {
 TCabinetLib& LoadedLib() {
   static TCabinetLib lib = [] {
     TCabinetLib l;
-    l.Module = LoadLibrarySafe(L"cabinet.dll");
+    l.Module.reset(LoadLibrarySafe(L"cabinet.dll"));
     if (!l.Module) return l;
-    Take(l.Module, "FDICreate", l.FDICreate);
-    Take(l.Module, "FDIIsCabinet", l.FDIIsCabinet);
-    Take(l.Module, "FDICopy", l.FDICopy);
-    Take(l.Module, "FDIDestroy", l.FDIDestroy);
-    Take(l.Module, "FCICreate", l.FCICreate);
-    Take(l.Module, "FCIAddFile", l.FCIAddFile);
-    Take(l.Module, "FCIFlushCabinet", l.FCIFlushCabinet);
-    Take(l.Module, "FCIFlushFolder", l.FCIFlushFolder);
-    Take(l.Module, "FCIDestroy", l.FCIDestroy);
+    Take(l.Module.get(), "FDICreate", l.FDICreate);
+    Take(l.Module.get(), "FDIIsCabinet", l.FDIIsCabinet);
+    Take(l.Module.get(), "FDICopy", l.FDICopy);
+    Take(l.Module.get(), "FDIDestroy", l.FDIDestroy);
+    Take(l.Module.get(), "FCICreate", l.FCICreate);
+    Take(l.Module.get(), "FCIAddFile", l.FCIAddFile);
+    Take(l.Module.get(), "FCIFlushCabinet", l.FCIFlushCabinet);
+    Take(l.Module.get(), "FCIFlushFolder", l.FCIFlushFolder);
+    Take(l.Module.get(), "FCIDestroy", l.FCIDestroy);
     l.FdiLoaded = l.FDICreate && l.FDIIsCabinet && l.FDICopy && l.FDIDestroy;
     l.FciLoaded = l.FCICreate && l.FCIAddFile && l.FCIFlushCabinet && l.FCIFlushFolder && l.FCIDestroy;
     return l;
@@ -46,10 +46,6 @@ TCabinetLib& LoadedLib() {
 }
 }  // namespace
 
-TCabinetLib::~TCabinetLib() {
-  if (Module) FreeLibrary(Module);
-}
-
 TCabinetLib& CabinetLib() {
   static TCabinetLib none;
   return gMissing ? none : LoadedLib();
@@ -57,9 +53,7 @@ TCabinetLib& CabinetLib() {
 
 void SimulateMissingCabinetDll(bool missing) { gMissing = missing; }
 
-TStreamCabinetFileHandler::~TStreamCabinetFileHandler() {
-  for (auto& f : FFiles) CloseHandle(f.second);
-}
+TStreamCabinetFileHandler::~TStreamCabinetFileHandler() = default;
 
 std::string TStreamCabinetFileHandler::Token(const std::wstring& path) {
   FNames.push_back(path);
@@ -91,14 +85,14 @@ INT_PTR TStreamCabinetFileHandler::Open(const char* name, int flags, int& err) {
     access = GENERIC_READ | GENERIC_WRITE;
     disposition = (flags & 0x200) ? CREATE_ALWAYS : OPEN_ALWAYS;  // 0x200: truncate
   }
-  HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    err = static_cast<int>(GetLastError());
+  TFileHandle h(CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) {
+    err = static_cast<int>(LastWinError("CreateFileW").Code);
     return -1;
   }
   err = 0;
-  INT_PTR key = reinterpret_cast<INT_PTR>(h);
-  FFiles[key] = h;
+  const INT_PTR key = reinterpret_cast<INT_PTR>(h.get());
+  FFiles[key] = std::move(h);
   return key;
 }
 
@@ -109,7 +103,7 @@ UINT TStreamCabinetFileHandler::Read(INT_PTR handle, void* buffer, UINT count, i
     return 0;
   }
   DWORD got = 0;
-  BOOL ok = ReadFile(it->second, buffer, count, &got, nullptr);
+  BOOL ok = ReadFile(it->second.get(), buffer, count, &got, nullptr);
   err = ok && got == count ? 0 : ok ? 0 : static_cast<int>(GetLastError());
   return ok ? got : static_cast<UINT>(-1);
 }
@@ -121,7 +115,7 @@ UINT TStreamCabinetFileHandler::Write(INT_PTR handle, const void* buffer, UINT c
     return 0;
   }
   DWORD put = 0;
-  BOOL ok = WriteFile(it->second, buffer, count, &put, nullptr);
+  BOOL ok = WriteFile(it->second.get(), buffer, count, &put, nullptr);
   err = ok && put == count ? 0 : static_cast<int>(GetLastError());
   return ok ? put : static_cast<UINT>(-1);
 }
@@ -130,7 +124,6 @@ int TStreamCabinetFileHandler::Close(INT_PTR handle, int& err) {
   auto it = FFiles.find(handle);
   err = 0;
   if (it == FFiles.end()) return 0;
-  CloseHandle(it->second);
   FFiles.erase(it);
   return 0;
 }
@@ -144,7 +137,7 @@ long TStreamCabinetFileHandler::Seek(INT_PTR handle, long offset, int origin, in
   LARGE_INTEGER d, pos;
   d.QuadPart = offset;
   DWORD how = origin == 1 ? FILE_CURRENT : origin == 2 ? FILE_END : FILE_BEGIN;
-  if (!SetFilePointerEx(it->second, d, &pos, how)) {
+  if (!SetFilePointerEx(it->second.get(), d, &pos, how)) {
     err = static_cast<int>(GetLastError());
     return -1;
   }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/Handles.h"
+
 class ECabinetError : public std::runtime_error {
  public:
   ECabinetError(int32_t code, int32_t type);
@@ -36,8 +38,7 @@ struct TCabinetLib {
   decltype(&::FCIFlushCabinet) FCIFlushCabinet = nullptr;
   decltype(&::FCIFlushFolder) FCIFlushFolder = nullptr;
   decltype(&::FCIDestroy) FCIDestroy = nullptr;
-  HMODULE Module = nullptr;
-  ~TCabinetLib();
+  TModuleHandle Module;
 };
 TCabinetLib& CabinetLib();
 // Tests: acts as if cabinet.dll were missing (true) or present again (false).
@@ -76,7 +77,7 @@ class TStreamCabinetFileHandler : public TCabinetFileHandler {
   bool IsOpen(INT_PTR handle) const { return FFiles.count(handle) != 0; }
 
  private:
-  std::map<INT_PTR, HANDLE> FFiles;
+  std::map<INT_PTR, TFileHandle> FFiles;
   std::vector<std::wstring> FNames;
 };
 

@@ -27,7 +27,7 @@ bool DirectoryExists(const std::wstring& path) {
 bool FileExistsByFind(const std::wstring& path) {
   ErrorModeScope em;
   WIN32_FIND_DATAW fd;
-  return static_cast<bool>(TFindHandle(FindFirstFileW(path.c_str(), &fd)));
+  return TFolderEnum::FindExact(path.c_str(), fd);
 }
 
 bool IsDirEmpty(const std::wstring& dir) {

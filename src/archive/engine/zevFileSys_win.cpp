@@ -6,7 +6,7 @@
 #include "archive/engine/zevFileIo.h"
 #include "archive/engine/zevFileSys.h"
 #include "foundation/MsgDlg.h"
-#include "framework/FolderEnum.h"
+#include "foundation/MYTOOL.h"
 #include "framework/FolderEnum.h"
 #include "framework/Forms.h"
 #include "framework/Handles.h"
@@ -16,16 +16,6 @@ struct ErrorModeScope {
   UINT old = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   ~ErrorModeScope() { SetErrorMode(old); }
 };
-
-std::wstring SystemText(DWORD code) {
-  wchar_t* buf = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::wstring s = n && buf ? std::wstring(buf, n) : std::wstring();
-  if (buf) LocalFree(buf);
-  while (!s.empty() && (s.back() == L'\n' || s.back() == L'\r')) s.pop_back();
-  return s;
-}
 
 class TWinReplacement : public TzevTempOutput {
  public:
@@ -146,7 +136,7 @@ class TWinFileSys : public TzevFileSys {
     wchar_t label[MAX_PATH + 1] = {0}, fs[MAX_PATH + 1] = {0};
     DWORD serial = 0, maxLen = 0, flags = 0;
     if (!GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, &serial, &maxLen, &flags, fs, MAX_PATH + 1)) {
-      reason = SystemText(GetLastError());
+      reason = SystemErrorText(GetLastError());
       return false;
     }
     info.Label = label;

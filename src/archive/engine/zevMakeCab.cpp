@@ -5,6 +5,7 @@
 
 #include "archive/engine/zevUnCab.h"
 #include "foundation/TextCodec.h"
+#include "framework/FolderEnum.h"
 
 namespace {
 std::wstring FolderOf(const std::wstring& path) {
@@ -18,20 +19,16 @@ bool CopyName(char* field, size_t size, const std::string& text) {
 }
 // Removes a folder this run made, with what it holds.
 void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW f;
-  HANDLE h = FindFirstFileW((dir + L"*").c_str(), &f);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring n = f.cFileName;
-      if (n == L"." || n == L"..") continue;
-      if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(dir + n + L"\\");
-      } else {
-        SetFileAttributesW((dir + n).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW((dir + n).c_str());
-      }
-    } while (FindNextFileW(h, &f));
-    FindClose(h);
+  for (const WIN32_FIND_DATAW& f : TFolderEnum(dir)) {
+    const std::wstring n = f.cFileName;
+    if (TFolderEnum::IsFolderData(f) && !TFolderEnum::IsLinkData(f)) {
+      RemoveTree(dir + n + L"\\");
+    } else if (TFolderEnum::IsFolderData(f)) {
+      RemoveDirectoryW((dir + n).c_str());  // a link goes as a link, never what it points at
+    } else {
+      SetFileAttributesW((dir + n).c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW((dir + n).c_str());
+    }
   }
   RemoveDirectoryW(dir.c_str());
 }

@@ -18,6 +18,7 @@
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 #include "foundation/TextCodec.h"
+#include "framework/Handles.h"
 #include "framework/TextCompare.h"
 
 TLibraryExtractDriver RarLibraryExtract = RarDllRun;
@@ -374,15 +375,15 @@ void TGeneralArchiveControl::MakeListFile(int kind, std::wstring& listName) {
   const std::string bytes = ListFileBytes(text);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::wstring name = IncludeTrailingBackslash(WorkFolder) + MakeUniqueFileName(WorkFolder, L"_arc", false);
-    HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-      if (GetLastError() == ERROR_FILE_EXISTS) continue;  // taken since the name was made
+    TFileHandle h(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) {
+      if (LastWinError("CreateFileW").Code == ERROR_FILE_EXISTS) continue;  // taken since the name was made
       break;
     }
     DWORD written = 0;
-    bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    bool ok = WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
               written == bytes.size();
-    ok = CloseHandle(h) && ok;
+    ok = CloseChecked(h) && ok;
     if (!ok) {
       DeleteFileW(name.c_str());
       break;

@@ -10,6 +10,7 @@
 #include "archive/layer/UnAceApi.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/TextCodec.h"
+#include "framework/Handles.h"
 
 using namespace unaceapi;
 
@@ -18,7 +19,7 @@ std::wstring UnAceLibraryName = L"UnAceV2.Dll";
 namespace {
 
 struct TUnAceLibrary {
-  HMODULE Handle = nullptr;
+  TModuleHandle Handle;
   InitDllFn InitDll = nullptr;
   ReadArchiveDataFn ReadArchiveData = nullptr;
   ListFn List = nullptr;
@@ -278,30 +279,24 @@ bool FillList(const TGeneralArchiveControl& c) {
 
 }  // namespace
 
-bool UnAceDllLoaded() { return Lib.Handle != nullptr; }
+bool UnAceDllLoaded() { return static_cast<bool>(Lib.Handle); }
 
 bool LoadUnAceDll(const std::wstring& dir) {
   if (Lib.Handle) return true;
   const std::wstring file = dir.empty() || dir.back() == L'\\' ? dir + UnAceLibraryName : dir + L"\\" + UnAceLibraryName;
-  HMODULE m = LoadArchiveLibrary(file);
-  if (!m) return false;
   TUnAceLibrary l;
-  l.Handle = m;
+  l.Handle.reset(LoadArchiveLibrary(file));
+  const HMODULE m = l.Handle.get();
+  if (!m) return false;
   const bool all = ResolveExport(m, "ACEInitDll", l.InitDll) & ResolveExport(m, "ACEReadArchiveData", l.ReadArchiveData) &
                    ResolveExport(m, "ACEList", l.List) & ResolveExport(m, "ACETest", l.Test) &
                    ResolveExport(m, "ACEExtract", l.Extract);
-  if (!all) {
-    FreeLibrary(m);
-    return false;
-  }
-  Lib = l;
+  if (!all) return false;  // l frees the library
+  Lib = std::move(l);
   return true;
 }
 
-void UnloadUnAceDll() {
-  if (Lib.Handle) FreeLibrary(Lib.Handle);
-  Lib = TUnAceLibrary{};
-}
+void UnloadUnAceDll() { Lib = TUnAceLibrary{}; }
 
 int AceDllExtract(const std::wstring& archiveName, const std::wstring& destDir, const std::wstring& password,
                   bool excludePath) {

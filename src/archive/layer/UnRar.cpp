@@ -11,6 +11,7 @@
 #include "archive/layer/UnRarApi.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/TextCodec.h"
+#include "framework/Handles.h"
 
 using namespace unrarapi;
 
@@ -19,7 +20,7 @@ std::wstring UnRarLibraryName = L"unrar.dll";
 namespace {
 
 struct TUnRarLibrary {
-  HMODULE Handle = nullptr;
+  TModuleHandle Handle;
   OpenArchiveFn OpenArchive = nullptr;
   CloseArchiveFn CloseArchive = nullptr;
   ReadHeaderFn ReadHeader = nullptr;
@@ -41,7 +42,7 @@ struct TUnloadAtExit {
 // and the entry being written are held here; one RAR extraction runs at a time.
 struct TRarRun {
   TGeneralArchiveControl* Control = nullptr;
-  HANDLE Out = INVALID_HANDLE_VALUE;
+  TFileHandle Out;
   int64_t Size = 0;
   int64_t Written = 0;
   bool WriteFailed = false;    // the output file took fewer bytes than given
@@ -98,7 +99,7 @@ int CALLBACK RarCallback(UINT msg, LPARAM, LPARAM p1, LPARAM p2) {
     case kMsgProcessData: {
       const int64_t n = static_cast<int64_t>(p2);
       if (n < 0 || (n > 0 && !p1)) return -1;
-      if (Run.Out == INVALID_HANDLE_VALUE) {
+      if (!Run.Out) {
         // Data passed over (an entry skipped in a solid archive): only the total moves.
         Run.Written += n;
         c->DoTotalProgress(Run.Size, Run.Written);
@@ -111,7 +112,7 @@ int CALLBACK RarCallback(UINT msg, LPARAM, LPARAM p1, LPARAM p2) {
       for (int64_t done = 0; done < n;) {
         const DWORD part = static_cast<DWORD>(std::min<int64_t>(n - done, 1 << 30));
         DWORD wrote = 0;
-        if (!WriteFile(Run.Out, data + done, part, &wrote, nullptr) || wrote != part) {
+        if (!WriteFile(Run.Out.get(), data + done, part, &wrote, nullptr) || wrote != part) {
           Run.WriteFailed = true;
           return -1;
         }
@@ -126,16 +127,13 @@ int CALLBACK RarCallback(UINT msg, LPARAM, LPARAM p1, LPARAM p2) {
   }
 }
 
-void CloseOutput() {
-  if (Run.Out != INVALID_HANDLE_VALUE) CloseHandle(Run.Out);
-  Run.Out = INVALID_HANDLE_VALUE;
-}
+void CloseOutput() { Run.Out.reset(); }
 
 // One entry: decides what to do with it, asks the control's questions, lets the library process
 // it and finishes the output file. Sets stop when the run must end; returns the entry's result.
 TArcResultCode ProcessEntry(TGeneralArchiveControl& c, HANDLE archive, const HeaderData& hd, bool& stop) {
   int operation = kTest;
-  Run.Out = INVALID_HANDLE_VALUE;
+  Run.Out.reset();
   Run.Size = hd.UnpSize;
   Run.Written = 0;
   Run.WriteFailed = false;
@@ -188,8 +186,8 @@ TArcResultCode ProcessEntry(TGeneralArchiveControl& c, HANDLE archive, const Hea
   }
 
   if (operation == kTest && !folder) {
-    Run.Out = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (Run.Out == INVALID_HANDLE_VALUE) {
+    Run.Out.reset(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!Run.Out) {
       stop = true;
       return arcCreateFailed;
     }
@@ -197,19 +195,18 @@ TArcResultCode ProcessEntry(TGeneralArchiveControl& c, HANDLE archive, const Hea
 
   const int r = Lib.ProcessFile(archive, operation, nullptr, nullptr);
   TArcResultCode result = arcOk;
-  if (Run.Out != INVALID_HANDLE_VALUE) {
+  if (Run.Out) {
     if (r == 0) {
       c.DoFileEnd(size);
       FILETIME ft{};
       DosDateTimeToUtcFileTime(static_cast<int32_t>(hd.FileTime), ft);
-      if (!SetFileTime(Run.Out, &ft, &ft, &ft)) {
+      if (!SetFileTime(Run.Out.get(), &ft, &ft, &ft)) {
         CloseOutput();
         stop = true;
         return arcFailed;
       }
     }
-    const bool closed = CloseHandle(Run.Out) != 0;
-    Run.Out = INVALID_HANDLE_VALUE;
+    const bool closed = CloseChecked(Run.Out);
     if (r != 0 || !closed) {
       // What did not end with the library's success is not left behind under the entry's name.
       DeleteFileW(target.c_str());
@@ -234,14 +231,14 @@ TArcResultCode ProcessEntry(TGeneralArchiveControl& c, HANDLE archive, const Hea
 
 }  // namespace
 
-bool UnRarDllLoaded() { return Lib.Handle != nullptr; }
+bool UnRarDllLoaded() { return static_cast<bool>(Lib.Handle); }
 
 bool LoadUnRarDll() {
   if (Lib.Handle) return true;
-  HMODULE m = LoadArchiveLibrary(UnRarLibraryName);
-  if (!m) return false;
   TUnRarLibrary l;
-  l.Handle = m;
+  l.Handle.reset(LoadArchiveLibrary(UnRarLibraryName));
+  const HMODULE m = l.Handle.get();
+  if (!m) return false;
   const bool all = ResolveExport(m, "RAROpenArchive", l.OpenArchive) &
                    ResolveExport(m, "RARCloseArchive", l.CloseArchive) &
                    ResolveExport(m, "RARReadHeader", l.ReadHeader) &
@@ -251,18 +248,12 @@ bool LoadUnRarDll() {
                    ResolveExport(m, "RARSetChangeVolProc", l.SetChangeVolProc) &
                    ResolveExport(m, "RARSetProcessDataProc", l.SetProcessDataProc) &
                    ResolveExport(m, "RARSetCallback", l.SetCallback);
-  if (!all) {
-    FreeLibrary(m);
-    return false;
-  }
-  Lib = l;
+  if (!all) return false;  // l frees the library
+  Lib = std::move(l);
   return true;
 }
 
-void UnloadUnRarDll() {
-  if (Lib.Handle) FreeLibrary(Lib.Handle);
-  Lib = TUnRarLibrary{};
-}
+void UnloadUnRarDll() { Lib = TUnRarLibrary{}; }
 
 TArcResultCode RarDllRun(TGeneralArchiveControl& c) {
   c.Extracting = true;

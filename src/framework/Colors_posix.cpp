@@ -1,4 +1,4 @@
-#include "foundation/Colors.h"
+#include "framework/Colors.h"
 
 // The classic scheme's values of the system colours, for the host build's tests.
 TColor ColorToRGB(TColor color) {
