@@ -201,17 +201,17 @@ TMCD::TMCD(TComponent* owner) : TCustomMCD(owner) {
   FDropIn->OnGetDropEffect = [this](TShiftState shift, POINT p, DWORD& effect) { DropOver(shift, p, effect); };
   FDropIn->OnLeave = [this] { SetDropTarget(-1); };
   FDropIn->OnDrop = [this](TShiftState, POINT p, DWORD& effect) { DropFiles(p, effect); };
-  FDragImages = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 1, 1);
+  FDragImages.reset(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 1, 1));
   SHFILEINFOW info{};
   wchar_t windows[MAX_PATH] = {};
   GetWindowsDirectoryW(windows, MAX_PATH);
   if (SHGetFileInfoW(windows, 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON) && info.hIcon) {
-    ImageList_AddIcon(FDragImages, info.hIcon);
-    DestroyIcon(info.hIcon);
+    const TIconHandle icon(info.hIcon);
+    ImageList_AddIcon(FDragImages.get(), icon.get());
   }
   FDragOut = new TDropFileSource(this);
   FDragOut->DragTypes = dtCopy | dtMove | dtLink;
-  FDragOut->SetImages(FDragImages);
+  FDragOut->SetImages(FDragImages.get());
   FDragOut->SetImageIndex(0);
   FHoldTimer = new TTimer(this);
   FHoldTimer->SetEnabled(false);
@@ -228,7 +228,6 @@ TMCD::TMCD(TComponent* owner) : TCustomMCD(owner) {
 TMCD::~TMCD() {
   // No drop may reach a view that is going away.
   FDropIn->SetTargetWindow(nullptr);
-  if (FDragImages) ImageList_Destroy(FDragImages);
 }
 
 HWND TMCD::OwnerWnd() const {

@@ -298,7 +298,7 @@ class TMCD : public TCustomMCD {
   std::wstring FRenameFolder;
   TDropFileTarget* FDropIn = nullptr;
   TDropFileSource* FDragOut = nullptr;
-  HIMAGELIST FDragImages = nullptr;
+  TImageListHandle FDragImages;
   // The folder every dropped file comes from ("" when they come from several), and whether the
   // drop asks by its menu.
   std::wstring FCommonSource;

@@ -45,10 +45,11 @@ std::wstring DisplayNameOf(IShellFolder* folder, LPCITEMIDLIST pidl, DWORD flags
   if (!folder || !pidl) return L"";
   STRRET sr{};
   if (FAILED(folder->GetDisplayNameOf(pidl, flags, &sr))) return L"";
-  wchar_t* text = nullptr;
-  if (FAILED(StrRetToStrW(&sr, pidl, &text)) || !text) return L"";
-  std::wstring out = text;
-  CoTaskMemFree(text);
+  wchar_t* raw = nullptr;
+  const HRESULT hr = StrRetToStrW(&sr, pidl, &raw);
+  const TCoTaskMemPtr<wchar_t*> text(raw);
+  if (FAILED(hr) || !text) return L"";
+  std::wstring out = text.get();
   // A normal name that comes back empty: the parsing name stands for it.
   if (flags == SHGDN_NORMAL && out.empty()) return DisplayNameOf(folder, pidl, SHGDN_FORPARSING);
   return out;
@@ -154,7 +155,7 @@ TMCustomFolderTree::TMCustomFolderTree(TComponent* owner) : TPanelFolderTree(own
   // The auxiliary window has no duty (the main form alone registers for the shell's
   // notifications); it is kept so that its handle can be asked for.
   FMessageHandle = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  FOwnImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1);
+  FOwnImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 1));
   FChangeTimer = new TTimer(this);
   FChangeTimer->SetEnabled(false);
   FChangeTimer->OnTimer = [this](TComponent*) { ChangeTimerFired(); };
@@ -175,7 +176,7 @@ TMCustomFolderTree::~TMCustomFolderTree() {
     SendMessageW(Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
   }
   FNodes.clear();
-  if (FOwnImages) ImageList_Destroy(FOwnImages);
+  FOwnImages.reset();
   FreePidl(FMyComputerPidl);
   FreePidl(FNetworkPidl);
   FreePidl(FDesktopPidl);
@@ -213,7 +214,7 @@ void ApplyFolderTreeIcons(TMCustomFolderTree& tree) {
   HIMAGELIST now = reinterpret_cast<HIMAGELIST>(SendMessageW(tree.Handle(), TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
   if (Options.FTreeShowIcon && !now)
     SendMessageW(tree.Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL,
-                 reinterpret_cast<LPARAM>(tree.FSystemImages ? tree.FSystemImages : tree.FOwnImages));
+                 reinterpret_cast<LPARAM>(tree.FSystemImages ? tree.FSystemImages : tree.FOwnImages.get()));
   else if (!Options.FTreeShowIcon && now)
     SendMessageW(tree.Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
 }
@@ -1159,14 +1160,14 @@ std::wstring CommonFolder(const TStringList& files) {
 }  // namespace
 
 TMFolderTree::TMFolderTree(TComponent* owner) : TMCustomFolderTree(owner) {
-  FDragImages = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 1, 1);
-  AddFolderIconToImageList(FDragImages, true);
+  FDragImages.reset(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 1, 1));
+  AddFolderIconToImageList(FDragImages.get(), true);
   FHoverTimer = new TTimer(this);
   FHoverTimer->SetEnabled(false);
   FHoverTimer->SetInterval(500);
   FHoverTimer->OnTimer = [this](TComponent*) { HoverTimerFired(); };
   FDragSource = new TDropFileSource(this);
-  FDragSource->SetImages(FDragImages);
+  FDragSource->SetImages(FDragImages.get());
   FDragSource->SetImageIndex(0);
   FDragSource->SetShowImage(true);
   FDragSource->DragTypes = dtCopy | dtMove | dtLink;
@@ -1191,8 +1192,7 @@ TMFolderTree::~TMFolderTree() {
   FDropTarget = nullptr;
   delete FDragSource;
   FDragSource = nullptr;
-  if (FDragImages) ImageList_Destroy(FDragImages);
-  FDragImages = nullptr;
+  FDragImages.reset();
 }
 
 void TMFolderTree::HandleCreated() {
@@ -1654,25 +1654,24 @@ void TMFolderTree::DropFiles(DWORD& effect, POINT point) {
   effect &= 7;
   if (effect && FShowDropMenu) {
     const DWORD offered = FDropTarget->SourceEffects() ? FDropTarget->SourceEffects() : effect;
-    HMENU menu = CreatePopupMenu();
+    const TMenuHandle menu(CreatePopupMenu());
     auto add = [&](UINT id, int msg, bool show) {
-      if (show) AppendMenuW(menu, MF_STRING, id, LoadMessageText(msg).c_str());
+      if (show) AppendMenuW(menu.get(), MF_STRING, id, LoadMessageText(msg).c_str());
     };
     add(kDropMove, 4110, offered & DROPEFFECT_MOVE);
     add(kDropCopy, 4111, offered & DROPEFFECT_COPY);
     add(kDropLink, 4112, offered & DROPEFFECT_LINK);
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kDropCancel, LoadMessageText(2).c_str());
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu.get(), MF_STRING, kDropCancel, LoadMessageText(2).c_str());
     if (offered & (DROPEFFECT_MOVE | DROPEFFECT_COPY | DROPEFFECT_LINK)) {
       UINT def = effect == DROPEFFECT_COPY ? kDropCopy : effect == DROPEFFECT_MOVE ? kDropMove : kDropLink;
-      SetMenuDefaultItem(menu, def, FALSE);
+      SetMenuDefaultItem(menu.get(), def, FALSE);
       POINT screen = point;
       ::ClientToScreen(Handle(), &screen);
-      effect = TrackDropMenu(menu, Handle(), screen);
+      effect = TrackDropMenu(menu.get(), Handle(), screen);
     } else {
       effect = 0;
     }
-    DestroyMenu(menu);
   }
   HighlightNode(nullptr);
   if (!effect) return;

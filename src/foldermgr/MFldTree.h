@@ -176,7 +176,7 @@ class TMCustomFolderTree : public TPanelFolderTree {
   uint8_t FQuiet = 0;
   int FUpdateDepth = 0;
   HIMAGELIST FSystemImages = nullptr;
-  HIMAGELIST FOwnImages = nullptr;
+  TImageListHandle FOwnImages;
   std::wstring FDesktopPath;
   HWND FMessageHandle = nullptr;
   TDisplayMode FDisplayMode = dmAsis;
@@ -276,7 +276,7 @@ class TMFolderTree : public TMCustomFolderTree {
   DWORD FPressTime = 0;
   std::wstring FSourceFolder;
   uint8_t FShowDropMenu = 0;
-  HIMAGELIST FDragImages = nullptr;
+  TImageListHandle FDragImages;
   TTimer* FHoverTimer = nullptr;
   TDropFileTarget* FDropTarget = nullptr;
   TDropFileSource* FDragSource = nullptr;

@@ -15,9 +15,8 @@ bool TGroupFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     // The form clips its children, so nothing else paints the inside.
     RECT r;
     GetClientRect(FHandle, &r);
-    HBRUSH brush = CreateSolidBrush(ToColorRef(Parent() ? Parent()->Color() : clBtnFace));
-    FillRect(reinterpret_cast<HDC>(wp), &r, brush);
-    DeleteObject(brush);
+    const TBrushHandle brush(CreateSolidBrush(ToColorRef(Parent() ? Parent()->Color() : clBtnFace)));
+    FillRect(reinterpret_cast<HDC>(wp), &r, brush.get());
     result = 1;
     return true;
   }

@@ -44,11 +44,10 @@ TAboutForm::TAboutForm(TComponent* owner) : THanForm(owner) {
   OkBtn->SetParent(this);
   TranslateForm(L"AboutForm");
   // The product's name stands out.
-  HDC dc = GetDC(nullptr);
-  FBigFont = CreateFontW(-MulDiv(18, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
-                         0, 0, Font.Name().c_str());
-  ReleaseDC(nullptr, dc);
-  if (FBigFont) ProductLbl->Send(WM_SETFONT, reinterpret_cast<WPARAM>(FBigFont), TRUE);
+  const TScreenDCHandle dc(GetDC(nullptr));
+  FBigFont.reset(CreateFontW(-MulDiv(18, GetDeviceCaps(dc.get(), LOGPIXELSY), 72), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                         0, 0, Font.Name().c_str()));
+  if (FBigFont) ProductLbl->Send(WM_SETFONT, reinterpret_cast<WPARAM>(FBigFont.get()), TRUE);
   ActiveControl = OkBtn;
   OnShown = [this](TComponent*) {
     if (AboutBoxShown) AboutBoxShown(*this);
@@ -60,7 +59,6 @@ TAboutForm::~TAboutForm() {
   // The label goes before its font.
   delete ProductLbl;
   ProductLbl = nullptr;
-  if (FBigFont) DeleteObject(FBigFont);
 }
 
 void ShowAboutBox() {

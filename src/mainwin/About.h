@@ -17,7 +17,7 @@ class TAboutForm : public THanForm {
   THanButton* OkBtn = nullptr;
 
  private:
-  HFONT FBigFont = nullptr;
+  TFontHandle FBigFont;
 
  public:
   ~TAboutForm() override;

@@ -39,9 +39,8 @@ std::wstring FontText(const TIniFont& f) { return f.Name + L", " + std::to_wstri
 // A font as the system's font dialog takes it.
 LOGFONTW ToLogFont(const TIniFont& f) {
   LOGFONTW lf{};
-  HDC dc = GetDC(nullptr);
-  lf.lfHeight = -MulDiv(f.Size > 0 ? f.Size : 8, GetDeviceCaps(dc, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, dc);
+  const TScreenDCHandle dc(GetDC(nullptr));
+  lf.lfHeight = -MulDiv(f.Size > 0 ? f.Size : 8, GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
   lf.lfWeight = (f.Style & fsBold) ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = (f.Style & fsItalic) ? 1 : 0;
   lf.lfUnderline = (f.Style & fsUnderline) ? 1 : 0;

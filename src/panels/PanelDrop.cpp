@@ -56,19 +56,18 @@ DWORD ChooseDropEffect(HWND owner, POINT screen, DWORD effect, DWORD allowed) {
     int Message;
   } const entries[] = {{DROPEFFECT_MOVE, 4110}, {DROPEFFECT_COPY, 4111}, {DROPEFFECT_LINK, 4112}};
   if (!(allowed & (DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK))) return DROPEFFECT_NONE;
-  HMENU menu = CreatePopupMenu();
+  const TMenuHandle menu(CreatePopupMenu());
   if (!menu) return DROPEFFECT_NONE;
   for (const auto& e : entries) {
     if (!(allowed & e.Effect)) continue;
-    AppendMenuW(menu, MF_STRING, e.Effect, LoadMessageText(e.Message).c_str());
-    if (effect == e.Effect) SetMenuDefaultItem(menu, e.Effect, FALSE);
+    AppendMenuW(menu.get(), MF_STRING, e.Effect, LoadMessageText(e.Message).c_str());
+    if (effect == e.Effect) SetMenuDefaultItem(menu.get(), e.Effect, FALSE);
   }
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, kCancel, LoadMessageText(2).c_str());
+  AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu.get(), MF_STRING, kCancel, LoadMessageText(2).c_str());
   // The menu belongs to the foreground, so that a click elsewhere closes it.
   if (owner) SetForegroundWindow(GetAncestor(owner, GA_ROOT));
-  const UINT chosen = TrackMenuAt(menu, owner, screen);
-  DestroyMenu(menu);
+  const UINT chosen = TrackMenuAt(menu.get(), owner, screen);
   return chosen == DROPEFFECT_COPY || chosen == DROPEFFECT_MOVE || chosen == DROPEFFECT_LINK ? chosen
                                                                                                 : DROPEFFECT_NONE;
 }
