@@ -201,12 +201,17 @@ void TMCustomFolderTree::HandleCreated() {
   SHFILEINFOW sfi{};
   FSystemImages = reinterpret_cast<HIMAGELIST>(
       SHGetFileInfoW(L"", 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | (LargeIcon ? 0 : SHGFI_SMALLICON)));
-  ApplyFolderTreeIcons(*this);
-  if (Options.ItemColorEnable && Options.FolderTreeColor) {
-    SendMessageW(Handle(), TVM_SETBKCOLOR, 0, static_cast<LPARAM>(ToColorRef(Options.FTreeBackColor)));
-    SendMessageW(Handle(), TVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ToColorRef(Options.FTreeFontColor)));
-  }
+  ApplyOptions();
   if (FLoadPending) Loaded();
+}
+
+void TMCustomFolderTree::ApplyOptions() {
+  if (!HandleAllocated()) return;
+  ApplyFolderTreeIcons(*this);
+  // Colour -1 is the control's own.
+  const bool own = Options.ItemColorEnable && Options.FolderTreeColor;
+  SendMessageW(Handle(), TVM_SETBKCOLOR, 0, own ? static_cast<LPARAM>(ToColorRef(Options.FTreeBackColor)) : -1);
+  SendMessageW(Handle(), TVM_SETTEXTCOLOR, 0, own ? static_cast<LPARAM>(ToColorRef(Options.FTreeFontColor)) : -1);
 }
 
 void ApplyFolderTreeIcons(TMCustomFolderTree& tree) {

@@ -64,6 +64,7 @@ class TMCustomFolderTree : public TPanelFolderTree {
   void SetQuietEnumeration(bool quiet) override { FQuiet = quiet ? 1 : 0; }
   void SetChangeDelay(unsigned ms) override { FChangeDelay = ms; }
   void SetLargeIcon(bool large) override { LargeIcon = large; }
+  void ApplyOptions() override;
   void SelectPath(const std::wstring& path) override;
   void ExpandPath(const std::wstring& path) override;
   std::wstring GetSelectedPath() const override;

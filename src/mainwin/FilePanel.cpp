@@ -303,6 +303,10 @@ void TFilePanel::ExpandTreePath(const std::wstring& path) {
   if (TPanelFolderTree* tree = FWin->FolderTree()) tree->ExpandPath(path);
 }
 
+void TFilePanel::ApplyTreeOptions() {
+  if (TPanelFolderTree* tree = FWin->FolderTree()) tree->ApplyOptions();
+}
+
 void TFilePanel::PlaceDriveBar(bool top) {
   Options.PanelOptions(PanelNo()).DriveBarTop = top;
   FWin->ArrangeParts();

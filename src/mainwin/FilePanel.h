@@ -53,6 +53,7 @@ class TFilePanel : public TPanelView {
   int TreeSize() const override;
   void NotifyShellPath(const std::wstring& path) override;
   void ExpandTreePath(const std::wstring& path) override;
+  void ApplyTreeOptions() override;
 
  protected:
   bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;

@@ -22,6 +22,8 @@ class TPanelFolderTree : public TControl {
   // Delay of the user change after keyboard moves (0: at once).
   virtual void SetChangeDelay(unsigned ms) = 0;
   virtual void SetLargeIcon(bool large) = 0;
+  // Takes up the options of its icons and colours after they changed.
+  virtual void ApplyOptions() = 0;
 
   // Selects the node of the folder, loading the levels down to it; tells nobody.
   virtual void SelectPath(const std::wstring& path) = 0;
