@@ -109,7 +109,7 @@ TEST_F(ArcCtrlTest, SelectionOfFoldersPatternsAndNamesWithSemicolons) {
   EXPECT_FALSE(star.IsFileSelected(L"a.doc"));
 
   TGeneralArchiveControl all;
-  all.SetFileSpec(L"*.doc; *.*");  // the user's specification is cut at ";"
+  all.SetFileSpec(L"*.doc; *.*");  // the user's masks are cut at ";"
   EXPECT_EQ(all.FileList.Count(), 2);
   all.Extract();
   EXPECT_TRUE(all.AllSelected);

@@ -465,9 +465,9 @@ TEST(EngineScan, MasksAttributesAndRecursion) {
   fs.Put(L"C:\\SRC\\SUB\\c.txt", std::string("ccc"));
   fs.Put(L"C:\\SRC\\HID\\h.txt", std::string("h"));
   fs.Put(L"C:\\SRC\\LINK\\l.txt", std::string("l"));
-  auto scan = [&](std::initializer_list<const wchar_t*> specs, TzevFileAttrs attrs, bool recurse, bool hidden) {
+  auto scan = [&](std::initializer_list<const wchar_t*> fileMasks, TzevFileAttrs attrs, bool recurse, bool hidden) {
     TzevFileScan s(nullptr, &fs);
-    for (auto x : specs) s.FileSpec.Add(x);
+    for (auto x : fileMasks) s.FileSpec.Add(x);
     s.Attributes = attrs;
     s.RecurseDirs = recurse;
     s.IncludeHiddenDirs = hidden;

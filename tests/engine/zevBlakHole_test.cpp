@@ -38,12 +38,12 @@ struct TBhRig {
     Fs.Put(L"C:\\SRC\\SUB\\b.txt", TextData(900, 3));
     for (const auto& f : Fs.Files()) Fs.Find(f)->Date = 0x5A8A6000;
   }
-  int Run(const std::function<void(TBlakHole&)>& more = nullptr, const wchar_t* spec = L"C:\\SRC\\*.*") {
+  int Run(const std::function<void(TBlakHole&)>& more = nullptr, const wchar_t* fileMask = L"C:\\SRC\\*.*") {
     TBlakHole w;
     w.FileSys = &Fs;
     w.SetArchiveFile(kArc);
     w.SetBaseDir(L"C:\\SRC");
-    w.FileSpec.Add(spec);
+    w.FileSpec.Add(fileMask);
     w.RecurseDirs = true;
     w.OnError = [this](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int c) {
       Errors.push_back(c);

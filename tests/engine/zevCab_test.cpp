@@ -69,11 +69,11 @@ struct TCabRig {
     WriteFileRaw(Dir / L"src\\\uD55C\uAE00.txt", S(TextData(500, 3)));
     WriteFileRaw(Dir / L"src\\empty.txt", "");
   }
-  int Make(const std::function<void(TMakeCab&)>& more = nullptr, const std::wstring& spec = L"*.*") {
+  int Make(const std::function<void(TMakeCab&)>& more = nullptr, const std::wstring& fileMask = L"*.*") {
     TMakeCab w;
     w.SetArchiveFile(Dir / L"t.cab");
     w.SetBaseDir(Dir / L"src");
-    w.FileSpec.Add(Dir / (L"src\\" + spec));
+    w.FileSpec.Add(Dir / (L"src\\" + fileMask));
     w.RecurseDirs = true;
     w.SetTempDir(Dir.Win);
     w.OnError = [this](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int c) {

@@ -180,7 +180,7 @@ TEST(Lha, UpdatesKeepRenameReplaceAndDelete) {
   }),
             1);
   EXPECT_EQ(b.ReadBack()[L"a.txt"], TextData(777, 5));
-  // Deleted by spec.
+  // Deleted by file mask.
   ASSERT_EQ(b.Run([](TLha& w) {
     w.Switch = swDelete;
     w.FileSpec.Clear();

@@ -51,12 +51,12 @@ struct TTarRig {
   void Dated() {
     for (const auto& f : Fs.Files()) Fs.Find(f)->Date = FieldsToDosDateTime(2024, 1, 15, 10, 20, 30);
   }
-  int Run(const std::function<void(TTar&)>& more = nullptr, const wchar_t* spec = L"C:\\SRC\\*.*") {
+  int Run(const std::function<void(TTar&)>& more = nullptr, const wchar_t* fileMask = L"C:\\SRC\\*.*") {
     TTar w;
     w.FileSys = &Fs;
     w.SetArchiveFile(kTar);
     w.SetBaseDir(L"C:\\SRC");
-    w.FileSpec.Add(spec);
+    w.FileSpec.Add(fileMask);
     w.RecurseDirs = true;
     w.OnError = [this](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int c) {
       Errors.push_back(c);
@@ -152,7 +152,7 @@ TEST(TarWriter, UpdatesKeepRenameAndDeleteMembers) {
   EXPECT_EQ(back[L"SUB\\one-old.bin"], Bytes{7});
   EXPECT_EQ(back[SlashToBackslash(Utf8ToWide(kLong))].size(), 1500u) << "a long-named member is kept whole";
   EXPECT_EQ(b.Archive().size() % 10240, 0u);
-  // Deleting by spec.
+  // Deleting by file mask.
   EXPECT_EQ(b.Run([](TTar& w) { w.Switch = swDelete; }, L"*.txt"), 4);
   back = b.ReadBack();
   EXPECT_EQ(back.size(), 2u);
@@ -335,11 +335,11 @@ struct TGzRig {
     Fs.Put(L"C:\\SRC\\b.txt", TextData(100, 2));
     Fs.Put(L"C:\\SRC\\empty.dat", Bytes{});
   }
-  int Run(const std::function<void(TGZip&)>& more, const wchar_t* spec = L"C:\\SRC\\*.*") {
+  int Run(const std::function<void(TGZip&)>& more, const wchar_t* fileMask = L"C:\\SRC\\*.*") {
     TGZip w;
     w.FileSys = &Fs;
     w.SetArchiveFile(L"C:\\OUT\\x.gz");
-    w.FileSpec.Add(spec);
+    w.FileSpec.Add(fileMask);
     w.RecurseDirs = false;
     w.OnError = [this](TZipCommon*, const std::wstring& f, const std::wstring&, const std::wstring&, int c) {
       Errors.push_back({c, f});

@@ -241,8 +241,8 @@ bool TZipCommon::MatchesSpec(const std::wstring& name) {
   if (name.empty() || FileSpec.Count() == 0) return false;
   std::wstring n = name.find(L'.') == std::wstring::npos ? name + L"." : name;
   for (int i = 0; i < FileSpec.Count(); ++i) {
-    const std::wstring& spec = FileSpec[i];
-    if (SameTextNoCase(spec, name) || MatchMaskText(n, spec)) {
+    const std::wstring& fileMask = FileSpec[i];
+    if (SameTextNoCase(fileMask, name) || MatchMaskText(n, fileMask)) {
       for (int j = 0; j < ExcludeSpec.Count(); ++j)
         if (MatchMaskText(n, ExcludeSpec[j])) return false;
       return true;
@@ -584,10 +584,10 @@ bool TUnBase::MatchesSpec(const std::wstring& name) {
   };
   std::wstring folder = folderOf(name);
   for (int i = 0; i < FileSpec.Count(); ++i) {
-    const std::wstring& spec = FileSpec[i];
-    if (spec.empty()) continue;
-    if (!RecurseDirs && !SameTextNoCase(folderOf(spec), folder)) return false;
-    std::wstring pattern = SlashToBackslash(spec);
+    const std::wstring& fileMask = FileSpec[i];
+    if (fileMask.empty()) continue;
+    if (!RecurseDirs && !SameTextNoCase(folderOf(fileMask), folder)) return false;
+    std::wstring pattern = SlashToBackslash(fileMask);
     std::wstring subject = SlashToBackslash(tested);
     if (MatchMaskText(subject, pattern) || (noExt && MatchMaskText(SlashToBackslash(name), pattern))) {
       for (int j = 0; j < ExcludeSpec.Count(); ++j)

@@ -1,7 +1,7 @@
 #pragma once
 // The common ground of every archive component of the engine: the archive types and the
 // other enumerations, the published properties and events, errors by number through OnError
-// or E_RAISE, cancellation, the safe entry-name rule, spec matching, input and output by
+// or E_RAISE, cancellation, the safe entry-name rule, file-mask matching, input and output by
 // mode, running CRCs, progress and volume naming (TRegisterZev, TZipCommon); and the reader
 // base TUnBase that runs one extraction and serves every format's read loop. Portable: files
 // are reached only through TzevFileSys.
@@ -61,7 +61,7 @@ constexpr TzevFileAttrs AttrSet(std::initializer_list<TzevFileAttr> a) {
 constexpr bool InAttrSet(TzevFileAttrs s, TzevFileAttr a) { return (s >> a) & 1u; }
 // The Windows attribute bits of a set (fsZeroAttr gives none).
 uint32_t AttributeMask(TzevFileAttrs attrs);
-// Equal when compared without ASCII letter case (names inside archives and specs).
+// Equal when compared without ASCII letter case (names inside archives and file masks).
 bool SameTextNoCase(std::wstring_view a, std::wstring_view b);
 
 // Which ZIP headers detection met (HeadFlag of OnCorruptZipHeader).

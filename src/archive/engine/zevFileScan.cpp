@@ -4,14 +4,14 @@ namespace {
 wchar_t UpperAscii(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
 
 // Folder part with its trailing separator, and the name part.
-void SplitSpec(const std::wstring& spec, std::wstring& dir, std::wstring& name) {
-  size_t p = spec.find_last_of(L"\\/:");
+void SplitMask(const std::wstring& fileMask, std::wstring& dir, std::wstring& name) {
+  size_t p = fileMask.find_last_of(L"\\/:");
   if (p == std::wstring::npos) {
     dir.clear();
-    name = spec;
+    name = fileMask;
   } else {
-    dir = spec.substr(0, p + 1);
-    name = spec.substr(p + 1);
+    dir = fileMask.substr(0, p + 1);
+    name = fileMask.substr(p + 1);
   }
 }
 
@@ -100,14 +100,14 @@ void TzevFileScan::Scan() {
     if (FileSpec[i].empty()) FileSpec.Delete(i);
   while (FileSpec.Count() > 0 && *CancelFlag == 0) {
     std::wstring dir, name;
-    SplitSpec(FileSpec[0], dir, name);
+    SplitMask(FileSpec[0], dir, name);
     bool ownFolder = !dir.empty();
     if (dir.empty()) dir = FRootDir;
     if (dir.empty()) dir = FFs->CurrentDir();
     std::vector<std::wstring> patterns{name};
     for (int i = 1; i < FileSpec.Count();) {
       std::wstring d, n;
-      SplitSpec(FileSpec[i], d, n);
+      SplitMask(FileSpec[i], d, n);
       if (!ownFolder || d.empty() || !SameTextNoCase(d, dir)) {
         ++i;
         continue;

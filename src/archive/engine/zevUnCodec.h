@@ -59,7 +59,7 @@ TEntryOutcome ExtractCodecEntry(TUnBase& r, TStream32& archive, const TCodecEntr
                                 bool removeOnFailure);
 
 // Walks an archive's headers for a run (walk(stream, size, each) as the format modules give
-// it): the entries whose converted name passes the file specification and that accept then
+// it): the entries whose converted name passes the file masks and that accept then
 // lets through are kept, their packed sizes make the progress total and their dates the
 // newest date. A walk that stops on damage is reported; what was read before it stays listed.
 template <class H, class Walk, class Name, class Accept>

@@ -324,7 +324,7 @@ void TCompBase::AddScannedFile(const std::wstring& dir, const TzevFindData& find
   uint32_t attr = find.Attr & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory | kAttrArchive);
   for (auto& e : FList) {
     if (e.Action == 0) {
-      if (SameTextNoCase(e.Name, full)) return;  // the same file found by two specs
+      if (SameTextNoCase(e.Name, full)) return;  // the same file found by two file masks
       continue;
     }
     if (e.Action == 2 || !SameTextNoCase(e.Name, EntryName)) continue;

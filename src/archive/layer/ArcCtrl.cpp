@@ -323,12 +323,12 @@ void TGeneralArchiveControl::SetFileList(const TStringList& list) {
   }
 }
 
-void TGeneralArchiveControl::SetFileSpec(const std::wstring& spec) {
+void TGeneralArchiveControl::SetFileSpec(const std::wstring& fileMask) {
   FileList.Clear();
   size_t start = 0;
-  for (size_t j = 0; j <= spec.size(); ++j) {
-    if (j < spec.size() && spec[j] != L';' && spec[j] != L'\r' && spec[j] != L'\n') continue;
-    std::wstring piece = Trim(std::wstring_view(spec).substr(start, j - start));
+  for (size_t j = 0; j <= fileMask.size(); ++j) {
+    if (j < fileMask.size() && fileMask[j] != L';' && fileMask[j] != L'\r' && fileMask[j] != L'\n') continue;
+    std::wstring piece = Trim(std::wstring_view(fileMask).substr(start, j - start));
     if (!piece.empty()) FileList.Add(piece);
     start = j + 1;
   }

@@ -143,8 +143,8 @@ class TGeneralArchiveControl {
   void SetDestFolder(const std::wstring& path);
   // The selection from a list of names: cut at line ends only (a name may hold ";").
   void SetFileList(const TStringList& list);
-  // The user's file specification: cut at ";" and line ends.
-  void SetFileSpec(const std::wstring& spec);
+  // The user's file masks: cut at ";" and line ends.
+  void SetFileSpec(const std::wstring& fileMask);
   // The selection as the engine wants it (folders widened; for adding, names made full).
   void PrepareSelection(TStringList& out, bool adding) const;
   // Writes the selection as an archiver list file (kind 0, 1 or 2) in the work folder; listName

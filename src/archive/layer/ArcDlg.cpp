@@ -795,7 +795,7 @@ bool ExtractArchives(TForm* form, const std::wstring& folder, std::wstring& resu
   }
 
   // The options and the target.
-  std::wstring target, spec = L"*.*", password;
+  std::wstring target, fileMask = L"*.*", password;
   bool keepPaths = (flags & efKeepPaths) != 0, overwrite = (flags & efOverwrite) != 0;
   bool explicitPath = false;
   if (!forcedTarget.empty() && single) {
@@ -831,8 +831,8 @@ bool ExtractArchives(TForm* form, const std::wstring& folder, std::wstring& resu
       explicitPath = !target.empty();
     }
     if (!single) {
-      spec = Trim(dlg.SpecEdit->Text());
-      if (spec.empty()) spec = L"*.*";
+      fileMask = Trim(dlg.SpecEdit->Text());
+      if (fileMask.empty()) fileMask = L"*.*";
     }
   }
   if (!explicitPath) {
@@ -873,7 +873,7 @@ bool ExtractArchives(TForm* form, const std::wstring& folder, std::wstring& resu
   if (single) {
     selection = LinesOf(names);
   } else {
-    selector.SetFileSpec(spec);
+    selector.SetFileSpec(fileMask);
     selection = selector.FileList;
   }
   selector.SetFileList(selection);

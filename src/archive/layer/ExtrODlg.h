@@ -1,6 +1,6 @@
 #pragma once
 // The extract dialog: target folder (with the TARGET history and the folder chooser), the file
-// specification, the password, and the options restore paths and overwrite all. The choices are
+// masks, the password, and the options restore paths and overwrite all. The choices are
 // stored in the settings on OK.
 #include <string>
 
