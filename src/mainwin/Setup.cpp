@@ -816,30 +816,31 @@ void TSetupForm::ExtMove(bool up) { ExtColorList->MoveSelected(up); }
 
 // ---- sets ----
 
-void TSetupForm::SaveSet(bool colors) {
-  if (!Validate()) return;
-  std::wstring file;
+// The set file the user picks, and the settings as the controls hold them now; false when the
+// controls hold a wrong value or no file was picked.
+bool TSetupForm::ChooseSet(bool save, bool colors, std::wstring& file, TMOptions& set) {
+  if (!Validate()) return false;
   if (!SetupFileChooser ||
-      !SetupFileChooser(Handle(), true, LoadMessageText(colors ? msgColFilter : msgCfgFilter), colors ? L"COL" : L"CFG",
+      !SetupFileChooser(Handle(), save, LoadMessageText(colors ? msgColFilter : msgCfgFilter), colors ? L"COL" : L"CFG",
                         file))
-    return;
-  TMOptions set;
+    return false;
   set.AssignSettings(Options);
   StoreControls(set);
+  return true;
+}
+
+void TSetupForm::SaveSet(bool colors) {
+  std::wstring file;
+  TMOptions set;
+  if (!ChooseSet(true, colors, file, set)) return;
   if (!(colors ? set.SaveColorsTo(file) : set.SaveOptionsTo(file)))
     ShowErrorBox(FormatMessageText(msgSaveFail, {file}));
 }
 
 void TSetupForm::LoadSet(bool colors) {
-  if (!Validate()) return;
   std::wstring file;
-  if (!SetupFileChooser ||
-      !SetupFileChooser(Handle(), false, LoadMessageText(colors ? msgColFilter : msgCfgFilter), colors ? L"COL" : L"CFG",
-                        file))
-    return;
   TMOptions set;
-  set.AssignSettings(Options);
-  StoreControls(set);
+  if (!ChooseSet(false, colors, file, set)) return;
   if (!(colors ? set.LoadColorsFrom(file) : set.LoadOptionsFrom(file))) {
     ShowErrorBox(FormatMessageText(msgLoadFail, {file}));
     return;

@@ -121,6 +121,7 @@ class TSetupForm : public THanForm {
   void ExtEdit();
   void ExtDelete();
   void ExtMove(bool up);
+  bool ChooseSet(bool save, bool colors, std::wstring& file, TMOptions& set);
   void SaveSet(bool colors);
   void LoadSet(bool colors);
 
