@@ -121,35 +121,45 @@ inline std::string AceHeader(const std::string& body) {
   Put16(h, static_cast<uint32_t>(body.size()));
   return h + body;
 }
-inline std::string Ace(const std::vector<TFile>& files, uint16_t mainFlags = 0, uint8_t volume = 0,
-                       const std::vector<uint16_t>& fileFlags = {}) {
+// The main header; both version fields hold version.
+inline std::string AceMainHeader(uint16_t flags, uint8_t version, uint8_t host, uint8_t volume) {
   std::string m;
   Put8(m, 0);
-  Put16(m, mainFlags);
+  Put16(m, flags);
   m += "**ACE**";
-  Put8(m, 10);
-  Put8(m, 10);
-  Put8(m, 0);
+  Put8(m, version);
+  Put8(m, version);
+  Put8(m, host);
   Put8(m, volume);
   Put32(m, 0x5B214C00);
   m += std::string(8, '\0');
   Put8(m, 0);
-  std::string out = AceHeader(m);
+  return AceHeader(m);
+}
+inline std::string AceFileHeader(uint16_t flags, uint32_t packed, uint32_t size, uint32_t dos, uint32_t attr,
+                                 uint32_t crc, const std::string& name) {
+  std::string h;
+  Put8(h, 1);
+  Put16(h, flags);
+  Put32(h, packed);
+  Put32(h, size);
+  Put32(h, dos);
+  Put32(h, attr);
+  Put32(h, crc);
+  Put32(h, 0);
+  Put16(h, 0);
+  Put16(h, static_cast<uint32_t>(name.size()));
+  return AceHeader(h + name);
+}
+inline std::string Ace(const std::vector<TFile>& files, uint16_t mainFlags = 0, uint8_t volume = 0,
+                       const std::vector<uint16_t>& fileFlags = {}) {
+  std::string out = AceMainHeader(mainFlags, 10, 0, volume);
   for (size_t i = 0; i < files.size(); ++i) {
     const TFile& f = files[i];
-    std::string h;
-    Put8(h, 1);
-    Put16(h, 0x0001 | (i < fileFlags.size() ? fileFlags[i] : 0));
-    Put32(h, static_cast<uint32_t>(f.Data.size()));
-    Put32(h, static_cast<uint32_t>(f.Data.size()));
-    Put32(h, f.Dos);
-    Put32(h, f.Attr);
-    Put32(h, Crc32(f.Data));
-    Put32(h, 0);
-    Put16(h, 0);
-    Put16(h, static_cast<uint32_t>(f.Name.size()));
-    h += f.Name;
-    out += AceHeader(h) + f.Data;
+    const auto size = static_cast<uint32_t>(f.Data.size());
+    out += AceFileHeader(0x0001 | (i < fileFlags.size() ? fileFlags[i] : 0), size, size, f.Dos, f.Attr,
+                         Crc32(f.Data), f.Name) +
+           f.Data;
   }
   return out;
 }

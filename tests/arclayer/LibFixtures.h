@@ -138,34 +138,14 @@ inline std::vector<std::string> AceSet(const std::vector<TLibFile>& files, const
   const bool multi = set.VolumeData != 0;
   std::vector<std::string> out;
   for (size_t v = 0; v < vols.size(); ++v) {
-    std::string m;
-    Put8(m, 0);
-    Put16(m, (multi ? 0x0800 : 0) | (set.Solid ? 0x8000 : 0));
-    m += "**ACE**";
-    Put8(m, 20);
-    Put8(m, 20);
-    Put8(m, 2);
-    Put8(m, static_cast<uint32_t>(v));
-    Put32(m, 0x5B214C00);
-    m += std::string(8, '\0');
-    Put8(m, 0);
-    std::string a = AceHeader(m);
+    std::string a = AceMainHeader((multi ? 0x0800 : 0) | (set.Solid ? 0x8000 : 0), 20, 2, static_cast<uint8_t>(v));
     for (const TPiece& p : vols[v]) {
       const TLibFile& f = files[p.File];
-      std::string h;
-      Put8(h, 1);
-      Put16(h, 0x0001 | (p.First ? 0 : 0x1000) | (p.Last ? 0 : 0x2000) | (f.Encrypted ? 0x4000 : 0) |
-                   (set.Solid && p.File > 0 ? 0x8000 : 0));
-      Put32(h, static_cast<uint32_t>(p.Data.size()));
-      Put32(h, static_cast<uint32_t>(f.Data.size()));
-      Put32(h, f.Dos);
-      Put32(h, f.Attr);
-      Put32(h, Crc32(f.Data));
-      Put32(h, 0);
-      Put16(h, 0);
-      Put16(h, static_cast<uint32_t>(f.Name.size()));
-      h += f.Name;
-      a += AceHeader(h) + p.Data;
+      a += AceFileHeader(0x0001 | (p.First ? 0 : 0x1000) | (p.Last ? 0 : 0x2000) | (f.Encrypted ? 0x4000 : 0) |
+                             (set.Solid && p.File > 0 ? 0x8000 : 0),
+                         static_cast<uint32_t>(p.Data.size()), static_cast<uint32_t>(f.Data.size()), f.Dos, f.Attr,
+                         Crc32(f.Data), f.Name) +
+           p.Data;
     }
     out.push_back(a);
   }
