@@ -183,7 +183,7 @@ TEST_F(SplitTest, PieceListStyleIsReadByCksfvAndJoinsWithEveryPieceChecked) {
   EXPECT_TRUE(TMsgBoxSeam::Get().Shown.empty()) << Texts(TMsgBoxSeam::Get().Shown);
 
   // A flipped byte in piece 2: the CRC question; going on gives the output with state 1,
-  // Cancel leaves no output.
+  // Cancel leaves the file it was to replace as it was, and nothing beside it.
   std::string damaged = ReadFileRaw(Dst + L"a.002");
   damaged[77] ^= 1;
   WriteFileRaw(Dst + L"a.002", damaged);
@@ -198,10 +198,16 @@ TEST_F(SplitTest, PieceListStyleIsReadByCksfvAndJoinsWithEveryPieceChecked) {
   TMsgBoxSeam::Get().Reset();
   TMsgBoxSeam::Get().PushButton(0);  // overwrite
   TMsgBoxSeam::Get().PushButton(2);  // cancel at the CRC error
+  const std::string before = ReadFileRaw(Out + L"a.zip");
+  WriteFileRaw(Out + L"a.zip.~0", "someone else's");  // the name beside is taken: the next one serves
   TRun cancelled = Run(smJoin, Dst + L"a.001", Out);
   EXPECT_FALSE(cancelled.Ok);
   EXPECT_EQ(cancelled.State, jcsNoCrc);
-  EXPECT_FALSE(Exists(Out + L"a.zip"));
+  EXPECT_EQ(ReadFileRaw(Out + L"a.zip"), before);
+  EXPECT_EQ(ReadFileRaw(Out + L"a.zip.~0"), "someone else's");
+  EXPECT_FALSE(Exists(Out + L"a.zip.~1"));
+  DeleteFileW((Out + L"a.zip.~0").c_str());
+  DeleteFileW((Out + L"a.zip").c_str());
 
   // A wrong size in the list is asked about before the piece is read.
   TMsgBoxSeam::Get().Reset();
