@@ -12,6 +12,7 @@
 
 #include "common/TestUtil.h"
 #include "fileops/CRC32.h"
+#include "fileops/frmTgt.h"
 #include "foundation/Folders.h"
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
@@ -435,4 +436,39 @@ TEST_F(SplitTest, CommandsCheckTheSelectionAndRunFromAList) {
   EXPECT_EQ(SizeOf(Dst + L"one.003"), 50000);
   ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u);
   EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].Text, LoadMessageText(30348));
+
+  // Join of the focused first piece and merge of two files in their selection order, each
+  // into the folder given in the target chooser.
+  auto chooseOut = [this] {
+    OnNextDialog([this] {
+      auto* form = dynamic_cast<TSelectPathForm*>(TControl::FromHandle(GetActiveWindow()));
+      if (!form) return;
+      form->Combo->SetText(Out);
+      PostMessageW(form->OkBtn->Handle(), BM_CLICK, 0, 0);
+    });
+  };
+  TMFList pieces(1);
+  pieces.Path = Dst;
+  pieces.Refresh();
+  for (int i = 0; i < pieces.Count(); ++i)
+    if (pieces.ItemName(i) == L"one.001") pieces.ItemIndex = i;
+  TMsgBoxSeam::Get().Reset();
+  TMsgBoxSeam::Get().PushButton(0);
+  chooseOut();
+  EXPECT_TRUE(JoinCommand(pieces, Src));
+  EXPECT_EQ(ReadFileRaw(Out + L"one.bin"), Bytes(250000, 'o'));
+  ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u);
+  EXPECT_NE(TMsgBoxSeam::Get().Shown[0].Text.find(LoadMessageText(30349)), std::wstring::npos);
+
+  list.SetSelected(index(L"one.bin"), false);
+  list.SetSelected(index(L"two.bin"), true);
+  list.SetSelected(index(L"one.bin"), true);
+  TMsgBoxSeam::Get().Reset();
+  TMsgBoxSeam::Get().PushText(0, L"both.bin");
+  TMsgBoxSeam::Get().PushButton(0);
+  chooseOut();
+  EXPECT_TRUE(MergeCommand(list, Dst));
+  EXPECT_EQ(ReadFileRaw(Out + L"both.bin"), Bytes(10, 't') + Bytes(250000, 'o'));
+  ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 2u);
+  EXPECT_NE(TMsgBoxSeam::Get().Shown[1].Text.find(LoadMessageText(30352)), std::wstring::npos);
 }
