@@ -100,10 +100,11 @@ TEST(LhaFixtures, ListedWithTheirLevelsMethodsAndSizes) {
       EXPECT_EQ(h.OrigSize, data.size());
       EXPECT_EQ(h.Crc, UpdateCrc16(0, data.data(), data.size()));
       // What does not shrink is stored, whatever the method asked for.
-      if (f.Packed == '0' || h.PackedSize >= h.OrigSize)
+      if (f.Packed == '0' || h.PackedSize >= h.OrigSize) {
         EXPECT_EQ(h.MethodChar(), '0');
-      else
+      } else {
         EXPECT_EQ(h.MethodChar(), f.Packed);
+      }
     }
     for (const auto& n : f.Files) EXPECT_EQ(names.count(n), 1u) << n;
   }
@@ -122,7 +123,9 @@ TEST(LhaFixtures, ListedWithTheirLevelsMethodsAndSizes) {
 TEST(LhaFixtures, ExtractedByteForByteAndTestedWithoutWritingAFile) {
 #ifdef _WIN32
   // The Korean names read as Korean where the OEM code page is Korean (as the test runs).
-  if (GetOEMCP() == 949) EXPECT_EQ(OutPath(kSamples[8].Stored), L"C:\\OUT\\폴더\\아래\\끝.txt");
+  if (GetOEMCP() == 949) {
+    EXPECT_EQ(OutPath(kSamples[8].Stored), L"C:\\OUT\\폴더\\아래\\끝.txt");
+  }
 #endif
   for (const auto& f : Fixtures()) {
     SCOPED_TRACE(f.Archive);
@@ -259,6 +262,7 @@ TEST(LhaWriter, WritesAnArchiveForOtherTools) {
             }),
             0);
   EXPECT_EQ(n, std::size(writes));
-  if (const char* out = std::getenv("VELMO_LHA_OUT"))
+  if (const char* out = std::getenv("VELMO_LHA_OUT")) {
     ASSERT_TRUE(WriteFileRaw(Utf8ToWide(std::string(out) + "/ours.lzh"), std::string(a.begin(), a.end())));
+  }
 }
