@@ -15,6 +15,7 @@
 #include "common/TestUtil.h"
 #include "common/WinCapture.h"
 #include "fileops/DelDlg.h"
+#include "foldermgr/MCD.h"
 #include "foldermgr/MCDTree.h"
 #include "mainwin/Commands.h"
 #include "foundation/Language.h"
@@ -452,7 +453,17 @@ TEST(PanelFolderTree, CommandsWhileTheTreeHasTheFocusActOnItsFolder) {
   TTreeFixture f;
   ASSERT_NE(f.Tree, nullptr);
   TMFolderTree& t = *f.Tree;
-  InstallDeleteCommand();
+  // The delete command of the file operations, for this test alone.
+  struct TDeleteInstalled {
+    TCommandHandler Run = FindCommand(1003)->Run;
+    decltype(TMCD::FolderDeleter) Deleter = TMCD::FolderDeleter;
+    TDeleteInstalled() { InstallDeleteCommand(); }
+    ~TDeleteInstalled() {
+      RegisterCommand(1003, Run);
+      TMCD::FolderDeleter = Deleter;
+      TDeleteForm::ShellFileOperation = [](SHFILEOPSTRUCTW& op) { return SHFileOperationW(&op); };
+    }
+  } installed;
   HTREEITEM alpha = f.Node(f.Left + L"\\alpha");
   HTREEITEM beta = f.Node(f.Left + L"\\beta");
   ASSERT_TRUE(alpha && beta);
