@@ -10,6 +10,24 @@
 #include "framework/TextCompare.h"
 #include "panels/MFList.h"
 
+namespace {
+// Shows the filled rename dialog (through the test seam when one is given) and takes its result.
+void ShowRenameForm(TRenameForm& form, const std::function<int(TRenameForm&)>& showModal, bool advanced,
+                    TRenameOutcome& out) {
+  if (advanced) form.StartAdvanced = true;
+  form.OnHelp = [](const std::wstring& topic) {
+    if (Q7XForm) Q7XForm->ShowHelp(topic);
+  };
+  out.Shown = true;
+  if (showModal)
+    showModal(form);
+  else
+    form.ShowModal();
+  out.Changed = form.Changed;
+  out.FocusedName = form.FocusedName;
+}
+}  // namespace
+
 TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameForm&)>& showModal, bool advanced) {
   TRenameOutcome out;
   if (list.InArchive) return out;
@@ -27,17 +45,7 @@ TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameFo
   }
   if (form.ItemCount() == 0) return out;
   if (list.ItemIndex >= 0) form.FocusedName = list.ItemName(list.ItemIndex);
-  if (advanced) form.StartAdvanced = true;
-  form.OnHelp = [](const std::wstring& topic) {
-    if (Q7XForm) Q7XForm->ShowHelp(topic);
-  };
-  out.Shown = true;
-  if (showModal)
-    showModal(form);
-  else
-    form.ShowModal();
-  out.Changed = form.Changed;
-  out.FocusedName = form.FocusedName;
+  ShowRenameForm(form, showModal, advanced, out);
   if (!form.Changed) return out;
   // The renamed items leave the selection: their old names are gone.
   std::set<std::wstring> done;
@@ -66,16 +74,6 @@ TRenameOutcome RunRenameFolder(const std::wstring& folderPath, const std::functi
   form.AddItem(name, L"", false, data.dwFileAttributes, IncludeTrailingBackslash(ExtractParentDir(path)),
                FileTimeToLocalDateTime(data.ftLastWriteTime), 0, PathFilePart(GetShortPath(path)));
   form.FocusedName = name;
-  if (advanced) form.StartAdvanced = true;
-  form.OnHelp = [](const std::wstring& topic) {
-    if (Q7XForm) Q7XForm->ShowHelp(topic);
-  };
-  out.Shown = true;
-  if (showModal)
-    showModal(form);
-  else
-    form.ShowModal();
-  out.Changed = form.Changed;
-  out.FocusedName = form.FocusedName;
+  ShowRenameForm(form, showModal, advanced, out);
   return out;
 }

@@ -7,18 +7,6 @@
 #include "archive/engine/zevFileScan.h"
 #include "foundation/TextCodec.h"
 
-namespace {
-// The folder part of a path with its trailing "\" ("" when none).
-std::wstring FolderOf(const std::wstring& path) {
-  size_t p = path.find_last_of(L"\\/:");
-  return p == std::wstring::npos ? std::wstring() : path.substr(0, p + 1);
-}
-std::wstring FilePartOf(const std::wstring& path) {
-  size_t p = path.find_last_of(L"\\/:");
-  return p == std::wstring::npos ? path : path.substr(p + 1);
-}
-}  // namespace
-
 bool SameTextNoCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -211,7 +199,7 @@ bool TZipCommon::SetEntryName(const std::wstring& name) {
     DoError(name, L"", L"0", zevInvalidFileName);
     return false;
   }
-  if (!UseStoredDirs) rel = FilePartOf(rel);
+  if (!UseStoredDirs) rel = FileNameOf(rel);
   EntryName = AppendBackslash(FExtractDir) + rel;
   if (isFolder) EntryName += L'\\';
   return true;
@@ -570,7 +558,7 @@ void TUnBase::SetExtractDir(const std::wstring& dir) {
 
 bool TUnBase::MatchesSpec(const std::wstring& name) {
   if (name.empty()) return false;
-  std::wstring file = FilePartOf(name);
+  std::wstring file = FileNameOf(name);
   bool noExt = file.find(L'.') == std::wstring::npos;
   std::wstring tested = noExt ? name + L".*" : name;
   auto folderOf = [](const std::wstring& n) {

@@ -10,14 +10,6 @@
 namespace {
 constexpr int32_t kBlock = 65536;
 
-std::wstring FileNameOf(const std::wstring& path) {
-  size_t p = path.find_last_of(L"\\/:");
-  return p == std::wstring::npos ? path : path.substr(p + 1);
-}
-std::wstring FolderOf(const std::wstring& path) {
-  size_t p = path.find_last_of(L"\\/:");
-  return p == std::wstring::npos ? std::wstring() : path.substr(0, p + 1);
-}
 }  // namespace
 
 TGzMemberStream::TGzMemberStream(TStream32& dest, const std::string& name, uint32_t mtime, TDeflateType effort)

@@ -155,6 +155,16 @@ std::wstring ReplaceExtension(std::wstring_view name, std::wstring_view ext) {
   return std::wstring(name.substr(0, NameStemLength(name))).append(ext);
 }
 
+std::wstring FileNameOf(std::wstring_view path) {
+  size_t p = path.find_last_of(L"\\/:");
+  return std::wstring(p == std::wstring_view::npos ? path : path.substr(p + 1));
+}
+
+std::wstring FolderOf(std::wstring_view path) {
+  size_t p = path.find_last_of(L"\\/:");
+  return p == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, p + 1));
+}
+
 bool IsUNC(std::wstring_view path) { return path.size() > 2 && path[0] == L'\\' && path[1] == L'\\'; }
 
 void SplitAt(std::wstring& s, wchar_t separator, std::wstring& head) {

@@ -122,6 +122,10 @@ std::string AnsiToOemName(std::string_view name, bool oem);
 // Length of the name before its last "." (the whole length when it has none).
 size_t NameStemLength(std::wstring_view name);
 std::wstring ReplaceExtension(std::wstring_view name, std::wstring_view ext);
+// The name after the last "\", "/" or drive colon (the whole text without one), and the
+// folder before it with its separator (empty without one).
+std::wstring FileNameOf(std::wstring_view path);
+std::wstring FolderOf(std::wstring_view path);
 bool IsUNC(std::wstring_view path);
 // head := the text before the first separator, s := the text after it; without one,
 // head := s and s := "".

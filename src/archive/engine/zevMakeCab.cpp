@@ -8,10 +8,6 @@
 #include "framework/FolderEnum.h"
 
 namespace {
-std::wstring FolderOf(const std::wstring& path) {
-  size_t p = path.find_last_of(L"\\/:");
-  return p == std::wstring::npos ? std::wstring() : path.substr(0, p + 1);
-}
 bool CopyName(char* field, size_t size, const std::string& text) {
   if (text.size() >= size) return false;
   std::memcpy(field, text.c_str(), text.size() + 1);

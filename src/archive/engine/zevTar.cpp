@@ -58,11 +58,6 @@ class TTgzOutput : public TzevTempOutput {
   TGzMemberStream FGz;
 };
 
-std::wstring FileNameOf(const std::wstring& path) {
-  size_t p = path.find_last_of(L"\\/:");
-  return p == std::wstring::npos ? path : path.substr(p + 1);
-}
-
 void WriteAll(TStream32& out, const std::string& s) {
   if (!s.empty() && out.Write(s.data(), static_cast<int32_t>(s.size())) != static_cast<int32_t>(s.size()))
     throw E_RAISE(zevWriteError);

@@ -13,10 +13,6 @@ TStreamCabinetFileHandler* gHandler = nullptr;
 // what the library writes to it.
 constexpr INT_PTR kOutputHandle = 0x7FFF0001;
 
-std::wstring FolderOf(const std::wstring& path) {
-  size_t p = path.find_last_of(L"\\/:");
-  return p == std::wstring::npos ? std::wstring() : path.substr(0, p + 1);
-}
 std::wstring Upper(std::wstring s) {
   for (auto& c : s)
     if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);

@@ -20,11 +20,6 @@ std::wstring ExtensionOf(const std::wstring& name) {
   if (dot == std::wstring::npos || (sep != std::wstring::npos && dot < sep)) return {};
   return name.substr(dot);
 }
-std::wstring FileNameOf(const std::wstring& path) {
-  size_t p = path.find_last_of(L"\\/:");
-  return p == std::wstring::npos ? path : path.substr(p + 1);
-}
-
 void WriteAll(TStream32& s, const void* p, size_t n) {
   if (n && s.Write(p, static_cast<int32_t>(n)) != static_cast<int32_t>(n)) throw E_RAISE(zevWriteError);
 }
