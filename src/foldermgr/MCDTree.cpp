@@ -175,15 +175,23 @@ TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, std::wstring
     uint8_t flags = 0;
     bool atEnd = false;
 #if defined(__SSE2__)
-    if constexpr (sizeof(Unit) == 1 && sizeof(wchar_t) == 2) {
+    if constexpr (sizeof(Unit) == 1) {
       const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), space = _mm_set1_epi8(0x20);
       const __m128i bs = _mm_set1_epi8('\\'), sl = _mm_set1_epi8('/'), co = _mm_set1_epi8(':');
       const __m128i zero = _mm_setzero_si128();
       wchar_t* o = out;
       while (end - q >= 16) {
         __m128i v16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v16, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v16, zero));
+        __m128i lo = _mm_unpacklo_epi8(v16, zero), hi = _mm_unpackhi_epi8(v16, zero);
+        if constexpr (sizeof(wchar_t) == 2) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), lo);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), hi);
+        } else {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi16(lo, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 4), _mm_unpackhi_epi16(lo, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpacklo_epi16(hi, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 12), _mm_unpackhi_epi16(hi, zero));
+        }
         unsigned ends = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v16, cr), _mm_cmpeq_epi8(v16, lf))));
         unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v16));
@@ -323,14 +331,15 @@ struct TNodeSink {
   void Reset() { Nodes.clear(); }
   void Reserve(size_t n) { Nodes.reserve(n); }
   void Add(int32_t depth, uint32_t start, uint32_t length) {
-    TMCDTreeNodeRec r;
+    int32_t parent = depth == 0 ? -1 : Slots[static_cast<size_t>(depth - 1)];
+    Slots[static_cast<size_t>(depth)] = static_cast<int32_t>(Nodes.size());
+    if (parent >= 0) ++Nodes[static_cast<size_t>(parent)].ChildCapacity;
+    // Made in place: a record built aside and copied in costs more than all the rest.
+    TMCDTreeNodeRec& r = Nodes.emplace_back();
     r.NameStart = start;
     r.NameLength = length;
     r.Depth = depth;
-    r.Parent = depth == 0 ? -1 : Slots[static_cast<size_t>(depth - 1)];
-    Slots[static_cast<size_t>(depth)] = static_cast<int32_t>(Nodes.size());
-    if (r.Parent >= 0) ++Nodes[static_cast<size_t>(r.Parent)].ChildCapacity;
-    Nodes.push_back(r);
+    r.Parent = parent;
   }
 };
 }  // namespace

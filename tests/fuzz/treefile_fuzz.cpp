@@ -74,7 +74,7 @@ void CheckShape(const TMCDTreeMan& m) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
   std::vector<TTreeFileLine> read, plain;
-  TTextEncoding readEncoding, plainEncoding;
+  TTextEncoding readEncoding = TTextEncoding::Utf16BE, plainEncoding = TTextEncoding::Utf16BE;
   TTreeFileRead r = ParseTreeFile(bytes, read, readEncoding);
   if (ReadDecoded(bytes, plain, plainEncoding) != r || readEncoding != plainEncoding || read.size() != plain.size())
     std::abort();
