@@ -87,6 +87,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevTools_test.cpp
   tests/engine/zevLzh_test.cpp
   tests/engine/zevLha_test.cpp
+  tests/engine/zevLhaFixtures_test.cpp
   tests/engine/zevOldFormats_test.cpp
   tests/engine/zevOldReaders_test.cpp
   tests/engine/zevUnTar_test.cpp
