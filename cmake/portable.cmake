@@ -26,6 +26,7 @@ set(VELMO_PORTABLE_SOURCES
   src/archive/engine/zevGbls_posix.cpp
   src/archive/engine/zevCrypt.cpp
   src/archive/engine/zevStreams.cpp
+  src/archive/engine/zevParallelDeflate.cpp
   src/archive/engine/zevCodecIo.cpp
   src/archive/engine/zevLzh3.cpp
   src/archive/engine/zevLhaPack.cpp
@@ -84,6 +85,7 @@ set(VELMO_PORTABLE_TESTS
   tests/engine/zevGbls_test.cpp
   tests/engine/zevCrypt_test.cpp
   tests/engine/zevStreams_test.cpp
+  tests/engine/zevParallelDeflate_test.cpp
   tests/engine/zevTools_test.cpp
   tests/engine/zevLzh_test.cpp
   tests/engine/zevLha_test.cpp

@@ -276,7 +276,7 @@ void TSplitCombineForm::RunOperation() {
   DiskChange = ForceDiskChange || IsRemovable(probe);
   if (DiskChange) BlockSize = 0x20000;
   FBuffer.assign(0x80000, 0);
-  FLastPaint = 0;
+  FLastPaint = FLastPump = 0;
   FModalResult = mrNone;
   Pump();
   if (Mode == smSplit)
@@ -323,7 +323,8 @@ bool TSplitCombineForm::ShowFailure(const std::wstring& text) {
   return false;
 }
 
-TSplitCombineForm::TOverwrite TSplitCombineForm::AskOverwritePiece(const std::wstring& path, bool withRetry) {
+TSplitCombineForm::TOverwrite TSplitCombineForm::AskOverwritePiece(const std::wstring& path, bool withRetry,
+                                                                   bool removeNow) {
   int answer = FOverwriteAnswer;
   const int all = 1, retry = 2;
   int cancel = withRetry ? 3 : 2;
@@ -335,6 +336,7 @@ TSplitCombineForm::TOverwrite TSplitCombineForm::AskOverwritePiece(const std::ws
   }
   if (answer == cancel) return owCancel;
   if (withRetry && answer == retry) return owRetry;
+  if (!removeNow) return owOverwritten;
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (DeleteFileW(path.c_str())) return owOverwritten;
   ShowInfo(Msg(30330) + L"\r\r" + SystemErrorText(GetLastError()));
@@ -726,18 +728,29 @@ void TSplitCombineForm::JoinFiles() {
     CrcState = jcsNoCrc;
     return;
   }
-  if (PathExistsAny(OutputPath) && AskOverwritePiece(OutputPath, false) != owOverwritten) {
+  // A file that is replaced stays as it is until the new one is complete: the output is
+  // written beside it and swapped in at the end, so a failed or cancelled run keeps it.
+  bool replacing = PathExistsAny(OutputPath);
+  if (replacing && AskOverwritePiece(OutputPath, false, false) != owOverwritten) {
     CrcState = jcsNoCrc;
     return;
   }
-  TFileHandle out(CreateFileW(OutputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  std::wstring writePath = OutputPath;
+  TFileHandle out;
+  DWORD openError = 0;
+  for (int n = 0; n < 100; ++n) {
+    if (replacing) writePath = OutputPath + L".~" + std::to_wstring(n);
+    out.reset(CreateFileW(writePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    openError = out ? 0 : GetLastError();
+    if (out || !replacing || (openError != ERROR_FILE_EXISTS && openError != ERROR_ALREADY_EXISTS)) break;
+  }
   if (!out) {
-    ShowInfo(TOperationForm::ErrorText(OutputPath, GetLastError()));
+    ShowInfo(TOperationForm::ErrorText(writePath, openError));
     CrcState = jcsNoCrc;
     return;
   }
-  Remember(out.get(), OutputPath);
+  Remember(out.get(), writePath);
   first.reset();
   bool stopped = false;
   FPieceNo = 1;
@@ -821,6 +834,13 @@ void TSplitCombineForm::JoinFiles() {
   bool closed = CloseChecked(out);
   if (!closed && !stopped) ShowInfo(TOperationForm::ErrorText(OutputPath, ERROR_WRITE_FAULT));
   Success = closed && !stopped && FTotalDone == FTotal && !StopConfirmed();
+  if (Success && replacing) {
+    SetFileAttributesW(OutputPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!MoveFileExW(writePath.c_str(), OutputPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      ShowInfo(Msg(30330) + L"\r\r" + SystemErrorText(GetLastError()));
+      Success = false;
+    }
+  }
   if (Success) {
     if (!FList.HasCrc) {
       CrcState = jcsNoCrc;
@@ -850,15 +870,20 @@ void TSplitCombineForm::ShowSplitNames() {
 
 void TSplitCombineForm::UpdateSplitProgress() {
   // The labels and bars are drawn at most every 40 ms (and at each end of a piece); the queue
-  // is pumped after every block, so Cancel answers at once.
+  // is pumped at most every 10 ms, so Cancel still answers at once. Pumping after every block
+  // costs a round trip to the window system each time, which under load is a good part of the
+  // whole run.
   ULONGLONG now = GetTickCount64();
   bool ends = FPieceDone >= FPieceSize || (FTotal > 0 && FTotalDone >= FTotal);
   if (!ends && FLastPaint != 0 && now - FLastPaint < 40) {
     if (OnProgress) OnProgress(this);
-    Pump();
+    if (now - FLastPump >= 10) {
+      FLastPump = now;
+      Pump();
+    }
     return;
   }
-  FLastPaint = now;
+  FLastPaint = FLastPump = now;
   int filePercent = FPieceSize > 0 ? static_cast<int>(std::min<int64_t>(100, FPieceDone * 100 / FPieceSize)) : 100;
   int totalPercent = FTotal > 0 ? static_cast<int>(std::min<int64_t>(100, FTotalDone * 100 / FTotal)) : 100;
   FileBar->SetPosition(filePercent);

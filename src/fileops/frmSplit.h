@@ -107,7 +107,9 @@ class TSplitCombineForm : public TProgressForm {
   void ReadCrcFile();
   bool GetJoinOutputName(HANDLE firstPiece);
   bool CopyPieceData(bool computeCrc, HANDLE input, HANDLE output);
-  TOverwrite AskOverwritePiece(const std::wstring& path, bool withRetry);
+  // The overwrite question; with removeNow the old file is deleted at once (else the caller
+  // replaces it when the new one is complete).
+  TOverwrite AskOverwritePiece(const std::wstring& path, bool withRetry, bool removeNow = true);
   // Yes / All / Cancel with the All answer remembered; false for Cancel.
   bool AskContinueAll(const std::wstring& text, bool& all);
   bool AskDisk(int msg, int titleMsg, const std::wstring& path, int secondButtonMsg);
@@ -138,7 +140,7 @@ class TSplitCombineForm : public TProgressForm {
   bool FIoFailed = false;
   double FIoSeconds = 0;
   int64_t FLastSpeedSecond = 0;
-  ULONGLONG FLastPaint = 0;
+  ULONGLONG FLastPaint = 0, FLastPump = 0;
   LARGE_INTEGER FStart{};
 };
 

@@ -174,7 +174,16 @@ int THToolBar::RowCount() const {
   return static_cast<int>(SendMessageW(FHandle, TB_GETROWS, 0, 0));
 }
 
+void THToolBar::EndUpdate() {
+  if (FUpdating > 0 && --FUpdating == 0 && FLayoutPending) Relayout();
+}
+
 void THToolBar::Relayout() {
+  if (FUpdating > 0) {
+    FLayoutPending = true;
+    return;
+  }
+  FLayoutPending = false;
   if (!FHandle || FLayingOut) return;
   FLayingOut = true;
   SendMessageW(FHandle, TB_AUTOSIZE, 0, 0);

@@ -83,6 +83,10 @@ class THToolBar : public TControl {
   int RowCount() const;
   // Lays the buttons out for the current width and fits the height to them.
   void Relayout();
+  // Between these, adding and removing buttons lays the bar out once, at the end, instead of
+  // after every button (each layout may move the windows around the bar).
+  void BeginUpdate() { ++FUpdating; }
+  void EndUpdate();
 
  protected:
   void CreateParams(TCreateParams& params) override;
@@ -101,6 +105,8 @@ class THToolBar : public TControl {
   HIMAGELIST FImages = nullptr;
   int FNextCommand = 1;
   bool FLayingOut = false;
+  int FUpdating = 0;
+  bool FLayoutPending = false;
 };
 
 // Adds a button after the last one, with its caption as caption and hint. A separator (style

@@ -41,14 +41,15 @@ TDockToolBar::TDockToolBar(TForm* form) : TComponent(form), FForm(form) {
   const auto& buttons = ToolButtonTable();
   FToolImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(buttons.size()), 4));
   ToolBar->SetImages(FToolImages.get());
+  ToolBar->BeginUpdate();
   for (size_t i = 0; i < buttons.size(); ++i) {
     const wchar_t* picture = ToolImageOf(buttons[i].Tag);
     int image = picture ? AddBitmapResToImageList(FToolImages.get(), picture) : -1;
     AddToolButton(ToolBar, PlainCaption(LoadMessageText(buttons[i].Msg)), false, nullptr, tbsButton, static_cast<int>(i),
                   image, true, nullptr);
   }
+  ToolBar->EndUpdate();
   ToolBar->SetVisible(Options.ShowMainToolBar);
-
   KeyLine = new TMKeyLine(form);
   KeyLine->Name = L"KeyLine";
   KeyLine->SetAlign(alBottom);

@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <string>
+#include <vector>
+
 #include "foundation/MYTOOL.h"
 
 TDriveBar::TDriveBar(TComponent* owner) : THToolBar(owner) {
@@ -18,35 +21,65 @@ TDriveBar::~TDriveBar() {
   ClearButtons();
 }
 
+namespace {
+// What the shell says of each drive, asked once for a set of drives: both panels' bars show
+// the same drives, and asking the shell for a drive's icon and kind is slow.
+struct TDriveLook {
+  wchar_t Letter = 0;
+  TIconHandle Icon;
+  std::wstring Hint;
+};
+struct TDriveLooks {
+  int Mask = 0;
+  bool Filled = false;
+  std::vector<TDriveLook> Drives;
+};
+
+const std::vector<TDriveLook>& DriveLooks(int driveMask) {
+  static TDriveLooks looks;
+  if (looks.Filled && looks.Mask == driveMask) return looks.Drives;
+  looks.Drives.clear();
+  looks.Mask = driveMask;
+  looks.Filled = true;
+  for (int i = 0; i < 26; ++i) {
+    if (!(driveMask & (1 << i))) continue;
+    TDriveLook look;
+    look.Letter = static_cast<wchar_t>(L'A' + i);
+    const std::wstring root = std::wstring(1, look.Letter) + L":\\";
+    SHFILEINFOW info{};
+    if (SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) && info.hIcon)
+      look.Icon.reset(info.hIcon);
+    switch (GetDriveTypeW(root.c_str())) {
+      case DRIVE_FIXED: look.Hint = L"HDD"; break;
+      case DRIVE_REMOTE: look.Hint = L"Network"; break;
+      case DRIVE_CDROM: look.Hint = L"CD"; break;
+      case DRIVE_RAMDISK: look.Hint = L"RAM"; break;
+      default: break;
+    }
+    looks.Drives.push_back(std::move(look));
+  }
+  return looks.Drives;
+}
+}  // namespace
+
 void TDriveBar::RebuildDrives(int driveMask) {
   if (driveMask == -1) driveMask = static_cast<int>(GetLogicalDrives());
   if (driveMask == FMask && ButtonCount() > 0) return;
   FMask = driveMask;
+  BeginUpdate();
   ClearButtons();
   while (ImageList_GetImageCount(FImages.get()) > FFixedImages) ImageList_Remove(FImages.get(), FFixedImages);
-  for (int i = 0; i < 26; ++i) {
-    if (!(driveMask & (1 << i))) continue;
-    const wchar_t letter = static_cast<wchar_t>(L'A' + i);
-    std::wstring root = std::wstring(1, letter) + L":\\";
-    int image = -1;
-    SHFILEINFOW info{};
-    if (SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) && info.hIcon) {
-      const TIconHandle icon(info.hIcon);
-      image = ImageList_AddIcon(FImages.get(), icon.get());
-    }
-    TToolButton* b = AddToolButton(this, std::wstring(1, letter), true, nullptr, tbsCheck, 100 + i, image, true, nullptr);
-    switch (GetDriveTypeW(root.c_str())) {
-      case DRIVE_FIXED: b->Hint = L"HDD"; break;
-      case DRIVE_REMOTE: b->Hint = L"Network"; break;
-      case DRIVE_CDROM: b->Hint = L"CD"; break;
-      case DRIVE_RAMDISK: b->Hint = L"RAM"; break;
-      default: b->Hint.clear(); break;
-    }
+  for (const TDriveLook& look : DriveLooks(driveMask)) {
+    const int image = look.Icon ? ImageList_AddIcon(FImages.get(), look.Icon.get()) : -1;
+    TToolButton* b = AddToolButton(this, std::wstring(1, look.Letter), true, nullptr, tbsCheck, 100 + (look.Letter - L'A'),
+                                   image, true, nullptr);
+    b->Hint = look.Hint;
     b->OnClick = [this, b](TComponent*) {
       if (OnDriveClick) OnDriveClick(b);
     };
   }
   Relayout();
+  EndUpdate();
 }
 
 TToolButton* TDriveBar::DriveButton(wchar_t letter) const {

@@ -171,11 +171,16 @@ void TQ7XForm::FormShow() {
   if (LanguageObject().HelpFile.empty() || !FileExistsPlain(HelpFile)) HelpFile = ProgramFolder + L"velmo.hlp";
   SetForegroundWindow(Handle());
   if (Options.LastWindow < 1 || Options.LastWindow > 2) Options.LastWindow = 1;
+  // The panels and the splitter take their places once, when all of them are there: every
+  // earlier placing would lay out each panel's parts again.
+  ClientPanel->DisableAlign();
   Panel1 = CreatePanel(Options.LastWindow);
   Panel1->SetAlign(alClient);
+  Panel1->SetBounds(0, 0, ClientPanel->ClientWidth(), ClientPanel->ClientHeight());
   Panel1->SetParent(ClientPanel);
   Panel1->Setup(SystemFileData, Options.LastWindow, FirstLoadDone);
   if (DualMode) MakeDualWindow(Stacked);
+  ClientPanel->EnableAlign();
   RegisterShellNotify();
   if (TPanelView* p = ActivePanel() ? ActivePanel() : Panel1) p->FocusPanel(false);
   const TIniRect& w = Options.Window;
@@ -319,6 +324,15 @@ void TQ7XForm::MakeDualWindow(bool stacked) {
       Panel2->SetAlign(alClient);
     }
     AlignFirstPanel();
+    // The new panel gets the room it will have before its windows exist, so that its parts
+    // are laid out once.
+    if (added == Panel2) {
+      const int cw = ClientPanel->ClientWidth(), ch = ClientPanel->ClientHeight();
+      if (Stacked)
+        Panel2->SetBounds(0, Panel1->Height() + kSplitterSize, cw, std::max(0, ch - Panel1->Height() - kSplitterSize));
+      else
+        Panel2->SetBounds(Panel1->Width() + kSplitterSize, 0, std::max(0, cw - Panel1->Width() - kSplitterSize), ch);
+    }
     if (added == Panel1) Panel1->SetParent(ClientPanel);
     Splitter = new THanSplit(ClientPanel);
     Splitter->Name = L"Splitter";

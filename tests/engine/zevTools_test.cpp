@@ -14,6 +14,7 @@
 #include "archive/engine/zevDetect.h"
 #include "archive/engine/zevFileSys.h"
 #include "archive/engine/zevStreams.h"
+#include "archive/engine/zevUnGZip.h"
 #include "common/TestUtil.h"
 #include "foundation/TextCodec.h"
 
@@ -222,6 +223,55 @@ TEST(EngineTools, GzipMemberBodyLeavesSourceAtTrailer) {
   Bytes t(trailer, trailer + 8);
   EXPECT_EQ(Get32(t, 0), Crc32Of(data.data(), data.size()));
   EXPECT_EQ(Get32(t, 4), data.size());
+}
+
+// A TAR packed by gzip and by compress, large enough for many input blocks, table clears and
+// long names, comes out byte for byte through the one-pass unpacking into the TAR walk.
+TEST(EngineTools, PackedTarsOfTheSystemsToolsExtractByteForByte) {
+  TTempDir dir;
+  const std::string d = U8(dir.Path());
+  const std::string deep = "src/" + std::string(60, 'f') + "/" + std::string(70, 'g');
+  ASSERT_EQ(Shell("mkdir -p '" + d + "/" + deep + "'"), 0);
+  struct TFile {
+    std::string Name;
+    Bytes Data;
+  };
+  std::vector<TFile> files = {{"text.txt", SampleData(3000000, 1)},
+                              {deep + "/" + std::string(40, 'n') + ".bin", SampleData(700000, 2)},
+                              {"empty.txt", {}},
+                              {"noise.bin", Bytes(900001)}};
+  std::mt19937 r(9);
+  for (auto& b : files[3].Data) b = static_cast<uint8_t>(r());
+  for (auto& f : files) {
+    if (f.Name.rfind("src/", 0) == 0) f.Name = f.Name.substr(4);
+    WriteFileRaw(dir / Utf8ToWide("src/" + f.Name), std::string(f.Data.begin(), f.Data.end()));
+  }
+  ASSERT_EQ(Shell("cd '" + d + "/src' && tar czf ../a.tgz * && (tar cf - * | compress -c > ../a.tar.Z)"), 0);
+  for (const wchar_t* archive : {L"a.tgz", L"a.tar.Z"}) {
+    SCOPED_TRACE(U8(archive));
+    TMemFileSys fs;
+    fs.Put(std::wstring(L"C:\\") + archive, ReadBytes(dir / archive));
+    TUnGZip u(nullptr);
+    u.FileSys = &fs;
+    u.SetArchiveFile(std::wstring(L"C:\\") + archive);
+    u.SetArcType(atGZip);
+    u.SetExtractDir(L"C:\\X");
+    u.FileSpec.Add(L"*.*");
+    u.OnNestedTarFile = [](TZipCommon*, const std::wstring&, bool& doUnTar) { doUnTar = true; };
+    std::vector<int> errors;
+    u.OnError = [&](TZipCommon*, const std::wstring&, const std::wstring&, const std::wstring&, int code) {
+      errors.push_back(code);
+    };
+    u.Extract();
+    EXPECT_TRUE(errors.empty());
+    for (const auto& f : files) {
+      std::wstring name = L"C:\\X\\" + Utf8ToWide(f.Name);
+      for (auto& c : name)
+        if (c == L'/') c = L'\\';
+      ASSERT_TRUE(fs.Find(name)) << f.Name;
+      EXPECT_TRUE(fs.Get(name) == f.Data) << f.Name;
+    }
+  }
 }
 
 // The engine's detection over archives the system's own archivers made, and over a

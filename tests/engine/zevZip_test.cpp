@@ -639,6 +639,8 @@ TEST(ZipTools, ReferenceToolsAcceptWhatTheWriterMakes) {
   };
   for (const auto& c : cases) {
     TWriterBench b;
+    // A file of several compression chunks, compressed side by side.
+    b.Fs.Put(L"C:\\SRC\\SUB\\c.bin", SampleText(1100000, 3));
     ASSERT_EQ(b.Add([&](TZip& z) {
       z.DeflateType = c.Level;
       if (c.Store) z.SetCompressMethod(cmStore);

@@ -12,6 +12,7 @@
 
 #include "common/TestUtil.h"
 #include "fileops/CRC32.h"
+#include "fileops/frmTgt.h"
 #include "foundation/Folders.h"
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
@@ -183,7 +184,7 @@ TEST_F(SplitTest, PieceListStyleIsReadByCksfvAndJoinsWithEveryPieceChecked) {
   EXPECT_TRUE(TMsgBoxSeam::Get().Shown.empty()) << Texts(TMsgBoxSeam::Get().Shown);
 
   // A flipped byte in piece 2: the CRC question; going on gives the output with state 1,
-  // Cancel leaves no output.
+  // Cancel leaves the file it was to replace as it was, and nothing beside it.
   std::string damaged = ReadFileRaw(Dst + L"a.002");
   damaged[77] ^= 1;
   WriteFileRaw(Dst + L"a.002", damaged);
@@ -198,10 +199,16 @@ TEST_F(SplitTest, PieceListStyleIsReadByCksfvAndJoinsWithEveryPieceChecked) {
   TMsgBoxSeam::Get().Reset();
   TMsgBoxSeam::Get().PushButton(0);  // overwrite
   TMsgBoxSeam::Get().PushButton(2);  // cancel at the CRC error
+  const std::string before = ReadFileRaw(Out + L"a.zip");
+  WriteFileRaw(Out + L"a.zip.~0", "someone else's");  // the name beside is taken: the next one serves
   TRun cancelled = Run(smJoin, Dst + L"a.001", Out);
   EXPECT_FALSE(cancelled.Ok);
   EXPECT_EQ(cancelled.State, jcsNoCrc);
-  EXPECT_FALSE(Exists(Out + L"a.zip"));
+  EXPECT_EQ(ReadFileRaw(Out + L"a.zip"), before);
+  EXPECT_EQ(ReadFileRaw(Out + L"a.zip.~0"), "someone else's");
+  EXPECT_FALSE(Exists(Out + L"a.zip.~1"));
+  DeleteFileW((Out + L"a.zip.~0").c_str());
+  DeleteFileW((Out + L"a.zip").c_str());
 
   // A wrong size in the list is asked about before the piece is read.
   TMsgBoxSeam::Get().Reset();
@@ -429,4 +436,39 @@ TEST_F(SplitTest, CommandsCheckTheSelectionAndRunFromAList) {
   EXPECT_EQ(SizeOf(Dst + L"one.003"), 50000);
   ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u);
   EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].Text, LoadMessageText(30348));
+
+  // Join of the focused first piece and merge of two files in their selection order, each
+  // into the folder given in the target chooser.
+  auto chooseOut = [this] {
+    OnNextDialog([this] {
+      auto* form = dynamic_cast<TSelectPathForm*>(TControl::FromHandle(GetActiveWindow()));
+      if (!form) return;
+      form->Combo->SetText(Out);
+      PostMessageW(form->OkBtn->Handle(), BM_CLICK, 0, 0);
+    });
+  };
+  TMFList pieces(1);
+  pieces.Path = Dst;
+  pieces.Refresh();
+  for (int i = 0; i < pieces.Count(); ++i)
+    if (pieces.ItemName(i) == L"one.001") pieces.ItemIndex = i;
+  TMsgBoxSeam::Get().Reset();
+  TMsgBoxSeam::Get().PushButton(0);
+  chooseOut();
+  EXPECT_TRUE(JoinCommand(pieces, Src));
+  EXPECT_EQ(ReadFileRaw(Out + L"one.bin"), Bytes(250000, 'o'));
+  ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u);
+  EXPECT_NE(TMsgBoxSeam::Get().Shown[0].Text.find(LoadMessageText(30349)), std::wstring::npos);
+
+  list.SetSelected(index(L"one.bin"), false);
+  list.SetSelected(index(L"two.bin"), true);
+  list.SetSelected(index(L"one.bin"), true);
+  TMsgBoxSeam::Get().Reset();
+  TMsgBoxSeam::Get().PushText(0, L"both.bin");
+  TMsgBoxSeam::Get().PushButton(0);
+  chooseOut();
+  EXPECT_TRUE(MergeCommand(list, Dst));
+  EXPECT_EQ(ReadFileRaw(Out + L"both.bin"), Bytes(10, 't') + Bytes(250000, 'o'));
+  ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 2u);
+  EXPECT_NE(TMsgBoxSeam::Get().Shown[1].Text.find(LoadMessageText(30352)), std::wstring::npos);
 }

@@ -7,3 +7,7 @@
 // header with reserved flag bits or a width outside 9..16), zevReadError (no header),
 // zevCorruptInput (a code beyond the table), zevStackOverflow or zevUserCanceled.
 int UnCompressZ(TCodecInput& in, TCodecSink& out);
+
+// Reads and checks the three header bytes: 0 (with the maximum width and block mode),
+// zevReadError or zevIncompleteCodeSet as above.
+int ReadCompressHeader(TCodecInput& in, int& maxBits, bool& blockMode);

@@ -20,102 +20,31 @@ std::wstring FolderOf(const std::wstring& path) {
 }
 }  // namespace
 
-namespace {
-// Compressed bytes go to the destination in blocks of this size.
-constexpr size_t kOutBlock = 1 << 18;
-// A record's bytes are held back up to this size before they are compressed.
-constexpr size_t kHoldLimit = 1 << 20;
-}  // namespace
-
 TGzMemberStream::TGzMemberStream(TStream32& dest, const std::string& name, uint32_t mtime, TDeflateType effort)
-    : FDest(dest), FOut(kOutBlock) {
+    : FDest(dest),
+      FDeflate(TCompressStream::LevelOf(effort), -15,
+               [this](const uint8_t* p, size_t n) { FDest.WriteBuffer(p, static_cast<int32_t>(n)); }) {
   // The name stands without its folder and ends at its first zero byte.
   std::string stored = name.substr(0, name.find('\0'));
   size_t sep = stored.find_last_of("/\\");
   if (sep != std::string::npos) stored.erase(0, sep + 1);
   uint8_t head[10] = {0x1F, 0x8B, 8, stored.empty() ? uint8_t(0) : uint8_t(0x08), 0, 0, 0, 0, 0, 0};
   PutLE32(head + 4, mtime);
-  int r = deflateInit2(&FZ, TCompressStream::LevelOf(effort), Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  if (r == Z_MEM_ERROR) throw E_RAISE(zevOutOfMemory);
-  if (r != Z_OK) throw EStreamError("Invalid compression parameters");
-  FZ.next_out = FOut.data();
-  FZ.avail_out = static_cast<uInt>(FOut.size());
-  try {
-    FDest.WriteBuffer(head, 10);
-    if (!stored.empty()) FDest.WriteBuffer(stored.c_str(), static_cast<int32_t>(stored.size() + 1));
-  } catch (...) {
-    deflateEnd(&FZ);
-    throw;
-  }
-}
-
-TGzMemberStream::~TGzMemberStream() {
-  DropSnapshot();
-  deflateEnd(&FZ);
-}
-
-void TGzMemberStream::DropSnapshot() {
-  if (FHaveSnapshot) deflateEnd(&FSnapshot);
-  FHaveSnapshot = false;
-}
-
-void TGzMemberStream::FlushOut() {
-  size_t n = FOut.size() - FZ.avail_out;
-  if (n > 0) {
-    FDest.WriteBuffer(FOut.data(), static_cast<int32_t>(n));
-    FPacked += static_cast<int64_t>(n);
-  }
-  FZ.next_out = FOut.data();
-  FZ.avail_out = static_cast<uInt>(FOut.size());
-}
-
-void TGzMemberStream::Deflate(const uint8_t* data, size_t count, int flush) {
-  if (count > 0) FCrc = UpdateCrc32(FCrc, data, count);
-  FZ.next_in = const_cast<Bytef*>(data);
-  FZ.avail_in = static_cast<uInt>(count);
-  for (;;) {
-    int r = deflate(&FZ, flush);
-    if (r == Z_STREAM_ERROR) throw EStreamError("Compression error");
-    if (FZ.avail_out == 0) {
-      FlushOut();
-      continue;
-    }
-    if (flush == Z_FINISH ? r == Z_STREAM_END : FZ.avail_in == 0) break;
-    if (r == Z_BUF_ERROR) throw EStreamError("Compression error");
-  }
-}
-
-void TGzMemberStream::FeedHeld() {
-  if (FHeld.empty()) return;
-  Deflate(FHeld.data(), FHeld.size(), Z_NO_FLUSH);
-  FHeld.clear();
+  FDest.WriteBuffer(head, 10);
+  if (!stored.empty()) FDest.WriteBuffer(stored.c_str(), static_cast<int32_t>(stored.size() + 1));
+  FDataStart = FDest.Seek(0, soFromCurrent);
 }
 
 void TGzMemberStream::Mark() {
-  FeedHeld();
-  DropSnapshot();
+  FDeflate.Mark();
   FMark = FSize;
+  FMarkCrc = FCrc;
 }
 
 int32_t TGzMemberStream::Write(const void* buffer, int32_t count) {
-  if (FFinished || count <= 0) return 0;
-  const uint8_t* p = static_cast<const uint8_t*>(buffer);
-  if (!FHaveSnapshot && FHeld.size() + static_cast<size_t>(count) <= kHoldLimit) {
-    FHeld.insert(FHeld.end(), p, p + count);
-  } else {
-    if (!FHaveSnapshot) {
-      // The record outgrows what is held back: the state at its start is kept instead, with
-      // every compressed byte before it already at the destination.
-      FlushOut();
-      if (deflateCopy(&FSnapshot, &FZ) != Z_OK) throw E_RAISE(zevOutOfMemory);
-      FHaveSnapshot = true;
-      FSnapCrc = FCrc;
-      FSnapPacked = FPacked;
-      FSnapDest = FDest.Seek(0, soFromCurrent);
-      FeedHeld();
-    }
-    Deflate(p, static_cast<size_t>(count), Z_NO_FLUSH);
-  }
+  if (FDeflate.Finished() || count <= 0) return 0;
+  FCrc = UpdateCrc32(FCrc, static_cast<const uint8_t*>(buffer), static_cast<size_t>(count));
+  FDeflate.Write(buffer, static_cast<size_t>(count));
   FSize += count;
   return count;
 }
@@ -127,28 +56,19 @@ int64_t TGzMemberStream::Seek(int64_t offset, TSeekOrigin32 origin) {
 
 void TGzMemberStream::SetSize(int64_t newSize) {
   if (newSize == FSize) return;
-  if (newSize != FMark || FFinished) throw EStreamError("TGzMemberStream.SetSize: not the marked position");
-  FHeld.clear();
-  if (FHaveSnapshot) {
-    deflateEnd(&FZ);
-    if (deflateCopy(&FZ, &FSnapshot) != Z_OK) throw E_RAISE(zevOutOfMemory);
-    FCrc = FSnapCrc;
-    FPacked = FSnapPacked;
-    FDest.SetSize(FSnapDest);
-    if (FDest.Seek(FSnapDest, soFromBeginning) != FSnapDest) throw EWriteError();
-    FZ.next_out = FOut.data();
-    FZ.avail_out = static_cast<uInt>(FOut.size());
+  if (newSize != FMark || FDeflate.Finished()) throw EStreamError("TGzMemberStream.SetSize: not the marked position");
+  int64_t keep = FDataStart + FDeflate.TakeBack();
+  if (FDest.Seek(0, soFromEnd) != keep) {
+    FDest.SetSize(keep);
+    if (FDest.Seek(keep, soFromBeginning) != keep) throw EWriteError();
   }
+  FCrc = FMarkCrc;
   FSize = FMark;
 }
 
 void TGzMemberStream::Finish() {
-  if (FFinished) return;
-  FeedHeld();
-  DropSnapshot();
-  Deflate(nullptr, 0, Z_FINISH);
-  FlushOut();
-  FFinished = true;
+  if (FDeflate.Finished()) return;
+  FDeflate.Finish();
   uint8_t tail[8];
   PutLE32(tail, Crc());
   PutLE32(tail + 4, static_cast<uint32_t>(FSize));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/engine/zevParallelDeflate.h"
 #include "archive/engine/zevZip.h"
 
 enum TGZipExt : uint8_t { exUnderscore, exAppendGZ, exUser };
@@ -19,15 +20,14 @@ struct TGzWritten {
 };
 
 // A GZIP member written as its data arrives: the header when it is made, the raw DEFLATE of
-// every byte written, the CRC-32 and the size at Finish. Positions are those of the data
-// before compression; only the end can be sought. What was written since the last Mark can
-// be taken back with SetSize(the marked position), as a writer drops a partly written record
-// from a plain file: the bytes of the current record are held back up to a limit, and a
-// longer record keeps a copy of the compressor's state from its start instead.
+// every byte written (compressed on several cores, TParallelDeflate), the CRC-32 and the size at
+// Finish. Positions are those of the data before compression; only the end can be sought. What
+// was written since the last Mark can be taken back with SetSize(the marked position), as a
+// writer drops a partly written record from a plain file: compression starts again from the
+// chunk holding the mark, and the destination is cut back to where that chunk's output began.
 class TGzMemberStream : public TStream32 {
  public:
   TGzMemberStream(TStream32& dest, const std::string& name, uint32_t mtime, TDeflateType effort);
-  ~TGzMemberStream() override;
   TGzMemberStream(const TGzMemberStream&) = delete;
   TGzMemberStream& operator=(const TGzMemberStream&) = delete;
   int32_t Read(void*, int32_t) override { return 0; }
@@ -43,25 +43,17 @@ class TGzMemberStream : public TStream32 {
   void Finish();
   uint32_t Crc() const { return FCrc ^ 0xFFFFFFFFu; }
   int64_t Size() const { return FSize; }
-  int64_t Packed() const { return FPacked; }
+  int64_t Packed() const { return FDeflate.BytesOut(); }
 
  private:
-  void Deflate(const uint8_t* data, size_t count, int flush);
-  void FlushOut();
-  void FeedHeld();
-  void DropSnapshot();
   TStream32& FDest;
-  z_stream FZ{};
-  bool FFinished = false;
-  std::vector<uint8_t> FOut, FHeld;
+  TParallelDeflate FDeflate;
+  int64_t FDataStart = 0;  // where the DEFLATE data begins in dest
   uint32_t FCrc = 0xFFFFFFFFu;
-  int64_t FSize = 0, FPacked = 0;
-  // Where the marked record began, and the state to go back to when it was fed already.
+  int64_t FSize = 0;
+  // Where the marked record began, and the CRC register there.
   int64_t FMark = 0;
-  bool FHaveSnapshot = false;
-  z_stream FSnapshot{};
-  uint32_t FSnapCrc = 0;
-  int64_t FSnapDest = 0, FSnapPacked = 0;
+  uint32_t FMarkCrc = 0xFFFFFFFFu;
 };
 
 // Writes one GZIP member of src (read from its current position to its end) to out: the

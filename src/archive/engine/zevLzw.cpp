@@ -94,51 +94,109 @@ class TGroupCodeReader {
   uint8_t FBuf[16] = {};
   int FOffset = 0, FSize = 0;
 };
+
+// Counts the blocks handed on, so that a run can stop after one.
+class TBlockCounter : public TCodecSink {
+ public:
+  explicit TBlockCounter(TCodecSink& to) : FTo(to) {}
+  bool Put(const uint8_t* data, size_t count) override {
+    ++Blocks;
+    return FTo.Put(data, count);
+  }
+  uint64_t Blocks = 0;
+
+ private:
+  TCodecSink& FTo;
+};
 }  // namespace
 
-int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits, bool blockMode) {
-  if (maxBits < 9 || maxBits > 16) return zevIncorrectBits;
-  const unsigned maxCodeMax = 1u << maxBits;
-  TLzwTable tab(maxCodeMax);
-  TGroupCodeReader rd(in);
-  TByteOutput bytes(out);
-  int nBits = 9;
-  unsigned maxCode = (1u << nBits) - 1;
-  unsigned freeEnt = blockMode ? 257 : 256;
-  bool clearFlag = false;
+struct TLzwGroupDecoder::TState {
+  TState(TCodecInput& in, TCodecSink& out, int maxBits, bool blockMode)
+      : MaxBits(maxBits), MaxCodeMax(1u << maxBits), BlockMode(blockMode), Tab(MaxCodeMax), Rd(in), Counter(out),
+        Bytes(Counter), FreeEnt(blockMode ? 257 : 256) {}
   // The reader starts a new group when the width grows or after a clear.
-  auto next = [&]() -> int {
+  int Next() {
     bool newGroup = false;
-    if (freeEnt > maxCode) {
-      ++nBits;
-      maxCode = nBits == maxBits ? maxCodeMax : (1u << nBits) - 1;
+    if (FreeEnt > MaxCode) {
+      ++NBits;
+      MaxCode = NBits == MaxBits ? MaxCodeMax : (1u << NBits) - 1;
       newGroup = true;
     }
-    if (clearFlag) {
-      nBits = 9;
-      maxCode = (1u << nBits) - 1;
-      clearFlag = false;
+    if (ClearFlag) {
+      NBits = 9;
+      MaxCode = (1u << NBits) - 1;
+      ClearFlag = false;
       newGroup = true;
     }
-    return rd.Next(nBits, newGroup);
-  };
-  int code = next();
-  if (code < 0) return bytes.Flush() ? 0 : zevUserCanceled;
-  if (code >= 256) return zevCorruptInput;
-  unsigned oldCode = static_cast<unsigned>(code);
-  uint8_t finChar = static_cast<uint8_t>(code);
-  if (!bytes.Put(finChar)) return zevUserCanceled;
-  int r = 0;
-  while ((code = next()) >= 0) {
-    if (code == kClear && blockMode) {
-      clearFlag = true;
-      freeEnt = 256;
-      if ((code = next()) < 0) break;
-    }
-    if ((r = tab.Step(static_cast<unsigned>(code), freeEnt, maxCodeMax, oldCode, finChar, bytes)) != 0) break;
+    return Rd.Next(NBits, newGroup);
   }
-  if (!bytes.Flush() && r == 0) r = zevUserCanceled;
-  return r;
+  int MaxBits;
+  unsigned MaxCodeMax;
+  bool BlockMode;
+  TLzwTable Tab;
+  TGroupCodeReader Rd;
+  TBlockCounter Counter;
+  TByteOutput Bytes;
+  int NBits = 9;
+  unsigned MaxCode = (1u << 9) - 1;
+  unsigned FreeEnt;
+  bool ClearFlag = false, Started = false, Done = false;
+  unsigned OldCode = 0;
+  uint8_t FinChar = 0;
+  int Result = 0;
+};
+
+TLzwGroupDecoder::TLzwGroupDecoder(TCodecInput& in, TCodecSink& out, int maxBits, bool blockMode) {
+  if (maxBits < 9 || maxBits > 16) {
+    FBadWidth = true;
+    return;
+  }
+  F = std::make_unique<TState>(in, out, maxBits, blockMode);
+}
+
+TLzwGroupDecoder::~TLzwGroupDecoder() = default;
+
+bool TLzwGroupDecoder::Done() const { return !F || F->Done; }
+
+int TLzwGroupDecoder::Decode(bool oneBlock) {
+  if (FBadWidth) return zevIncorrectBits;
+  TState& s = *F;
+  if (s.Done) return s.Result;
+  auto finish = [&s](int r) {
+    if (!s.Bytes.Flush() && r == 0) r = zevUserCanceled;
+    s.Done = true;
+    s.Result = r;
+    return r;
+  };
+  if (!s.Started) {
+    s.Started = true;
+    int code = s.Next();
+    if (code < 0) return finish(0);
+    if (code >= 256) {
+      s.Done = true;
+      return s.Result = zevCorruptInput;
+    }
+    s.OldCode = static_cast<unsigned>(code);
+    s.FinChar = static_cast<uint8_t>(code);
+    if (!s.Bytes.Put(s.FinChar)) return finish(zevUserCanceled);
+  }
+  const uint64_t blocks = s.Counter.Blocks;
+  while (!oneBlock || s.Counter.Blocks == blocks) {
+    int code = s.Next();
+    if (code < 0) return finish(0);
+    if (code == kClear && s.BlockMode) {
+      s.ClearFlag = true;
+      s.FreeEnt = 256;
+      if ((code = s.Next()) < 0) return finish(0);
+    }
+    if (int r = s.Tab.Step(static_cast<unsigned>(code), s.FreeEnt, s.MaxCodeMax, s.OldCode, s.FinChar, s.Bytes))
+      return finish(r);
+  }
+  return 0;
+}
+
+int LzwGroupDecode(TCodecInput& in, TCodecSink& out, int maxBits, bool blockMode) {
+  return TLzwGroupDecoder(in, out, maxBits, blockMode).Decode(false);
 }
 
 int ZooLzwDecode(TCodecInput& in, TCodecSink& out) {

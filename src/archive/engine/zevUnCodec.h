@@ -51,12 +51,32 @@ struct TCodecEntry {
 
 enum class TEntryOutcome { Skipped, Extracted, Failed, FolderMade };
 
+// Entries whose data come out of a stream that is only known to be sound at its end (the TAR
+// inside a GZIP or ".Z" member, unpacked once as it is walked). Until the stream has checked
+// out, their end is not reported and a file they replace stays as it was: the new data wait
+// beside it.
+struct TDeferredEntries {
+  struct TItem {
+    std::wstring Target;
+    std::unique_ptr<TzevTempOutput> Staged;  // set when the entry replaces an existing file
+    uint32_t Attr = 0;
+    int32_t DosTime = 0;
+  };
+  std::vector<TItem> Items;
+};
+
+// Ends the deferred entries once their stream is judged: sound (streamError 0), the staged
+// files go in place and every entry ends as passed; damaged, every file they wrote is removed
+// (the file it would have replaced stays), and each is reported and ends as failed.
+void SettleDeferredEntries(TUnBase& r, TDeferredEntries& d, int streamError);
+
 // Runs the steps of one entry. The name is the stored name converted (OEM when
 // TranslateOemChar); skipBegin leaves out the begin question (a continued piece). A decoder
 // failure is reported by its number; a failed CRC by the reader base. removeOnFailure removes
-// the output of a failed entry (nothing half-decoded is left behind).
+// the output of a failed entry (nothing half-decoded is left behind). With deferred, an entry
+// that decodes whole is held there instead of being reported (see TDeferredEntries).
 TEntryOutcome ExtractCodecEntry(TUnBase& r, TStream32& archive, const TCodecEntry& e, bool skipBegin,
-                                bool removeOnFailure);
+                                bool removeOnFailure, TDeferredEntries* deferred = nullptr);
 
 // Walks an archive's headers for a run (walk(stream, size, each) as the format modules give
 // it): the entries whose converted name passes the file masks and that accept then

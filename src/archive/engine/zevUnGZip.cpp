@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include <zlib.h>
@@ -9,6 +11,7 @@
 #include "archive/engine/zevCodecIo.h"
 #include "archive/engine/zevDelzw.h"
 #include "archive/engine/zevGbls.h"
+#include "archive/engine/zevLzw.h"
 #include "archive/engine/zevUnCodec.h"
 #include "archive/engine/zevUnTar.h"
 
@@ -43,25 +46,84 @@ class TPrefixSink : public TCodecSink {
   size_t Got = 0;
 };
 
-// The inflated bytes of a member as a stream that is read from front to back: a forward seek
-// inflates and drops what it passes; a backward one is refused and ends the stream. A damaged
-// or short member ends the stream where it fails (Error tells why).
-class TInflateReadStream : public TStream32 {
+// The unpacked bytes of a member as a stream read from front to back, for the TAR walk: a
+// forward seek unpacks and drops what it passes, a backward one is refused and ends the
+// stream. The CRC-32 and length of everything unpacked are kept, so that the member is
+// checked in the same pass; a damaged or short member ends the stream where it fails (Error
+// tells why).
+class TUnpackedStream : public TStream32 {
  public:
-  TInflateReadStream(TStream32& source, int64_t offset, int64_t packed, int64_t size)
-      : FSource(source), FIn(1 << 18), FSize(size) {
+  // Called with the packed bytes consumed so far, after every read.
+  std::function<void(int64_t)> OnInput;
+  int32_t Read(void* buffer, int32_t count) override {
+    int32_t n = 0;
+    auto* p = static_cast<uint8_t*>(buffer);
+    while (n < count && !FError && !FEnded) {
+      int32_t got = Produce(p + n, count - n);
+      if (got <= 0) FEnded = true;
+      else n += got;
+    }
+    FCrc = UpdateCrc32(FCrc, p, static_cast<size_t>(n));
+    FPos += n;
+    if (OnInput) OnInput(Consumed());
+    return n;
+  }
+  int32_t Write(const void*, int32_t) override { return 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin32 origin) override {
+    int64_t target = origin == soFromBeginning ? offset : FPos + offset;
+    if (origin == soFromEnd || target < FPos) {
+      if (!FError) FError = zevReadError;
+      return FPos;
+    }
+    uint8_t skip[16384];
+    while (FPos < target) {
+      int32_t n = Read(skip, static_cast<int32_t>(std::min<int64_t>(target - FPos, sizeof skip)));
+      if (n <= 0) break;
+    }
+    return FPos;
+  }
+  // Unpacks the rest; the member's error, 0 when it ended whole.
+  int Finish() {
+    uint8_t skip[65536];
+    while (Read(skip, sizeof skip) > 0) {
+    }
+    return FError;
+  }
+  int Error() const { return FError; }
+  uint32_t Crc() const { return FCrc ^ 0xFFFFFFFFu; }
+  int64_t Length() const { return FPos; }
+
+ protected:
+  // Up to count more bytes; 0 at the end of the data (with FError set when it is damaged).
+  virtual int32_t Produce(uint8_t* buffer, int32_t count) = 0;
+  virtual int64_t Consumed() const = 0;
+  int FError = 0;
+
+ private:
+  uint32_t FCrc = 0xFFFFFFFFu;
+  int64_t FPos = 0;
+  bool FEnded = false;
+};
+
+// A raw DEFLATE member.
+class TInflatedStream : public TUnpackedStream {
+ public:
+  TInflatedStream(TStream32& source, int64_t offset, int64_t packed)
+      : FSource(source), FIn(1 << 18), FPacked(packed), FLeft(packed) {
     FSource.Seek(offset, soFromBeginning);
-    FLeft = packed;
     if (inflateInit2(&FZ, -15) != Z_OK) FError = zevOutOfMemory;
   }
-  ~TInflateReadStream() override { inflateEnd(&FZ); }
-  TInflateReadStream(const TInflateReadStream&) = delete;
-  TInflateReadStream& operator=(const TInflateReadStream&) = delete;
-  int32_t Read(void* buffer, int32_t count) override {
-    if (count <= 0 || FError || FEnded) return 0;
-    FZ.next_out = static_cast<Bytef*>(buffer);
+  ~TInflatedStream() override { inflateEnd(&FZ); }
+  TInflatedStream(const TInflatedStream&) = delete;
+  TInflatedStream& operator=(const TInflatedStream&) = delete;
+  const char* ClassName() const override { return "TInflatedStream"; }
+
+ protected:
+  int32_t Produce(uint8_t* buffer, int32_t count) override {
+    if (FError || FDone) return 0;
+    FZ.next_out = buffer;
     FZ.avail_out = static_cast<uInt>(count);
-    while (FZ.avail_out > 0 && !FError && !FEnded) {
+    while (FZ.avail_out == static_cast<uInt>(count) && !FError && !FDone) {
       if (FZ.avail_in == 0 && FLeft > 0) {
         int32_t want = static_cast<int32_t>(std::min<int64_t>(FLeft, static_cast<int64_t>(FIn.size())));
         int32_t got = FSource.Read(FIn.data(), want);
@@ -76,43 +138,59 @@ class TInflateReadStream : public TStream32 {
       uInt before = FZ.avail_out;
       int r = inflate(&FZ, Z_NO_FLUSH);
       if (r == Z_STREAM_END) {
-        FEnded = true;
+        FDone = true;
       } else if (r == Z_MEM_ERROR) {
         FError = zevOutOfMemory;
       } else if (r != Z_OK && r != Z_BUF_ERROR) {
         FError = zevCorruptInput;
       } else if (FZ.avail_out == before && FZ.avail_in == 0 && FLeft == 0) {
-        FError = zevReadError;  // the member ends before its data does
+        FError = zevReadError;  // the member ends before its data do
       }
     }
-    int32_t n = count - static_cast<int32_t>(FZ.avail_out);
-    FPos += n;
-    return n;
+    return count - static_cast<int32_t>(FZ.avail_out);
   }
-  int32_t Write(const void*, int32_t) override { return 0; }
-  int64_t Seek(int64_t offset, TSeekOrigin32 origin) override {
-    int64_t target = origin == soFromBeginning ? offset : origin == soFromCurrent ? FPos + offset : FSize + offset;
-    if (target < FPos) {
-      FError = zevReadError;
-      return FPos;
-    }
-    uint8_t skip[16384];
-    while (FPos < target) {
-      int32_t n = Read(skip, static_cast<int32_t>(std::min<int64_t>(target - FPos, sizeof skip)));
-      if (n <= 0) break;
-    }
-    return FPos;
-  }
-  const char* ClassName() const override { return "TInflateReadStream"; }
-  int Error() const { return FError; }
+  int64_t Consumed() const override { return FPacked - FLeft - FZ.avail_in; }
 
  private:
   TStream32& FSource;
   std::vector<uint8_t> FIn;
   z_stream FZ{};
-  int64_t FLeft = 0, FPos = 0, FSize;
-  int FError = 0;
-  bool FEnded = false;
+  int64_t FPacked, FLeft;
+  bool FDone = false;
+};
+
+// A Unix compress (".Z") file, header included.
+class TUncompressedStream : public TUnpackedStream {
+ public:
+  TUncompressedStream(TStream32& source, int64_t packed) : FIn(source, packed) {
+    source.Seek(0, soFromBeginning);
+    int maxBits = 0;
+    bool blockMode = false;
+    FError = ReadCompressHeader(FIn, maxBits, blockMode);
+    if (!FError) FDecoder = std::make_unique<TLzwGroupDecoder>(FIn, FBlock, maxBits, blockMode);
+  }
+  const char* ClassName() const override { return "TUncompressedStream"; }
+
+ protected:
+  int32_t Produce(uint8_t* buffer, int32_t count) override {
+    while (FTaken == FBlock.Data.size()) {
+      if (FError || !FDecoder || FDecoder->Done()) return 0;
+      FBlock.Data.clear();
+      FTaken = 0;
+      FError = FDecoder->Decode(true);
+    }
+    size_t n = std::min(FBlock.Data.size() - FTaken, static_cast<size_t>(count));
+    std::copy_n(FBlock.Data.data() + FTaken, n, buffer);
+    FTaken += n;
+    return static_cast<int32_t>(n);
+  }
+  int64_t Consumed() const override { return FIn.Consumed(); }
+
+ private:
+  TCodecInput FIn;
+  TVectorSink FBlock;
+  size_t FTaken = 0;
+  std::unique_ptr<TLzwGroupDecoder> FDecoder;
 };
 
 // Inflates a member and checks its length against the trailer (the CRC is the caller's).
@@ -295,105 +373,42 @@ void TUnGZip::ExtractArchive(TStream32* archive) {
 }
 
 bool TUnGZip::ExtractNestedTar(TStream32& archive, const TGzHeader& h, const std::wstring& name) {
-  if (h.Signature == kGzSignature || h.Signature == kGzOldSignature) return ExtractInflatedTar(archive, name);
-  return ExtractTarThroughFile(archive, name);
-}
-
-bool TUnGZip::ExtractInflatedTar(TStream32& archive, const std::wstring& name) {
-  // The member is checked whole first (its CRC and size), so that a damaged one extracts
-  // nothing; then it is inflated again straight into the TAR walk, with no copy of the TAR.
-  int64_t tarSize = 0;
-  {
-    archive.Seek(FNested.DataOffset, soFromBeginning);
-    TCodecInput in(archive, FNested.PackedSize);
-    TCrcSink sink(nullptr, 32);
-    int r;
-    try {
-      r = FNested.Decode(in, sink);
-    } catch (const E_RAISE& x) {
-      r = x.ECode;
-    }
-    if (r == 0 && sink.Crc() != FNested.Crc) r = zevCrcError;
-    if (r != 0) {
-      DoError(name, L"", L"0", r);
-      if (OnEnd) OnEnd(this, name, false);
-      return false;
-    }
-    tarSize = sink.Written();
-  }
-  TInflateReadStream tar(archive, FNested.DataOffset, FNested.PackedSize, tarSize);
-  BytesTotal = BytesLeft = static_cast<double>(tarSize);
-  int rc = WalkTarHeaders(tar, tarSize, [&](const TTarHeader& t) {
+  // The member is unpacked once, straight into the TAR walk: no copy of the TAR is made. It is
+  // only known to be sound at its end, so the entries' ends wait for that (and a file they
+  // replace stays until then); a damaged member takes back every file it gave.
+  const bool gz = h.Signature == kGzSignature || h.Signature == kGzOldSignature;
+  std::unique_ptr<TUnpackedStream> tar;
+  if (gz)
+    tar = std::make_unique<TInflatedStream>(archive, FNested.DataOffset, FNested.PackedSize);
+  else
+    tar = std::make_unique<TUncompressedStream>(archive, FNested.PackedSize);
+  // Progress over the archive goes by the packed bytes consumed.
+  BytesTotal = static_cast<double>(FNested.PackedSize);
+  BytesLeft = BytesTotal;
+  tar->OnInput = [this](int64_t consumed) { BytesLeft = BytesTotal - static_cast<double>(consumed); };
+  TDeferredEntries deferred;
+  // The TAR's length is known only at its end: the walk ends at its closing blocks or where
+  // the data end.
+  constexpr int64_t kUnbounded = INT64_MAX / 4;
+  int rc = WalkTarHeaders(*tar, kUnbounded, [&](const TTarHeader& t) {
     if (GetCancel()) return false;
     if (!MatchesSpec(FixStoredName(t.Name, TranslateOemChar))) return true;
     NoteDate(t.DosTime);
-    ExtractCodecEntry(*this, tar, TarCodecEntry(t), false, false);
-    return !GetCancel();
+    ExtractCodecEntry(*this, *tar, TarCodecEntry(t), false, true, &deferred);
+    return !GetCancel() && !tar->Error();
   });
-  if (rc == 0 && tar.Error()) rc = tar.Error();
-  if (rc) DoError(ArchiveFile(), L"", L"0", rc);
+  // The rest of the member (the closing blocks, or all of it after a cancel) is unpacked for
+  // the check of the whole.
+  int member = tar->Finish();
+  if (member == 0 && gz && (tar->Crc() != FNested.Crc || static_cast<uint32_t>(tar->Length()) != h.ISize))
+    member = zevCrcError;
+  if (member != 0)
+    DoError(ArchiveFile(), L"", L"0", member);
+  else if (rc != 0)
+    DoError(ArchiveFile(), L"", L"0", rc);  // damage in the TAR itself: what came before it is sound
+  SettleDeferredEntries(*this, deferred, member);
   // The run goes on in the TAR the member holds; it has no file of its own, so the name is
   // the one it has inside the GZIP file.
   if (Count > 0 && OnChangeArchive) OnChangeArchive(this, name, atTar);
-  return Count > 0;
-}
-
-bool TUnGZip::ExtractTarThroughFile(TStream32& archive, const std::wstring& name) {
-  // The TAR goes to a file of its own in the temporary folder: no file of the user's is
-  // touched, and a second run cannot meet the first one's file.
-  std::wstring dir = AppendBackslash(GetTempDir());
-  std::wstring temp;
-  for (uint32_t n = 0;; ++n) {
-    temp = dir + L"vgz" + std::to_wstring(n) + L".tar";
-    if (!FileSys->FileExists(temp)) break;
-    if (n > 100000) {
-      DoError(temp, L"", L"0", zevCreateError);
-      return false;
-    }
-  }
-  FileSys->ForceDirs(RemoveBackslash(dir));
-  std::unique_ptr<TStream32> out = FileSys->Create(temp);
-  if (!out) {
-    DoError(temp, L"", L"0", zevOpenError);
-    return false;
-  }
-  archive.Seek(FNested.DataOffset, soFromBeginning);
-  TCodecInput in(archive, FNested.PackedSize);
-  TCrcSink sink(out.get(), 32);
-  int r;
-  try {
-    r = FNested.Decode(in, sink);
-  } catch (const E_RAISE& x) {
-    r = x.ECode;
-  }
-  out.reset();
-  if (r == 0 && FNested.HasCrc && sink.Crc() != FNested.Crc) r = zevCrcError;
-  if (r != 0) {
-    DoError(name, L"", L"0", r);
-    if (OnEnd) OnEnd(this, name, false);
-    FileSys->RemoveFile(temp, doFinal);
-    return false;
-  }
-  TUnTar tar(nullptr);
-  tar.FileSys = FileSys;
-  tar.SetArchiveFile(temp);
-  tar.SetArcType(atTar);
-  tar.SetExtractDir(ExtractDir());
-  tar.FileSpec = FileSpec;
-  tar.ExcludeSpec = ExcludeSpec;
-  tar.UseStoredDirs = UseStoredDirs;
-  tar.CreateStoredDirs = CreateStoredDirs;
-  tar.RecurseDirs = RecurseDirs;
-  tar.OverwriteMode = OverwriteMode;
-  tar.TranslateOemChar = TranslateOemChar;
-  tar.OnBegin = OnBegin;
-  tar.OnEnd = OnEnd;
-  tar.OnError = OnError;
-  tar.OnProgress = OnProgress;
-  tar.OnFileExists = OnFileExists;
-  int count = tar.ExtractTo(OutputMode);
-  Count = count;
-  if (count > 0 && OnChangeArchive) OnChangeArchive(this, temp, atTar);
-  FileSys->RemoveFile(temp, GzTarDeleteOptions);
-  return count > 0;
+  return member == 0 && Count > 0;
 }

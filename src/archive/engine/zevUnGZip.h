@@ -41,7 +41,8 @@ class TUnGZip : public TUnBase {
  public:
   explicit TUnGZip(TComponent* owner) : TUnBase(owner) {}
 
-  // How the intermediate TAR of a packed TAR goes once its entries are out.
+  // Kept for the settings that name it: a packed TAR is walked as it is unpacked, so there is
+  // no intermediate TAR file to delete.
   TDeleteOptions GzTarDeleteOptions = doAllowUndo;
   // Asked when a member's data is a TAR archive: doUnTar extracts the TAR's entries instead.
   std::function<void(TZipCommon* sender, const std::wstring& fileName, bool& doUnTar)> OnNestedTarFile;
@@ -50,10 +51,7 @@ class TUnGZip : public TUnBase {
   void ExtractArchive(TStream32* archive) override;
 
  private:
+  // Extracts the TAR a member holds, unpacking the member once.
   bool ExtractNestedTar(TStream32& archive, const TGzHeader& h, const std::wstring& name);
-  // A GZIP member is inflated straight into the TAR walk; a ".Z" one goes through a unique
-  // temporary TAR file that is removed afterwards.
-  bool ExtractInflatedTar(TStream32& archive, const std::wstring& name);
-  bool ExtractTarThroughFile(TStream32& archive, const std::wstring& name);
   TCodecEntry FNested;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "archive/engine/zevDetect.h"
+#include "archive/engine/zevParallelDeflate.h"
 #include "foundation/TextCodec.h"
 
 namespace {
@@ -797,20 +798,26 @@ bool TZip::CompressFile(TStream32& output, TCompEntry& e) {
     }
     Crc32Register = 0xFFFFFFFF;
     {
-      TCompressStream z(output, DeflateWindowBits, effort);
-      z.Crypt = encrypt;
-      z.CancelFlag = FCancelPtr;
+      // Compressed on several cores; the results come back in order on this thread, where
+      // they are enciphered (the cipher runs over the compressed bytes in sequence).
+      std::vector<uint8_t> sealed;
+      TParallelDeflate z(TCompressStream::LevelOf(effort), DeflateWindowBits, [&](const uint8_t* p, size_t n) {
+        if (encrypt) {
+          sealed.assign(p, p + n);
+          ZipEncryptBuffer(sealed.data(), n);
+          p = sealed.data();
+        }
+        WriteAll(output, p, n);
+      });
       int64_t done = 0;
       for (;;) {
         int32_t n = src->Read(buf.data(), kBlock);
         if (n <= 0) break;
         UpdateCrcRegister(32, buf.data(), static_cast<size_t>(n));
-        if (z.Write(buf.data(), n) != n) {
-          if (GetCancel()) RaiseError(full, L"", L"0", zevUserCanceled);
-          RaiseError(full, L"", L"0", zevWriteError);
-        }
+        z.Write(buf.data(), static_cast<size_t>(n));
         done += n;
         DoProgress(static_cast<double>(done), static_cast<double>(size), BytesLeft - done, BytesTotal);
+        if (GetCancel()) RaiseError(full, L"", L"0", zevUserCanceled);
       }
       z.Finish();
       if (done != size) RaiseError(full, L"", L"0", zevReadError);
