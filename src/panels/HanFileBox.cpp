@@ -251,12 +251,20 @@ void THanFileBox::ChooseDisplayMode() {
     return;
   }
   // Automatic: the detail layout when its columns fit or the listing fits in one page, else
-  // as many page columns as leave a name room for about fourteen characters.
+  // as many page columns as leave a name room for about fourteen characters. The detail
+  // layout fits when everything up to the date fits beside its scroll bar with the name
+  // given up to the room the layout keeps for it (the type column may be cut at the edge).
   int cw = HandleAllocated() ? ClientWidth() : FWidth;
-  int detail = kMarkWidth + kIconWidth;
-  for (int c = colName; c <= colType; ++c)
-    if (c != colAttr || FShowAttr) detail += FColWidth[c];
+  const int bar = GetSystemMetrics(SM_CXVSCROLL);
+  // Judged without the bar the box may show at the moment, so that the bar coming or going
+  // never flips the mode.
+  if (HandleAllocated() && (GetWindowLongW(FHandle, GWL_STYLE) & WS_VSCROLL)) cw += bar;
   int rows = std::max(1, (HandleAllocated() ? ClientHeight() : FHeight) / std::max(1, FItemHeight));
+  const int minName = std::max(60, FEllipsisWidth * 5);
+  int detail = kMarkWidth + kIconWidth + std::min(FColWidth[colName], minName);
+  for (int c = colExt; c <= colDate; ++c) detail += FColWidth[c];
+  if (FShowAttr) detail += FColWidth[colAttr];
+  if (FList.Count() > rows) detail += bar;
   if (cw >= detail || FList.Count() <= rows) {
     FActiveMode = 1;
     return;
@@ -301,59 +309,66 @@ void THanFileBox::UpdateColumnFill() {
 void THanFileBox::Relayout() {
   if (FInRelayout) return;
   FInRelayout = true;
-  const int cw = HandleAllocated() ? ClientWidth() : FWidth;
-  const int ch = HandleAllocated() ? ClientHeight() : FHeight;
-  const int iconH = FList.ShowIcons ? 16 : 0;
-  FItemHeight = std::max({FFontHeight + 4, iconH + 2, 1}) + Options.PanelOptions(FList.PanelNo).ItemSpace;
-  FTextY = (FItemHeight - FFontHeight) / 2;
-  FIconY = (FItemHeight - 16) / 2;
-  FMarkY = FIconY;
-  FRows = std::max(1, ch / FItemHeight);
+  // Showing or hiding a scroll bar changes the client area without a size change of the
+  // window itself, so the layout is made again once for the area the bar leaves.
+  for (int pass = 0; pass < 2; ++pass) {
+    const int cw = HandleAllocated() ? ClientWidth() : FWidth;
+    const int ch = HandleAllocated() ? ClientHeight() : FHeight;
+    const int iconH = FList.ShowIcons ? 16 : 0;
+    FItemHeight = std::max({FFontHeight + 4, iconH + 2, 1}) + Options.PanelOptions(FList.PanelNo).ItemSpace;
+    FTextY = (FItemHeight - FFontHeight) / 2;
+    FIconY = (FItemHeight - 16) / 2;
+    FMarkY = FIconY;
+    FRows = std::max(1, ch / FItemHeight);
 
-  const int mode = FActiveMode;
-  FDisplayColumns = DisplayModePageColumns(mode);
-  FColumnMask = DisplayModeColumns(mode, FShowAttr);
-  if (!FList.ShowIcons) FColumnMask &= ~cmIcon;
-  FSeparateExt = (FColumnMask & cmExt) != 0;
-  FColWidth[colMark] = Options.ShowCheck ? kMarkWidth : kMarkNarrow;
-  FColWidth[colIcon] = (FColumnMask & cmIcon) ? kIconWidth : 0;
+    const int mode = FActiveMode;
+    FLayoutMode = mode;
+    FDisplayColumns = DisplayModePageColumns(mode);
+    FColumnMask = DisplayModeColumns(mode, FShowAttr);
+    if (!FList.ShowIcons) FColumnMask &= ~cmIcon;
+    FSeparateExt = (FColumnMask & cmExt) != 0;
+    FColWidth[colMark] = Options.ShowCheck ? kMarkWidth : kMarkNarrow;
+    FColWidth[colIcon] = (FColumnMask & cmIcon) ? kIconWidth : 0;
 
-  std::array<int, 8> w = FColWidth;
-  const uint32_t bits[8] = {0, cmIcon, 0, cmExt, cmSize, cmDate, cmAttr, cmType};
-  for (int c = colIcon; c < 8; ++c)
-    if (c != colName && !(FColumnMask & bits[c])) w[c] = 0;
-  if (FDisplayColumns <= 1) {
-    FItemWidth = 0;
-    FCellWidth = std::max(1, cw);
-    // A narrow panel: the name gives up room (keeping about fourteen characters) so that the
-    // size and the date are not cut; the stored width stays for a wider panel.
-    int upToDate = 0;
-    for (int c = 0; c <= colDate; ++c) upToDate += w[c];
-    const int minName = std::max(60, FEllipsisWidth * 5);
-    if (upToDate > FCellWidth && w[colName] > minName)
-      w[colName] = std::max(minName, w[colName] - (upToDate - FCellWidth));
-  } else {
-    const int strip = FShowGridLine ? FGridLineWidth : 0;
-    FCellWidth = std::max(30, (cw - strip * (FDisplayColumns - 1)) / FDisplayColumns);
-    FItemWidth = FCellWidth;
-    int others = 0;
-    for (int c = 0; c < 8; ++c)
-      if (c != colName) others += w[c];
-    w[colName] = std::max(20, FCellWidth - others);
+    std::array<int, 8> w = FColWidth;
+    const uint32_t bits[8] = {0, cmIcon, 0, cmExt, cmSize, cmDate, cmAttr, cmType};
+    for (int c = colIcon; c < 8; ++c)
+      if (c != colName && !(FColumnMask & bits[c])) w[c] = 0;
+    if (FDisplayColumns <= 1) {
+      FItemWidth = 0;
+      FCellWidth = std::max(1, cw);
+      // A narrow panel: the name gives up room (keeping about fourteen characters) so that the
+      // size and the date are not cut; the stored width stays for a wider panel.
+      int upToDate = 0;
+      for (int c = 0; c <= colDate; ++c) upToDate += w[c];
+      const int minName = std::max(60, FEllipsisWidth * 5);
+      if (upToDate > FCellWidth && w[colName] > minName)
+        w[colName] = std::max(minName, w[colName] - (upToDate - FCellWidth));
+    } else {
+      const int strip = FShowGridLine ? FGridLineWidth : 0;
+      FCellWidth = std::max(30, (cw - strip * (FDisplayColumns - 1)) / FDisplayColumns);
+      FItemWidth = FCellWidth;
+      int others = 0;
+      for (int c = 0; c < 8; ++c)
+        if (c != colName) others += w[c];
+      w[colName] = std::max(20, FCellWidth - others);
+    }
+    int x = 0;
+    for (int c = 0; c < 8; ++c) {
+      FColX[c] = x;
+      x += w[c];
+      FRight[c] = x;
+      FFits[c] = FRight[c] <= FCellWidth;
+    }
+    if (FItemWidth != 0) FColWidth[colName] = std::max(FColWidth[colName], 0);
+    UpdateColumnFill();
+    FLastTop = -1;
+    FForceFull = true;
+    ClampTop();
+    UpdateScrollBars();
+    FLayoutClient = {cw, ch};
+    if (!HandleAllocated() || (ClientWidth() == cw && ClientHeight() == ch)) break;
   }
-  int x = 0;
-  for (int c = 0; c < 8; ++c) {
-    FColX[c] = x;
-    x += w[c];
-    FRight[c] = x;
-    FFits[c] = FRight[c] <= FCellWidth;
-  }
-  if (FItemWidth != 0) FColWidth[colName] = std::max(FColWidth[colName], 0);
-  UpdateColumnFill();
-  FLastTop = -1;
-  FForceFull = true;
-  ClampTop();
-  UpdateScrollBars();
   if (HandleAllocated()) InvalidateRect(FHandle, nullptr, FALSE);
   FInRelayout = false;
   if (OnLayout) OnLayout(*this);
@@ -649,6 +664,12 @@ void THanFileBox::BeginUpdate() { ++FUpdateCount; }
 
 void THanFileBox::EndUpdate() {
   if (FUpdateCount <= 0 || --FUpdateCount > 0) return;
+  if (FActiveMode != FLayoutMode) {
+    // The automatic mode was chosen again for a new listing while the box was held.
+    Relayout();
+    DoStateChange();
+    return;
+  }
   ClampTop();
   FLastTop = -1;
   FForceFull = true;
@@ -727,6 +748,14 @@ bool THanFileBox::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         PaintPass(dc, update);
       });
       return true;
+    case WM_SIZE:
+      // A scroll bar shown or hidden after the layout (a listing grew or shrank) narrows or
+      // widens the client area while the window keeps its size.
+      if (!FInRelayout && (LOWORD(lp) != FLayoutClient.cx || HIWORD(lp) != FLayoutClient.cy)) {
+        Relayout();
+        ScrollIntoView(FList.ItemIndex);
+      }
+      return false;
     case WM_REDRAWSCROLLBAR:
       FScrollRedrawPosted = false;
       if (FScrollState[0] >= 0) {

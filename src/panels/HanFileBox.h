@@ -229,6 +229,8 @@ class THanFileBox : public TCustomControl, public TMFListView {
   POINT FDragFrom{0, 0};
   bool FDragRight = false;
   bool FInRelayout = false, FInScrollBars = false;
+  SIZE FLayoutClient{-1, -1};  // the client area the last layout was made for
+  int FLayoutMode = -1;        // and the display mode it was made for
   std::array<int, 4> FScrollState{-1, -1, -1, -1};  // bar, range, page, position last set
   bool FScrollRedrawPosted = false;
   bool FHasFocus = false;  // between WM_SETFOCUS and WM_KILLFOCUS  // the character of a key already handled

@@ -445,6 +445,44 @@ TEST(FileBox, ManyFilesScrollAndStatusCounts) {
 }
 
 
+TEST(FileBox, AutomaticModeKeepsTheDateBesideTheScrollBar) {
+  TPanelFixture f;
+  f.Box().SetShowAttr(false);
+  f.Box().SetDisplayMode(0);
+  using B = THanFileBox;
+  ASSERT_FALSE(GetWindowLongW(f.BoxWnd(), GWL_STYLE) & WS_VSCROLL);
+  const int frame = 900 - f.Box().ClientWidth();
+  const int bar = GetSystemMetrics(SM_CXVSCROLL);
+  int others = 0;
+  for (int c : {B::colMark, B::colIcon, B::colExt, B::colSize, B::colDate}) others += f.Box().GetColumnWidth(c);
+  ASSERT_GT(f.Box().GetColumnWidth(B::colName), 110);
+  const std::wstring many = f.Dir / L"many";
+  CreateDirectoryW(many.c_str(), nullptr);
+  for (int i = 0; i < 200; ++i) WriteFileRaw(many + L"\\f" + std::to_wstring(1000 + i) + L".dat", "1");
+  struct {
+    int NameRoom;  // what the panel leaves the name beside the other columns and the bar
+    bool Detail;
+  } cases[] = {{90, true}, {20, false}, {400, true}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.NameRoom);
+    f.Form.SetBounds(0, 0, others + c.NameRoom + bar + frame, 400);
+    ASSERT_TRUE(f.List().ChangePath(many));
+    // The listing needs more than a page, so the detail layout shows its scroll bar.
+    if (c.Detail) {
+      EXPECT_EQ(f.Box().ActiveMode(), 1);
+      EXPECT_TRUE(GetWindowLongW(f.BoxWnd(), GWL_STYLE) & WS_VSCROLL);
+      // The name gives up room so that the date ends inside what the bar leaves.
+      EXPECT_LE(f.Box().RightEdge(B::colDate), f.Box().ClientWidth());
+      f.Paint();
+      EXPECT_TRUE(f.Drew(L"f1000"));
+    } else {
+      EXPECT_GE(f.Box().ActiveMode(), 2);
+      EXPECT_FALSE(GetWindowLongW(f.BoxWnd(), GWL_STYLE) & WS_VSCROLL);
+    }
+    ASSERT_TRUE(f.List().ChangePath(f.Work));
+  }
+}
+
 namespace {
 std::vector<std::pair<UINT, WPARAM>> gMainMessages;
 LRESULT CALLBACK RecordingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
