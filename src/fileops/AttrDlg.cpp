@@ -439,6 +439,18 @@ bool ChangeListAttributes(TMFList& list, const std::function<void(TAttrForm& for
   return form.Changed;
 }
 
+bool ChangeFolderAttributes(const std::wstring& folderPath, const std::function<void(TAttrForm& form)>& onWaitItem) {
+  const std::wstring path = ExcludeTrailingBackslash(folderPath);
+  if (path.empty() || IsPathRoot(folderPath) || !FolderExists(path)) return false;
+  TAttrForm form(nullptr);
+  form.OnWaitItem = onWaitItem;
+  form.ClearItems();
+  form.AddItem(path);
+  form.SetHasFolders(true);
+  form.Execute();
+  return form.Changed;
+}
+
 void InstallAttrCommand() {
   RegisterCommand(1006, [](TQ7XForm& form, TShiftState) {
     TMFList* list = form.ActiveList();

@@ -90,6 +90,9 @@ class TAttrForm : public TOperationForm {
 // The main form's attributes command on a file list's selection (else its focused item).
 // True when something changed.
 bool ChangeListAttributes(TMFList& list, const std::function<void(TAttrForm& form)>& onWaitItem = nullptr);
+// The same for one folder (the panel's folder tree's).
+bool ChangeFolderAttributes(const std::wstring& folderPath,
+                            const std::function<void(TAttrForm& form)>& onWaitItem = nullptr);
 
 // Puts the attributes command (menu, Ctrl+Z, F9) in place; called once at start-up.
 void InstallAttrCommand();

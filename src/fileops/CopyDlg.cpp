@@ -908,8 +908,10 @@ TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstr
   return result;
 }
 
-TCopyMoveCommandResult CopyMoveCommand(bool copy, TMFList& source, const std::wstring& suggestedTarget) {
-  if (ItemsToProcess(source).empty() || !source.ArcFileName.empty()) return {};
+namespace {
+// The target of a copy or move, asked with the target chooser and kept in the history; empty
+// when none was chosen.
+std::wstring AskCopyTarget(bool copy, const std::wstring& suggestedTarget) {
   std::wstring word = LoadMessageText(copy ? 4113 : 4114);
   std::wstring history;
   Options.GetHistoryText(hkTARGET, history);
@@ -917,9 +919,42 @@ TCopyMoveCommandResult CopyMoveCommand(bool copy, TMFList& source, const std::ws
   if (!SelectTargetPath(Fill(LoadMessageText(10502), word), Fill(LoadMessageText(10504), word), history,
                         suggestedTarget, path) ||
       Trim(path).empty())
-    return {};
+    return L"";
   Options.AddHistory(hkTARGET, path);
+  return path;
+}
+}  // namespace
+
+TCopyMoveCommandResult CopyMoveCommand(bool copy, TMFList& source, const std::wstring& suggestedTarget) {
+  if (ItemsToProcess(source).empty() || !source.ArcFileName.empty()) return {};
+  std::wstring path = AskCopyTarget(copy, suggestedTarget);
+  if (path.empty()) return {};
   return CopyMoveItems(copy, source, path);
+}
+
+TCopyMoveCommandResult CopyMoveFolderCommand(bool copy, const std::wstring& folderPath,
+                                             const std::wstring& suggestedTarget) {
+  const std::wstring folder = ExcludeTrailingBackslash(folderPath);
+  const std::wstring parent = ExtractParentDir(folder);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (folder.empty() || parent.empty() || IsPathRoot(folderPath) ||
+      !GetFileAttributesExW(folder.c_str(), GetFileExInfoStandard, &data))
+    return {};
+  std::wstring path = AskCopyTarget(copy, suggestedTarget);
+  if (path.empty()) return {};
+  TCopyMoveForm form(nullptr);
+  form.IsCopy = copy;
+  form.SourceFolder = IncludeTrailingBackslash(parent);
+  form.TargetFolder = IncludeTrailingBackslash(path);
+  form.AddItem(PathFilePart(folder), PathFilePart(GetShortPath(folder)), -1, static_cast<int32_t>(data.dwFileAttributes),
+               FileTimeToLocalDateTime(data.ftLastWriteTime), 0);
+  form.Execute();
+  TCopyMoveCommandResult result;
+  result.Ran = true;
+  result.SourceChanged = form.SourceChanged;
+  result.TargetChanged = form.TargetChanged;
+  result.Target = form.TargetFolder;
+  return result;
 }
 
 void InstallFileOperations() {

@@ -153,6 +153,9 @@ struct TCopyMoveCommandResult {
 TCopyMoveCommandResult CopyMoveCommand(bool copy, TMFList& source, const std::wstring& suggestedTarget);
 // The same with the target already chosen (drops, the folder manager).
 TCopyMoveCommandResult CopyMoveItems(bool copy, TMFList& source, const std::wstring& target);
+// One folder (the panel's folder tree's) copied or moved, the target asked as above.
+TCopyMoveCommandResult CopyMoveFolderCommand(bool copy, const std::wstring& folderPath,
+                                             const std::wstring& suggestedTarget);
 
 // Puts the copy and move commands (menu, keys F5 and F6, the numbered commands) and the
 // folder tree cache of the file lists in place; called once at start-up.

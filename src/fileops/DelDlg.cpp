@@ -312,18 +312,21 @@ void TDeleteForm::ShowDeleteProgress(const std::wstring& path, bool force) {
 
 // ---- The command ----
 
+namespace {
+// Nothing is deleted for good without the user's yes: one item is named, several are counted.
+bool ConfirmPermanentDelete(size_t count, const std::wstring& firstPath) {
+  std::wstring text = count == 1 ? FormatText(LoadMessageText(10404), {firstPath}) : LoadMessageText(10803);
+  return MessageBoxStd(LoadMessageText(10401), text,
+                       StdButtonsYesNo.empty() ? LoadMessageText(9) + L"|" + LoadMessageText(10) : StdButtonsYesNo, 4,
+                       Options.DeleteAtYes ? 0 : 1, 1) == 0;
+}
+}  // namespace
+
 bool DeleteListItems(TMFList& list, bool permanent) {
   std::vector<int> picked = ItemsToProcess(list);
   if (picked.empty() || !list.ArcFileName.empty()) return false;
   std::wstring folder = IncludeTrailingBackslash(list.Path);
-  if (permanent) {
-    // Nothing is deleted for good without the user's yes.
-    std::wstring text = picked.size() == 1 ? FormatText(LoadMessageText(10404), {folder + list.ItemName(picked[0])})
-                                           : LoadMessageText(10803);
-    if (MessageBoxStd(LoadMessageText(10401), text, StdButtonsYesNo.empty() ? LoadMessageText(9) + L"|" + LoadMessageText(10) : StdButtonsYesNo,
-                      4, Options.DeleteAtYes ? 0 : 1, 1) != 0)
-      return false;
-  }
+  if (permanent && !ConfirmPermanentDelete(picked.size(), folder + list.ItemName(picked[0]))) return false;
   TDeleteForm form(nullptr);
   form.Recycle = !permanent;
   for (int index : picked) {
@@ -333,6 +336,18 @@ bool DeleteListItems(TMFList& list, bool permanent) {
     form.AddItem(folder + list.ItemName(index), item.ShortName, count,
                  item.Attr | (isFolder ? FILE_ATTRIBUTE_DIRECTORY : 0));
   }
+  form.Execute();
+  return form.Changed;
+}
+
+bool DeleteFolderPath(const std::wstring& folderPath, bool permanent) {
+  const std::wstring path = ExcludeTrailingBackslash(folderPath);
+  const DWORD attr = path.empty() || IsPathRoot(folderPath) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+  if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (permanent && !ConfirmPermanentDelete(1, path)) return false;
+  TDeleteForm form(nullptr);
+  form.Recycle = !permanent;
+  form.AddItem(path, PathFilePart(GetShortPath(path)), -1, static_cast<int32_t>(attr));
   form.Execute();
   return form.Changed;
 }

@@ -95,6 +95,8 @@ class TDeleteForm : public TOperationForm {
 // The main form's delete of a file list's selection (else its focused item): to the recycle
 // bin, or permanently after the question. True when something was removed.
 bool DeleteListItems(TMFList& list, bool permanent);
+// The same for one folder (the panel's folder tree's); never a drive root.
+bool DeleteFolderPath(const std::wstring& folderPath, bool permanent);
 
 // Puts the delete command (menu, Alt+D, Del, Shift+Del, F8) in place; called once at start-up.
 void InstallDeleteCommand();

@@ -152,15 +152,6 @@ bool IsInsideOrSame(const std::wstring& folder, const std::wstring& path) {
   return StartsText(folder + L"\\", path + L"\\");
 }
 
-// A name the user typed for a folder: one component, not "." or "..", not only dots and
-// blanks, and none of the characters a name cannot hold.
-bool ValidFolderName(const std::wstring& name) {
-  if (name.empty() || name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
-  for (wchar_t c : name)
-    if (c < L' ') return false;
-  return name.find_first_not_of(L". ") != std::wstring::npos;
-}
-
 struct THourglass {
   HCURSOR Old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   ~THourglass() { SetCursor(Old); }
@@ -187,6 +178,13 @@ bool ShellDeleteFolder(HWND owner, const std::wstring& path, const std::wstring&
   return true;
 }
 }  // namespace
+
+bool ValidFolderName(const std::wstring& name) {
+  if (name.empty() || name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
+  for (wchar_t c : name)
+    if (c < L' ') return false;
+  return name.find_first_not_of(L". ") != std::wstring::npos;
+}
 
 std::function<std::wstring(const std::wstring& path, const std::wstring& caption)> TMCD::DriveChooser;
 std::function<bool(HWND owner, const std::wstring& path, const std::wstring& shortName, bool recycle)>

@@ -62,6 +62,10 @@ class TReScanForm : public TWaitingModalForm {
 // a stopped scan writes what was found. True when a scan ran.
 bool ReScanDriveTree(TComponent* owner, const std::wstring& path);
 
+// A name the user typed for a new or renamed folder: one component, not "." or "..", not
+// only dots and blanks, and none of the characters a name cannot hold.
+bool ValidFolderName(const std::wstring& name);
+
 // ---- The diagram ----
 
 class TCustomMCD : public TCustomControl {

@@ -18,9 +18,11 @@
 #include "mainwin/Commands.h"
 #include "mainwin/Main.h"
 #include "mainwin/MainMessages.h"
+#include "mainwin/TreeCommands.h"
 #include "panels/DropData.h"
 #include "panels/DropSrc.h"
 #include "panels/DropTgt.h"
+#include "panels/PanelDrop.h"
 
 namespace {
 // The desktop folder the sort callback compares with (the trees of both panels share it).
@@ -1136,24 +1138,7 @@ LPITEMIDLIST TMCustomFolderTree::FindChildPidl(TTreeNode node, LPCITEMIDLIST new
 
 // ---- TMFolderTree ----
 
-std::function<DWORD(HMENU menu, HWND owner, POINT screen)> TMFolderTree::DropMenuPicker;
-
 namespace {
-// The menu item ids of the drop menu.
-constexpr UINT kDropMove = 1, kDropCopy = 2, kDropLink = 3, kDropCancel = 4;
-
-DWORD TrackDropMenu(HMENU menu, HWND owner, POINT screen) {
-  if (TMFolderTree::DropMenuPicker) return TMFolderTree::DropMenuPicker(menu, owner, screen);
-  UINT id = static_cast<UINT>(
-      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN, screen.x, screen.y, 0, owner, nullptr));
-  switch (id) {
-    case kDropMove: return DROPEFFECT_MOVE;
-    case kDropCopy: return DROPEFFECT_COPY;
-    case kDropLink: return DROPEFFECT_LINK;
-    default: return 0;
-  }
-}
-
 // The folder all files lie in, or "" when they come from more than one.
 std::wstring CommonFolder(const TStringList& files) {
   if (files.Count() == 0) return L"";
@@ -1302,7 +1287,8 @@ void TMFolderTree::PasteFromClipboard(bool asLink) {
   const bool move = effect == DROPEFFECT_MOVE;
   FShowDropMenu = 0;
   FSourceFolder = CommonFolder(FDropTarget->Files);
-  TTreeNode sel = Selected();
+  // Into the node the command is for (the one the tree's own menu was opened on).
+  TTreeNode sel = GetCommandNode();
   HighlightNode(sel);
   RECT r = NodeTextRect(sel);
   DropFiles(effect, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
@@ -1373,13 +1359,21 @@ void TMFolderTree::ShowNodeMenu(int x, int y, bool middle, bool hover) {
       }
     }
   } else if (c == cOwn && node && hasOwn) {
+    // The chosen command acts on this node; the main form lets go of it once the command has
+    // run, and nothing chosen lets go of it here.
     FCommandNode = node;
-    bool chosen = OnOwnMenu(screen);
-    (void)chosen;
+    OnOwnMenu(screen);
     FCommandNode = nullptr;
   }
   HighlightNode(nullptr);
   DoTreeKey(GetCurrentShiftState() & (ssShift | ssAlt | ssCtrl), 0, 0);
+}
+
+void TMFolderTree::MenuAtSelection() {
+  TTreeNode sel = Selected();
+  if (!sel) return;
+  RECT r = NodeTextRect(sel);
+  ShowNodeMenu((r.left + r.right) / 2, (r.top + r.bottom) / 2, false, false);
 }
 
 void TMFolderTree::HoverTimerFired() {
@@ -1525,16 +1519,18 @@ bool TMFolderTree::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
       if (left == VK_RETURN && shift == 0) {
         TTreeNode sel = Selected();
         if (sel) TreeView_Expand(Handle(), sel, Expanded(sel) ? TVE_COLLAPSE : TVE_EXPAND);
-      } else if (left == VK_APPS) {
-        TTreeNode sel = Selected();
-        RECT r = NodeTextRect(sel);
-        if (sel) ShowNodeMenu((r.left + r.right) / 2, (r.top + r.bottom) / 2, false, false);
+      } else if (left == VK_APPS || (left == VK_F10 && shift == ssShift)) {
+        MenuAtSelection();
       }
       return true;
     }
     case WM_SYSKEYDOWN: {
       WORD key = static_cast<WORD>(wp);
-      DoTreeKey(KeyboardShiftState(), key, (static_cast<UINT>(lp) >> 16) & 0xFF);
+      const TShiftState shift = KeyboardShiftState();
+      // Shift+F10 is the menu key's other form.
+      if (DoTreeKey(shift, key, (static_cast<UINT>(lp) >> 16) & 0xFF) == VK_F10 && shift == ssShift &&
+          HandleAllocated())
+        MenuAtSelection();
       if (wp == VK_MENU || wp == VK_F10) {
         result = 0;
         return true;
@@ -1659,24 +1655,9 @@ void TMFolderTree::DropFiles(DWORD& effect, POINT point) {
   effect &= 7;
   if (effect && FShowDropMenu) {
     const DWORD offered = FDropTarget->SourceEffects() ? FDropTarget->SourceEffects() : effect;
-    const TMenuHandle menu(CreatePopupMenu());
-    auto add = [&](UINT id, int msg, bool show) {
-      if (show) AppendMenuW(menu.get(), MF_STRING, id, LoadMessageText(msg).c_str());
-    };
-    add(kDropMove, 4110, offered & DROPEFFECT_MOVE);
-    add(kDropCopy, 4111, offered & DROPEFFECT_COPY);
-    add(kDropLink, 4112, offered & DROPEFFECT_LINK);
-    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu.get(), MF_STRING, kDropCancel, LoadMessageText(2).c_str());
-    if (offered & (DROPEFFECT_MOVE | DROPEFFECT_COPY | DROPEFFECT_LINK)) {
-      UINT def = effect == DROPEFFECT_COPY ? kDropCopy : effect == DROPEFFECT_MOVE ? kDropMove : kDropLink;
-      SetMenuDefaultItem(menu.get(), def, FALSE);
-      POINT screen = point;
-      ::ClientToScreen(Handle(), &screen);
-      effect = TrackDropMenu(menu.get(), Handle(), screen);
-    } else {
-      effect = 0;
-    }
+    POINT screen = point;
+    ::ClientToScreen(Handle(), &screen);
+    effect = ChooseDropEffect(Handle(), screen, effect, offered);
   }
   HighlightNode(nullptr);
   if (!effect) return;
@@ -1695,6 +1676,7 @@ void TMFolderTree::DropFiles(DWORD& effect, POINT point) {
 
 void InstallPanelFolderTree() {
   PanelFolderTreeFactory = [](TComponent* owner) -> TPanelFolderTree* { return new TMFolderTree(owner); };
+  InstallFolderTreeCommands();
   // The folder tree command toggles the active panel's tree as its close button's message
   // does; the panel makes its tree when it is first shown.
   RegisterCommand(3000, [](TQ7XForm& form, TShiftState) {

@@ -85,7 +85,8 @@ class TMCustomFolderTree : public TPanelFolderTree {
   // Nodes and their data.
   TTreeNode GetCommandNode() const;
   void SetCommandNode(TTreeNode node) { FCommandNode = node; }
-  void ClearCommandNode() { FCommandNode = nullptr; }
+  bool HasCommandNode() const override { return FCommandNode != nullptr; }
+  void ClearCommandNode() override { FCommandNode = nullptr; }
   std::wstring GetNodePath(TTreeNode node) const;
   LPCITEMIDLIST GetNodePIDL(TTreeNode node) const;
   uint8_t GetNodeKind(TTreeNode node) const;
@@ -119,7 +120,7 @@ class TMCustomFolderTree : public TPanelFolderTree {
   TTreeNode FindNodeForPath(const std::wstring& path);
   TTreeNode FindNodeByPath(const std::wstring& path) const;
   void SelectPathAndNotify(const std::wstring& path);
-  void RefreshCommandNode();
+  void RefreshCommandNode() override;
   void DoUserChange(TTreeNode node);
 
   void BeginUpdate();
@@ -207,11 +208,11 @@ class TMFolderTree : public TMCustomFolderTree {
   explicit TMFolderTree(TComponent* owner);
   ~TMFolderTree() override;
 
-  void CopyToClipboard(bool copy);
-  void PasteFromClipboard(bool asLink);
-  void GoUp();
-  void GoRoot();
-  void ShowProperties();
+  void CopyToClipboard(bool copy) override;
+  void PasteFromClipboard(bool asLink) override;
+  void GoUp() override;
+  void GoRoot() override;
+  void ShowProperties() override;
   void RenameByKey();
   // The node menu at a client point (middle: from the middle button; hover: from the timer).
   void ShowNodeMenu(int x, int y, bool middle, bool hover);
@@ -220,22 +221,22 @@ class TMFolderTree : public TMCustomFolderTree {
   WORD DoTreeKey(TShiftState shift, WORD key, UINT scanCode);
 
   // The command predicates the panel forwards while the tree has the focus.
-  bool IsFileSystemNode() const;
-  bool HasPath() const;
-  bool CanCopy() const;
-  bool CanRename() const { return CanCopy(); }
-  bool CanMove() const;
+  bool IsFileSystemNode() const override;
+  bool HasPath() const override;
+  bool CanCopy() const override;
+  bool CanRename() const override { return CanCopy(); }
+  bool CanMove() const override;
   bool CanSplit() const { return CanMove(); }
-  bool CanCut() const { return CanMove(); }
-  bool CanDelete() const { return CanMove() && CanCopy(); }
-  bool CanCopyClip() const { return CanDelete(); }
+  bool CanCut() const override { return CanMove(); }
+  bool CanDelete() const override { return CanMove() && CanCopy(); }
+  bool CanCopyClip() const override { return CanDelete(); }
   bool NotInArchive() const { return IsFileSystemNode(); }
-  bool CanAttr() const;
-  bool CanCompress() const { return CanAttr(); }
-  bool CanGoUp() const;
-  bool CanPaste() const;
-  int FocusedState() const { return GetCommandNode() && CanPaste() ? 1 : 0; }
-  bool CanProperties() const { return GetCommandNode() != nullptr; }
+  bool CanAttr() const override;
+  bool CanCompress() const override { return CanAttr(); }
+  bool CanGoUp() const override;
+  bool CanPaste() const override;
+  int FocusedState() const override { return GetCommandNode() && CanPaste() ? 1 : 0; }
+  bool CanProperties() const override { return GetCommandNode() != nullptr; }
   bool CanOpenWith() const { return CanProperties(); }
   bool CanShowDesc() const { return true; }
   bool HasSelectionOrFocus() const { return false; }
@@ -255,8 +256,6 @@ class TMFolderTree : public TMCustomFolderTree {
   void DropFiles(DWORD& effect, POINT point);
   bool DropStayCheck(POINT point);
   void DropStayTimer(POINT point);
-  // The drop menu's choice (tests put their own): returns the effect chosen (0 none).
-  static std::function<DWORD(HMENU menu, HWND owner, POINT screen)> DropMenuPicker;
 
  protected:
   void HandleCreated() override;
@@ -265,6 +264,8 @@ class TMFolderTree : public TMCustomFolderTree {
  private:
   void HighlightNode(TTreeNode node);
   void HoverTimerFired();
+  // The node menu at the selected node, as from the menu key.
+  void MenuAtSelection();
   void MouseMoved(WPARAM wp, int x, int y);
   void StartDrag();
   void ShiftDriveJump(wchar_t letter);
@@ -284,5 +285,6 @@ class TMFolderTree : public TMCustomFolderTree {
   bool FShiftSeen = false;
 };
 
-// Installs the panel tree factory and the folder tree command (3000).
+// Installs the panel tree factory, the folder tree command (3000) and the routing of the
+// panel's commands to the tree.
 void InstallPanelFolderTree();

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <map>
 
 #include "foundation/ExtDef.h"
 #include "foundation/Folders.h"
@@ -25,7 +26,7 @@ constexpr TShortCut Key(WORD vk, TShortCut mods = 0) { return static_cast<TShort
 
 // ---- Tests of the active panel ----
 TMFList* List(TQ7XForm& f) { return f.ActiveList(); }
-bool TreeActive(TQ7XForm& f) { return f.ActivePanel() && f.ActivePanel()->FolderTreeFocused(); }
+bool TreeActive(TQ7XForm& f) { return CommandTree(f) != nullptr; }
 bool ListActive(TQ7XForm& f) { return List(f) && !TreeActive(f); }
 bool InArchive(TQ7XForm& f) { return List(f) && List(f)->InArchive; }
 const TFileBoxItem* Focused(TQ7XForm& f) {
@@ -391,6 +392,41 @@ void RegisterCommand(int tag, TCommandHandler run, TCommandTest enabled) {
     r.Run = std::move(run);
     if (enabled) r.Enabled = std::move(enabled);
     return;
+  }
+}
+
+namespace {
+std::map<int, TTreeCommandRoute>& TreeRoutes() {
+  static std::map<int, TTreeCommandRoute> routes;
+  return routes;
+}
+}  // namespace
+
+void RegisterTreeCommand(int tag, TTreeCommandHandler run, TTreeCommandTest enabled) {
+  TreeRoutes()[tag] = TTreeCommandRoute{std::move(run), std::move(enabled)};
+}
+
+const TTreeCommandRoute* FindTreeCommand(int tag) {
+  auto it = TreeRoutes().find(tag);
+  return it == TreeRoutes().end() ? nullptr : &it->second;
+}
+
+TPanelFolderTree* CommandTree(TQ7XForm& form) {
+  TPanelView* panel = form.ActivePanel();
+  return panel ? panel->CommandTree() : nullptr;
+}
+
+bool CommandEnabled(TQ7XForm& form, const TCommandRow& row) {
+  if (const TTreeCommandRoute* route = FindTreeCommand(row.Tag))
+    if (TPanelFolderTree* tree = CommandTree(form)) return !route->Enabled || route->Enabled(form, *tree);
+  return !row.Enabled || row.Enabled(form);
+}
+
+bool IsMultiItemCommand(int tag) {
+  // Copy, move, delete, rename, compress (and compress then delete) and extract.
+  switch (tag) {
+    case 1001: case 1002: case 1003: case 1004: case 7001: case 7002: case 7003: return true;
+    default: return false;
   }
 }
 

@@ -11,6 +11,7 @@
 #include "foundation/MYTOOL.h"
 
 class TQ7XForm;
+class TPanelFolderTree;
 
 // Where an item stands in the menu bar.
 enum TMenuPlace : uint8_t {
@@ -20,6 +21,9 @@ enum TMenuPlace : uint8_t {
 
 using TCommandTest = std::function<bool(TQ7XForm& form)>;
 using TCommandHandler = std::function<void(TQ7XForm& form, TShiftState shift)>;
+// The same commands acting on the folder of the active panel's folder tree.
+using TTreeCommandTest = std::function<bool(TQ7XForm& form, TPanelFolderTree& tree)>;
+using TTreeCommandHandler = std::function<void(TQ7XForm& form, TPanelFolderTree& tree, TShiftState shift)>;
 
 struct TCommandRow {
   int Tag = 0;
@@ -41,6 +45,23 @@ const TCommandRow* FindCommand(int tag);
 // Replaces a row's handler (and, when given, its enabled test): how a subsystem that arrives
 // later wires its commands.
 void RegisterCommand(int tag, TCommandHandler run, TCommandTest enabled = nullptr);
+// While the folder tree takes the commands (CommandTree), a command with a route runs on the
+// tree's folder; one without acts on the list as ever.
+struct TTreeCommandRoute {
+  TTreeCommandHandler Run;
+  TTreeCommandTest Enabled;  // none: always enabled
+};
+void RegisterTreeCommand(int tag, TTreeCommandHandler run, TTreeCommandTest enabled = nullptr);
+const TTreeCommandRoute* FindTreeCommand(int tag);
+// The folder tree the commands act on: the active panel's, while it has the focus or while a
+// command of its own menu runs; null otherwise.
+TPanelFolderTree* CommandTree(TQ7XForm& form);
+// Whether a row's command can run now (on the tree's folder when the tree takes it).
+bool CommandEnabled(TQ7XForm& form, const TCommandRow& row);
+// The commands that change several folders at once; the folder trees keep their notices
+// until such a command has ended.
+bool IsMultiItemCommand(int tag);
+
 // The short cut a row answers to now (Ctrl+X moves between cut and extract with CtrlXExtract).
 TShortCut EffectiveShortCut(const TCommandRow& row);
 // The command a key with the shift bits (Shift 1, Alt 2, Ctrl 4) runs, or 0.

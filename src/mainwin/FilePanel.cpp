@@ -102,6 +102,9 @@ TFilePanel::TFilePanel(TComponent* owner) : TPanelView(owner) {
   w.OnContextPopup = [this](TFileWin*, POINT p) {
     if (OnContextPopup) OnContextPopup(this, p);
   };
+  w.OnTreeMenu = [this](TFileWin*, POINT p) {
+    if (OnTreeMenu) OnTreeMenu(this, p);
+  };
   w.OnListDrop = [this](TFileWin*, const std::wstring& target, bool same, int mode, const TStringList& files,
                         const TStringList& mapped) {
     return OnListDrop ? OnListDrop(this, target, same, mode, files, mapped) : false;
@@ -203,6 +206,15 @@ bool TFilePanel::FolderTreeFocused() const {
   if (!tree || !tree->HandleAllocated() || !tree->Visible()) return false;
   HWND focus = GetFocus();
   return focus && (focus == tree->Handle() || IsChild(tree->Handle(), focus));
+}
+
+TPanelFolderTree* TFilePanel::CommandTree() const {
+  TPanelFolderTree* tree = FWin->FolderTree();
+  return tree && (FolderTreeFocused() || tree->HasCommandNode()) ? tree : nullptr;
+}
+
+void TFilePanel::EndTreeCommand() {
+  if (TPanelFolderTree* tree = FWin->FolderTree()) tree->ClearCommandNode();
 }
 
 void TFilePanel::ArrangeParts() {

@@ -25,6 +25,8 @@ class TFilePanel : public TPanelView {
   void SetActive(bool active) override;
   void FocusPanel(bool treeFocus) override;
   bool FolderTreeFocused() const override;
+  TPanelFolderTree* CommandTree() const override;
+  void EndTreeCommand() override;
   void ArrangeParts() override;
   void ShowCloseButton(bool show) override;
   bool CloseButtonShown() const { return FCloseShown; }

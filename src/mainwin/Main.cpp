@@ -25,6 +25,7 @@
 #include "foundation/ToolBtn.h"
 #include "mainwin/MUpDate.h"
 #include "mainwin/PanelMenu.h"
+#include "mainwin/TreeCommands.h"
 #include "mainwin/RenameCmd.h"
 #include "framework/FolderEnum.h"
 #include "framework/TextCompare.h"
@@ -244,6 +245,7 @@ void TQ7XForm::WirePanel(TPanelView* p) {
   p->OnStateChanged = [this](TPanelView*) { UpdateCommandStates(); };
   p->OnOpenFile = [this](TPanelView* panel, const std::wstring& file) { OpenFile(panel, file); };
   p->OnContextPopup = [this](TPanelView* panel, POINT at) { ShowPanelContextMenu(*this, *panel, at); };
+  p->OnTreeMenu = [this](TPanelView* panel, POINT at) { ShowFolderTreeMenu(*this, *panel, at); };
   p->OnListDrop = [this](TPanelView* panel, const std::wstring& target, bool same, int mode, const TStringList& files,
                          const TStringList& mapped) { return FolderTreeDrop(panel, target, same, mode, files, mapped); };
   p->OnListBeginDrag = [this](TPanelView* panel, bool right) { DragPanelItems(panel, right); };
@@ -595,7 +597,7 @@ void TQ7XForm::UpdateCommandStates() { UpdateMainMenu(); }
 
 void TQ7XForm::UpdateMainMenu() {
   if (!Options.ShowMainMenu || FDestroying || !Bars || !ActivePanel()) return;
-  Bars->UpdateStates([this](const TCommandRow& r) { return !r.Enabled || r.Enabled(*this); },
+  Bars->UpdateStates([this](const TCommandRow& r) { return CommandEnabled(*this, r); },
                      [this](const TCommandRow& r) { return r.Checked && r.Checked(*this); });
 }
 
@@ -603,14 +605,26 @@ void TQ7XForm::RunCommand(int tag, TShiftState shift) {
   if (OnCommand && OnCommand(tag)) return;
   const TCommandRow* row = FindCommand(tag);
   if (!row) return;
-  if (!ActivePanel() || (row->Enabled && !row->Enabled(*this))) {
+  if (!ActivePanel() || !CommandEnabled(*this, *row)) {
     MessageBeep(MB_OK);
+    if (TPanelView* p = ActivePanel()) p->EndTreeCommand();
     return;
   }
-  if (row->Run)
+  // A command on several items changes many folders: the folder trees take the notices in
+  // once it has ended.
+  const bool many = IsMultiItemCommand(tag);
+  if (many) BeginTreeUpdates();
+  const TTreeCommandRoute* route = FindTreeCommand(tag);
+  TPanelFolderTree* tree = route ? CommandTree(*this) : nullptr;
+  if (tree)
+    route->Run(*this, *tree, shift);
+  else if (row->Run)
     row->Run(*this, shift);
   else
     CommandNotBuilt(tag);
+  if (many) EndTreeUpdates();
+  // The node the tree's own menu was opened on is the command's alone.
+  if (TPanelView* p = ActivePanel()) p->EndTreeCommand();
   UpdateMainMenu();
 }
 

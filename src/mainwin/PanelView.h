@@ -9,6 +9,7 @@
 #include "framework/Controls.h"
 
 class TMFList;
+class TPanelFolderTree;
 class TSystemFileData;
 
 // Panel parts, as bits of a panel record's Parts.
@@ -33,6 +34,8 @@ class TPanelView : public TCustomControl {
   std::function<void(TPanelView*)> OnOpenItem;
   // The list's context menu was asked for (right button or the menu key), at a screen point.
   std::function<void(TPanelView*, POINT screenPoint)> OnContextPopup;
+  // The folder tree's own menu, at a screen point (the tree has set its command node).
+  std::function<void(TPanelView*, POINT screenPoint)> OnTreeMenu;
   // Files dropped on the list (mode copy 0, move 1, link 2), and a drag of its items starting.
   std::function<bool(TPanelView*, const std::wstring& targetPath, bool sameSource, int mode, const TStringList& files,
                      const TStringList& mappedNames)>
@@ -55,6 +58,11 @@ class TPanelView : public TCustomControl {
   // Gives the focus to the list, or to the folder tree when it is shown and treeFocus is set.
   virtual void FocusPanel(bool treeFocus) = 0;
   virtual bool FolderTreeFocused() const { return false; }
+  // The folder tree while the commands act on it: it has the focus, or its own menu's command
+  // runs. Null otherwise.
+  virtual TPanelFolderTree* CommandTree() const { return nullptr; }
+  // A command has run: the tree's own menu no longer names a node.
+  virtual void EndTreeCommand() {}
 
   // Parts: read from and kept in the panel's settings record.
   virtual void ArrangeParts() = 0;

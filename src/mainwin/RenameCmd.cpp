@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <set>
 
+#include "fileops/OpForm.h"
 #include "fileops/RenDlg.h"
+#include "foundation/MYTOOL.h"
 #include "mainwin/Main.h"
 #include "framework/TextCompare.h"
 #include "panels/MFList.h"
@@ -48,5 +50,32 @@ TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameFo
   }
   for (int i : list.SelectedIndexes())
     if (done.count(UpperCase(list.Path + list.ItemName(i)))) list.SetSelected(i, false);
+  return out;
+}
+
+TRenameOutcome RunRenameFolder(const std::wstring& folderPath, const std::function<int(TRenameForm&)>& showModal,
+                               bool advanced) {
+  TRenameOutcome out;
+  const std::wstring path = ExcludeTrailingBackslash(folderPath);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (path.empty() || IsPathRoot(folderPath) || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+      !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return out;
+  const std::wstring name = PathFilePart(path);
+  TRenameForm form(nullptr);
+  form.AddItem(name, L"", false, data.dwFileAttributes, IncludeTrailingBackslash(ExtractParentDir(path)),
+               FileTimeToLocalDateTime(data.ftLastWriteTime), 0, PathFilePart(GetShortPath(path)));
+  form.FocusedName = name;
+  if (advanced) form.StartAdvanced = true;
+  form.OnHelp = [](const std::wstring& topic) {
+    if (Q7XForm) Q7XForm->ShowHelp(topic);
+  };
+  out.Shown = true;
+  if (showModal)
+    showModal(form);
+  else
+    form.ShowModal();
+  out.Changed = form.Changed;
+  out.FocusedName = form.FocusedName;
   return out;
 }

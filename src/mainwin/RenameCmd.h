@@ -18,3 +18,7 @@ struct TRenameOutcome {
 // pattern page.
 TRenameOutcome RunRenameCommand(TMFList& list, const std::function<int(TRenameForm&)>& showModal = nullptr,
                                 bool advanced = false);
+// The same for one folder (the panel's folder tree's); the tree follows through the folder
+// tree cache's rename notice.
+TRenameOutcome RunRenameFolder(const std::wstring& folderPath, const std::function<int(TRenameForm&)>& showModal = nullptr,
+                               bool advanced = false);

@@ -422,6 +422,10 @@ void TFileWin::LoadFolderTree() {
   };
   FTree->OnDrop = [this](const std::wstring& target, bool same, int mode, const TStringList& files,
                          const TStringList& mapped) { return FolderTreeDrop(target, same, mode, files, mapped); };
+  if (OnTreeMenu)
+    FTree->OnOwnMenu = [this](POINT screen) {
+      if (OnTreeMenu) OnTreeMenu(this, screen);
+    };
   FTreeSplit = new THanSplit(this);
   FTreeSplit->SetVisible(false);
   FTreeSplit->SetBounds(0, 0, 3, 3);

@@ -112,6 +112,8 @@ class TFileWin : public TPanel {
   std::function<void(TFileWin* panel)> OnStateChange;
   std::function<void(TFileWin* panel)> OnQuickFind;
   std::function<void(TFileWin* panel, POINT screenPoint)> OnContextPopup;
+  // The folder tree's own menu at a screen point (the tree names the node it is for).
+  std::function<void(TFileWin* panel, POINT screenPoint)> OnTreeMenu;
   std::function<void(TFileWin* panel, int part)> OnPathClick;
 
   // The relay of the folder tree's drop: hands everything to OnFolderTreeDrop; false when no

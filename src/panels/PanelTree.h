@@ -41,6 +41,34 @@ class TPanelFolderTree : public TControl {
   virtual void BeginNotifyBuffer() = 0;
   virtual void EndNotifyBuffer() = 0;
 
+  // ---- The panel's commands, while the tree has the focus or its own menu's command runs ----
+  // They act on the command node: the node the tree's own menu was opened on, else the
+  // selected node.
+  virtual bool HasCommandNode() const = 0;
+  virtual void ClearCommandNode() = 0;
+  virtual bool IsFileSystemNode() const = 0;
+  virtual bool HasPath() const = 0;
+  virtual bool CanCopy() const = 0;
+  virtual bool CanRename() const = 0;
+  virtual bool CanMove() const = 0;
+  virtual bool CanCut() const = 0;
+  virtual bool CanDelete() const = 0;
+  virtual bool CanCopyClip() const = 0;
+  virtual bool CanAttr() const = 0;
+  virtual bool CanCompress() const = 0;
+  virtual bool CanGoUp() const = 0;
+  virtual bool CanPaste() const = 0;
+  // 1 when the command node takes a paste, else 0.
+  virtual int FocusedState() const = 0;
+  virtual bool CanProperties() const = 0;
+  virtual void CopyToClipboard(bool copy) = 0;
+  virtual void PasteFromClipboard(bool asLink) = 0;
+  virtual void GoUp() = 0;
+  virtual void GoRoot() = 0;
+  virtual void ShowProperties() = 0;
+  // Reads the command node and its children again.
+  virtual void RefreshCommandNode() = 0;
+
   // The user moved to a node: its file-system path ("" for a node that has none).
   std::function<void(const std::wstring& path)> OnUserChange;
   // Keys for the main form's dispatcher (it may clear the key), and their release.
@@ -53,8 +81,9 @@ class TPanelFolderTree : public TControl {
   std::function<bool(const std::wstring& targetPath, bool sameSource, int mode, const TStringList& files,
                      const TStringList& mappedNames)>
       OnDrop;
-  // The panel's own pop-up menu at a screen point; false when the panel has none.
-  std::function<bool(POINT screen)> OnOwnMenu;
+  // The tree's own menu at a screen point, while the command node is set; runs the chosen
+  // command. Without it the tree offers the shell's menu alone.
+  std::function<void(POINT screen)> OnOwnMenu;
 };
 
 // Made by the folder manager's installation; null until then (the panels then show no tree).

@@ -11,9 +11,14 @@
 #include <algorithm>
 
 #include "common/FormFixture.h"
+#include "common/MenuKeys.h"
 #include "common/TestUtil.h"
 #include "common/WinCapture.h"
+#include "fileops/DelDlg.h"
+#include "foldermgr/MCD.h"
 #include "foldermgr/MCDTree.h"
+#include "mainwin/Commands.h"
+#include "foundation/Language.h"
 #include "foundation/MHeader.h"
 #include "foundation/MOption.h"
 #include "foundation/MPIDL.h"
@@ -80,6 +85,13 @@ struct TTreeFixture : TOleScope, TFormFixture {
     PumpUntil([] { return false; }, 100);
   }
 };
+
+// The captions of a menu as shown, without their short-cut texts.
+std::vector<std::wstring> Captions(const TMenuKeys& keys) {
+  std::vector<std::wstring> out;
+  for (const std::wstring& item : keys.Items()) out.push_back(item.substr(0, item.find(L'\t')));
+  return out;
+}
 
 // Every node of the tree holds its data and its item lists.
 void ExpectWholeNodes(TMFolderTree& tree, HTREEITEM first) {
@@ -364,6 +376,7 @@ TEST(PanelFolderTree, DropsOnNodesCopyOrMoveThere) {
   };
   HTREEITEM alpha = f.Node(f.Left + L"\\alpha");
   HTREEITEM beta = f.Node(f.Left + L"\\beta");
+  HTREEITEM gamma = f.Node(f.Left + L"\\gamma");
   // Without keys, files from one folder of the same drive move.
   DWORD e = drop({f.Right + L"\\a.txt"}, alpha, MK_LBUTTON, DROPEFFECT_COPY | DROPEFFECT_MOVE);
   EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_MOVE));
@@ -381,18 +394,26 @@ TEST(PanelFolderTree, DropsOnNodesCopyOrMoveThere) {
   e = drop({f.Left + L"\\beta"}, f.Node(f.Left + L"\\beta\\inner"), MK_LBUTTON, DROPEFFECT_COPY | DROPEFFECT_MOVE);
   EXPECT_EQ(e, 0u);
   EXPECT_FALSE(FolderExists(f.Left + L"\\beta\\inner\\beta"));
-  // The drop menu (right button or LeftDropMenu) decides when it is shown.
+  // The drop menu (right button or LeftDropMenu) decides when it is shown: move (the default
+  // here), copy, a line and cancel, since the drag offers no link; the keys pick copy.
   Options.LeftDropMenu = true;
-  TMFolderTree::DropMenuPicker = [](HMENU menu, HWND, POINT) -> DWORD {
-    // Move (the default here), copy, a line and cancel: the drag offers no link.
-    EXPECT_EQ(GetMenuItemCount(menu), 4);
-    EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), 1u);
-    return DROPEFFECT_COPY;
-  };
-  e = drop({f.Right + L"\\b.txt"}, alpha, MK_LBUTTON, DROPEFFECT_COPY | DROPEFFECT_MOVE);
-  TMFolderTree::DropMenuPicker = nullptr;
+  {
+    TMenuKeys keys({VK_DOWN, VK_DOWN, VK_RETURN});
+    e = drop({f.Right + L"\\b.txt"}, alpha, MK_LBUTTON, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    EXPECT_TRUE(keys.Sent());
+    EXPECT_EQ(keys.Items(), (std::vector<std::wstring>{LoadMessageText(4110), LoadMessageText(4111), L"-",
+                                                        LoadMessageText(2)}));
+    EXPECT_EQ(keys.DefaultItem(), 0);
+  }
+  // Cancel drops nothing.
+  {
+    TMenuKeys keys({VK_ESCAPE});
+    EXPECT_EQ(drop({f.Right + L"\\b.txt"}, gamma, MK_RBUTTON, DROPEFFECT_COPY | DROPEFFECT_MOVE), 0u);
+    EXPECT_TRUE(keys.Sent());
+  }
   Options.LeftDropMenu = false;
   EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_FALSE(FileExistsPlain(f.Left + L"\\gamma\\b.txt"));
   EXPECT_TRUE(FileExistsPlain(f.Left + L"\\alpha\\b.txt"));
 }
 
@@ -426,4 +447,145 @@ TEST(PanelFolderTree, BufferedNoticesAreDroppedWhenTheTreeGoes) {
   // applies nothing.
   f.Form.reset();
   EXPECT_EQ(changes, 0);
+}
+
+TEST(PanelFolderTree, CommandsWhileTheTreeHasTheFocusActOnItsFolder) {
+  TTreeFixture f;
+  ASSERT_NE(f.Tree, nullptr);
+  TMFolderTree& t = *f.Tree;
+  // The delete command of the file operations, for this test alone.
+  struct TDeleteInstalled {
+    TCommandHandler Run = FindCommand(1003)->Run;
+    decltype(TMCD::FolderDeleter) Deleter = TMCD::FolderDeleter;
+    TDeleteInstalled() { InstallDeleteCommand(); }
+    ~TDeleteInstalled() {
+      RegisterCommand(1003, Run);
+      TMCD::FolderDeleter = Deleter;
+      TDeleteForm::ShellFileOperation = [](SHFILEOPSTRUCTW& op) { return SHFileOperationW(&op); };
+    }
+  } installed;
+  HTREEITEM alpha = f.Node(f.Left + L"\\alpha");
+  HTREEITEM beta = f.Node(f.Left + L"\\beta");
+  ASSERT_TRUE(alpha && beta);
+  // The commands ask the tree what its node allows.
+  ::SetFocus(t.Handle());
+  ASSERT_TRUE(f.LeftPanel->FolderTreeFocused());
+  auto enabled = [&](int tag) { return CommandEnabled(*f.Form, *FindCommand(tag)); };
+  t.SelectNode(t.FindNodeByPath(ExtractPathRoot(f.Left)));
+  EXPECT_FALSE(enabled(1001));
+  EXPECT_FALSE(enabled(1003));
+  EXPECT_TRUE(enabled(1005));
+  EXPECT_TRUE(enabled(1101));
+  t.SelectNode(t.GetRootNode());
+  EXPECT_FALSE(enabled(1002));
+  EXPECT_FALSE(enabled(6404));
+  t.SelectNode(alpha);
+  EXPECT_TRUE(enabled(1001) && enabled(1002) && enabled(1003) && enabled(1004) && enabled(6404));
+
+  // Ctrl+C puts the folder on the clipboard.
+  SendKey(t.Handle(), 'C', 4);
+  TDropFileTarget clip(nullptr);
+  EXPECT_EQ(clip.PasteFromClipboard(), static_cast<int>(DROPEFFECT_COPY));
+  ASSERT_EQ(clip.Files.Count(), 1);
+  EXPECT_TRUE(SameTextI(ExcludeTrailingBackslash(clip.Files[0]), f.Left + L"\\alpha"));
+
+  // Alt+K makes a folder inside it, which shows in the tree.
+  TMsgBoxSeam::Get().PushText(0, L"made");
+  SendKey(t.Handle(), 'K', 2);
+  EXPECT_TRUE(FolderExists(f.Left + L"\\alpha\\made"));
+  EXPECT_TRUE(t.HasChildren(alpha));
+  ASSERT_TRUE(t.ExpandNode(alpha));
+  EXPECT_EQ(f.ChildTexts(alpha), (std::vector<std::wstring>{L"made"}));
+
+  // Del: the folder goes to the recycle bin, the trees keeping the notices until the command
+  // has ended.
+  std::vector<std::wstring> recycled;
+  int depth = -1;
+  TDeleteForm::ShellFileOperation = [&](SHFILEOPSTRUCTW& op) {
+    depth = t.NotifyBufferDepth();
+    recycled.push_back(op.pFrom);
+    return RemoveDirectoryW((f.Left + L"\\beta\\inner").c_str()) && RemoveDirectoryW(op.pFrom) ? 0 : 1;
+  };
+  t.SelectNode(beta);
+  ::SetFocus(t.Handle());
+  SendKey(t.Handle(), VK_DELETE, 0);
+  ASSERT_EQ(recycled.size(), 1u);
+  EXPECT_TRUE(SameTextI(recycled[0], f.Left + L"\\beta"));
+  EXPECT_EQ(depth, 1);
+  EXPECT_EQ(t.NotifyBufferDepth(), 0);
+  EXPECT_EQ(f.Node(f.Left + L"\\beta"), nullptr);
+  EXPECT_LT(f.List().IndexOfName(L"beta"), 0);
+
+  // Two folders of the list deleted at once: one refresh of the tree at the end.
+  f.LeftPanel->FocusPanel(false);
+  f.List().SetSelected(f.List().IndexOfName(L"alpha"), true);
+  f.List().SetSelected(f.List().IndexOfName(L"gamma"), true);
+  recycled.clear();
+  TDeleteForm::ShellFileOperation = [&](SHFILEOPSTRUCTW& op) {
+    depth = t.NotifyBufferDepth();
+    for (const wchar_t* p = op.pFrom; *p; p += wcslen(p) + 1) {
+      recycled.push_back(p);
+      RemoveDirectoryW((std::wstring(p) + L"\\made").c_str());
+      RemoveDirectoryW(p);
+    }
+    return 0;
+  };
+  f.Form->RunCommand(1003, 0);
+  TDeleteForm::ShellFileOperation = [](SHFILEOPSTRUCTW& op) { return SHFileOperationW(&op); };
+  EXPECT_EQ(recycled.size(), 2u);
+  EXPECT_EQ(depth, 1);
+  EXPECT_TRUE(f.ChildTexts(f.Node(f.Left)).empty());
+  TMsgBoxSeam::Get().Reset();
+}
+
+TEST(PanelFolderTree, ItsOwnMenuRunsTheCommandsOnTheNodeItWasOpenedOn) {
+  TTreeFixture f;
+  ASSERT_NE(f.Tree, nullptr);
+  TMFolderTree& t = *f.Tree;
+  HTREEITEM alpha = f.Node(f.Left + L"\\alpha");
+  HTREEITEM gamma = f.Node(f.Left + L"\\gamma");
+  t.SelectNode(alpha);
+  const std::vector<std::wstring> items = {
+      LoadMessageText(2105), LoadMessageText(2106), LoadMessageText(2107), LoadMessageText(2108),
+      LoadMessageText(2109), LoadMessageText(2110), L"-",                  LoadMessageText(2113),
+      L"-",                  LoadMessageText(2115), LoadMessageText(2116), LoadMessageText(2117),
+      L"-",                  LoadMessageText(2143), LoadMessageText(2139), L"-",
+      LoadMessageText(2158)};
+  // With MouseRight 1 a plain right click on gamma opens the tree's own menu; its new folder
+  // goes into gamma, not into the selected alpha.
+  const uint8_t oldRight = Options.MouseRight;
+  Options.MouseRight = 1;
+  {
+    TMenuKeys keys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+    TMsgBoxSeam::Get().PushText(0, L"sub");
+    RECT r = t.NodeTextRect(gamma);
+    LPARAM at = Pt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(t.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageW(t.Handle(), WM_RBUTTONUP, 0, at);
+    PumpUntil([&] { return FolderExists(f.Left + L"\\gamma\\sub"); }, 3000);
+    EXPECT_TRUE(keys.Sent());
+    EXPECT_EQ(Captions(keys), items);
+  }
+  EXPECT_TRUE(FolderExists(f.Left + L"\\gamma\\sub"));
+  EXPECT_FALSE(FolderExists(f.Left + L"\\alpha\\sub"));
+  EXPECT_FALSE(t.HasCommandNode());
+  EXPECT_EQ(t.Selected(), alpha);
+  // With MouseRight 0 a plain right click opens nothing; Shift+F10 opens the own menu at the
+  // selection, whatever the setting.
+  Options.MouseRight = 0;
+  {
+    TMenuKeys keys({VK_ESCAPE});
+    SendKey(t.Handle(), VK_APPS, 0);
+    PumpUntil([] { return false; }, 200);
+    EXPECT_FALSE(keys.Sent());
+  }
+  {
+    TMenuKeys keys({VK_ESCAPE});
+    SendKey(t.Handle(), VK_F10, 1);
+    EXPECT_TRUE(keys.Sent());
+    EXPECT_EQ(Captions(keys), items);
+  }
+  EXPECT_FALSE(t.HasCommandNode());
+  Options.MouseRight = oldRight;
+  TMsgBoxSeam::Get().Reset();
 }
