@@ -1,12 +1,13 @@
-// The folder tree cache: loading and saving a tree file of 100,000 folders against reading and
-// writing the same bytes raw, and the full scan of 20,000 folders against a bare walk with
-// FindFirstFileExW, side by side in one run.
+// The folder tree cache: the full scan of 20,000 folders against a bare walk with
+// FindFirstFileExW, and opening the folder manager against loading its tree file, side by side
+// in one run (the file itself: treefile_bench.cpp).
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
 #include "Bench.h"
+#include "TreeFileBytes.h"
 #include "foldermgr/MCD.h"
 #include "foldermgr/MCDTree.h"
 #include "foundation/FileIO.h"
@@ -18,60 +19,6 @@ std::wstring TempFolder(const wchar_t* name) {
   return std::wstring(tmp) + name;
 }
 
-// 100,000 folders: 40 top folders of 50 folders of 50 (with a few Korean and long names), in
-// UTF-8 (what new files are written in) or in the ANSI code page (older files).
-std::string MakeTreeBytes(TTextEncoding encoding = TTextEncoding::Utf8) {
-  TMCDTreeMan m(L"C:", L"");
-  std::vector<TTreeFileLine> lines{{0, L"C:"}};
-  for (int a = 0; a < 40; ++a) {
-    lines.push_back({1, L"Project folder " + std::to_wstring(a)});
-    for (int b = 0; b < 50; ++b) {
-      lines.push_back({2, L"모듈 " + std::to_wstring(b)});
-      for (int c = 0; c < 49; ++c) lines.push_back({3, L"source_" + std::to_wstring(c) + L"_files"});
-    }
-  }
-  m.ReplaceAll(lines);
-  m.Dirty = false;
-  m.Encoding = encoding;
-  return m.SaveToBytes();
-}
-
-bool RawRead(const std::wstring& path, std::string& bytes) { return ReadFileBytes(path, bytes); }
-}  // namespace
-
-VELMO_BENCH(mcdtree_file) {
-  std::wstring file = TempFolder(L"velmo-bench-tree.mcd");
-  for (TTextEncoding encoding : {TTextEncoding::Utf8, TTextEncoding::Ansi}) {
-    const char* kind = encoding == TTextEncoding::Utf8 ? "UTF-8" : "ANSI";
-    std::string bytes = MakeTreeBytes(encoding);
-    SafeWriteFile(file, bytes);
-    int nodes = 0;
-    double load = BenchSeconds(
-        [&] {
-          TMCDTreeMan m(L"C:", file);
-          m.Load();
-          nodes = m.NodeCount();
-        },
-        5);
-    std::string raw;
-    double readRaw = BenchSeconds([&] { RawRead(file, raw); }, 5);
-    TMCDTreeMan loaded(L"C:", file);
-    loaded.Load();
-    double save = BenchSeconds([&] { loaded.Save(); }, 5);
-    double writeRaw = BenchSeconds([&] { SafeWriteFile(file, raw); }, 5);
-    std::string back;
-    RawRead(file, back);
-    std::printf("%s: %d folders, %zu bytes, written back %s\n", kind, nodes, bytes.size(),
-                back == bytes ? "byte-exact" : "DIFFERENT");
-    std::string loadName = std::string("load tree file, 100,000 folders, ") + kind;
-    std::string saveName = std::string("save tree file, 100,000 folders, ") + kind;
-    BenchReport(loadName.c_str(), "ms", load * 1000, "raw read", readRaw * 1000, "ratio", load / readRaw, "<= 3");
-    BenchReport(saveName.c_str(), "ms", save * 1000, "raw write", writeRaw * 1000, "ratio", save / writeRaw, "<= 3");
-  }
-  DeleteFileW(file.c_str());
-}
-
-namespace {
 void MakeFolders(const std::wstring& root, int& left, int depth) {
   for (int i = 0; i < 12 && left > 0; ++i) {
     std::wstring d = root + L"\\folder " + std::to_wstring(i);
@@ -141,7 +88,7 @@ VELMO_BENCH(mcd_open) {
   SetProgramFolder(program);
   CreateDirectoryW(McdFolder.c_str(), nullptr);
   std::wstring file = GetTreeFileName(nullptr, L"C:\\");
-  SafeWriteFile(file, MakeTreeBytes());
+  SafeWriteFile(file, BenchTreeFileBytes());
   THanForm form(nullptr);
   form.SetBounds(0, 0, 800, 600);
   form.Show();

@@ -120,6 +120,7 @@ set(VELMO_PORTABLE_BENCH
   bench/lzh_bench.cpp
   bench/zip_bench.cpp
   bench/arclayer_bench.cpp
+  bench/treefile_bench.cpp
 )
 
 # Fuzz targets as name:source:seed-folder.

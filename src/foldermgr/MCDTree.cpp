@@ -4,6 +4,10 @@
 #include <array>
 #include <cstdio>
 #include <mutex>
+#include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "foundation/FileIO.h"
 #include "foundation/Folders.h"
@@ -20,86 +24,329 @@ bool IsValidTreeNodeName(std::wstring_view name) {
 }
 
 namespace {
-// The next line of text from pos (ended by CR LF, CR or LF); false at the end.
-bool NextLine(std::wstring_view text, size_t& pos, std::wstring_view& line) {
-  const size_t n = text.size();
-  if (pos >= n) return false;
-  const wchar_t* p = text.data();
-  size_t end = pos;
-  while (end < n && p[end] != L'\r' && p[end] != L'\n') ++end;
-  line = text.substr(pos, end - pos);
-  pos = end;
-  if (pos < n && p[pos] == L'\r') ++pos;
-  if (pos < n && p[pos] == L'\n') ++pos;
-  return true;
+// What a unit below 0x80 is to the reader; every unit from 0x80 up is kHigh in bytes (it needs
+// decoding) and nothing in UTF-16 text.
+enum : uint8_t { kLineEnd = 1, kNotInName = 2, kHigh = 4 };
+struct TUnitClasses {
+  uint8_t Of[256];
+};
+constexpr TUnitClasses MakeUnitClasses() {
+  TUnitClasses t{};
+  for (int c = 0; c < 256; ++c) {
+    uint8_t k = 0;
+    if (c == '\r' || c == '\n') k = kLineEnd;
+    else if (c < 0x20 || c == '\\' || c == '/' || c == ':') k = kNotInName;
+    else if (c >= 0x80) k = kHigh;
+    t.Of[c] = k;
+  }
+  return t;
 }
+constexpr TUnitClasses UnitClasses = MakeUnitClasses();
 
-bool IsBlank(wchar_t c) { return c <= L' '; }
-
-std::wstring_view TrimView(std::wstring_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
+template <typename Unit>
+uint32_t UnitValue(Unit c) {
+  return static_cast<std::make_unsigned_t<Unit>>(c);
 }
+template <typename Unit>
+uint8_t ClassOf(Unit c) {
+  uint32_t v = UnitValue(c);
+  if (v < 0x80) return UnitClasses.Of[v];
+  return sizeof(Unit) == 1 ? kHigh : 0;
+}
+// A blank within a line (trimmed off its ends); the line ends are blanks too, but end it.
+bool IsBlank(uint32_t c) { return c <= ' '; }
 
-// A plain decimal depth, as the file writes it; false for anything else (then the line is
-// skipped). Values past the depth limit parse, so that they count as damage.
-bool ParseDepth(std::wstring_view s, int32_t& depth) {
+// A plain decimal number, as the file writes it, with an optional sign; false for anything
+// else. Values past any depth stay out of range.
+template <typename Unit>
+bool ParseNumber(const Unit* p, const Unit* end, int32_t& value) {
   bool negative = false;
-  if (!s.empty() && (s.front() == L'-' || s.front() == L'+')) {
-    negative = s.front() == L'-';
-    s.remove_prefix(1);
-  }
-  if (s.empty()) return false;
+  if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+  if (p == end) return false;
   int64_t v = 0;
-  for (wchar_t c : s) {
-    if (c < L'0' || c > L'9') return false;
-    if (v < 100000000) v = v * 10 + (c - L'0');  // far past any depth: stays out of range
+  for (; p < end; ++p) {
+    uint32_t d = UnitValue(*p) - '0';
+    if (d > 9) return false;
+    if (v < 100000000) v = v * 10 + d;
   }
-  depth = static_cast<int32_t>(negative ? -v : v);
+  value = static_cast<int32_t>(negative ? -v : v);
   return true;
 }
+
+// How the names of a file are decoded.
+enum class TNameCode {
+  Utf8,        // bytes taken for UTF-8 until one is not: then the file is read again as ANSI
+  Utf8Marked,  // bytes after a UTF-8 mark: invalid sequences become U+FFFD
+  Ansi,        // bytes in the ANSI code page
+  Wide,        // text decoded already (UTF-16 files)
+};
+
+enum class TPass { Empty, Ok, Damaged, NotUtf8 };
+
+// Reads the lines of a tree file from its units, straight into names (each name decoded in
+// place, one after the other) and sink (Reset, Reserve(count) and Add(depth, start, length) of
+// every folder line). Lines are cut at the units CR and LF themselves: in UTF-8 and in the code
+// pages this reader is given bytes of, no byte of a longer character is below 0x80, so a name is
+// decoded only once its line is known. stop: where reading stopped (after the line found
+// damaged).
+template <typename Unit, typename Sink>
+TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, std::wstring& names, Sink& sink,
+                    const Unit*& stop) {
+  sink.Reset();
+  names.clear();
+  stop = p;
+  if (p == end) return TPass::Empty;
+  // No name has more units than its bytes, so the names fit in one unit per byte; the quick
+  // copy below may write up to 16 units past a name it copies.
+  names.resize(static_cast<size_t>(end - p) + 16);
+  wchar_t* const base = names.data();
+  size_t used = 0;
+  std::wstring run;
+
+  // In UTF-8 that is not yet known to be UTF-8, units that need decoding are checked.
+  auto isText = [&](const Unit* from, const Unit* to) {
+    if constexpr (sizeof(Unit) == 1) {
+      if (code == TNameCode::Utf8)
+        return IsValidUtf8(std::string_view(from, static_cast<size_t>(to - from)));
+    }
+    return true;
+  };
+  // The end of the line that starts at from; high tells whether a unit on it needs decoding.
+  auto lineEnd = [&](const Unit* from, uint8_t& seen) {
+    while (from < end) {
+      uint8_t k = ClassOf(*from);
+      if (k & kLineEnd) break;
+      seen |= k;
+      ++from;
+    }
+    return from;
+  };
+  auto nextLine = [&](const Unit* e) {
+    if (e < end && *e == '\r') ++e;
+    if (e < end && *e == '\n') ++e;
+    return e;
+  };
+
+  // The count line.
+  uint8_t seen = 0;
+  const Unit* e = lineEnd(p, seen);
+  if ((seen & kHigh) && !isText(p, e)) return TPass::NotUtf8;
+  const Unit* a = p;
+  while (a < e && IsBlank(UnitValue(*a))) ++a;
+  const Unit* b = e;
+  while (b > a && IsBlank(UnitValue(b[-1]))) --b;
+  int32_t count = 0;
+  bool countOk = ParseNumber(a, b, count) && count >= 0 && *a != '-';
+  p = nextLine(e);
+  stop = p;
+  if (!countOk) return TPass::Damaged;
+  // Each folder line takes at least four units ("1,a" and a line end).
+  if (static_cast<size_t>(count) <= static_cast<size_t>(end - p) / 4) sink.Reserve(static_cast<size_t>(count));
+
+  int32_t previous = 0;
+  size_t read = 0;
+  while (p < end) {
+    const Unit* line = p;
+    // Blanks before the depth; then the depth itself, which must run up to the first comma.
+    const Unit* s = p;
+    while (s < end && IsBlank(UnitValue(*s)) && !(ClassOf(*s) & kLineEnd)) ++s;
+    bool negative = false;
+    if (s < end && (*s == '-' || *s == '+')) negative = *s++ == '-';
+    const Unit* digits = s;
+    int64_t v = 0;
+    for (; s < end; ++s) {
+      uint32_t d = UnitValue(*s) - '0';
+      if (d > 9) break;
+      if (v < 100000000) v = v * 10 + d;
+    }
+    if (s == digits || s == end || *s != ',') {
+      // A line without a comma, or whose text before it is not a number: passed over.
+      seen = 0;
+      e = lineEnd(s, seen);
+      if ((seen & kHigh) && !isText(line, e)) return TPass::NotUtf8;
+      p = nextLine(e);
+      continue;
+    }
+    // The name: up to the line's end, without the blanks at its end, copied unit by unit until
+    // a unit needs decoding.
+    a = s + 1;
+    wchar_t* out = base + used;
+    const Unit* q = a;
+    uint8_t flags = 0;
+    bool atEnd = false;
+#if defined(__SSE2__)
+    if constexpr (sizeof(Unit) == 1) {
+      const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), space = _mm_set1_epi8(0x20);
+      const __m128i bs = _mm_set1_epi8('\\'), sl = _mm_set1_epi8('/'), co = _mm_set1_epi8(':');
+      const __m128i zero = _mm_setzero_si128();
+      wchar_t* o = out;
+      while (end - q >= 16) {
+        __m128i v16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        __m128i lo = _mm_unpacklo_epi8(v16, zero), hi = _mm_unpackhi_epi8(v16, zero);
+        if constexpr (sizeof(wchar_t) == 2) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), lo);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), hi);
+        } else {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi16(lo, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 4), _mm_unpackhi_epi16(lo, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpacklo_epi16(hi, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 12), _mm_unpackhi_epi16(hi, zero));
+        }
+        unsigned ends = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v16, cr), _mm_cmpeq_epi8(v16, lf))));
+        unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v16));
+        // Below 0x20 by a signed comparison: the high bytes come out below too, and are not
+        // counted as such.
+        __m128i bad = _mm_or_si128(_mm_cmplt_epi8(v16, space),
+                                   _mm_or_si128(_mm_cmpeq_epi8(v16, bs),
+                                                _mm_or_si128(_mm_cmpeq_epi8(v16, sl), _mm_cmpeq_epi8(v16, co))));
+        unsigned notInName = static_cast<unsigned>(_mm_movemask_epi8(bad)) & ~high;
+        unsigned take = ends ? (1u << __builtin_ctz(ends)) - 1 : 0xFFFFu;
+        if (high & take) flags |= kHigh;
+        if (notInName & take) flags |= kNotInName;
+        if (ends) {
+          unsigned n = static_cast<unsigned>(__builtin_ctz(ends));
+          q += n;
+          atEnd = true;
+          break;
+        }
+        q += 16;
+        o += 16;
+      }
+    }
+#endif
+    for (; !atEnd && q < end; ++q) {
+      uint8_t k = ClassOf(*q);
+      if (k & kLineEnd) break;
+      out[q - a] = static_cast<wchar_t>(UnitValue(*q));
+      flags |= k;
+    }
+    e = q;
+    b = e;
+    while (b > a && IsBlank(UnitValue(b[-1]))) --b;
+    p = nextLine(e);
+    // Nothing after the comma: passed over.
+    if (b == a) continue;
+    size_t length = static_cast<size_t>(b - a);
+    if constexpr (sizeof(Unit) == 1) {
+      if (flags & kHigh) {
+        std::string_view bytes(a, length);
+        if (code == TNameCode::Ansi) {
+          AnsiToWide(bytes, run);
+          // A conversion gives no more units than bytes; one that did would not be taken whole.
+          length = std::min(run.size(), length);
+          std::copy_n(run.data(), length, out);
+        } else {
+          length = DecodeUtf8Into(bytes, out, code == TNameCode::Utf8);
+          if (length == std::string_view::npos) return TPass::NotUtf8;
+        }
+        flags = 0;
+        for (size_t i = 0; i < length; ++i) flags |= ClassOf(out[i]);
+      }
+    }
+    if (flags & kNotInName) {
+      // The blanks cut off its end may have been what was not allowed.
+      flags = 0;
+      for (size_t i = 0; i < length; ++i) flags |= ClassOf(out[i]);
+    }
+    int32_t depth = static_cast<int32_t>(negative ? -v : v);
+    bool first = read == 0;
+    bool validName = !(flags & kNotInName) && !(length == 1 && out[0] == L'.') &&
+                     !(length == 2 && out[0] == L'.' && out[1] == L'.');
+    if (depth < 0 || depth > MaxTreeDepth || depth > previous + 1 || (first && depth != 0) || (!first && depth == 0) ||
+        (!first && !validName)) {
+      stop = p;
+      names.resize(used);
+      return TPass::Damaged;
+    }
+    sink.Add(depth, static_cast<uint32_t>(used), static_cast<uint32_t>(length));
+    used += length;
+    ++read;
+    previous = depth;
+  }
+  stop = p;
+  names.resize(used);
+  return read == static_cast<size_t>(count) ? TPass::Ok : TPass::Damaged;
+}
+
+TTreeFileRead ReadResult(TPass pass) {
+  return pass == TPass::Empty ? TTreeFileRead::Empty : pass == TPass::Ok ? TTreeFileRead::Ok : TTreeFileRead::Damaged;
+}
+
+// Reads a tree file's bytes in the encoding the design gives text files: a mark, else UTF-8
+// when all of it is valid UTF-8, else the ANSI code page.
+template <typename Sink>
+TTreeFileRead ReadTreeFile(std::string_view bytes, std::wstring& names, TTextEncoding& encoding, Sink& sink) {
+  sink.Reset();
+  names.clear();
+  if (bytes.empty()) return TTreeFileRead::Empty;
+  auto readWide = [&] {
+    std::wstring text;
+    DecodeText(bytes, text, encoding);
+    const wchar_t* stop;
+    return ReadResult(ReadTreeLines(text.data(), text.data() + text.size(), TNameCode::Wide, names, sink, stop));
+  };
+  auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  // Names are marked by 32-bit places: a text past that is no tree file of this world.
+  if (bytes.size() > size_t{0xFFFFFFF0u}) {
+    if (starts("\xEF\xBB\xBF")) encoding = TTextEncoding::Utf8Bom;
+    else if (starts("\xFF\xFE")) encoding = TTextEncoding::Utf16LE;
+    else if (starts("\xFE\xFF")) encoding = TTextEncoding::Utf16BE;
+    else encoding = IsValidUtf8(bytes) ? TTextEncoding::Utf8 : TTextEncoding::Ansi;
+    return TTreeFileRead::Damaged;
+  }
+  if (starts("\xFF\xFE") || starts("\xFE\xFF")) return readWide();
+  const char* stop;
+  const char* end = bytes.data() + bytes.size();
+  if (starts("\xEF\xBB\xBF")) {
+    encoding = TTextEncoding::Utf8Bom;
+    return ReadResult(ReadTreeLines(bytes.data() + 3, end, TNameCode::Utf8Marked, names, sink, stop));
+  }
+  encoding = TTextEncoding::Utf8;
+  TPass pass = ReadTreeLines(bytes.data(), end, TNameCode::Utf8, names, sink, stop);
+  // The encoding is the whole file's: damage found early still needs the rest checked.
+  if (pass == TPass::Damaged && !IsValidUtf8(std::string_view(stop, static_cast<size_t>(end - stop))))
+    pass = TPass::NotUtf8;
+  if (pass != TPass::NotUtf8) return ReadResult(pass);
+  // A code page whose characters may hold ASCII bytes is decoded whole before it is cut into
+  // lines.
+  if (!AnsiKeepsAscii()) return readWide();
+  encoding = TTextEncoding::Ansi;
+  return ReadResult(ReadTreeLines(bytes.data(), end, TNameCode::Ansi, names, sink, stop));
+}
+
+struct TEntrySink {
+  std::vector<TTreeFileEntry>& Entries;
+  void Reset() { Entries.clear(); }
+  void Reserve(size_t n) { Entries.reserve(n); }
+  void Add(int32_t depth, uint32_t start, uint32_t length) { Entries.push_back(TTreeFileEntry{depth, start, length}); }
+};
+
+
+// Makes the node records of well-formed lines in pre-order: a node's parent is the last node
+// made one level up, whose children are counted here and hung in place by LinkChildren.
+struct TNodeSink {
+  std::vector<TMCDTreeNodeRec>& Nodes;
+  std::array<int32_t, MaxTreeDepth + 1> Slots{};
+  void Reset() { Nodes.clear(); }
+  void Reserve(size_t n) { Nodes.reserve(n); }
+  void Add(int32_t depth, uint32_t start, uint32_t length) {
+    int32_t parent = depth == 0 ? -1 : Slots[static_cast<size_t>(depth - 1)];
+    Slots[static_cast<size_t>(depth)] = static_cast<int32_t>(Nodes.size());
+    if (parent >= 0) ++Nodes[static_cast<size_t>(parent)].ChildCapacity;
+    // Made in place: a record built aside and copied in costs more than all the rest.
+    TMCDTreeNodeRec& r = Nodes.emplace_back();
+    r.NameStart = start;
+    r.NameLength = length;
+    r.Depth = depth;
+    r.Parent = parent;
+  }
+};
 }  // namespace
 
 TTreeFileRead ParseTreeFile(std::string_view bytes, TTreeFileText& file, TTextEncoding& encoding) {
-  file.Entries.clear();
-  file.Text.clear();
-  if (bytes.empty()) return TTreeFileRead::Empty;
-  DecodeText(bytes, file.Text, encoding);
-  const std::wstring_view text(file.Text);
-  // Names are marked by 32-bit places: a text past that is no tree file of this world.
-  if constexpr (sizeof(size_t) > 4) {
-    if (text.size() > size_t{0xFFFFFFFFu}) return TTreeFileRead::Damaged;
-  }
-  size_t pos = 0;
-  std::wstring_view line;
-  if (!NextLine(text, pos, line)) return TTreeFileRead::Empty;
-  int32_t count = 0;
-  std::wstring_view countText = TrimView(line);
-  bool countOk = ParseDepth(countText, count) && count >= 0 && countText.front() != L'-';
-  // Each folder line takes at least four characters ("1,a" and a line end).
-  if (countOk && static_cast<size_t>(count) <= text.size() / 4) file.Entries.reserve(static_cast<size_t>(count));
-  int32_t previous = 0;
-  bool damaged = !countOk;
-  while (!damaged && NextLine(text, pos, line)) {
-    line = TrimView(line);
-    size_t comma = line.find(L',');
-    if (line.empty() || comma == std::wstring_view::npos || comma + 1 >= line.size()) continue;
-    int32_t depth;
-    if (!ParseDepth(line.substr(0, comma), depth)) continue;
-    std::wstring_view name = line.substr(comma + 1);
-    bool first = file.Entries.empty();
-    if (depth < 0 || depth > MaxTreeDepth || depth > previous + 1 || (first && depth != 0) ||
-        (!first && depth == 0) || (!first && !IsValidTreeNodeName(name))) {
-      damaged = true;
-      break;
-    }
-    file.Entries.push_back(TTreeFileEntry{depth, static_cast<uint32_t>(name.data() - text.data()),
-                                          static_cast<uint32_t>(name.size())});
-    previous = depth;
-  }
-  if (damaged || static_cast<size_t>(count) != file.Entries.size()) return TTreeFileRead::Damaged;
-  return TTreeFileRead::Ok;
+  TEntrySink sink{file.Entries};
+  return ReadTreeFile(bytes, file.Text, encoding, sink);
 }
 
 TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& lines, TTextEncoding& encoding) {
@@ -234,10 +481,9 @@ namespace {
 struct TTreeBufferPool {
   std::mutex Lock;
   std::string Bytes;
-  std::wstring Names, Text;
+  std::wstring Names;
   std::vector<TMCDTreeNodeRec> Nodes;
   std::vector<int32_t> Kids;
-  std::vector<TTreeFileEntry> Entries;
 };
 TTreeBufferPool& BufferPool() {
   static TTreeBufferPool pool;
@@ -264,10 +510,8 @@ TMCDTreeMan::TMCDTreeMan(const std::wstring& root, const std::wstring& fileName)
   std::lock_guard<std::mutex> lock(pool.Lock);
   std::swap(FBytes, pool.Bytes);
   std::swap(FNames, pool.Names);
-  std::swap(FFile.Text, pool.Text);
   std::swap(FNodes, pool.Nodes);
   std::swap(FKids, pool.Kids);
-  std::swap(FFile.Entries, pool.Entries);
 }
 
 TMCDTreeMan::TMCDTreeMan(TTreeOwnerWnd ownerWnd, const std::wstring& path)
@@ -277,17 +521,14 @@ TMCDTreeMan::TMCDTreeMan(TTreeOwnerWnd ownerWnd, const std::wstring& path)
 
 TMCDTreeMan::~TMCDTreeMan() {
   if (Dirty) Save();
-  size_t total = BytesOf(FBytes) + BytesOf(FNames) + BytesOf(FFile.Text) + BytesOf(FNodes) + BytesOf(FKids) +
-                 BytesOf(FFile.Entries);
+  size_t total = BytesOf(FBytes) + BytesOf(FNames) + BytesOf(FNodes) + BytesOf(FKids);
   if (total > MaxPooledBytes) return;
   TTreeBufferPool& pool = BufferPool();
   std::lock_guard<std::mutex> lock(pool.Lock);
   KeepBigger(pool.Bytes, FBytes);
   KeepBigger(pool.Names, FNames);
-  KeepBigger(pool.Text, FFile.Text);
   KeepBigger(pool.Nodes, FNodes);
   KeepBigger(pool.Kids, FKids);
-  KeepBigger(pool.Entries, FFile.Entries);
 }
 
 bool TMCDTreeMan::InBuffer(std::wstring_view s) const {
@@ -577,37 +818,16 @@ void TMCDTreeMan::SyncChildren(const std::wstring& path, TStringList& names) {
   if (added) Dirty = true;
 }
 
-template <typename TList, typename NameFn>
-void TMCDTreeMan::Build(const TList& lines, NameFn&& name) {
-  // The name buffer is the caller's: it may hold the names already.
-  FNodes.clear();
-  FKids.clear();
-  const size_t n = lines.size();
-  FNodes.resize(n);
-  // Each node's parent is the last node read one level up; then every child list gets its
-  // slice of the shared array by counting, and is filled in the file's order.
-  std::array<TNode, MaxTreeDepth + 1> slots{};
-  for (size_t i = 0; i < n; ++i) {
-    TMCDTreeNodeRec& r = FNodes[i];
-    std::wstring_view text = name(lines[i]);
-    if (InBuffer(text)) {
-      r.NameStart = static_cast<uint32_t>(text.data() - FNames.data());
-    } else {
-      r.NameStart = static_cast<uint32_t>(FNames.size());
-      FNames.append(text);
-    }
-    r.NameLength = static_cast<uint32_t>(text.size());
-    r.Depth = lines[i].Depth;
-    r.Parent = r.Depth == 0 ? -1 : slots[static_cast<size_t>(r.Depth - 1)];
-    slots[static_cast<size_t>(r.Depth)] = static_cast<TNode>(i);
-    if (r.Parent >= 0) ++FNodes[static_cast<size_t>(r.Parent)].ChildCapacity;
-  }
+void TMCDTreeMan::LinkChildren() {
+  // Every child list gets its slice of the shared array by the counts, and is filled in the
+  // order the nodes were made.
   uint32_t start = 0;
   for (TMCDTreeNodeRec& r : FNodes) {
     r.ChildStart = start;
     start += r.ChildCapacity;
   }
   FKids.resize(start);
+  const size_t n = FNodes.size();
   for (size_t i = 0; i < n; ++i) {
     TNode parent = FNodes[i].Parent;
     if (parent < 0) continue;
@@ -641,8 +861,17 @@ void TMCDTreeMan::ReplaceAll(const std::vector<TTreeFileLine>& lines) {
   Clear();
   FNames.reserve(total);
   FNames = Root;
-  Build(*use, [&](const TTreeFileLine& l) { return l.Depth == 0 ? std::wstring_view(FNames).substr(0, Root.size())
-                                                                 : std::wstring_view(l.Name); });
+  TNodeSink sink{FNodes};
+  sink.Reserve(use->size());
+  for (const TTreeFileLine& l : *use) {
+    if (l.Depth == 0) {
+      sink.Add(0, 0, static_cast<uint32_t>(Root.size()));
+    } else {
+      sink.Add(l.Depth, static_cast<uint32_t>(FNames.size()), static_cast<uint32_t>(l.Name.size()));
+      FNames += l.Name;
+    }
+  }
+  LinkChildren();
   // A scan lists siblings in order already; checking costs little and keeps the rule.
   for (size_t i = 0; i < FNodes.size(); ++i)
     if (FNodes[i].ChildCount > 1) SortChildren(static_cast<TNode>(i));
@@ -651,18 +880,17 @@ void TMCDTreeMan::ReplaceAll(const std::vector<TTreeFileLine>& lines) {
 bool TMCDTreeMan::LoadFromBytes(std::string_view bytes) {
   NeedsLoad = false;
   Clear();
-  TTreeFileText& file = FFile;
-  TTreeFileRead r = ParseTreeFile(bytes, file, Encoding);
-  if (r == TTreeFileRead::Empty) return true;
-  if (r == TTreeFileRead::Damaged) {
+  // The names are decoded straight into the name buffer and the nodes made as the lines are
+  // read; the file's order is taken as it stands.
+  TNodeSink sink{FNodes};
+  TTreeFileRead r = ReadTreeFile(bytes, FNames, Encoding, sink);
+  if (r != TTreeFileRead::Ok) {
+    Clear();
+    if (r == TTreeFileRead::Empty) return true;
     Dirty = true;
     return false;
   }
-  // The file's order is taken as it stands; the lines are known to be well formed. The text
-  // becomes the buffer of names, so no name is copied.
-  std::swap(FNames, file.Text);
-  file.Text.clear();
-  Build(file.Entries, [&](const TTreeFileEntry& e) { return std::wstring_view(FNames).substr(e.NameStart, e.NameLength); });
+  LinkChildren();
   return true;
 }
 

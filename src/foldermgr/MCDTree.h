@@ -17,8 +17,8 @@
 // manager removes the damaged file or replaces it by what the edits built.
 //
 // A drive may hold a hundred thousand folders, so neither the reader nor the cache makes an
-// object per folder: the reader keeps the decoded text and marks each name's place in it, and
-// the cache adopts that text as its buffer of names, keeps its nodes in one array and every
+// object per folder: the reader cuts the bytes into lines as they are and decodes each name
+// straight into one buffer of names, the cache's own, keeps its nodes in one array and every
 // child list in one shared array of node numbers.
 #include <cstdint>
 #include <functional>
@@ -54,8 +54,8 @@ struct TTreeFileLine {
   std::wstring Name;
 };
 
-// A tree file as read: its decoded text, and for each folder line its depth and where its
-// name lies in that text.
+// A tree file as read: its names decoded one after the other, and for each folder line its
+// depth and where its name lies among them.
 struct TTreeFileEntry {
   int32_t Depth = 0;
   uint32_t NameStart = 0, NameLength = 0;
@@ -199,10 +199,9 @@ class TMCDTreeMan {
   TNode FindChild(TNode parent, std::wstring_view name) const;
   void RenumberDepths(TNode node);
   void SortChildren(TNode parent);
-  // Takes well-formed lines (depths start at 0 and never jump) as the whole tree, in their order;
-  // name gives a line's name, which is copied unless it lies in the name buffer already.
-  template <typename TList, typename NameFn>
-  void Build(const TList& lines, NameFn&& name);
+  // Hangs the nodes made from well-formed lines in pre-order (each with its parent and the
+  // number of its children) into the child lists, and takes them as the whole tree.
+  void LinkChildren();
   template <typename F>
   void ForEachLine(F&& f) const;
   bool OnThisDrive(const std::wstring& path) const;
@@ -210,7 +209,6 @@ class TMCDTreeMan {
   // The buffers below are taken from and given back to one pool when the manager is made and
   // freed (see MCDTree.cpp).
   std::string FBytes;                    // the file's bytes while it is read or written
-  TTreeFileText FFile;                   // the file as parsed
   std::wstring FNames;                   // every node's name (and the rest of a file's text)
   std::vector<TMCDTreeNodeRec> FNodes;   // removed nodes stay, unreachable, until Clear
   std::vector<TNode> FKids;              // the child lists, each a slice of its own

@@ -120,7 +120,11 @@ void Utf8ToWide(std::string_view bytes, std::wstring& out) {
   // Written into a buffer of the largest size it can need (one unit per byte), then cut: no
   // growth checks in the loop, which matters for whole files.
   out.resize(bytes.size());
-  wchar_t* w = out.data();
+  out.resize(DecodeUtf8Into(bytes, out.data(), false));
+}
+
+size_t DecodeUtf8Into(std::string_view bytes, wchar_t* out, bool strict) {
+  wchar_t* w = out;
   const char* p = bytes.data();
   size_t i = 0, n = bytes.size();
   uint32_t cp;
@@ -129,7 +133,10 @@ void Utf8ToWide(std::string_view bytes, std::wstring& out) {
       *w++ = static_cast<wchar_t>(p[i++]);
       continue;
     }
-    if (!NextUtf8(bytes, i, cp)) cp = 0xFFFD;
+    if (!NextUtf8(bytes, i, cp)) {
+      if (strict) return std::string_view::npos;
+      cp = 0xFFFD;
+    }
     if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
       // Four bytes give two units: still within one unit per byte.
       cp -= 0x10000;
@@ -139,7 +146,7 @@ void Utf8ToWide(std::string_view bytes, std::wstring& out) {
       *w++ = static_cast<wchar_t>(cp);
     }
   }
-  out.resize(static_cast<size_t>(w - out.data()));
+  return static_cast<size_t>(w - out);
 }
 
 void AppendUtf8(std::string& out, std::wstring_view text) {

@@ -14,6 +14,10 @@ std::wstring Utf8ToWide(std::string_view bytes);  // invalid sequences become U+
 // The decoders with an "out" parameter put the text there, reusing its room: for whole files
 // read again and again.
 void Utf8ToWide(std::string_view bytes, std::wstring& out);
+// Decodes bytes as UTF-8 into out, which has room for one unit per byte; returns the number of
+// units written. An invalid sequence becomes U+FFFD, or when strict stops the decoding and gives
+// std::string_view::npos.
+size_t DecodeUtf8Into(std::string_view bytes, wchar_t* out, bool strict);
 std::string WideToUtf8(std::wstring_view text);
 // Appends the UTF-8 bytes of text to out (what WideToUtf8 returns), for writers that build a
 // whole file in one buffer.
@@ -27,6 +31,10 @@ void AnsiToWide(std::string_view bytes, std::wstring& out);
 bool WideToAnsi(std::wstring_view text, std::string& out);
 std::wstring OemToWide(std::string_view bytes);
 bool WideToOem(std::wstring_view text, std::string& out);
+// Whether every byte below 0x80 stands for its ASCII character wherever it stands in ANSI text
+// (true of the single- and double-byte code pages and of UTF-8; not of GB 18030), so that text
+// in it may be cut into lines and fields by its bytes before it is decoded.
+bool AnsiKeepsAscii();
 
 // Bytes in the ANSI code page converted to wide text and back: what a name keeps of itself when
 // it passes through the code page (characters it lacks become the system's replacement).

@@ -29,5 +29,6 @@ void AnsiToWide(std::string_view bytes, std::wstring& out) {
   for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
 }
 bool WideToAnsi(std::wstring_view text, std::string& out) { return WideToLatin1(text, out); }
+bool AnsiKeepsAscii() { return true; }
 std::wstring OemToWide(std::string_view bytes) { return Latin1ToWide(bytes); }
 bool WideToOem(std::wstring_view text, std::string& out) { return WideToLatin1(text, out); }

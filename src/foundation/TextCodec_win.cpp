@@ -126,6 +126,7 @@ std::wstring AnsiToWide(std::string_view bytes) {
   return out;
 }
 void AnsiToWide(std::string_view bytes, std::wstring& out) { ToWide(CP_ACP, bytes, out); }
+bool AnsiKeepsAscii() { return Shape(CP_ACP).AsciiSafe; }
 bool WideToAnsi(std::wstring_view text, std::string& out) { return FromWide(CP_ACP, text, out); }
 std::wstring OemToWide(std::string_view bytes) {
   std::wstring out;

@@ -95,6 +95,50 @@ TEST(TreeFile, DamageEmptiesTheTreeAndMarksItDirty) {
   }
 }
 
+TEST(TreeFile, CutsLinesAndNamesFromTheBytesThemselves) {
+  // Names of more than 16 bytes are copied in blocks: what follows a line's end in the same
+  // block belongs to the next line, and a character past the first block is still checked.
+  struct Case {
+    const char* what;
+    std::string bytes;
+    TTreeFileRead result;
+    TTextEncoding encoding;
+    std::vector<std::wstring> names;
+  };
+  const std::string pad = "\r\n" + std::string(40, 'x') + "\r\n";
+  const Case cases[] = {
+      {"every kind of line end, the last line without one", "3\n0,C:\r1,Alpha\r\n1,Beta", TTreeFileRead::Ok,
+       TTextEncoding::Utf8, {L"C:", L"Alpha", L"Beta"}},
+      {"a slash, colon and backslash on a skipped line right after a name",
+       "3\r\n0,C:\r\n1,ab\r\nx/y:z\\" + pad + "1,a long name of many letters\r\nq/" + pad, TTreeFileRead::Ok,
+       TTextEncoding::Utf8, {L"C:", L"ab", L"a long name of many letters"}},
+      {"a colon past the first block", "3\r\n0,C:\r\n1,abcdefghijklmnopqrstu:v\r\n1,z" + pad,
+       TTreeFileRead::Damaged, TTextEncoding::Utf8, {L"C:"}},
+      {"a tab within a name", "2\r\n0,C:\r\n1,a\tb" + pad, TTreeFileRead::Damaged, TTextEncoding::Utf8, {L"C:"}},
+      {"blanks and a tab after a name are trimmed, blanks before it kept",
+       " 3 \r\n0,C:\r\n1,abcdefghijklmnopq \t\r\n\t+1,  b  " + pad, TTreeFileRead::Ok, TTextEncoding::Utf8,
+       {L"C:", L"abcdefghijklmnopq", L"  b"}},
+      {"a long UTF-8 name", "2\r\n0,C:\r\n1,\xED\x94\x84\xEB\xA1\x9C\xEC\xA0\x9D\xED\x8A\xB8 folder name" + pad,
+       TTreeFileRead::Ok, TTextEncoding::Utf8, {L"C:", L"\uD504\uB85C\uC81D\uD2B8 folder name"}},
+      {"after a UTF-8 mark, an invalid byte is U+FFFD", "\xEF\xBB\xBF" "2\r\n0,C:\r\n1,a\xFF" "b\r\n",
+       TTreeFileRead::Ok, TTextEncoding::Utf8Bom, {L"C:", L"a\uFFFDb"}},
+      {"a byte that is not UTF-8 on a skipped line makes the file ANSI", "2\r\n0,C:\r\nskip \xFF\r\n1,a\r\n",
+       TTreeFileRead::Ok, TTextEncoding::Ansi, {L"C:", L"a"}},
+      {"so does one after the damage", "3\r\n0,C:\r\n2,x\r\n1,\xFF\r\n", TTreeFileRead::Damaged,
+       TTextEncoding::Ansi, {L"C:"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<TTreeFileLine> lines;
+    TTextEncoding encoding = TTextEncoding::Utf16LE;
+    EXPECT_EQ(ParseTreeFile(c.bytes, lines, encoding), c.result);
+    EXPECT_EQ(encoding, c.encoding);
+    std::vector<std::wstring> names;
+    for (const TTreeFileLine& l : lines) names.push_back(l.Name);
+    EXPECT_EQ(names, c.names);
+  }
+}
+
 TEST(TreeFile, AnEmptyFileIsAnEmptyTree) {
   TMCDTreeMan m(L"C:", L"");
   EXPECT_TRUE(m.LoadFromBytes(""));
