@@ -56,21 +56,21 @@ uint8_t ClassOf(Unit c) {
 // A blank within a line (trimmed off its ends); the line ends are blanks too, but end it.
 bool IsBlank(uint32_t c) { return c <= ' '; }
 
-// A plain decimal number, as the file writes it, with an optional sign; false for anything
-// else. Values past any depth stay out of range.
+// An optional sign and the decimal digits from p on, as the file writes a number; p is left
+// after them. False when no digit follows. Values past any depth stay out of range.
 template <typename Unit>
-bool ParseNumber(const Unit* p, const Unit* end, int32_t& value) {
+bool ReadNumber(const Unit*& p, const Unit* end, int32_t& value) {
   bool negative = false;
   if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
-  if (p == end) return false;
+  const Unit* digits = p;
   int64_t v = 0;
   for (; p < end; ++p) {
     uint32_t d = UnitValue(*p) - '0';
-    if (d > 9) return false;
+    if (d > 9) break;
     if (v < 100000000) v = v * 10 + d;
   }
   value = static_cast<int32_t>(negative ? -v : v);
-  return true;
+  return p != digits;
 }
 
 // How the names of a file are decoded.
@@ -136,7 +136,8 @@ TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, std::wstring
   const Unit* b = e;
   while (b > a && IsBlank(UnitValue(b[-1]))) --b;
   int32_t count = 0;
-  bool countOk = ParseNumber(a, b, count) && count >= 0 && *a != '-';
+  const Unit* countEnd = a;
+  bool countOk = ReadNumber(countEnd, b, count) && countEnd == b && count >= 0 && *a != '-';
   p = nextLine(e);
   stop = p;
   if (!countOk) return TPass::Damaged;
@@ -150,16 +151,8 @@ TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, std::wstring
     // Blanks before the depth; then the depth itself, which must run up to the first comma.
     const Unit* s = p;
     while (s < end && IsBlank(UnitValue(*s)) && !(ClassOf(*s) & kLineEnd)) ++s;
-    bool negative = false;
-    if (s < end && (*s == '-' || *s == '+')) negative = *s++ == '-';
-    const Unit* digits = s;
-    int64_t v = 0;
-    for (; s < end; ++s) {
-      uint32_t d = UnitValue(*s) - '0';
-      if (d > 9) break;
-      if (v < 100000000) v = v * 10 + d;
-    }
-    if (s == digits || s == end || *s != ',') {
+    int32_t depth = 0;
+    if (!ReadNumber(s, end, depth) || s == end || *s != ',') {
       // A line without a comma, or whose text before it is not a number: passed over.
       seen = 0;
       e = lineEnd(s, seen);
@@ -249,7 +242,6 @@ TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, std::wstring
       flags = 0;
       for (size_t i = 0; i < length; ++i) flags |= ClassOf(out[i]);
     }
-    int32_t depth = static_cast<int32_t>(negative ? -v : v);
     bool first = read == 0;
     bool validName = !(flags & kNotInName) && !(length == 1 && out[0] == L'.') &&
                      !(length == 2 && out[0] == L'.' && out[1] == L'.');
@@ -321,7 +313,6 @@ struct TEntrySink {
   void Reserve(size_t n) { Entries.reserve(n); }
   void Add(int32_t depth, uint32_t start, uint32_t length) { Entries.push_back(TTreeFileEntry{depth, start, length}); }
 };
-
 
 // Makes the node records of well-formed lines in pre-order: a node's parent is the last node
 // made one level up, whose children are counted here and hung in place by LinkChildren.
