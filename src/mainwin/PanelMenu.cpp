@@ -32,6 +32,25 @@ std::vector<std::wstring> MenuItems(TMFList& list) {
   if (names.empty() && list.Selectable(list.ItemIndex)) names.push_back(list.ItemName(list.ItemIndex));
   return names;
 }
+
+// The shell's folder of the list and the child lists of the named items in it; false when the
+// folder cannot be bound or no name is found in it.
+bool BindItems(HWND owner, TMFList& list, const std::vector<std::wstring>& names, TChildren& items) {
+  LPITEMIDLIST folderPidl = nullptr;
+  IShellFolder* desktop = nullptr;
+  if (!ParseDisplayNameIn(owner, nullptr, list.Path, folderPidl)) return false;
+  if (SUCCEEDED(SHGetDesktopFolder(&desktop))) {
+    desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&items.Folder));
+    desktop->Release();
+  }
+  FreePidl(folderPidl);
+  if (!items.Folder) return false;
+  for (const std::wstring& name : names) {
+    LPITEMIDLIST child = nullptr;
+    if (ParseDisplayNameIn(owner, items.Folder, name, child)) items.Pidls.push_back(child);
+  }
+  return !items.Pidls.empty();
+}
 }  // namespace
 
 void ShowPanelContextMenu(TQ7XForm& form, TPanelView& panel, POINT screenPoint) {
@@ -44,20 +63,7 @@ void ShowPanelContextMenu(TQ7XForm& form, TPanelView& panel, POINT screenPoint) 
     ran = ShowShellContextMenuAt(ExcludeTrailingBackslashKeepRoot(list.Path), owner, screenPoint, false, rename);
   } else {
     TChildren items;
-    LPITEMIDLIST folderPidl = nullptr;
-    IShellFolder* desktop = nullptr;
-    if (!ParseDisplayNameIn(owner, nullptr, list.Path, folderPidl)) return;
-    if (SUCCEEDED(SHGetDesktopFolder(&desktop))) {
-      desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&items.Folder));
-      desktop->Release();
-    }
-    FreePidl(folderPidl);
-    if (!items.Folder) return;
-    for (const std::wstring& name : names) {
-      LPITEMIDLIST child = nullptr;
-      if (ParseDisplayNameIn(owner, items.Folder, name, child)) items.Pidls.push_back(child);
-    }
-    if (items.Pidls.empty()) return;
+    if (!BindItems(owner, list, names, items)) return;
     std::vector<LPCITEMIDLIST> children(items.Pidls.begin(), items.Pidls.end());
     ran = ShowShellContextMenuPidlsAt(items.Folder, children.data(), 0, owner, screenPoint,
                                       static_cast<int>(children.size()), true, rename);
@@ -68,6 +74,24 @@ void ShowPanelContextMenu(TQ7XForm& form, TPanelView& panel, POINT screenPoint) 
     panel.Reread();
     form.UpdateCommandStates();
   }
+}
+
+void ShowPanelProperties(TQ7XForm& form, TPanelView& panel) {
+  TMFList& list = panel.List();
+  if (list.InArchive || list.Path.empty()) return;
+  const HWND owner = form.Handle();
+  const std::vector<std::wstring> names = MenuItems(list);
+  if (names.empty()) {
+    if (!ShowShellProperties(ExcludeTrailingBackslashKeepRoot(list.Path), owner)) MessageBeep(MB_OK);
+    return;
+  }
+  TChildren items;
+  bool shown = BindItems(owner, list, names, items);
+  if (shown) {
+    std::vector<LPCITEMIDLIST> children(items.Pidls.begin(), items.Pidls.end());
+    shown = ShowShellPropertiesPidls(items.Folder, children.data(), 0, owner, static_cast<int>(children.size()));
+  }
+  if (!shown && names.size() == 1) MessageBeep(MB_OK);
 }
 
 POINT NewPopupPoint(TPanelView& panel) {

@@ -12,6 +12,10 @@ class TPanelView;
 // archive there is no shell menu: nothing happens.
 void ShowPanelContextMenu(TQ7XForm& form, TPanelView& panel, POINT screenPoint);
 
+// The shell's properties of the same items (the selection, else the focused item, else the
+// folder shown); a beep when the shell shows none for one item. Nothing inside an archive.
+void ShowPanelProperties(TQ7XForm& form, TPanelView& panel);
+
 // Where the "New" pop-up of a panel opens: the top-left corner of its list, on the screen. A
 // handler of the "New" command (RegisterCommand(1701, ...)) opens its menu there.
 POINT NewPopupPoint(TPanelView& panel);

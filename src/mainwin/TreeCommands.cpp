@@ -1,9 +1,5 @@
 #include "mainwin/TreeCommands.h"
 
-#include <shlobj.h>
-
-#include <vector>
-
 #include "archive/layer/ArcDlg.h"
 #include "fileops/AttrDlg.h"
 #include "fileops/CopyDlg.h"
@@ -11,19 +7,17 @@
 #include "fileops/OpForm.h"
 #include "foldermgr/MCD.h"
 #include "foldermgr/MCDTree.h"
-#include "foundation/Context.h"
 #include "foundation/HanPopup.h"
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
-#include "foundation/MPIDL.h"
 #include "foundation/MYTOOL.h"
 #include "foundation/MsgDlg.h"
 #include "framework/TextCompare.h"
 #include "mainwin/Commands.h"
 #include "mainwin/Main.h"
+#include "mainwin/PanelMenu.h"
 #include "mainwin/RenameCmd.h"
 #include "panels/MFList.h"
-#include "panels/PanelDrop.h"
 #include "panels/PanelTree.h"
 
 namespace {
@@ -48,37 +42,6 @@ void CompressFolder(TQ7XForm& form, const std::wstring& folderPath, bool moveAft
   bool f1 = false, f2 = false;
   AddToArchive(&form, archive, 1, 0, archive + L"\\\r\n", false, parent, false, moveAfter ? 0x20 : 0, f1, f2);
   RereadPanels(form);
-}
-
-// The shell's properties of the list's chosen items (the selection, else the focused item),
-// else of the folder it shows.
-void ListProperties(TQ7XForm& form) {
-  TMFList* list = form.ActiveList();
-  if (!list || list->InArchive || list->Path.empty()) return;
-  const std::vector<std::wstring> paths = ListItemPaths(*list);
-  if (paths.size() <= 1) {
-    if (!ShowShellProperties(paths.empty() ? ExcludeTrailingBackslashKeepRoot(list->Path) : paths[0], form.Handle()))
-      MessageBeep(MB_OK);
-    return;
-  }
-  IShellFolder* desktop = nullptr;
-  IShellFolder* folder = nullptr;
-  LPITEMIDLIST folderPidl = nullptr;
-  if (SUCCEEDED(SHGetDesktopFolder(&desktop)) && ParseDisplayNameIn(form.Handle(), desktop, list->Path, folderPidl))
-    desktop->BindToObject(folderPidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder));
-  FreePidl(folderPidl);
-  if (desktop) desktop->Release();
-  if (!folder) return;
-  std::vector<LPITEMIDLIST> children;
-  for (const std::wstring& p : paths) {
-    LPITEMIDLIST child = nullptr;
-    if (ParseDisplayNameIn(form.Handle(), folder, PathFilePart(ExcludeTrailingBackslash(p)), child))
-      children.push_back(child);
-  }
-  std::vector<LPCITEMIDLIST> items(children.begin(), children.end());
-  if (!items.empty()) ShowShellPropertiesPidls(folder, items.data(), 0, form.Handle(), static_cast<int>(items.size()));
-  for (LPITEMIDLIST& c : children) FreePidl(c);
-  folder->Release();
 }
 
 // The tree's own menu: caption message and the command each entry runs ("-": a line).
@@ -224,7 +187,9 @@ void InstallFolderTreeCommands() {
     t.RefreshCommandNode();
     if (TPanelView* p = f.ActivePanel()) p->Reread();
   });
-  RegisterCommand(1101, [](TQ7XForm& f, TShiftState) { ListProperties(f); });
+  RegisterCommand(1101, [](TQ7XForm& f, TShiftState) {
+    if (TPanelView* p = f.ActivePanel()) ShowPanelProperties(f, *p);
+  });
   RegisterTreeCommand(
       1101, [](TQ7XForm&, TPanelFolderTree& t, TShiftState) { t.ShowProperties(); },
       [](TQ7XForm&, TPanelFolderTree& t) { return t.CanProperties(); });
