@@ -359,6 +359,8 @@ TEST(PanelFolderTree, DropsOnNodesCopyOrMoveThere) {
   WriteFileRaw(f.Right + L"\\b.txt", "b");
   auto drop = [&](const std::vector<std::wstring>& files, HTREEITEM node, DWORD keys, DWORD allowed) {
     IDataObject* data = NewFileDataObject(files, {}, 0);
+    // The pointer can only be over a node on screen: the tree may have scrolled it away.
+    TreeView_EnsureVisible(t.Handle(), node);
     RECT r = t.NodeTextRect(node);
     POINT c{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     ::ClientToScreen(t.Handle(), &c);
