@@ -57,12 +57,35 @@ int TMHeaderControl::AddSection(const THeaderSection& section) {
 
 void TMHeaderControl::ClearSections() { SetSections({}); }
 
-void TMHeaderControl::SetSections(const std::vector<THeaderSection>& sections) {
+bool TMHeaderControl::SetSections(const std::vector<THeaderSection>& sections) {
+  // The same sections with other widths (the list's columns follow its size) are changed in
+  // place: taking every section out and in again costs a message round each and repaints the
+  // whole header even when nothing changed.
+  bool sameSections = sections.size() == FSections.size();
+  for (size_t i = 0; sameSections && i < sections.size(); ++i) {
+    const THeaderSection &a = sections[i], &b = FSections[i];
+    sameSections = a.Text == b.Text && a.MinWidth == b.MinWidth && a.MaxWidth == b.MaxWidth &&
+                   a.Alignment == b.Alignment && a.OwnerDraw == b.OwnerDraw && a.Tag == b.Tag;
+  }
+  if (sameSections) {
+    bool changed = false;
+    for (size_t i = 0; i < sections.size(); ++i) {
+      THeaderSection& s = FSections[i];
+      const int width = std::clamp(sections[i].Width, s.MinWidth, std::max(s.MinWidth, s.MaxWidth));
+      if (width == s.Width) continue;
+      s.Width = width;
+      PushSection(static_cast<int>(i), false);
+      changed = true;
+    }
+    if (changed) SectionsChanged();
+    return changed;
+  }
   FSections.clear();
   if (FHandle)
     while (SendMessageW(FHandle, HDM_GETITEMCOUNT, 0, 0) > 0) SendMessageW(FHandle, HDM_DELETEITEM, 0, 0);
   for (const THeaderSection& s : sections) AppendSection(s);
   SectionsChanged();
+  return true;
 }
 
 void TMHeaderControl::SetSectionWidth(int i, int width) {
@@ -122,10 +145,48 @@ bool TMHeaderControl::NotifyMessage(NMHDR& hdr, LRESULT& result) {
 
 bool TMHeaderControl::DrawItem(const DRAWITEMSTRUCT& item) {
   if (!OnDrawSection || !ValidSection(static_cast<int>(item.itemID))) return false;
-  TCanvas canvas(item.hDC);
+  PaintSection(item.hDC, static_cast<int>(item.itemID), item.rcItem, (item.itemState & ODS_SELECTED) != 0);
+  return true;
+}
+
+void TMHeaderControl::PaintSection(HDC dc, int i, const RECT& rect, bool pressed) {
+  TCanvas canvas(dc);
   canvas.Font = Font;
   canvas.BrushColor = FColor;
-  OnDrawSection(this, canvas, static_cast<int>(item.itemID), item.rcItem, (item.itemState & ODS_SELECTED) != 0);
+  OnDrawSection(this, canvas, i, rect, pressed);
+}
+
+bool TMHeaderControl::PaintsSectionsItself() const {
+  // The owner draws every section whole (the control hands it the section's full rectangle),
+  // so the control's own drawing of the sections beneath is wasted, and it is slow: several
+  // milliseconds a section. Only a pressed section is a state the control alone knows; while
+  // the mouse is held on the header the control paints as usual.
+  if (!OnDrawSection || FSections.empty() || GetCapture() == FHandle) return false;
+  for (const THeaderSection& s : FSections)
+    if (!s.OwnerDraw) return false;
+  return true;
+}
+
+bool TMHeaderControl::WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg != WM_PAINT || wp != 0 || !PaintsSectionsItself()) return TControl::WndProc(msg, wp, lp, result);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(FHandle, &ps);
+  int right = 0;
+  for (int i = 0; i < SectionCount(); ++i) {
+    RECT r = SectionRect(i);
+    right = std::max<int>(right, r.right);
+    if (RectVisible(dc, &r)) PaintSection(dc, i, r, false);
+  }
+  // The room past the last section is the control's: it paints there alone.
+  RECT client = ClientRect();
+  if (right < client.right && RectVisible(dc, &client)) {
+    const int saved = SaveDC(dc);
+    ExcludeClipRect(dc, client.left, client.top, right, client.bottom);
+    DefaultHandler(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    RestoreDC(dc, saved);
+  }
+  EndPaint(FHandle, &ps);
+  result = 0;
   return true;
 }
 

@@ -34,8 +34,8 @@ class TMHeaderControl : public TControl {
   bool ValidSection(int i) const { return i >= 0 && i < SectionCount(); }
   int AddSection(const THeaderSection& section);
   void ClearSections();
-  // Replaces all sections at once.
-  void SetSections(const std::vector<THeaderSection>& sections);
+  // Replaces all sections at once; false when they were already so.
+  bool SetSections(const std::vector<THeaderSection>& sections);
   // The width is kept within the section's minimum and maximum.
   void SetSectionWidth(int i, int width);
   void SetSectionText(int i, const std::wstring& text);
@@ -53,6 +53,7 @@ class TMHeaderControl : public TControl {
   void HandleCreated() override;
   bool NotifyMessage(NMHDR& header, LRESULT& result) override;
   bool DrawItem(const DRAWITEMSTRUCT& item) override;
+  bool WndProc(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   // Whether the system drags full windows (sections are then resized live).
   virtual bool FullDrag() const;
   void PushSection(int i, bool insert);
@@ -61,6 +62,11 @@ class TMHeaderControl : public TControl {
   virtual void SectionsChanged() {}
 
   std::vector<THeaderSection> FSections;
+
+ private:
+  void PaintSection(HDC dc, int i, const RECT& rect, bool pressed);
+  // The sections are painted here rather than by the control (see WndProc).
+  bool PaintsSectionsItself() const;
 };
 
 class THanHeaderControl : public TMHeaderControl {

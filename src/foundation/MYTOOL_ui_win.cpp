@@ -246,15 +246,55 @@ HBITMAP MakeDib(int w, int h, uint32_t** bits) {
 }
 }  // namespace
 
+namespace {
+BOOL CALLBACK CollectIconGroup(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) {
+  auto* names = reinterpret_cast<std::vector<std::wstring>*>(list);
+  // A number stands as "#n", the form the resource functions take too.
+  names->push_back(IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name)) : name);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<TIconHandle> ExtractShellIcons(const std::vector<int>& iconNos, bool large) {
+  std::vector<TIconHandle> icons(iconNos.size());
+  // The shell's own library is loaded in this process already: its icons come from there,
+  // counted the way the extraction counts them (the icon groups in the order the library
+  // lists them, a negative number naming the group itself). Reading the file anew for each
+  // icon costs more than the icon.
+  HMODULE shell = GetModuleHandleW(L"shell32.dll");
+  std::vector<std::wstring> groups;
+  bool listed = false;
+  const int cx = GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON);
+  const int cy = GetSystemMetrics(large ? SM_CYICON : SM_CYSMICON);
+  for (size_t i = 0; i < iconNos.size(); ++i) {
+    std::wstring file;
+    int index = 0;
+    ShellIconSource(iconNos[i], file, index);
+    if (file == L"shell32.dll" && shell) {
+      if (!listed) {
+        EnumResourceNamesW(shell, MAKEINTRESOURCEW(14) /* icon groups */, CollectIconGroup,
+                           reinterpret_cast<LONG_PTR>(&groups));
+        listed = true;
+      }
+      const wchar_t* name = nullptr;
+      if (index < 0)
+        name = MAKEINTRESOURCEW(-index);
+      else if (static_cast<size_t>(index) < groups.size())
+        name = groups[static_cast<size_t>(index)].c_str();
+      if (name) icons[i].reset(static_cast<HICON>(LoadImageW(shell, name, IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR)));
+    }
+    if (!icons[i]) icons[i].reset(ExtractOne(file, index, large));
+    // An override that cannot be read falls back to the library's own icon.
+    if (!icons[i] && file != L"shell32.dll") icons[i].reset(ExtractOne(L"shell32.dll", iconNos[i], large));
+  }
+  return icons;
+}
+
 int AddShellIconToImageList(HIMAGELIST imageList, int iconNo, bool large) {
   if (!imageList) return -1;
-  std::wstring file;
-  int index;
-  ShellIconSource(iconNo, file, index);
-  TIconHandle icon(ExtractOne(file, index, large));
-  if (!icon && file != L"shell32.dll") icon.reset(ExtractOne(L"shell32.dll", iconNo, large));
-  if (!icon) return -1;
-  return ImageList_AddIcon(imageList, icon.get());
+  std::vector<TIconHandle> icons = ExtractShellIcons({iconNo}, large);
+  if (!icons[0]) return -1;
+  return ImageList_AddIcon(imageList, icons[0].get());
 }
 
 int AddFolderIconToImageList(HIMAGELIST imageList, bool large) {

@@ -19,25 +19,27 @@ int TToolButton::Index() const {
 }
 
 void TToolButton::SetEnabled(bool v) {
+  // The main form sets every button's state after each change of a panel.
+  if (v == FEnabled) return;
   FEnabled = v;
-  if (FBar->Handle() && FCommand) SendMessageW(FBar->Handle(), TB_ENABLEBUTTON, static_cast<WPARAM>(FCommand), MAKELPARAM(v ? TRUE : FALSE, 0));
+  if (FBar->Handle() && FInBar) SendMessageW(FBar->Handle(), TB_ENABLEBUTTON, static_cast<WPARAM>(FCommand), MAKELPARAM(v ? TRUE : FALSE, 0));
 }
 
 bool TToolButton::Down() const {
-  if (FBar->Handle() && FCommand)
+  if (FBar->Handle() && FInBar)
     return SendMessageW(FBar->Handle(), TB_ISBUTTONCHECKED, static_cast<WPARAM>(FCommand), 0) != 0;
   return FDown;
 }
 
 void TToolButton::SetDown(bool v) {
   FDown = v;
-  if (FBar->Handle() && FCommand) SendMessageW(FBar->Handle(), TB_CHECKBUTTON, static_cast<WPARAM>(FCommand), MAKELPARAM(v ? TRUE : FALSE, 0));
+  if (FBar->Handle() && FInBar) SendMessageW(FBar->Handle(), TB_CHECKBUTTON, static_cast<WPARAM>(FCommand), MAKELPARAM(v ? TRUE : FALSE, 0));
 }
 
 void TToolButton::SetVisible(bool v) {
   if (v == FVisible) return;
   FVisible = v;
-  if (FBar->Handle() && FCommand) {
+  if (FBar->Handle() && FInBar) {
     SendMessageW(FBar->Handle(), TB_HIDEBUTTON, static_cast<WPARAM>(FCommand), MAKELPARAM(v ? FALSE : TRUE, 0));
     FBar->Relayout();
   }
@@ -46,7 +48,7 @@ void TToolButton::SetVisible(bool v) {
 RECT TToolButton::BoundsRect() const {
   RECT r{0, 0, 0, 0};
   int i = Index();
-  if (FBar->Handle() && i >= 0) SendMessageW(FBar->Handle(), TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
+  if (FBar->Handle() && FInBar && i >= 0) SendMessageW(FBar->Handle(), TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
   return r;
 }
 
@@ -83,12 +85,12 @@ void THToolBar::HandleCreated() {
   SendMessageW(FHandle, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
   if (FImages) SendMessageW(FHandle, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FImages));
   else SendMessageW(FHandle, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
-  for (int i = 0; i < ButtonCount(); ++i) PushButton(i);
+  for (TToolButton* b : FButtons) b->FInBar = false;
+  PushPendingButtons();
   Relayout();
 }
 
-void THToolBar::PushButton(int index) {
-  if (!FHandle) return;
+TBBUTTON THToolBar::ButtonRecord(int index) const {
   TToolButton* b = Buttons(index);
   TBBUTTON tb{};
   tb.idCommand = b->FCommand;
@@ -110,13 +112,31 @@ void THToolBar::PushButton(int index) {
       tb.iString = FShowCaptions && !b->Caption.empty() ? reinterpret_cast<INT_PTR>(b->Caption.c_str()) : -1;
       break;
   }
-  SendMessageW(FHandle, TB_INSERTBUTTONW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&tb));
+  return tb;
+}
+
+void THToolBar::PushPendingButtons() {
+  if (!FHandle) return;
+  // The buttons in the control are always the leading ones; those added since follow them
+  // in one message: the control measures and places all its buttons after each message, so
+  // one message per button costs the square of their number.
+  int first = ButtonCount();
+  while (first > 0 && !Buttons(first - 1)->FInBar) --first;
+  if (first == ButtonCount()) return;
+  std::vector<TBBUTTON> records;
+  for (int i = first; i < ButtonCount(); ++i) records.push_back(ButtonRecord(i));
+  SendMessageW(FHandle, TB_ADDBUTTONSW, records.size(), reinterpret_cast<LPARAM>(records.data()));
+  for (int i = first; i < ButtonCount(); ++i) Buttons(i)->FInBar = true;
 }
 
 TToolButton* THToolBar::AddButton(TToolButton* button) {
   button->FCommand = FNextCommand++;
   FButtons.push_back(button);
-  PushButton(ButtonCount() - 1);
+  if (FUpdating > 0) {
+    FLayoutPending = true;
+    return button;
+  }
+  PushPendingButtons();
   Relayout();
   return button;
 }
@@ -125,7 +145,7 @@ void THToolBar::DeleteButton(int index) {
   if (index < 0 || index >= ButtonCount()) return;
   TToolButton* b = Buttons(index);
   FButtons.erase(FButtons.begin() + index);
-  if (FHandle) SendMessageW(FHandle, TB_DELETEBUTTON, static_cast<WPARAM>(index), 0);
+  if (FHandle && b->FInBar) SendMessageW(FHandle, TB_DELETEBUTTON, static_cast<WPARAM>(index), 0);
   delete b;
   Relayout();
 }
@@ -157,7 +177,8 @@ void THToolBar::SetShowCaptions(bool v) {
   FShowCaptions = v;
   if (!FHandle) return;
   while (SendMessageW(FHandle, TB_BUTTONCOUNT, 0, 0) > 0) SendMessageW(FHandle, TB_DELETEBUTTON, 0, 0);
-  for (int i = 0; i < ButtonCount(); ++i) PushButton(i);
+  for (TToolButton* b : FButtons) b->FInBar = false;
+  PushPendingButtons();
   Relayout();
 }
 
@@ -175,7 +196,9 @@ int THToolBar::RowCount() const {
 }
 
 void THToolBar::EndUpdate() {
-  if (FUpdating > 0 && --FUpdating == 0 && FLayoutPending) Relayout();
+  if (FUpdating <= 0 || --FUpdating > 0) return;
+  PushPendingButtons();
+  if (FLayoutPending) Relayout();
 }
 
 void THToolBar::Relayout() {

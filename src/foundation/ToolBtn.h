@@ -52,6 +52,8 @@ class TToolButton : public TComponent {
   bool FDown = false;
   bool FVisible = true;
   int FCommand = 0;
+  // The button stands in the bar's control (those added within an update join it at its end).
+  bool FInBar = false;
 };
 
 class THToolBar : public TControl {
@@ -84,7 +86,8 @@ class THToolBar : public TControl {
   // Lays the buttons out for the current width and fits the height to them.
   void Relayout();
   // Between these, adding and removing buttons lays the bar out once, at the end, instead of
-  // after every button (each layout may move the windows around the bar).
+  // after every button (each layout may move the windows around the bar); the buttons added
+  // reach the control together at the end.
   void BeginUpdate() { ++FUpdating; }
   void EndUpdate();
 
@@ -97,7 +100,9 @@ class THToolBar : public TControl {
 
  private:
   friend class TToolButton;
-  void PushButton(int index);
+  TBBUTTON ButtonRecord(int index) const;
+  // Hands the buttons not yet in the control to it, all in one message.
+  void PushPendingButtons();
   int IndexOfCommand(int command) const;
   std::vector<TToolButton*> FButtons;
   bool FWrapable = true;

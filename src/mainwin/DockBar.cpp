@@ -70,6 +70,8 @@ void TDockToolBar::BuildMainMenu() {
   // The menu bar being replaced goes once the new one is in place.
   const TMenuHandle old(FMenu.release());
   FMenu.reset(CreateMenu());
+  FItemStates.clear();
+  FFixedGrayed = false;
   HMENU popups[mpNone] = {};
   for (int p = mpFile; p < mpNone; ++p) popups[p] = CreatePopupMenu();
   auto append = [](HMENU menu, const TCommandRow& row) {
@@ -119,14 +121,26 @@ void TDockToolBar::BuildMainMenu() {
 
 void TDockToolBar::UpdateStates(const std::function<bool(const TCommandRow&)>& enabled,
                                 const std::function<bool(const TCommandRow&)>& checked) {
-  for (const auto& row : CommandTable()) {
+  // The states run after every change of a panel's state: each item is searched for in the
+  // whole menu, so only the items whose state changed since the last run are told.
+  const auto& rows = CommandTable();
+  if (FItemStates.size() != rows.size()) FItemStates.assign(rows.size(), -1);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const TCommandRow& row = rows[i];
     if (row.Menu >= mpNone) continue;
-    EnableMenuItem(FMenu.get(), static_cast<UINT>(row.Tag), MF_BYCOMMAND | (enabled(row) ? MF_ENABLED : MF_GRAYED));
-    CheckMenuItem(FMenu.get(), static_cast<UINT>(row.Tag), MF_BYCOMMAND | (checked(row) ? MF_CHECKED : MF_UNCHECKED));
+    const bool on = enabled(row), mark = checked(row);
+    const int8_t state = static_cast<int8_t>((on ? 1 : 0) | (mark ? 2 : 0));
+    if (state == FItemStates[i]) continue;
+    FItemStates[i] = state;
+    EnableMenuItem(FMenu.get(), static_cast<UINT>(row.Tag), MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
+    CheckMenuItem(FMenu.get(), static_cast<UINT>(row.Tag), MF_BYCOMMAND | (mark ? MF_CHECKED : MF_UNCHECKED));
   }
-  // Tags 7101..7399 and 4001 stay disabled when present.
-  for (UINT tag = 7101; tag <= 7399; ++tag) EnableMenuItem(FMenu.get(), tag, MF_BYCOMMAND | MF_GRAYED);
-  EnableMenuItem(FMenu.get(), 4001, MF_BYCOMMAND | MF_GRAYED);
+  // Tags 7101..7399 and 4001 stay disabled when present (once for each menu built).
+  if (!FFixedGrayed) {
+    FFixedGrayed = true;
+    for (UINT tag = 7101; tag <= 7399; ++tag) EnableMenuItem(FMenu.get(), tag, MF_BYCOMMAND | MF_GRAYED);
+    EnableMenuItem(FMenu.get(), 4001, MF_BYCOMMAND | MF_GRAYED);
+  }
   const auto& buttons = ToolButtonTable();
   for (int i = 0; i < ToolBar->ButtonCount() && i < static_cast<int>(buttons.size()); ++i)
     if (const TCommandRow* row = FindCommand(buttons[static_cast<size_t>(i)].Tag)) ToolBar->Buttons(i)->SetEnabled(enabled(*row));

@@ -4,6 +4,9 @@
 // the tool bar's 22 buttons and the function-key line. Each panel carries its own drive bar.
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "framework/Controls.h"
 #include "mainwin/Commands.h"
 #include "framework/Handles.h"
@@ -35,4 +38,7 @@ class TDockToolBar : public TComponent {
   TForm* FForm;
   TMenuHandle FMenu;
   TImageListHandle FToolImages;  // the tool buttons' pictures
+  // What the menu items show now, by their row of the command table (-1: not set yet).
+  std::vector<int8_t> FItemStates;
+  bool FFixedGrayed = false;
 };

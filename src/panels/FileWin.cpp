@@ -329,10 +329,14 @@ void TFileWin::RebuildHeader() {
     if (mask & THanFileBox::cmType)
       add(THanFileBox::colType, FBox->TypeView == 1 ? 4017 : 4016, FBox->GetColumnWidth(THanFileBox::colType), saLeft);
   }
-  FHeader->SetSections(sections);
+  const bool changed = FHeader->SetSections(sections);
   const bool show = (Options.PanelOptions(FList->PanelNo).Parts & fpHeader) != 0 && FBox->ItemWidth() == 0;
   if (show != FHeader->Visible()) FHeader->SetVisible(show);
-  FHeader->Invalidate();
+  // The sections draw the sort mark themselves: a new key or direction repaints them even
+  // when the sections stay as they were (the header repaints itself for changed sections).
+  const int sortMark = static_cast<int>(FList->SortKey) * 2 + (FList->Ascending() ? 1 : 0);
+  if (changed || sortMark != FHeaderSortMark) FHeader->Invalidate();
+  FHeaderSortMark = sortMark;
   FBuildingHeader = false;
 }
 

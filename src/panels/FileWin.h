@@ -147,6 +147,8 @@ class TFileWin : public TPanel {
   THanPathLabel* FPathLine = nullptr;
   THanHeaderControl* FHeader = nullptr;
   bool FBuildingHeader = false;
+  // The sort key and direction the header's sections last showed (-1: not drawn yet).
+  int FHeaderSortMark = -1;
   TPanelStatusLine* FStatus = nullptr;
   THanFileBox* FBox = nullptr;
   void TreeFollowList();

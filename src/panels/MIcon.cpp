@@ -122,11 +122,6 @@ int TSystemFileData::AddIcon(HICON icon) {
   return ImageList_AddMasked(FImages.get(), blank.get(), kTransparent);
 }
 
-int TSystemFileData::AddShellIcon(int iconNo) {
-  int i = AddShellIconToImageList(FImages.get(), iconNo, false);
-  return i >= 0 ? i : AddIcon(nullptr);
-}
-
 int TSystemFileData::AddBitmap(const wchar_t* name, bool grey) {
   TBitmapHandle bmp(
       static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -147,9 +142,11 @@ void TSystemFileData::Load() {
 
   bool fewColours = GetScreenColorDepth() <= 8;
   // The shell's own images, or what the system's "Shell Icons" setting puts in their place.
-  FileIcon = AddShellIcon(0);
-  ProgramIcon = AddShellIcon(2);
-  FolderIcon = AddShellIcon(3);
+  // The shell's icons are read together: each read of the library costs more than its icons.
+  std::vector<TIconHandle> shellIcons = ExtractShellIcons({0, 2, 3, 28, 29}, false);
+  FileIcon = AddIcon(shellIcons[0].release());
+  ProgramIcon = AddIcon(shellIcons[1].release());
+  FolderIcon = AddIcon(shellIcons[2].release());
   URLIcon = -1;
   ParentIcon = AddBitmap(L"MAIN_UPDIR16", false);
   CheckIcon = AddBitmap(L"MAIN_CHECK16", fewColours);
@@ -157,8 +154,8 @@ void TSystemFileData::Load() {
   SCRIcon = AddBitmap(L"SCR16", false);
   DriveIcon = AddBitmap(L"MAIN_CHDRV16", false);
   // The marks of shared folders and shortcuts, drawn over a system image.
-  ShareOverlay = AddShellIcon(28);
-  LinkOverlay = AddShellIcon(29);
+  ShareOverlay = AddIcon(shellIcons[3].release());
+  LinkOverlay = AddIcon(shellIcons[4].release());
   ImageList_SetOverlayImage(FImages.get(), ShareOverlay, 1);
   ImageList_SetOverlayImage(FImages.get(), LinkOverlay, 2);
   FolderTypeName = L"File Folder";

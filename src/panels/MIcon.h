@@ -86,7 +86,6 @@ class TSystemFileData : public TFileTypeLookup {
   void ReadType(TSystemFileDataType& t);
   void TakeSystemImages();
   int AddIcon(HICON icon);
-  int AddShellIcon(int iconNo);
   int AddBitmap(const wchar_t* name, bool grey);
   std::vector<std::unique_ptr<TSystemFileDataType>> FTypes;
   TImageListHandle FImages;

@@ -6,6 +6,7 @@
 
 #include "ShellTestUtil.h"
 #include <commctrl.h>
+#include <shellapi.h>
 #include "foundation/MYTOOL.h"
 
 namespace {
@@ -336,6 +337,53 @@ TEST(Images, ShellIconsHonourTheOverrides) {
   EXPECT_GE(AddFolderIconToImageList(large, true), 0);
   ImageList_Destroy(large);
   ImageList_Destroy(il);
+}
+
+TEST(Images, ShellIconsAreThoseTheSystemExtracts) {
+  // The library's icons by number (a negative number names the icon group itself), one of
+  // them taken from elsewhere by the system's setting and one whose setting cannot be read.
+  const std::vector<int> numbers{0, 2, 3, 28, 29, 4, 44};
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Icons", 0,
+                            nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  auto setOverride = [&](const wchar_t* name, const std::wstring& v) {
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                   static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
+  };
+  setOverride(L"2", L"%SystemRoot%\\system32\\shell32.dll,4");
+  setOverride(L"44", L"C:\\no\\such\\icons.dll,1");
+  std::vector<TIconHandle> icons = ExtractShellIcons(numbers, false);
+  HIMAGELIST single = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 8);
+  for (int n : numbers) ASSERT_GE(AddShellIconToImageList(single, n, false), 0) << n;
+  RegDeleteValueW(key, L"2");
+  RegDeleteValueW(key, L"44");
+  RegCloseKey(key);
+  // What the system's own extraction gives for each (2 is the library's 4).
+  HIMAGELIST system = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 8);
+  HIMAGELIST together = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 8);
+  ASSERT_EQ(icons.size(), numbers.size());
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    HICON own = nullptr;
+    ASSERT_EQ(ExtractIconExW(L"shell32.dll", numbers[i] == 2 ? 4 : numbers[i], nullptr, &own, 1), 1u) << numbers[i];
+    ImageList_AddIcon(system, own);
+    DestroyIcon(own);
+    ASSERT_TRUE(icons[i]) << numbers[i];
+    ImageList_AddIcon(together, icons[i].get());
+  }
+  const COLORREF back = RGB(0, 128, 128);
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    const std::vector<COLORREF> want = Drawn(system, static_cast<int>(i), 16, back);
+    EXPECT_EQ(Drawn(together, static_cast<int>(i), 16, back), want) << numbers[i];
+    EXPECT_EQ(Drawn(single, static_cast<int>(i), 16, back), want) << numbers[i];
+  }
+  EXPECT_NE(Drawn(together, 0, 16, back), Drawn(together, 2, 16, back));
+  // A group that is not there gives no icon.
+  std::vector<TIconHandle> none = ExtractShellIcons({-99999}, false);
+  EXPECT_FALSE(none[0]);
+  ImageList_Destroy(single);
+  ImageList_Destroy(system);
+  ImageList_Destroy(together);
 }
 
 TEST(Images, FormIconFromBitmap) {

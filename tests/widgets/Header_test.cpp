@@ -187,3 +187,66 @@ TEST(HeaderControl, DrawsCaptionsAndSortTriangles) {
   EXPECT_EQ(shot.Count(RECT{r2.left, 0, r2.left + 8, shot.Height()}, ink), 0);
   EXPECT_GT(shot.Count(RECT{r2.left + 8, 0, r2.left + 60, shot.Height()}, [](COLORREF c) { return c != RGB(255, 255, 255); }), 20);
 }
+
+namespace {
+// What the window shows on the screen after a paint of its own.
+std::vector<COLORREF> ScreenPixels(HWND wnd, int& w, int& h) {
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  RECT r{};
+  GetClientRect(wnd, &r);
+  w = r.right, h = r.bottom;
+  HDC dc = GetDC(wnd);
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+  std::vector<COLORREF> px;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) px.push_back(GetPixel(mem, x, y) & 0xFFFFFF);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(wnd, dc);
+  return px;
+}
+}  // namespace
+
+TEST(HeaderControl, PaintsWhatTheControlDrawsAndChangesOnlyNewWidths) {
+  HeaderFixture f;
+  f.Header->SetSectionText(1, L"가나");
+  int drawn = 0;
+  f.Header->OnDrawSection = [&](TMHeaderControl*, TCanvas& canvas, int i, const RECT& r, bool pressed) {
+    ++drawn;
+    canvas.BrushColor = i == 1 ? RGB(200, 230, 255) : clWhite;
+    f.Header->DrawSection(canvas, i, r, true, i == 0, pressed ? 1 : 0);
+  };
+  // The header paints on the screen, pixel for pixel, what the control draws when it asks the
+  // owner for every section (a print of the window), the room past the last section included.
+  auto check = [&] {
+    int w = 0, h = 0;
+    std::vector<COLORREF> screen = ScreenPixels(f.Wnd(), w, h);
+    TCapture printed(f.Wnd());
+    ASSERT_EQ(printed.Width(), w);
+    int differ = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) differ += screen[static_cast<size_t>(y) * w + x] != printed.Pixel(x, y);
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(screen[static_cast<size_t>(h / 2) * w + 150], RGB(200, 230, 255));
+  };
+  check();
+  EXPECT_GT(drawn, 0);
+
+  // The same sections again: nothing to change; other widths are changed in place.
+  std::vector<THeaderSection> same;
+  for (int i = 0; i < f.Header->SectionCount(); ++i) same.push_back(f.Header->Sections(i));
+  EXPECT_FALSE(f.Header->SetSections(same));
+  same[0].Width = 60;
+  same[2].Width = 1000;  // past its maximum
+  EXPECT_TRUE(f.Header->SetSections(same));
+  EXPECT_EQ(SendMessageW(f.Wnd(), HDM_GETITEMCOUNT, 0, 0), 3);
+  EXPECT_EQ(f.Width(0), 60);
+  EXPECT_EQ(f.Width(2), 150);
+  EXPECT_EQ(f.Header->SectionRect(1).left, 60);
+  EXPECT_EQ(f.Header->Sections(1).Text, L"가나");
+  check();
+}

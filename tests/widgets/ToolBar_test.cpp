@@ -138,3 +138,40 @@ TEST(ToolBar, ButtonHintsAreTheirToolTips) {
   EXPECT_EQ(tipOf(open), L"열기");
   EXPECT_EQ(tipOf(other), L"창 닫기");
 }
+
+TEST(ToolBar, ButtonsAddedInAnUpdateJoinInOrderWithTheirStates) {
+  BarFixture f;
+  f.Add(L"하나", 1);
+  f.Bar->BeginUpdate();
+  TToolButton* off = f.Add(L"둘", 2, tbsButton, false);
+  TToolButton* check = f.Add(L"셋", 3, tbsCheck);
+  check->SetDown(true);
+  f.Add(L"넷", 4);
+  TToolButton* hidden = f.Add(L"다섯", 5);
+  hidden->SetVisible(false);
+  // Waiting buttons keep what they were given; one taken out again never reaches the bar.
+  EXPECT_TRUE(check->Down());
+  EXPECT_EQ(check->BoundsRect().right, 0);
+  f.Bar->DeleteButton(3);
+  f.Bar->EndUpdate();
+
+  HWND bar = f.Bar->Handle();
+  ASSERT_EQ(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0), 4);
+  std::vector<std::wstring> texts;
+  for (int i = 0; i < 4; ++i) {
+    TBBUTTON tb{};
+    ASSERT_TRUE(SendMessageW(bar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&tb)));
+    wchar_t text[32] = {};
+    SendMessageW(bar, TB_GETBUTTONTEXTW, static_cast<WPARAM>(tb.idCommand), reinterpret_cast<LPARAM>(text));
+    texts.push_back(text);
+  }
+  EXPECT_EQ(texts, (std::vector<std::wstring>{L"하나", L"둘", L"셋", L"다섯"}));
+  EXPECT_TRUE(check->Down());
+  EXPECT_GT(check->BoundsRect().right, 0);
+  RECT h = hidden->BoundsRect();
+  EXPECT_EQ(h.right - h.left, 0);
+  f.Press(off);
+  f.Press(f.Bar->Buttons(0));
+  f.Press(check);
+  EXPECT_EQ(f.Clicked, (std::vector<int>{1, 3}));
+}
