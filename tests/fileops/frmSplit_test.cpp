@@ -340,8 +340,9 @@ TEST_F(SplitTest, RemovableDiskAsksForTheListAndMissingPieces) {
 
 TEST_F(SplitTest, AJoinWhosePieceFailsWhileReadRemovesItsOutput) {
   // Pieces of several blocks each, without a list. Piece 2 is cut to nothing once its bytes
-  // start reaching the output: blocks are still queued for writing when the read fails.
-  const std::string one = Bytes(2 << 20, '1'), two = Bytes(4 << 20, '2'), three = Bytes(1 << 20, '3');
+  // start reaching the output (by then at most a few of its blocks are read): blocks are still
+  // queued for writing when the read fails.
+  const std::string one = Bytes(2 << 20, '1'), two = Bytes(8 << 20, '2'), three = Bytes(1 << 20, '3');
   WriteFileRaw(Src + L"t.001", one);
   WriteFileRaw(Src + L"t.002", two);
   WriteFileRaw(Src + L"t.003", three);
