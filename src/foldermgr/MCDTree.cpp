@@ -23,6 +23,22 @@ bool IsValidTreeNodeName(std::wstring_view name) {
   return true;
 }
 
+void TTreeNames::reserve(size_t n) {
+  if (n <= FCapacity) return;
+  size_t capacity = std::max(n, FCapacity * 2);
+  // Left unfilled: every unit is written before it is read.
+  std::unique_ptr<wchar_t[]> data(new wchar_t[capacity]);
+  std::copy_n(FData.get(), FSize, data.get());
+  FData = std::move(data);
+  FCapacity = capacity;
+}
+
+void TTreeNames::append(std::wstring_view s) {
+  reserve(FSize + s.size());
+  std::copy(s.begin(), s.end(), FData.get() + FSize);
+  FSize += s.size();
+}
+
 namespace {
 // What a unit below 0x80 is to the reader; every unit from 0x80 up is kHigh in bytes (it needs
 // decoding) and nothing in UTF-16 text.
@@ -59,7 +75,7 @@ bool IsBlank(uint32_t c) { return c <= ' '; }
 // An optional sign and the decimal digits from p on, as the file writes a number; p is left
 // after them. False when no digit follows. Values past any depth stay out of range.
 template <typename Unit>
-bool ReadNumber(const Unit*& p, const Unit* end, int32_t& value) {
+[[gnu::always_inline]] inline bool ReadNumber(const Unit*& p, const Unit* end, int32_t& value) {
   bool negative = false;
   if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
   const Unit* digits = p;
@@ -83,14 +99,79 @@ enum class TNameCode {
 
 enum class TPass { Empty, Ok, Damaged, NotUtf8 };
 
+// Gives the lines of [from, end) in order; a line ends at LF, at CR LF or at a CR alone. In
+// bytes the line ends of 64 units are found at a time, so that where a line starts never waits
+// for the line before it to be read.
+template <typename Unit>
+class TTreeLineCursor {
+ public:
+  TTreeLineCursor(const Unit* from, const Unit* end) : FStart(from), FScan(from), FEnd(end) {}
+  // The next line, without its line end; false after the last. Kept in the reader's loop: a
+  // call per line costs as much as reading it.
+  [[gnu::always_inline]] bool Next(const Unit*& line, const Unit*& contentEnd) {
+    for (;;) {
+      if (FEnds) {
+        const Unit* q = FBase + __builtin_ctzll(FEnds);
+        FEnds &= FEnds - 1;
+        return Take(q, line, contentEnd);
+      }
+#if defined(__SSE2__)
+      if constexpr (sizeof(Unit) == 1) {
+        if (FEnd - FScan >= 64) {
+          const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+          uint64_t lfs = 0, crs = 0;
+          for (int k = 0; k < 4; ++k) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(FScan + 16 * k));
+            lfs |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) << (16 * k);
+            crs |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)))) << (16 * k);
+          }
+          // A CR ends a line of its own unless an LF follows it (for the last of the 64, the
+          // first unit after them).
+          uint64_t lfAfter = (lfs >> 1) | (FEnd - FScan > 64 && FScan[64] == '\n' ? uint64_t{1} << 63 : 0);
+          FEnds = lfs | (crs & ~lfAfter);
+          FBase = FScan;
+          FScan += 64;
+          continue;
+        }
+      }
+#endif
+      while (FScan < FEnd) {
+        const Unit* q = FScan++;
+        if (*q == '\n' || (*q == '\r' && (FScan == FEnd || *FScan != '\n'))) return Take(q, line, contentEnd);
+      }
+      if (FStart == FEnd) return false;
+      // The last line has no line end.
+      line = FStart;
+      contentEnd = FStart = FEnd;
+      return true;
+    }
+  }
+  // Where the line after the last one given starts.
+  const Unit* Rest() const { return FStart; }
+
+ private:
+  [[gnu::always_inline]] bool Take(const Unit* q, const Unit*& line, const Unit*& contentEnd) {
+    contentEnd = q;
+    if (*q == '\n' && q > FStart && q[-1] == '\r') --contentEnd;
+    line = FStart;
+    FStart = q + 1;
+    return true;
+  }
+  const Unit* FStart;  // where the next line starts
+  const Unit* FScan;   // the first unit not yet looked at
+  const Unit* FEnd;
+  const Unit* FBase = nullptr;  // the unit of the lowest bit of FEnds
+  uint64_t FEnds = 0;           // the line ends found and not yet given
+};
+
 // Reads the lines of a tree file from its units, straight into names (each name decoded in
-// place, one after the other) and sink (Reset, Reserve(count) and Add(depth, start, length) of
-// every folder line). Lines are cut at the units CR and LF themselves: in UTF-8 and in the code
-// pages this reader is given bytes of, no byte of a longer character is below 0x80, so a name is
-// decoded only once its line is known. stop: where reading stopped (after the line found
-// damaged).
+// place, one after the other) and sink (Reset, Reserve(count), Add(depth, start, length) of
+// every folder line, and Finish). Lines are cut at the units CR and LF themselves: in UTF-8 and
+// in the code pages this reader is given bytes of, no byte of a longer character is below 0x80,
+// so a name is decoded only once its line is known. stop: where reading stopped (after the line
+// found damaged).
 template <typename Unit, typename Sink>
-TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, std::wstring& names, Sink& sink,
+[[gnu::always_inline]] inline TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, TTreeNames& names, Sink& sink,
                     const Unit*& stop) {
   sink.Reset();
   names.clear();
@@ -98,84 +179,75 @@ TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, std::wstring
   if (p == end) return TPass::Empty;
   // No name has more units than its bytes, so the names fit in one unit per byte; the quick
   // copy below may write up to 16 units past a name it copies.
-  names.resize(static_cast<size_t>(end - p) + 16);
+  names.SetSize(static_cast<size_t>(end - p) + 16);
   wchar_t* const base = names.data();
   size_t used = 0;
   std::wstring run;
-
-  // In UTF-8 that is not yet known to be UTF-8, units that need decoding are checked.
-  auto isText = [&](const Unit* from, const Unit* to) {
+  TTreeLineCursor<Unit> lines(p, end);
+  // In UTF-8 that is not yet known to be UTF-8, a line with units that need decoding is checked.
+  auto isText = [code](const Unit* from, const Unit* to) {
     if constexpr (sizeof(Unit) == 1) {
-      if (code == TNameCode::Utf8)
-        return IsValidUtf8(std::string_view(from, static_cast<size_t>(to - from)));
+      if (code == TNameCode::Utf8) {
+        for (const Unit* u = from; u < to; ++u)
+          if (ClassOf(*u) & kHigh) return IsValidUtf8(std::string_view(from, static_cast<size_t>(to - from)));
+      }
+    } else {
+      (void)code;
     }
     return true;
   };
-  // The end of the line that starts at from; high tells whether a unit on it needs decoding.
-  auto lineEnd = [&](const Unit* from, uint8_t& seen) {
-    while (from < end) {
-      uint8_t k = ClassOf(*from);
-      if (k & kLineEnd) break;
-      seen |= k;
-      ++from;
-    }
-    return from;
-  };
-  auto nextLine = [&](const Unit* e) {
-    if (e < end && *e == '\r') ++e;
-    if (e < end && *e == '\n') ++e;
-    return e;
-  };
 
   // The count line.
-  uint8_t seen = 0;
-  const Unit* e = lineEnd(p, seen);
-  if ((seen & kHigh) && !isText(p, e)) return TPass::NotUtf8;
-  const Unit* a = p;
+  const Unit *a, *e;
+  lines.Next(a, e);
+  p = lines.Rest();
+  bool countText = isText(a, e);
   while (a < e && IsBlank(UnitValue(*a))) ++a;
-  const Unit* b = e;
-  while (b > a && IsBlank(UnitValue(b[-1]))) --b;
+  while (e > a && IsBlank(UnitValue(e[-1]))) --e;
   int32_t count = 0;
   const Unit* countEnd = a;
-  bool countOk = ReadNumber(countEnd, b, count) && countEnd == b && count >= 0 && *a != '-';
-  p = nextLine(e);
-  stop = p;
-  if (!countOk) return TPass::Damaged;
+  bool countOk = ReadNumber(countEnd, e, count) && countEnd == e && count >= 0 && *a != '-';
+  TPass result = !countText ? TPass::NotUtf8 : !countOk ? TPass::Damaged : TPass::Ok;
   // Each folder line takes at least four units ("1,a" and a line end).
-  if (static_cast<size_t>(count) <= static_cast<size_t>(end - p) / 4) sink.Reserve(static_cast<size_t>(count));
+  if (result == TPass::Ok && static_cast<size_t>(count) <= static_cast<size_t>(end - p) / 4)
+    sink.Reserve(static_cast<size_t>(count));
 
+  // Every way out of the loop leaves through the end of the function: what the loop keeps is
+  // then never needed in memory while it runs.
   int32_t previous = 0;
   size_t read = 0;
-  while (p < end) {
-    const Unit* line = p;
+  const Unit* line;
+  while (result == TPass::Ok && lines.Next(line, e)) {
     // Blanks before the depth; then the depth itself, which must run up to the first comma.
-    const Unit* s = p;
-    while (s < end && IsBlank(UnitValue(*s)) && !(ClassOf(*s) & kLineEnd)) ++s;
+    const Unit* s = line;
+    while (s < e && IsBlank(UnitValue(*s))) ++s;
     int32_t depth = 0;
-    if (!ReadNumber(s, end, depth) || s == end || *s != ',') {
+    if (!ReadNumber(s, e, depth) || s == e || *s != ',') {
       // A line without a comma, or whose text before it is not a number: passed over.
-      seen = 0;
-      e = lineEnd(s, seen);
-      if ((seen & kHigh) && !isText(line, e)) return TPass::NotUtf8;
-      p = nextLine(e);
+      if (!isText(line, e)) result = TPass::NotUtf8;
       continue;
     }
-    // The name: up to the line's end, without the blanks at its end, copied unit by unit until
-    // a unit needs decoding.
+    // The name: up to the line's end, without the blanks at its end.
     a = s + 1;
+    const Unit* b = e;
+    while (b > a && IsBlank(UnitValue(b[-1]))) --b;
+    // Nothing after the comma: passed over.
+    if (b == a) continue;
+    size_t length = static_cast<size_t>(b - a);
     wchar_t* out = base + used;
-    const Unit* q = a;
     uint8_t flags = 0;
-    bool atEnd = false;
+    size_t i = 0;
 #if defined(__SSE2__)
     if constexpr (sizeof(Unit) == 1) {
-      const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), space = _mm_set1_epi8(0x20);
+      // Sixteen units at a time while sixteen can be read; what is past the name is copied too
+      // (the buffer has room for it) but not looked at.
+      const __m128i space = _mm_set1_epi8(0x20), zero = _mm_setzero_si128();
       const __m128i bs = _mm_set1_epi8('\\'), sl = _mm_set1_epi8('/'), co = _mm_set1_epi8(':');
-      const __m128i zero = _mm_setzero_si128();
-      wchar_t* o = out;
-      while (end - q >= 16) {
-        __m128i v16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-        __m128i lo = _mm_unpacklo_epi8(v16, zero), hi = _mm_unpackhi_epi8(v16, zero);
+      unsigned high = 0, notInName = 0;
+      for (; i < length && end - (a + i) >= 16; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+        wchar_t* o = out + i;
         if constexpr (sizeof(wchar_t) == 2) {
           _mm_storeu_si128(reinterpret_cast<__m128i*>(o), lo);
           _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), hi);
@@ -185,42 +257,24 @@ TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, std::wstring
           _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpacklo_epi16(hi, zero));
           _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 12), _mm_unpackhi_epi16(hi, zero));
         }
-        unsigned ends = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v16, cr), _mm_cmpeq_epi8(v16, lf))));
-        unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v16));
+        unsigned take = length - i >= 16 ? 0xFFFFu : (1u << (length - i)) - 1;
+        unsigned h = static_cast<unsigned>(_mm_movemask_epi8(v));
         // Below 0x20 by a signed comparison: the high bytes come out below too, and are not
         // counted as such.
-        __m128i bad = _mm_or_si128(_mm_cmplt_epi8(v16, space),
-                                   _mm_or_si128(_mm_cmpeq_epi8(v16, bs),
-                                                _mm_or_si128(_mm_cmpeq_epi8(v16, sl), _mm_cmpeq_epi8(v16, co))));
-        unsigned notInName = static_cast<unsigned>(_mm_movemask_epi8(bad)) & ~high;
-        unsigned take = ends ? (1u << __builtin_ctz(ends)) - 1 : 0xFFFFu;
-        if (high & take) flags |= kHigh;
-        if (notInName & take) flags |= kNotInName;
-        if (ends) {
-          unsigned n = static_cast<unsigned>(__builtin_ctz(ends));
-          q += n;
-          atEnd = true;
-          break;
-        }
-        q += 16;
-        o += 16;
+        __m128i bad = _mm_or_si128(_mm_cmplt_epi8(v, space),
+                                   _mm_or_si128(_mm_cmpeq_epi8(v, bs),
+                                                _mm_or_si128(_mm_cmpeq_epi8(v, sl), _mm_cmpeq_epi8(v, co))));
+        high |= h & take;
+        notInName |= static_cast<unsigned>(_mm_movemask_epi8(bad)) & ~h & take;
       }
+      if (high) flags |= kHigh;
+      if (notInName) flags |= kNotInName;
     }
 #endif
-    for (; !atEnd && q < end; ++q) {
-      uint8_t k = ClassOf(*q);
-      if (k & kLineEnd) break;
-      out[q - a] = static_cast<wchar_t>(UnitValue(*q));
-      flags |= k;
+    for (; i < length; ++i) {
+      out[i] = static_cast<wchar_t>(UnitValue(a[i]));
+      flags |= ClassOf(a[i]);
     }
-    e = q;
-    b = e;
-    while (b > a && IsBlank(UnitValue(b[-1]))) --b;
-    p = nextLine(e);
-    // Nothing after the comma: passed over.
-    if (b == a) continue;
-    size_t length = static_cast<size_t>(b - a);
     if constexpr (sizeof(Unit) == 1) {
       if (flags & kHigh) {
         std::string_view bytes(a, length);
@@ -231,34 +285,33 @@ TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, std::wstring
           std::copy_n(run.data(), length, out);
         } else {
           length = DecodeUtf8Into(bytes, out, code == TNameCode::Utf8);
-          if (length == std::string_view::npos) return TPass::NotUtf8;
+          if (length == std::string_view::npos) {
+            result = TPass::NotUtf8;
+            continue;
+          }
         }
         flags = 0;
-        for (size_t i = 0; i < length; ++i) flags |= ClassOf(out[i]);
+        for (size_t k = 0; k < length; ++k) flags |= ClassOf(out[k]);
       }
-    }
-    if (flags & kNotInName) {
-      // The blanks cut off its end may have been what was not allowed.
-      flags = 0;
-      for (size_t i = 0; i < length; ++i) flags |= ClassOf(out[i]);
     }
     bool first = read == 0;
     bool validName = !(flags & kNotInName) && !(length == 1 && out[0] == L'.') &&
                      !(length == 2 && out[0] == L'.' && out[1] == L'.');
     if (depth < 0 || depth > MaxTreeDepth || depth > previous + 1 || (first && depth != 0) || (!first && depth == 0) ||
         (!first && !validName)) {
-      stop = p;
-      names.resize(used);
-      return TPass::Damaged;
+      result = TPass::Damaged;
+      continue;
     }
     sink.Add(depth, static_cast<uint32_t>(used), static_cast<uint32_t>(length));
     used += length;
     ++read;
     previous = depth;
   }
-  stop = p;
-  names.resize(used);
-  return read == static_cast<size_t>(count) ? TPass::Ok : TPass::Damaged;
+  stop = lines.Rest();
+  names.SetSize(used);
+  sink.Finish();
+  if (result == TPass::Ok && read != static_cast<size_t>(count)) result = TPass::Damaged;
+  return result;
 }
 
 TTreeFileRead ReadResult(TPass pass) {
@@ -268,7 +321,7 @@ TTreeFileRead ReadResult(TPass pass) {
 // Reads a tree file's bytes in the encoding the design gives text files: a mark, else UTF-8
 // when all of it is valid UTF-8, else the ANSI code page.
 template <typename Sink>
-TTreeFileRead ReadTreeFile(std::string_view bytes, std::wstring& names, TTextEncoding& encoding, Sink& sink) {
+[[gnu::always_inline]] inline TTreeFileRead ReadTreeFile(std::string_view bytes, TTreeNames& names, TTextEncoding& encoding, Sink& sink) {
   sink.Reset();
   names.clear();
   if (bytes.empty()) return TTreeFileRead::Empty;
@@ -290,21 +343,28 @@ TTreeFileRead ReadTreeFile(std::string_view bytes, std::wstring& names, TTextEnc
   if (starts("\xFF\xFE") || starts("\xFE\xFF")) return readWide();
   const char* stop;
   const char* end = bytes.data() + bytes.size();
-  if (starts("\xEF\xBB\xBF")) {
-    encoding = TTextEncoding::Utf8Bom;
-    return ReadResult(ReadTreeLines(bytes.data() + 3, end, TNameCode::Utf8Marked, names, sink, stop));
-  }
+  const char* from = bytes.data();
+  TNameCode code = TNameCode::Utf8;
   encoding = TTextEncoding::Utf8;
-  TPass pass = ReadTreeLines(bytes.data(), end, TNameCode::Utf8, names, sink, stop);
-  // The encoding is the whole file's: damage found early still needs the rest checked.
-  if (pass == TPass::Damaged && !IsValidUtf8(std::string_view(stop, static_cast<size_t>(end - stop))))
-    pass = TPass::NotUtf8;
-  if (pass != TPass::NotUtf8) return ReadResult(pass);
-  // A code page whose characters may hold ASCII bytes is decoded whole before it is cut into
-  // lines.
-  if (!AnsiKeepsAscii()) return readWide();
-  encoding = TTextEncoding::Ansi;
-  return ReadResult(ReadTreeLines(bytes.data(), end, TNameCode::Ansi, names, sink, stop));
+  if (starts("\xEF\xBB\xBF")) {
+    from += 3;
+    code = TNameCode::Utf8Marked;
+    encoding = TTextEncoding::Utf8Bom;
+  }
+  // One call for every way bytes are read: the reader is made once, in place, for all of them.
+  for (;;) {
+    TPass pass = ReadTreeLines(from, end, code, names, sink, stop);
+    if (code != TNameCode::Utf8) return ReadResult(pass);
+    // The encoding is the whole file's: damage found early still needs the rest checked.
+    if (pass == TPass::Damaged && !IsValidUtf8(std::string_view(stop, static_cast<size_t>(end - stop))))
+      pass = TPass::NotUtf8;
+    if (pass != TPass::NotUtf8) return ReadResult(pass);
+    // A code page whose characters may hold ASCII bytes is decoded whole before it is cut into
+    // lines.
+    if (!AnsiKeepsAscii()) return readWide();
+    encoding = TTextEncoding::Ansi;
+    code = TNameCode::Ansi;
+  }
 }
 
 struct TEntrySink {
@@ -312,26 +372,48 @@ struct TEntrySink {
   void Reset() { Entries.clear(); }
   void Reserve(size_t n) { Entries.reserve(n); }
   void Add(int32_t depth, uint32_t start, uint32_t length) { Entries.push_back(TTreeFileEntry{depth, start, length}); }
+  void Finish() {}
 };
 
 // Makes the node records of well-formed lines in pre-order: a node's parent is the last node
-// made one level up, whose children are counted here and hung in place by LinkChildren.
+// made one level up, whose children are counted here and hung in place by LinkChildren. Until
+// then a node's ChildCount holds its own place among its parent's children.
 struct TNodeSink {
   std::vector<TMCDTreeNodeRec>& Nodes;
   std::array<int32_t, MaxTreeDepth + 1> Slots{};
-  void Reset() { Nodes.clear(); }
-  void Reserve(size_t n) { Nodes.reserve(n); }
-  void Add(int32_t depth, uint32_t start, uint32_t length) {
-    int32_t parent = depth == 0 ? -1 : Slots[static_cast<size_t>(depth - 1)];
-    Slots[static_cast<size_t>(depth)] = static_cast<int32_t>(Nodes.size());
-    if (parent >= 0) ++Nodes[static_cast<size_t>(parent)].ChildCapacity;
-    // Made in place: a record built aside and copied in costs more than all the rest.
-    TMCDTreeNodeRec& r = Nodes.emplace_back();
-    r.NameStart = start;
-    r.NameLength = length;
-    r.Depth = depth;
-    r.Parent = parent;
+  // The records are written in place through a plain pointer: a push per line costs more than
+  // all the rest of the line.
+  TMCDTreeNodeRec* Data = nullptr;
+  size_t Size = 0, Capacity = 0;
+  // The depth and place of the last node: a sibling of it takes the next place without reading
+  // back the count just written.
+  int32_t LastDepth = -1;
+  uint32_t LastPlace = 0;
+  void Reset() {
+    Nodes.clear();
+    Data = nullptr;
+    Size = Capacity = 0;
+    LastDepth = -1;
   }
+  [[gnu::always_inline]] void Reserve(size_t n) {
+    Nodes.resize(std::max(n, Size));
+    Data = Nodes.data();
+    Capacity = Nodes.size();
+  }
+  [[gnu::always_inline]] void Add(int32_t depth, uint32_t start, uint32_t length) {
+    if (Size == Capacity) Reserve(std::max<size_t>(16, Size * 2));
+    int32_t parent = depth == 0 ? -1 : Slots[static_cast<size_t>(depth - 1)];
+    Slots[static_cast<size_t>(depth)] = static_cast<int32_t>(Size);
+    uint32_t place = 0;
+    if (parent >= 0) {
+      place = depth == LastDepth ? LastPlace + 1 : depth > LastDepth ? 0 : Data[parent].ChildCapacity;
+      Data[parent].ChildCapacity = place + 1;
+    }
+    LastDepth = depth;
+    LastPlace = place;
+    Data[Size++] = TMCDTreeNodeRec{start, length, depth, parent, 0, place, 0};
+  }
+  void Finish() { Nodes.resize(Size); }
 };
 }  // namespace
 
@@ -472,7 +554,7 @@ namespace {
 struct TTreeBufferPool {
   std::mutex Lock;
   std::string Bytes;
-  std::wstring Names;
+  TTreeNames Names;
   std::vector<TMCDTreeNodeRec> Nodes;
   std::vector<int32_t> Kids;
 };
@@ -536,7 +618,7 @@ void TMCDTreeMan::Clear() {
 }
 
 TMCDTreeMan::TNode TMCDTreeMan::AddNode(TNode parent, uint32_t index, std::wstring_view name, int32_t depth) {
-  TMCDTreeNodeRec rec;
+  TMCDTreeNodeRec rec{};
   // A name that already lies in the buffer (a line of the file the tree was read from) is not
   // copied again.
   if (!name.empty() && InBuffer(name)) {
@@ -810,21 +892,21 @@ void TMCDTreeMan::SyncChildren(const std::wstring& path, TStringList& names) {
 }
 
 void TMCDTreeMan::LinkChildren() {
-  // Every child list gets its slice of the shared array by the counts, and is filled in the
-  // order the nodes were made.
+  // Every child list gets its slice of the shared array by the counts, in the order of the
+  // nodes; a parent comes before its children, so its slice is known when they are hung in.
+  const size_t n = FNodes.size();
+  FKids.resize(n);
+  TMCDTreeNodeRec* const nodes = FNodes.data();
   uint32_t start = 0;
-  for (TMCDTreeNodeRec& r : FNodes) {
+  for (size_t i = 0; i < n; ++i) {
+    TMCDTreeNodeRec& r = nodes[i];
     r.ChildStart = start;
     start += r.ChildCapacity;
+    uint32_t place = r.ChildCount;
+    r.ChildCount = r.ChildCapacity;
+    if (r.Parent >= 0) FKids[nodes[r.Parent].ChildStart + place] = static_cast<TNode>(i);
   }
   FKids.resize(start);
-  const size_t n = FNodes.size();
-  for (size_t i = 0; i < n; ++i) {
-    TNode parent = FNodes[i].Parent;
-    if (parent < 0) continue;
-    TMCDTreeNodeRec& p = FNodes[static_cast<size_t>(parent)];
-    FKids[p.ChildStart + p.ChildCount++] = static_cast<TNode>(i);
-  }
   FRoot = n > 0 ? 0 : -1;
   FCount = static_cast<int>(n);
 }
@@ -851,7 +933,7 @@ void TMCDTreeMan::ReplaceAll(const std::vector<TTreeFileLine>& lines) {
   for (const TTreeFileLine& l : *use) total += l.Name.size();
   Clear();
   FNames.reserve(total);
-  FNames = Root;
+  FNames.append(Root);
   TNodeSink sink{FNodes};
   sink.Reserve(use->size());
   for (const TTreeFileLine& l : *use) {
@@ -862,6 +944,7 @@ void TMCDTreeMan::ReplaceAll(const std::vector<TTreeFileLine>& lines) {
       FNames += l.Name;
     }
   }
+  sink.Finish();
   LinkChildren();
   // A scan lists siblings in order already; checking costs little and keeps the rule.
   for (size_t i = 0; i < FNodes.size(); ++i)

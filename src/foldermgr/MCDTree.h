@@ -22,8 +22,10 @@
 // child list in one shared array of node numbers.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "foundation/FolderChange.h"
@@ -39,11 +41,13 @@ using TTreeOwnerWnd = void*;
 
 // One folder of the cache. The name lies in the manager's name buffer; parent and children are
 // node numbers (the children in the manager's shared child array).
+// Plain data, so that a tree's records are made by the hundred thousand without a constructor
+// each.
 struct TMCDTreeNodeRec {
-  uint32_t NameStart = 0, NameLength = 0;
-  int32_t Depth = 0;
-  int32_t Parent = -1;
-  uint32_t ChildStart = 0, ChildCount = 0, ChildCapacity = 0;
+  uint32_t NameStart, NameLength;
+  int32_t Depth;
+  int32_t Parent;  // -1 for the root
+  uint32_t ChildStart, ChildCount, ChildCapacity;
 };
 // What Locate hands out: valid until the next edit.
 using PMCDTreeNode = const TMCDTreeNodeRec*;
@@ -54,6 +58,42 @@ struct TTreeFileLine {
   std::wstring Name;
 };
 
+// Names one after the other. Unlike a string it grows without filling what is about to be
+// written over: the reader decodes a whole file's names straight into it.
+class TTreeNames {
+ public:
+  TTreeNames() = default;
+  TTreeNames(TTreeNames&&) noexcept = default;
+  TTreeNames& operator=(TTreeNames&&) noexcept = default;
+  const wchar_t* data() const { return FData.get(); }
+  wchar_t* data() { return FData.get(); }
+  size_t size() const { return FSize; }
+  size_t capacity() const { return FCapacity; }
+  void clear() { FSize = 0; }
+  void reserve(size_t n);
+  // Makes the size n; units up to the old size keep their values, the others are to be written.
+  void SetSize(size_t n) {
+    reserve(n);
+    FSize = n;
+  }
+  void append(std::wstring_view s);
+  TTreeNames& operator+=(std::wstring_view s) {
+    append(s);
+    return *this;
+  }
+  operator std::wstring_view() const { return std::wstring_view(FData.get(), FSize); }
+  friend void swap(TTreeNames& a, TTreeNames& b) noexcept {
+    std::swap(a.FData, b.FData);
+    std::swap(a.FSize, b.FSize);
+    std::swap(a.FCapacity, b.FCapacity);
+  }
+  using value_type = wchar_t;
+
+ private:
+  std::unique_ptr<wchar_t[]> FData;
+  size_t FSize = 0, FCapacity = 0;
+};
+
 // A tree file as read: its names decoded one after the other, and for each folder line its
 // depth and where its name lies among them.
 struct TTreeFileEntry {
@@ -61,7 +101,7 @@ struct TTreeFileEntry {
   uint32_t NameStart = 0, NameLength = 0;
 };
 struct TTreeFileText {
-  std::wstring Text;
+  TTreeNames Text;
   std::vector<TTreeFileEntry> Entries;
   std::wstring_view Name(const TTreeFileEntry& e) const {
     return std::wstring_view(Text).substr(e.NameStart, e.NameLength);
@@ -209,7 +249,7 @@ class TMCDTreeMan {
   // The buffers below are taken from and given back to one pool when the manager is made and
   // freed (see MCDTree.cpp).
   std::string FBytes;                    // the file's bytes while it is read or written
-  std::wstring FNames;                   // every node's name (and the rest of a file's text)
+  TTreeNames FNames;                     // every node's name
   std::vector<TMCDTreeNodeRec> FNodes;   // removed nodes stay, unreachable, until Clear
   std::vector<TNode> FKids;              // the child lists, each a slice of its own
   TNode FRoot = -1;

@@ -164,9 +164,11 @@ bool TQ7XForm::FolderTreeDrop(TPanelView* panel, const std::wstring& targetPath,
   }
   std::wstring done, source;
   // The folder trees keep the notices of the items and take them in at the end.
-  BeginTreeUpdates();
-  const bool changed = PutFilesIntoFolder(targetPath, mode, files, mappedNames, done, source);
-  EndTreeUpdates();
+  bool changed;
+  {
+    TTreeUpdates hold(*this);
+    changed = PutFilesIntoFolder(targetPath, mode, files, mappedNames, done, source);
+  }
   // The panels that show where the files came from let go of the processed items.
   for (TPanelView* p : {Panel1, Panel2}) {
     if (!p || source.empty() || done.empty() || !SamePath(p->List().Path, source)) continue;

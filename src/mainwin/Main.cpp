@@ -612,17 +612,17 @@ void TQ7XForm::RunCommand(int tag, TShiftState shift) {
   }
   // A command on several items changes many folders: the folder trees take the notices in
   // once it has ended.
-  const bool many = IsMultiItemCommand(tag);
-  if (many) BeginTreeUpdates();
-  const TTreeCommandRoute* route = FindTreeCommand(tag);
-  TPanelFolderTree* tree = route ? CommandTree(*this) : nullptr;
-  if (tree)
-    route->Run(*this, *tree, shift);
-  else if (row->Run)
-    row->Run(*this, shift);
-  else
-    CommandNotBuilt(tag);
-  if (many) EndTreeUpdates();
+  {
+    TTreeUpdates hold(*this, IsMultiItemCommand(tag));
+    const TTreeCommandRoute* route = FindTreeCommand(tag);
+    TPanelFolderTree* tree = route ? CommandTree(*this) : nullptr;
+    if (tree)
+      route->Run(*this, *tree, shift);
+    else if (row->Run)
+      row->Run(*this, shift);
+    else
+      CommandNotBuilt(tag);
+  }
   // The node the tree's own menu was opened on is the command's alone.
   if (TPanelView* p = ActivePanel()) p->EndTreeCommand();
   UpdateMainMenu();

@@ -75,6 +75,22 @@ class TQ7XForm : public THanForm {
   // Around a multi-item command: the trees keep the notices and replay them at the end.
   void BeginTreeUpdates();
   void EndTreeUpdates();
+  // Begin and end of the above as a scope (hold false: neither), so that a command that fails
+  // with an exception does not leave the trees holding their notices.
+  class TTreeUpdates {
+   public:
+    explicit TTreeUpdates(TQ7XForm& form, bool hold = true) : FForm(hold ? &form : nullptr) {
+      if (FForm) FForm->BeginTreeUpdates();
+    }
+    ~TTreeUpdates() {
+      if (FForm) FForm->EndTreeUpdates();
+    }
+    TTreeUpdates(const TTreeUpdates&) = delete;
+    TTreeUpdates& operator=(const TTreeUpdates&) = delete;
+
+   private:
+    TQ7XForm* FForm;
+  };
   // Minimises or restores the whole program.
   void MinimizeApp();
   void RestoreApp();

@@ -84,6 +84,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool ok = m.LoadFromBytes(bytes);
   if (!ok && m.NodeCount() != 0) std::abort();
   CheckShape(m);
+  // The tree made from the file holds its lines as they stand.
+  if (r == TTreeFileRead::Ok) {
+    auto made = m.Lines();
+    if (made.size() != read.size()) std::abort();
+    for (size_t i = 1; i < made.size(); ++i)
+      if (made[i].Depth != read[i].Depth || made[i].Name != read[i].Name) std::abort();
+  }
   std::string once = m.SaveToBytes();
   TMCDTreeMan again(L"C:", L"");
   if (m.NodeCount() > 0) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <winsock2.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <stdexcept>
@@ -21,6 +22,7 @@
 #include "foundation/TextCodec.h"
 #include "framework/TextCompare.h"
 #include "arclayer/ArcFixtures.h"
+#include "mainwin/Commands.h"
 #include "mainwin/FilePanel.h"
 #include "panels/FileWin.h"
 #include "mainwin/MUpDate.h"
@@ -332,6 +334,22 @@ TEST(MainFormServices, FolderTreeNoticesReachEveryPanel) {
   ASSERT_EQ(p1->Notices.size(), 1u);
   EXPECT_EQ(p1->Notices[0], L"2:C:\\a>C:\\b");
   EXPECT_EQ(p2->Notices, p1->Notices);
+
+  // A command on many items holds the notices while it runs, and lets go of them also when it
+  // fails with an exception.
+  TCommandRow& copy = *std::find_if(CommandTable().begin(), CommandTable().end(),
+                                    [](const TCommandRow& r) { return r.Tag == 1001; });
+  const TCommandRow saved = copy;
+  int during = -1;
+  copy.Enabled = nullptr;
+  copy.Run = [&](TQ7XForm&, TShiftState) {
+    during = p1->Updates + p2->Updates;
+    throw std::runtime_error("copy failed");
+  };
+  EXPECT_THROW(form.RunCommand(1001, 0), std::runtime_error);
+  copy = saved;
+  EXPECT_EQ(during, 2);
+  EXPECT_EQ(p1->Updates + p2->Updates, 0);
 }
 
 TEST(MainFormServices, MinimiseAndRestoreTheWholeProgram) {
