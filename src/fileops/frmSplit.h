@@ -22,6 +22,7 @@
 #include "foundation/HLABEL.h"
 
 class TSysControl;
+class TWriteBehind;
 using TRenSysControl = TSysControl;
 
 enum TSplitMode : uint8_t { smSplit = 0, smJoin = 1, smMerge = 2 };
@@ -82,6 +83,8 @@ class TSplitCombineForm : public TProgressForm {
   std::wstring OutputPath;  // Join and Merge: the file written
 
   void RunOperation() override;
+  // Draws the figures at once (the questions of a run call it first).
+  void FlushProgress() override;
 
   bool ShowTotalBar = true, ShowCounter = true;
 
@@ -91,7 +94,7 @@ class TSplitCombineForm : public TProgressForm {
   bool DiskChange = false;
   bool ForceDiskChange = false;
   // Block size in bytes (set by the run).
-  DWORD BlockSize = 0x80000;
+  DWORD BlockSize = 0x100000;
 
  private:
   enum TOverwrite { owOverwritten, owRetry, owCancel };
@@ -116,7 +119,9 @@ class TSplitCombineForm : public TProgressForm {
   bool OutputIsInput(const std::wstring& path) const;
   void Remember(HANDLE created, const std::wstring& path);
   bool RemoveCreated(const TCreated& c);
+  // The piece's names and sizes, drawn with the next drawing of the figures.
   void ShowSplitNames();
+  void PaintSplitNames();
   void UpdateSplitProgress();
   std::wstring PiecePath(int64_t number) const;
   bool ShowFailure(const std::wstring& text);
@@ -126,7 +131,8 @@ class TSplitCombineForm : public TProgressForm {
   std::vector<std::wstring> FMergeList;
   int64_t FPieceNo = 0, FPieceCount = 0, FTotal = 0, FTotalDone = 0, FPieceSize = 0, FPieceDone = 0;
   int64_t FBytesMoved = 0;
-  std::vector<char> FBuffer;
+  // The reading loop's buffers and the thread that sums and writes behind it, for one run.
+  std::unique_ptr<TWriteBehind> FPipe;
   uint32_t FCrc = 0xFFFFFFFF;
   std::string FHeader;
   size_t FHeaderPending = 0;
@@ -141,6 +147,7 @@ class TSplitCombineForm : public TProgressForm {
   double FIoSeconds = 0;
   int64_t FLastSpeedSecond = 0;
   ULONGLONG FLastPaint = 0, FLastPump = 0;
+  bool FNamesPending = false;
   LARGE_INTEGER FStart{};
 };
 
