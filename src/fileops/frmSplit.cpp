@@ -878,7 +878,10 @@ void TSplitCombineForm::JoinFiles() {
   bool closed = CloseChecked(out);
   if (!closed && !stopped) ShowInfo(TOperationForm::ErrorText(OutputPath, ERROR_WRITE_FAULT));
   Success = closed && !stopped && FTotalDone == FTotal && !StopConfirmed();
-  if (Success && replacing) {
+  // A list for the whole file is checked before the result takes the place of the file that was
+  // there: a join known to be damaged never replaces it.
+  const bool crcMatches = !FList.HasCrc || !FList.WholeFile || FList.FileCrc == (FCrc ^ 0xFFFFFFFFu);
+  if (Success && replacing && crcMatches) {
     SetFileAttributesW(OutputPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!MoveFileExW(writePath.c_str(), OutputPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       ShowInfo(Msg(30330) + L"\r\r" + SystemErrorText(GetLastError()));
@@ -888,10 +891,14 @@ void TSplitCombineForm::JoinFiles() {
   if (Success) {
     if (!FList.HasCrc) {
       CrcState = jcsNoCrc;
-    } else if (FList.WholeFile && FList.FileCrc != (FCrc ^ 0xFFFFFFFFu)) {
+    } else if (!crcMatches) {
       ShowInfo(Msg(30342));
       Success = false;
       CrcState = jcsCrcError;
+      if (replacing) {
+        for (const TCreated& c : FCreated) RemoveCreated(c);
+        FCreated.clear();
+      }
     }
   } else {
     CrcState = jcsNoCrc;

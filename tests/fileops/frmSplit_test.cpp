@@ -23,6 +23,18 @@
 #include "shell/ShellTestUtil.h"
 
 namespace {
+// The names in a folder, in the order the system lists them.
+std::vector<std::wstring> ListFolder(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (wcscmp(fd.cFileName, L".") != 0 && wcscmp(fd.cFileName, L"..") != 0) names.push_back(fd.cFileName);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return names;
+}
 std::string Bytes(size_t n, char seed) {
   std::string s(n, 0);
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 7 + i / 251);
@@ -123,6 +135,18 @@ TEST_F(SplitTest, BatchStyleGivesExactPiecesListAndABatchFileThatJoins) {
   EXPECT_EQ(bad.State, jcsCrcError);
   ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u);
   EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].Text, LoadMessageText(30342));
+
+  // The same damaged join over a file that is there: that file is kept as it was, and the
+  // damaged result is not left beside it.
+  WriteFileRaw(Out + L"a.zip", data);
+  TMsgBoxSeam::Get().Shown.clear();
+  TMsgBoxSeam::Get().PushButton(0);  // overwrite
+  TMsgBoxSeam::Get().PushButton(0);
+  TRun over = Run(smJoin, Dst + L"a.001", Out);
+  EXPECT_FALSE(over.Ok);
+  EXPECT_EQ(over.State, jcsCrcError);
+  EXPECT_TRUE(ReadFileRaw(Out + L"a.zip") == data) << "the file that was there changed";
+  EXPECT_EQ(ListFolder(Out), std::vector<std::wstring>{L"a.zip"});
 }
 
 TEST_F(SplitTest, BatchFileJoinsNamesTheCodePageCannotHold) {
