@@ -309,6 +309,8 @@ void DrawVLine(HDC dc, int x, int y1, int y2);
 // Adds icon iconNo of the shell's icon library (the system's shell-icon overrides honoured)
 // small or large; its index, or -1.
 int AddShellIconToImageList(HIMAGELIST imageList, int iconNo, bool large);
+// Adds an icon to the list; its index, or -1.
+int AddIconToImageList(HIMAGELIST imageList, HICON icon);
 // The same icons for several numbers at once, in their order (an empty handle where one cannot
 // be read).
 std::vector<TIconHandle> ExtractShellIcons(const std::vector<int>& iconNos, bool large);

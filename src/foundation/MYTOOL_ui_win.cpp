@@ -294,7 +294,24 @@ int AddShellIconToImageList(HIMAGELIST imageList, int iconNo, bool large) {
   if (!imageList) return -1;
   std::vector<TIconHandle> icons = ExtractShellIcons({iconNo}, large);
   if (!icons[0]) return -1;
-  return ImageList_AddIcon(imageList, icons[0].get());
+  return AddIconToImageList(imageList, icons[0].get());
+}
+
+int AddIconToImageList(HIMAGELIST imageList, HICON icon) {
+  if (!imageList || !icon) return -1;
+  // An icon of the list's size goes in as its own picture and mask: the list drawing the icon
+  // into itself costs several times more, for the same pixels.
+  ICONINFO info{};
+  if (GetIconInfo(icon, &info)) {
+    const TBitmapHandle color(info.hbmColor), mask(info.hbmMask);
+    int cx = 0, cy = 0;
+    BITMAP bm{};
+    if (color && ImageList_GetIconSize(imageList, &cx, &cy) && GetObjectW(color.get(), sizeof bm, &bm) &&
+        bm.bmWidth == cx && bm.bmHeight == cy)
+      return ImageList_Add(imageList, color.get(), mask.get());
+  }
+  // A black-and-white icon (its mask holds both halves) or one of another size.
+  return ImageList_AddIcon(imageList, icon);
 }
 
 int AddFolderIconToImageList(HIMAGELIST imageList, bool large) {

@@ -8,11 +8,6 @@
 #include "foundation/MYTOOL.h"
 
 TDriveBar::TDriveBar(TComponent* owner) : THToolBar(owner) {
-  FImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 8));
-  for (const wchar_t* name : {L"MAIN_BACK16", L"MAIN_FORWARD16", L"MAIN_UPDIR16", L"MAIN_ROOT16", L"MAIN_CHDRV16"})
-    AddBitmapResToImageList(FImages.get(), name);
-  FFixedImages = ImageList_GetImageCount(FImages.get());
-  SetImages(FImages.get());
   SetShowCaptions(true);
   List = true;
 }
@@ -22,33 +17,43 @@ TDriveBar::~TDriveBar() {
 }
 
 namespace {
-// What the shell says of each drive, asked once for a set of drives: both panels' bars show
-// the same drives, and asking the shell for a drive's icon and kind is slow.
+// What the shell says of each drive, asked once for a set of drives: every panel's bar shows
+// the same drives, and asking the shell for a drive's icon and kind is slow, and so is putting
+// an icon into an image list. The bars share one list: the five fixed pictures, then the
+// drives' icons.
 struct TDriveLook {
   wchar_t Letter = 0;
-  TIconHandle Icon;
+  int Image = -1;
   std::wstring Hint;
 };
 struct TDriveLooks {
   int Mask = 0;
   bool Filled = false;
   std::vector<TDriveLook> Drives;
+  std::shared_ptr<TImageListHandle> Images;
 };
 
-const std::vector<TDriveLook>& DriveLooks(int driveMask) {
+const TDriveLooks& DriveLooks(int driveMask) {
   static TDriveLooks looks;
-  if (looks.Filled && looks.Mask == driveMask) return looks.Drives;
+  if (looks.Filled && looks.Mask == driveMask) return looks;
   looks.Drives.clear();
   looks.Mask = driveMask;
   looks.Filled = true;
+  // A new list for a new set of drives: a bar still showing the old drives keeps the old one.
+  looks.Images = std::make_shared<TImageListHandle>(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 8));
+  HIMAGELIST images = looks.Images->get();
+  for (const wchar_t* name : {L"MAIN_BACK16", L"MAIN_FORWARD16", L"MAIN_UPDIR16", L"MAIN_ROOT16", L"MAIN_CHDRV16"})
+    AddBitmapResToImageList(images, name);
   for (int i = 0; i < 26; ++i) {
     if (!(driveMask & (1 << i))) continue;
     TDriveLook look;
     look.Letter = static_cast<wchar_t>(L'A' + i);
     const std::wstring root = std::wstring(1, look.Letter) + L":\\";
     SHFILEINFOW info{};
-    if (SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) && info.hIcon)
-      look.Icon.reset(info.hIcon);
+    if (SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) && info.hIcon) {
+      const TIconHandle icon(info.hIcon);
+      look.Image = AddIconToImageList(images, icon.get());
+    }
     switch (GetDriveTypeW(root.c_str())) {
       case DRIVE_FIXED: look.Hint = L"HDD"; break;
       case DRIVE_REMOTE: look.Hint = L"Network"; break;
@@ -58,7 +63,7 @@ const std::vector<TDriveLook>& DriveLooks(int driveMask) {
     }
     looks.Drives.push_back(std::move(look));
   }
-  return looks.Drives;
+  return looks;
 }
 }  // namespace
 
@@ -68,11 +73,14 @@ void TDriveBar::RebuildDrives(int driveMask) {
   FMask = driveMask;
   BeginUpdate();
   ClearButtons();
-  while (ImageList_GetImageCount(FImages.get()) > FFixedImages) ImageList_Remove(FImages.get(), FFixedImages);
-  for (const TDriveLook& look : DriveLooks(driveMask)) {
-    const int image = look.Icon ? ImageList_AddIcon(FImages.get(), look.Icon.get()) : -1;
+  const TDriveLooks& looks = DriveLooks(driveMask);
+  if (FImages != looks.Images) {
+    FImages = looks.Images;
+    SetImages(FImages->get());
+  }
+  for (const TDriveLook& look : looks.Drives) {
     TToolButton* b = AddToolButton(this, std::wstring(1, look.Letter), true, nullptr, tbsCheck, 100 + (look.Letter - L'A'),
-                                   image, true, nullptr);
+                                   look.Image, true, nullptr);
     b->Hint = look.Hint;
     b->OnClick = [this, b](TComponent*) {
       if (OnDriveClick) OnDriveClick(b);

@@ -3,6 +3,7 @@
 // index (the letter's code + 35), its hint the kind of drive and its image the shell's small
 // icon of the drive's root. A click on a drive button reaches OnDriveClick with the button.
 #include <functional>
+#include <memory>
 
 #include "foundation/ToolBtn.h"
 #include "framework/Handles.h"
@@ -19,7 +20,7 @@ class TDriveBar : public THToolBar {
   std::function<void(TToolButton* button)> OnDriveClick;
 
  private:
-  TImageListHandle FImages;
-  int FFixedImages = 0;
+  // The pictures, shared by the bars that show the same drives.
+  std::shared_ptr<TImageListHandle> FImages;
   int FMask = 0;
 };

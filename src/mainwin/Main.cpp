@@ -138,6 +138,9 @@ TQ7XForm::~TQ7XForm() {
 void TQ7XForm::FormCreate() {
   ActivatedOnce = false;
   StartupTimer = nullptr;
+  // The form has its size before the bars are built: each bar laid out for the window's first
+  // size would be laid out again for this one.
+  SetBounds(0, 0, 800, 600);
   if (DefaultSetupDialog) RunSetupDialog = DefaultSetupDialog;
   if (DefaultApplyOptions) ApplyOptions = [this] { DefaultApplyOptions(*this); };
   std::wstring created;
@@ -161,7 +164,6 @@ void TQ7XForm::FormCreate() {
   ClientPanel->SetParent(this);
   ShellNewHelper = std::make_unique<TShellNew>();
   OnShow = [this](TComponent*) { FormShow(); };
-  SetBounds(0, 0, 800, 600);
   Position = poScreenCenter;
 }
 

@@ -111,7 +111,7 @@ void TSystemFileData::TakeSystemImages() {
 // numbers stay in step.
 int TSystemFileData::AddIcon(HICON icon) {
   TIconHandle owned(icon);
-  int i = icon ? ImageList_ReplaceIcon(FImages.get(), -1, icon) : -1;
+  int i = AddIconToImageList(FImages.get(), icon);
   if (i >= 0) return i;
   TBitmapHandle blank(CreateCompatibleBitmap(TScreenDCHandle(GetDC(nullptr)).get(), 16, 16));
   TMemoryDCHandle mem(CreateCompatibleDC(nullptr));
@@ -194,7 +194,7 @@ void TSystemFileData::Load() {
     int index;
     SplitIconLocation(FolderIconLocation, file, index);
     if (TIconHandle icon(SmallIconOf(file, index)); icon) {
-      int i = ImageList_ReplaceIcon(FImages.get(), -1, icon.get());
+      int i = AddIconToImageList(FImages.get(), icon.get());
       if (i >= 0) FolderIcon = i;
     }
   }
