@@ -1,5 +1,6 @@
 #include "common/TestUtil.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -73,6 +74,15 @@ std::string ReadFileRaw(const std::wstring& path) {
   std::string bytes;
   ReadFileBytes(path, bytes);
   return bytes;
+}
+
+std::vector<std::wstring> FolderNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(fs::path(folder), ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(it->path().filename().wstring());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::wstring FixturePath(std::wstring_view name) {

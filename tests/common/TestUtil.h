@@ -2,6 +2,7 @@
 // Helpers shared by the tests: a scratch folder that is removed afterwards, and file access.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "foundation/FileIO.h"
 
@@ -24,5 +25,7 @@ class TTempDir {
 // Writes bytes to a file as they are (no safe replacement): test fixtures.
 bool WriteFileRaw(const std::wstring& path, std::string_view bytes);
 std::string ReadFileRaw(const std::wstring& path);
+// The names in a folder (given with or without its trailing separator), sorted.
+std::vector<std::wstring> FolderNames(const std::wstring& folder);
 // The source tree's fixture folder joined with name.
 std::wstring FixturePath(std::wstring_view name);

@@ -21,20 +21,6 @@ namespace {
 bool Exists(const std::wstring& p) { return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The names in a folder exactly as the system keeps them (case included), sorted.
-std::vector<std::wstring> Names(const std::wstring& dir) {
-  std::vector<std::wstring> v;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return v;
-  do {
-    std::wstring n = fd.cFileName;
-    if (n != L"." && n != L"..") v.push_back(n);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-  std::sort(v.begin(), v.end());
-  return v;
-}
-
 struct TTreeLog : TRenameTreeCache {
   std::vector<std::pair<std::wstring, std::wstring>>* Log;
   explicit TTreeLog(std::vector<std::pair<std::wstring, std::wstring>>* log) : Log(log) {}
@@ -166,7 +152,7 @@ TEST_F(RenFixture, SimplePageRenamesOneItemAfterTheOther) {
   Click(Form->ChangeButton);
   EXPECT_EQ(Form->ItemCount(), 0);
   EXPECT_FALSE(Form->Visible());  // the last row closed the dialog
-  EXPECT_EQ(Names(Dir.Path()), (V{L"a.txt", L"b2.txt", L"c2.txt"}));
+  EXPECT_EQ(FolderNames(Dir.Path()), (V{L"a.txt", L"b2.txt", L"c2.txt"}));
   EXPECT_EQ(Form->DoneList, Dir / L"a.TXT" + L"\r" + (Dir / L"b.txt") + L"\r" + (Dir / L"c.txt"));
   EXPECT_EQ(TMsgBoxSeam::Get().Pending(), 0);
 }
@@ -197,7 +183,7 @@ TEST_F(RenFixture, PreviewFollowsEveryBoxAndAnInvalidPatternEmptiesEveryRow) {
   TMsgBoxSeam::Get().PushButton(0);
   Click(Form->StartButton);
   EXPECT_EQ(Form->ItemCount(), 3);
-  EXPECT_EQ(Names(Dir.Path()), (V{L"Sub", L"memo.txt", L"report2024.doc"}));
+  EXPECT_EQ(FolderNames(Dir.Path()), (V{L"Sub", L"memo.txt", L"report2024.doc"}));
 }
 
 TEST_F(RenFixture, DuplicateNamesAskFirst) {
@@ -210,20 +196,20 @@ TEST_F(RenFixture, DuplicateNamesAskFirst) {
   ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u);
   EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].Text, LoadMessageText(32039));
   EXPECT_EQ(TMsgBoxSeam::Get().Shown[0].Buttons.size(), 3u);
-  EXPECT_EQ(Names(Dir.Path()), (V{L"a.txt", L"b.txt", L"c.txt"}));
+  EXPECT_EQ(FolderNames(Dir.Path()), (V{L"a.txt", L"b.txt", L"c.txt"}));
   // Yes numbers the names and stops, so the user starts again.
   TMsgBoxSeam::Get().PushButton(0);
   Click(Form->StartButton);
   EXPECT_EQ(Form->NamePattern->Text(), L"x_<C1,1>");
   EXPECT_EQ(NewNames(), (V{L"x_1.txt", L"x_2.txt", L"x_3.txt"}));
-  EXPECT_EQ(Names(Dir.Path()), (V{L"a.txt", L"b.txt", L"c.txt"}));
+  EXPECT_EQ(FolderNames(Dir.Path()), (V{L"a.txt", L"b.txt", L"c.txt"}));
   // Duplicates out of a tag ask whether to go on; No ends.
   Type(Form->NamePattern, L"<E>");
   TMsgBoxSeam::Get().PushButton(1);
   Click(Form->StartButton);
   ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 3u);
   EXPECT_EQ(TMsgBoxSeam::Get().Shown[2].Text, LoadMessageText(32040));
-  EXPECT_EQ(Names(Dir.Path()), (V{L"a.txt", L"b.txt", L"c.txt"}));
+  EXPECT_EQ(FolderNames(Dir.Path()), (V{L"a.txt", L"b.txt", L"c.txt"}));
 }
 
 TEST_F(RenFixture, DuplicateNumberingHasAsManyDigitsAsTheRowCount) {
@@ -261,7 +247,7 @@ TEST_F(RenFixture, FailedRunOffersUndoAndResultThenUndoRestoresInReverse) {
   EXPECT_EQ(box.Title, LoadMessageText(8));
   EXPECT_EQ(box.Buttons, (V{LoadMessageText(1), LoadMessageText(32041), LoadMessageText(32042)}));
   EXPECT_EQ(ListNames(), (V{L"d2", L"d4"}));
-  EXPECT_EQ(Names(Dir.Path()), (V{L"DESCRIPT.ION", L"d2", L"d4", L"new1", L"new2", L"new3", L"new4", L"new5"}));
+  EXPECT_EQ(FolderNames(Dir.Path()), (V{L"DESCRIPT.ION", L"d2", L"d4", L"new1", L"new2", L"new3", L"new4", L"new5"}));
   EXPECT_EQ(Form->FocusedName, L"new3");
   EXPECT_TRUE(Form->UndoButton->Enabled());
 
@@ -296,7 +282,7 @@ TEST_F(RenFixture, FailedRunOffersUndoAndResultThenUndoRestoresInReverse) {
   EXPECT_EQ(TreeLog[4], std::make_pair(Dir / L"new3", Dir / L"d3"));
   EXPECT_EQ(TreeLog[5], std::make_pair(Dir / L"new1", Dir / L"d1"));
   EXPECT_EQ(ListNames(), (V{L"d1", L"d2", L"d3", L"d4", L"d5"}));
-  EXPECT_EQ(Names(Dir.Path()), (V{L"DESCRIPT.ION", L"d1", L"d2", L"d3", L"d4", L"d5", L"new2", L"new4"}));
+  EXPECT_EQ(FolderNames(Dir.Path()), (V{L"DESCRIPT.ION", L"d1", L"d2", L"d3", L"d4", L"d5", L"new2", L"new4"}));
   EXPECT_TRUE(Form->DoneList.empty());
   EXPECT_FALSE(Form->UndoButton->Enabled());
   EXPECT_FALSE(Form->ResultButton->Enabled());
@@ -348,7 +334,7 @@ TEST_F(RenFixture, ResultFileRecordsCaseChangesAndFallsBackToUtf8) {
   // Every row renamed: the dialog closes; the result is still there to be written.
   EXPECT_EQ(Form->ItemCount(), 0);
   EXPECT_FALSE(Form->Visible());
-  EXPECT_EQ(Names(Dir.Path()), (V{L"alpha.txt", L"\u0E01a.txt", L"\xD55C.txt"}));
+  EXPECT_EQ(FolderNames(Dir.Path()), (V{L"alpha.txt", L"\u0E01a.txt", L"\xD55C.txt"}));
   Form->ShowResult();
   ASSERT_EQ(Opened.size(), 1u);
   std::string bytes = ReadFileRaw(Opened[0]);

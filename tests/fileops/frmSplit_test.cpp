@@ -23,18 +23,6 @@
 #include "shell/ShellTestUtil.h"
 
 namespace {
-// The names in a folder, in the order the system lists them.
-std::vector<std::wstring> ListFolder(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (wcscmp(fd.cFileName, L".") != 0 && wcscmp(fd.cFileName, L"..") != 0) names.push_back(fd.cFileName);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-  return names;
-}
 std::string Bytes(size_t n, char seed) {
   std::string s(n, 0);
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 7 + i / 251);
@@ -146,7 +134,7 @@ TEST_F(SplitTest, BatchStyleGivesExactPiecesListAndABatchFileThatJoins) {
   EXPECT_FALSE(over.Ok);
   EXPECT_EQ(over.State, jcsCrcError);
   EXPECT_TRUE(ReadFileRaw(Out + L"a.zip") == data) << "the file that was there changed";
-  EXPECT_EQ(ListFolder(Out), std::vector<std::wstring>{L"a.zip"});
+  EXPECT_EQ(FolderNames(Out), std::vector<std::wstring>{L"a.zip"});
 }
 
 TEST_F(SplitTest, BatchFileJoinsNamesTheCodePageCannotHold) {
