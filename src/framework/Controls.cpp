@@ -202,6 +202,9 @@ void TControl::CreateHandle() {
   SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font.Handle()), 0);
   if (!FEnabled) EnableWindow(FHandle, FALSE);
   HandleCreated();
+  // The children take their places before their windows are made: each window is made where
+  // it belongs rather than made and then moved (every move is a round of messages).
+  if (!FControls.empty()) AlignControls();
   for (TControl* child : FControls) child->CreateHandle();
   AlignControls();
 }

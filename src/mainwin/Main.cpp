@@ -179,7 +179,19 @@ void TQ7XForm::FormShow() {
   ClientPanel->DisableAlign();
   Panel1 = CreatePanel(Options.LastWindow);
   Panel1->SetAlign(alClient);
-  Panel1->SetBounds(0, 0, ClientPanel->ClientWidth(), ClientPanel->ClientHeight());
+  // With two panels this one is made at the size it will have beside the other (left or top
+  // as panel 1, the rest as panel 2), so that its parts are laid out once.
+  const int cw = ClientPanel->ClientWidth(), ch = ClientPanel->ClientHeight();
+  RECT place{0, 0, cw, ch};
+  if (DualMode) {
+    const int size = FirstPanelSize();
+    if (Options.LastWindow == 2)
+      place = Stacked ? RECT{0, size + kSplitterSize, cw, ch} : RECT{size + kSplitterSize, 0, cw, ch};
+    else
+      place = Stacked ? RECT{0, 0, cw, size} : RECT{0, 0, size, ch};
+  }
+  Panel1->SetBounds(place.left, place.top, std::max(0, static_cast<int>(place.right - place.left)),
+                    std::max(0, static_cast<int>(place.bottom - place.top)));
   Panel1->SetParent(ClientPanel);
   Panel1->Setup(SystemFileData, Options.LastWindow, FirstLoadDone);
   if (DualMode) MakeDualWindow(Stacked);
@@ -299,10 +311,14 @@ TPanelView* TQ7XForm::PanelByNumber(WPARAM no) const {
   return nullptr;
 }
 
-void TQ7XForm::AlignFirstPanel() {
+int TQ7XForm::FirstPanelSize() const {
   const int client = Stacked ? ClientPanel->ClientHeight() : ClientPanel->ClientWidth();
   const int32_t ratio = Stacked ? Options.VertRatio : Options.HorzRatio;
-  const int size = static_cast<int>(std::lround(std::max(0, client - kSplitterSize) * (ratio / 100000.0)));
+  return static_cast<int>(std::lround(std::max(0, client - kSplitterSize) * (ratio / 100000.0)));
+}
+
+void TQ7XForm::AlignFirstPanel() {
+  const int size = FirstPanelSize();
   Panel1->SetAlign(Stacked ? alTop : alLeft);
   if (Stacked)
     Panel1->SetBounds(0, 0, ClientPanel->ClientWidth(), size);

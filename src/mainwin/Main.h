@@ -211,6 +211,8 @@ class TQ7XForm : public THanForm {
   void RegisterShellNotify();
   void DeregisterShellNotify();
   void AlignFirstPanel();
+  // Panel 1's width (side by side) or height (stacked) by the kept ratio.
+  int FirstPanelSize() const;
   void KeepRatio();
   bool HandlePanelMessage(UINT msg, WPARAM wp, LPARAM lp);
   void QueryEndSession();
