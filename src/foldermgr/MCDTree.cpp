@@ -40,9 +40,9 @@ void TTreeNames::append(std::wstring_view s) {
 }
 
 namespace {
-// What a unit below 0x80 is to the reader; every unit from 0x80 up is kHigh in bytes (it needs
-// decoding) and nothing in UTF-16 text.
-enum : uint8_t { kLineEnd = 1, kNotInName = 2, kHigh = 4 };
+// What a unit below 0x80 is to a name; every unit from 0x80 up is kHigh in bytes (it needs
+// decoding) and nothing in UTF-16 text. Lines are cut before their names are looked at.
+enum : uint8_t { kNotInName = 1, kHigh = 2 };
 struct TUnitClasses {
   uint8_t Of[256];
 };
@@ -50,8 +50,7 @@ constexpr TUnitClasses MakeUnitClasses() {
   TUnitClasses t{};
   for (int c = 0; c < 256; ++c) {
     uint8_t k = 0;
-    if (c == '\r' || c == '\n') k = kLineEnd;
-    else if (c < 0x20 || c == '\\' || c == '/' || c == ':') k = kNotInName;
+    if (c < 0x20 || c == '\\' || c == '/' || c == ':') k = kNotInName;
     else if (c >= 0x80) k = kHigh;
     t.Of[c] = k;
   }
@@ -69,7 +68,7 @@ uint8_t ClassOf(Unit c) {
   if (v < 0x80) return UnitClasses.Of[v];
   return sizeof(Unit) == 1 ? kHigh : 0;
 }
-// A blank within a line (trimmed off its ends); the line ends are blanks too, but end it.
+// A blank within a line (trimmed off its ends).
 bool IsBlank(uint32_t c) { return c <= ' '; }
 
 // An optional sign and the decimal digits from p on, as the file writes a number; p is left
@@ -184,13 +183,10 @@ template <typename Unit, typename Sink>
   size_t used = 0;
   std::wstring run;
   TTreeLineCursor<Unit> lines(p, end);
-  // In UTF-8 that is not yet known to be UTF-8, a line with units that need decoding is checked.
+  // In UTF-8 that is not yet known to be UTF-8, a line that is not read as a name is checked.
   auto isText = [code](const Unit* from, const Unit* to) {
     if constexpr (sizeof(Unit) == 1) {
-      if (code == TNameCode::Utf8) {
-        for (const Unit* u = from; u < to; ++u)
-          if (ClassOf(*u) & kHigh) return IsValidUtf8(std::string_view(from, static_cast<size_t>(to - from)));
-      }
+      if (code == TNameCode::Utf8) return IsValidUtf8(std::string_view(from, static_cast<size_t>(to - from)));
     } else {
       (void)code;
     }
