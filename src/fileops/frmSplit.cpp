@@ -888,20 +888,19 @@ void TSplitCombineForm::JoinFiles() {
       Success = false;
     }
   }
-  if (Success) {
-    if (!FList.HasCrc) {
-      CrcState = jcsNoCrc;
-    } else if (!crcMatches) {
-      ShowInfo(Msg(30342));
-      Success = false;
-      CrcState = jcsCrcError;
-      if (replacing) {
-        for (const TCreated& c : FCreated) RemoveCreated(c);
-        FCreated.clear();
-      }
-    }
-  } else {
+  // A failed join removes what it wrote; a damaged one too where it would have replaced a file.
+  bool removeOutput = !Success;
+  if (!Success) {
     CrcState = jcsNoCrc;
+  } else if (!FList.HasCrc) {
+    CrcState = jcsNoCrc;
+  } else if (!crcMatches) {
+    ShowInfo(Msg(30342));
+    Success = false;
+    CrcState = jcsCrcError;
+    removeOutput = replacing;
+  }
+  if (removeOutput) {
     for (const TCreated& c : FCreated) RemoveCreated(c);
     FCreated.clear();
   }
