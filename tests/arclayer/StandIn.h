@@ -20,10 +20,7 @@
 namespace arctest {
 inline std::wstring W(const std::string& s) { return Utf8ToWide(s); }
 inline bool Exists(const std::wstring& p) { return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
-inline void Wipe(const std::wstring& folder) {
-  std::error_code ec;
-  std::filesystem::remove_all(std::filesystem::path(folder), ec);
-}
+inline void Wipe(const std::wstring& folder) { RemoveTree(folder); }
 
 // The stand-in library, held open by the test so that its settings and log survive the
 // driver's own load and unload.

@@ -22,6 +22,11 @@ class TTempDir {
   std::wstring FPath;
 };
 
+// Removes a folder with everything in it, read-only files too, giving up after about a second
+// on what stays in use (a program a test started may still be closing in it). Never waits
+// longer: a folder left behind in the temporary folder is better than a hung run.
+void RemoveTree(const std::wstring& folder);
+
 // Writes bytes to a file as they are (no safe replacement): test fixtures.
 bool WriteFileRaw(const std::wstring& path, std::string_view bytes);
 std::string ReadFileRaw(const std::wstring& path);
