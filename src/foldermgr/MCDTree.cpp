@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <mutex>
 #include <type_traits>
@@ -99,10 +100,15 @@ enum class TNameCode {
 enum class TPass { Empty, Ok, Damaged, NotUtf8 };
 
 // Gives the lines of [from, end) in order; a line ends at LF, at CR LF or at a CR alone. In
-// bytes the line ends of 64 units are found at a time, so that where a line starts never waits
-// for the line before it to be read.
+// bytes the line ends of a register's width of units (64 or 32) are found at a time, so that
+// where a line starts never waits for the line before it to be read.
 template <typename Unit>
 class TTreeLineCursor {
+  // A bit per unit, as wide as a register: a wider mask would take two registers on a 32-bit
+  // processor, which has few enough for the reader's loop.
+  using TMask = uintptr_t;
+  static constexpr int kBlock = sizeof(TMask) * 8;
+
  public:
   TTreeLineCursor(const Unit* from, const Unit* end) : FStart(from), FScan(from), FEnd(end) {}
   // The next line, without its line end; false after the last. Kept in the reader's loop: a
@@ -110,26 +116,26 @@ class TTreeLineCursor {
   [[gnu::always_inline]] bool Next(const Unit*& line, const Unit*& contentEnd) {
     for (;;) {
       if (FEnds) {
-        const Unit* q = FBase + __builtin_ctzll(FEnds);
+        const Unit* q = FBase + std::countr_zero(FEnds);
         FEnds &= FEnds - 1;
         return Take(q, line, contentEnd);
       }
 #if defined(__SSE2__)
       if constexpr (sizeof(Unit) == 1) {
-        if (FEnd - FScan >= 64) {
+        if (FEnd - FScan >= kBlock) {
           const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
-          uint64_t lfs = 0, crs = 0;
-          for (int k = 0; k < 4; ++k) {
+          TMask lfs = 0, crs = 0;
+          for (int k = 0; k < kBlock / 16; ++k) {
             __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(FScan + 16 * k));
-            lfs |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) << (16 * k);
-            crs |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)))) << (16 * k);
+            lfs |= static_cast<TMask>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) << (16 * k);
+            crs |= static_cast<TMask>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)))) << (16 * k);
           }
-          // A CR ends a line of its own unless an LF follows it (for the last of the 64, the
-          // first unit after them).
-          uint64_t lfAfter = (lfs >> 1) | (FEnd - FScan > 64 && FScan[64] == '\n' ? uint64_t{1} << 63 : 0);
+          // A CR ends a line of its own unless an LF follows it (for the last of the block, the
+          // first unit after it).
+          TMask lfAfter = (lfs >> 1) | (FEnd - FScan > kBlock && FScan[kBlock] == '\n' ? TMask{1} << (kBlock - 1) : 0);
           FEnds = lfs | (crs & ~lfAfter);
           FBase = FScan;
-          FScan += 64;
+          FScan += kBlock;
           continue;
         }
       }
@@ -160,7 +166,7 @@ class TTreeLineCursor {
   const Unit* FScan;   // the first unit not yet looked at
   const Unit* FEnd;
   const Unit* FBase = nullptr;  // the unit of the lowest bit of FEnds
-  uint64_t FEnds = 0;           // the line ends found and not yet given
+  TMask FEnds = 0;              // the line ends found and not yet given
 };
 
 // Reads the lines of a tree file from its units, straight into names (each name decoded in
@@ -375,7 +381,7 @@ struct TEntrySink {
 // made one level up, whose children are counted here and hung in place by LinkChildren. Until
 // then a node's ChildCount holds its own place among its parent's children.
 struct TNodeSink {
-  std::vector<TMCDTreeNodeRec>& Nodes;
+  TRecordArray<TMCDTreeNodeRec>& Nodes;
   std::array<int32_t, MaxTreeDepth + 1> Slots{};
   // The records are written in place through a plain pointer: a push per line costs more than
   // all the rest of the line.
@@ -551,8 +557,8 @@ struct TTreeBufferPool {
   std::mutex Lock;
   std::string Bytes;
   TTreeNames Names;
-  std::vector<TMCDTreeNodeRec> Nodes;
-  std::vector<int32_t> Kids;
+  TRecordArray<TMCDTreeNodeRec> Nodes;
+  TRecordArray<int32_t> Kids;
 };
 TTreeBufferPool& BufferPool() {
   static TTreeBufferPool pool;

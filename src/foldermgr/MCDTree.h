@@ -49,6 +49,29 @@ struct TMCDTreeNodeRec {
   int32_t Parent;  // -1 for the root
   uint32_t ChildStart, ChildCount, ChildCapacity;
 };
+// The allocator of the cache's big arrays: growing one leaves the new records unset instead of
+// clearing them first, as the reader writes every record it adds.
+template <typename T>
+struct TUnsetAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = TUnsetAllocator<U>;
+  };
+  TUnsetAllocator() = default;
+  template <typename U>
+  TUnsetAllocator(const TUnsetAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+template <typename T>
+using TRecordArray = std::vector<T, TUnsetAllocator<T>>;
+
 // What Locate hands out: valid until the next edit.
 using PMCDTreeNode = const TMCDTreeNodeRec*;
 
@@ -250,8 +273,8 @@ class TMCDTreeMan {
   // freed (see MCDTree.cpp).
   std::string FBytes;                    // the file's bytes while it is read or written
   TTreeNames FNames;                     // every node's name
-  std::vector<TMCDTreeNodeRec> FNodes;   // removed nodes stay, unreachable, until Clear
-  std::vector<TNode> FKids;              // the child lists, each a slice of its own
+  TRecordArray<TMCDTreeNodeRec> FNodes;   // removed nodes stay, unreachable, until Clear
+  TRecordArray<TNode> FKids;            // the child lists, each a slice of its own
   TNode FRoot = -1;
   int FCount = 0;
 };

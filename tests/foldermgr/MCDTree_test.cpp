@@ -139,6 +139,23 @@ TEST(TreeFile, CutsLinesAndNamesFromTheBytesThemselves) {
   }
 }
 
+TEST(TreeFile, LineEndsFallAnywhereInTheReadersBlocks) {
+  // The reader finds line ends a register's width of bytes at a time: a CR LF pair split by a
+  // block's end, a CR alone as a block's last byte and a line end as its first byte are each
+  // placed at every offset within two blocks.
+  for (size_t pad = 0; pad < 140; ++pad) {
+    SCOPED_TRACE(pad);
+    const std::string longName = "p" + std::string(pad, 'x');
+    const std::string bytes = "4\r\n0,C:\r\n1," + longName + "\r\n1,b\r1,c\n";
+    std::vector<TTreeFileLine> lines;
+    TTextEncoding encoding;
+    ASSERT_EQ(ParseTreeFile(bytes, lines, encoding), TTreeFileRead::Ok);
+    std::vector<std::wstring> names;
+    for (const TTreeFileLine& l : lines) names.push_back(l.Name);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"C:", Utf8ToWide(longName), L"b", L"c"}));
+  }
+}
+
 TEST(TreeFile, AnEmptyFileIsAnEmptyTree) {
   TMCDTreeMan m(L"C:", L"");
   EXPECT_TRUE(m.LoadFromBytes(""));
