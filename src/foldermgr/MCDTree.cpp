@@ -433,6 +433,29 @@ TTreeFileRead ParseTreeFile(std::string_view bytes, std::vector<TTreeFileLine>& 
   return r;
 }
 
+namespace {
+// The decimal digits of a depth, with a sign when negative; 12 bytes are always enough.
+char* WriteDepth(char* o, int32_t depth) {
+  if (static_cast<uint32_t>(depth) < 10) {
+    *o++ = static_cast<char>('0' + depth);
+    return o;
+  }
+  uint32_t v = static_cast<uint32_t>(depth);
+  if (depth < 0) {
+    *o++ = '-';
+    v = 0u - v;
+  }
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v);
+  while (n) *o++ = digits[--n];
+  return o;
+}
+}  // namespace
+
 TTreeFileBuilder::TTreeFileBuilder(const std::wstring& root, size_t lineCount, TTextEncoding encoding, size_t textHint,
                                    std::string buffer)
     : FRoot(root),
@@ -447,37 +470,34 @@ TTreeFileBuilder::TTreeFileBuilder(const std::wstring& root, size_t lineCount, T
   if (FMode == TMode::Text) {
     FText.reserve(size);
   } else {
-    FBytes.reserve(size + size / 4);
-    if (encoding == TTextEncoding::Utf8Bom) FBytes = "\xEF\xBB\xBF";
+    FBytes.resize(size + size / 4);
+    if (encoding == TTextEncoding::Utf8Bom) AppendAscii("\xEF\xBB\xBF");
   }
-  AppendNumber(lineCount);
+  AppendAscii(std::to_string(lineCount));
   AppendAscii("\r\n");
 }
 
-void TTreeFileBuilder::AppendAscii(std::string_view s) {
-  if (FMode == TMode::Text)
-    FText.append(s.begin(), s.end());
-  else
-    FBytes.append(s);
+char* TTreeFileBuilder::Room(size_t n) {
+  if (FBytes.size() - FUsed < n) FBytes.resize(std::max(FBytes.size() * 2, FUsed + n));
+  return FBytes.data() + FUsed;
 }
 
-void TTreeFileBuilder::AppendNumber(uint64_t v) {
-  char digits[24];
-  char* end = digits + sizeof(digits);
-  char* p = end;
-  do {
-    *--p = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v);
-  AppendAscii(std::string_view(p, static_cast<size_t>(end - p)));
+void TTreeFileBuilder::AppendAscii(std::string_view s) {
+  if (FMode == TMode::Text) {
+    FText.append(s.begin(), s.end());
+    return;
+  }
+  std::copy(s.begin(), s.end(), Room(s.size()));
+  FUsed += s.size();
 }
 
 // A name the code page cannot hold: the file becomes UTF-8, what was written so far included.
 void TTreeFileBuilder::SwitchToUtf8() {
   std::wstring text;
-  AnsiToWide(FBytes, text);
+  AnsiToWide(std::string_view(FBytes.data(), FUsed), text);
   FBytes.clear();
   AppendUtf8(FBytes, text);
+  FUsed = FBytes.size();
   FMode = TMode::Utf8;
   FEncoding = TTextEncoding::Utf8;
 }
@@ -485,32 +505,39 @@ void TTreeFileBuilder::SwitchToUtf8() {
 void TTreeFileBuilder::Add(int32_t depth, std::wstring_view name) {
   if (FFirst) name = FRoot;
   FFirst = false;
-  if (depth < 0) {
-    AppendAscii("-");
-    AppendNumber(static_cast<uint64_t>(-static_cast<int64_t>(depth)));
-  } else {
-    AppendNumber(static_cast<uint64_t>(depth));
+  if (FMode == TMode::Text) {
+    FText.append(std::to_wstring(depth));
+    FText += L',';
+    FText.append(name);
+    FText.append(L"\r\n");
+    return;
   }
-  AppendAscii(",");
+  // The depth, the comma, the name (no more than MaxUtf8PerUnit bytes a unit, in UTF-8 or in a
+  // code page) and CR LF.
+  char* const start = Room(16 + name.size() * MaxUtf8PerUnit);
+  char* o = WriteDepth(start, depth);
+  *o++ = ',';
   if (FMode == TMode::Ansi) {
     if (std::all_of(name.begin(), name.end(), [](wchar_t c) { return static_cast<uint32_t>(c) < 0x80; })) {
-      for (wchar_t c : name) FBytes += static_cast<char>(c);
-    } else if (WideToAnsi(name, FName)) {
-      FBytes += FName;
+      for (wchar_t c : name) *o++ = static_cast<char>(c);
+    } else if (WideToAnsi(name, FName) && FName.size() <= name.size() * MaxUtf8PerUnit) {
+      o = std::copy(FName.begin(), FName.end(), o);
     } else {
+      FUsed += static_cast<size_t>(o - start);
       SwitchToUtf8();
+      o = Room(16 + name.size() * MaxUtf8PerUnit);
     }
   }
-  if (FMode == TMode::Utf8)
-    AppendUtf8(FBytes, name);
-  else if (FMode == TMode::Text)
-    FText.append(name);
-  AppendAscii("\r\n");
+  if (FMode == TMode::Utf8) o = EncodeUtf8Into(name, o);
+  *o++ = '\r';
+  *o++ = '\n';
+  FUsed = static_cast<size_t>(o - FBytes.data());
 }
 
 std::string TTreeFileBuilder::Finish(TTextEncoding& encoding) {
   encoding = FEncoding;
   if (FMode == TMode::Text) return EncodeText(FText, encoding);
+  FBytes.resize(FUsed);
   if (FMode == TMode::Ansi && IsValidUtf8(FBytes)) {
     // Bytes that form valid UTF-8 would be read back as UTF-8 next time: such a file is kept
     // in UTF-8 (the same bytes when it is all ASCII).

@@ -157,8 +157,9 @@ class TTreeFileBuilder {
   std::string Finish(TTextEncoding& encoding);
 
  private:
+  // Room for n more bytes at the end of the written ones.
+  char* Room(size_t n);
   void AppendAscii(std::string_view s);
-  void AppendNumber(uint64_t v);
   void SwitchToUtf8();
   // UTF-8 and ANSI files are written straight into their bytes, UTF-16 ones as text encoded at
   // the end.
@@ -167,7 +168,10 @@ class TTreeFileBuilder {
   TTextEncoding FEncoding;
   TMode FMode;
   bool FFirst = true;
+  // The bytes: FUsed of them written, the rest room made ahead (a string grown a line at a
+  // time costs more than the lines).
   std::string FBytes;
+  size_t FUsed = 0;
   std::string FName;  // one name in the ANSI code page
   std::wstring FText;
 };

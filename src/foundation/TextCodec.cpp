@@ -149,11 +149,7 @@ size_t DecodeUtf8Into(std::string_view bytes, wchar_t* out, bool strict) {
   return static_cast<size_t>(w - out);
 }
 
-void AppendUtf8(std::string& out, std::wstring_view text) {
-  size_t at = out.size();
-  // At most three bytes per unit (a surrogate pair is four bytes for two units).
-  out.resize(at + text.size() * 3);
-  char* o = out.data() + at;
+char* EncodeUtf8Into(std::wstring_view text, char* o) {
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t cp = static_cast<uint32_t>(text[i]);
     if (cp < 0x80) {
@@ -161,6 +157,7 @@ void AppendUtf8(std::string& out, std::wstring_view text) {
       continue;
     }
     if constexpr (sizeof(wchar_t) == 2) {
+      // A surrogate pair is four bytes for two units.
       if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
         uint32_t lo = static_cast<uint32_t>(text[i + 1]);
         if (lo >= 0xDC00 && lo <= 0xDFFF) {
@@ -178,13 +175,12 @@ void AppendUtf8(std::string& out, std::wstring_view text) {
       *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
       *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      if constexpr (sizeof(wchar_t) != 2) {
-        // One 32-bit unit may give four bytes: make room when the estimate runs short.
-        size_t done = static_cast<size_t>(o - out.data());
-        if (out.size() - done < 4 + (text.size() - i - 1) * 3) {
-          out.resize(done + 4 + (text.size() - i - 1) * 3);
-          o = out.data() + done;
-        }
+      if (cp > 0x10FFFF) cp = 0xFFFD;  // past Unicode: only a 32-bit unit can hold it
+      if (cp == 0xFFFD) {
+        *o++ = static_cast<char>(0xEF);
+        *o++ = static_cast<char>(0xBF);
+        *o++ = static_cast<char>(0xBD);
+        continue;
       }
       *o++ = static_cast<char>(0xF0 | (cp >> 18));
       *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
@@ -192,6 +188,13 @@ void AppendUtf8(std::string& out, std::wstring_view text) {
       *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
+  return o;
+}
+
+void AppendUtf8(std::string& out, std::wstring_view text) {
+  size_t at = out.size();
+  out.resize(at + text.size() * MaxUtf8PerUnit);
+  char* o = EncodeUtf8Into(text, out.data() + at);
   out.resize(static_cast<size_t>(o - out.data()));
 }
 

@@ -22,6 +22,11 @@ std::string WideToUtf8(std::wstring_view text);
 // Appends the UTF-8 bytes of text to out (what WideToUtf8 returns), for writers that build a
 // whole file in one buffer.
 void AppendUtf8(std::string& out, std::wstring_view text);
+// The most UTF-8 bytes one unit of wide text gives.
+constexpr size_t MaxUtf8PerUnit = sizeof(wchar_t) == 2 ? 3 : 4;
+// Writes the UTF-8 bytes of text from out on, which has room for MaxUtf8PerUnit bytes per unit;
+// returns where they end.
+char* EncodeUtf8Into(std::wstring_view text, char* out);
 
 // The system's ANSI and OEM code pages (949 on a Korean system). The host build, which has
 // no code pages, treats both as Latin-1. The Wide-to-bytes direction returns false when a
