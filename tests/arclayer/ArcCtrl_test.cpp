@@ -8,6 +8,7 @@
 #include <map>
 
 #include "archive/layer/ArcTree.h"
+#include "arclayer/ZipPassword.h"
 #include "common/TestUtil.h"
 #include "foundation/Folders.h"
 #include "foundation/Language.h"
@@ -435,10 +436,13 @@ TEST_F(EngineTest, ZipAddExtractAndDeleteRoundTrip) {
 TEST_F(EngineTest, WrongOrWithheldPasswordIsNoSuccess) {
   const std::wstring arc = Work / L"p.zip";
   ASSERT_EQ(Add(akZip, arc, {L"b.txt"}, L"secret"), arcOk);
+  ASSERT_EQ(ziptest::PasswordChecks(arc, "secret"), std::vector<bool>{true});
+  const std::wstring wrong = ziptest::PasswordRejectedBy(arc);
+  ASSERT_FALSE(wrong.empty());
   struct TCase {
-    const wchar_t* Answer;
+    std::wstring Answer;
     TArcResultCode Expected;
-  } cases[] = {{L"wrong", arcBadPassword}, {L"", arcCancelled}, {L"secret", arcOk}};
+  } cases[] = {{wrong, arcBadPassword}, {L"", arcCancelled}, {L"secret", arcOk}};
   for (const TCase& t : cases) {
     TTempDir out;
     auto c = CreateArchiveControl(akZip);

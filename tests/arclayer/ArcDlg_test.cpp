@@ -8,6 +8,7 @@
 #include "archive/layer/ArcDlgKit.h"
 #include "archive/layer/ArcTree.h"
 #include "archive/layer/ExtrODlg.h"
+#include "arclayer/ZipPassword.h"
 #include "common/TestUtil.h"
 #include "common/WinCapture.h"
 #include "fileops/frmTgt.h"
@@ -461,6 +462,9 @@ TEST_F(ArcDlgTest, TwoFilesAsGzBecomeATarCompressedByGzip) {
 
 TEST_F(ArcQuestionTest, PasswordAskedAgainWhenWrongOnceForAllOrCancelled) {
   const std::wstring zip = MakeZip(L"p.zip", {{L"one.txt", "first"}, {L"two.txt", "second"}}, L"secret");
+  ASSERT_EQ(ziptest::PasswordChecks(zip, "secret"), std::vector<bool>(2, true));
+  const std::wstring wrong = ziptest::PasswordRejectedBy(zip);
+  ASSERT_FALSE(wrong.empty());
   const std::vector<std::wstring> buttons = {LoadMessageText(11), LoadMessageText(1), LoadMessageText(2)};
   struct TCase {
     bool ShowPassword;
@@ -470,7 +474,7 @@ TEST_F(ArcQuestionTest, PasswordAskedAgainWhenWrongOnceForAllOrCancelled) {
   } cases[] = {
       {true, {{L"secret", 0}}, {L"one.txt"}, true},                              // All: asked once
       // A wrong password is asked for again, even after All; OK then holds for the files it fits.
-      {false, {{L"wrong", 0}, {L"secret", 1}}, {L"one.txt", L"one.txt"}, true},
+      {false, {{wrong, 0}, {L"secret", 1}}, {L"one.txt", L"one.txt"}, true},
       {true, {{L"secret", 2}}, {L"one.txt"}, false},                             // Cancel: no password
   };
   for (const TCase& c : cases) {
