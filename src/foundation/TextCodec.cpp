@@ -166,7 +166,8 @@ char* EncodeUtf8Into(std::wstring_view text, char* o) {
         }
       }
     }
-    if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;  // a lone surrogate
+    // A lone surrogate, or past Unicode (only a 32-bit unit can hold that).
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
     if (cp < 0x800) {
       *o++ = static_cast<char>(0xC0 | (cp >> 6));
       *o++ = static_cast<char>(0x80 | (cp & 0x3F));
@@ -175,13 +176,6 @@ char* EncodeUtf8Into(std::wstring_view text, char* o) {
       *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
       *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      if (cp > 0x10FFFF) cp = 0xFFFD;  // past Unicode: only a 32-bit unit can hold it
-      if (cp == 0xFFFD) {
-        *o++ = static_cast<char>(0xEF);
-        *o++ = static_cast<char>(0xBF);
-        *o++ = static_cast<char>(0xBD);
-        continue;
-      }
       *o++ = static_cast<char>(0xF0 | (cp >> 18));
       *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
       *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
