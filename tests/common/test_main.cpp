@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "foundation/TextCodec.h"
+
 namespace {
 // A test that waits for something that never comes (a box nobody answers, a message that is
 // never sent) would hold the whole run until CTest's limit and say nothing of where. After
@@ -33,20 +35,12 @@ class TWatchdogListener : public testing::EmptyTestEventListener {
   void OnTestEnd(const testing::TestInfo&) override { Running = false; }
 };
 
-std::string Utf8(const wchar_t* s) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, s, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? static_cast<size_t>(n) : 1u, '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, s, -1, out.data(), n, nullptr, nullptr);
-  out.resize(out.size() - 1);
-  return out;
-}
-
 void PrintWindow(HWND wnd, int depth) {
   wchar_t cls[128] = {}, text[256] = {};
   GetClassNameW(wnd, cls, 128);
   // Not GetWindowText: the main thread is stuck, and a message to its windows would wait too.
   InternalGetWindowText(wnd, text, 256);
-  std::fprintf(stderr, "%*s%s \"%s\"%s\n", depth * 2 + 2, "", Utf8(cls).c_str(), Utf8(text).c_str(),
+  std::fprintf(stderr, "%*s%s \"%s\"%s\n", depth * 2 + 2, "", WideToUtf8(cls).c_str(), WideToUtf8(text).c_str(),
                IsWindowVisible(wnd) ? "" : " (hidden)");
 }
 
@@ -80,7 +74,10 @@ void PrintMainStack() {
       wchar_t name[MAX_PATH] = {};
       if (mod) GetModuleFileNameW(mod, name, MAX_PATH);
       const wchar_t* shortName = wcsrchr(name, L'\\');
-      std::fprintf(stderr, "    %s+0x%llx\n", Utf8(shortName ? shortName + 1 : name).c_str(),
+      // Into a buffer on the stack: the stopped thread may hold the heap's lock.
+      char narrow[MAX_PATH * 3] = {};
+      WideCharToMultiByte(CP_UTF8, 0, shortName ? shortName + 1 : name, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
+      std::fprintf(stderr, "    %s+0x%llx\n", narrow,
                    static_cast<unsigned long long>(ctx.Rip - reinterpret_cast<ULONG_PTR>(mod)));
       DWORD64 imageBase = 0;
       PRUNTIME_FUNCTION fn = RtlLookupFunctionEntry(ctx.Rip, &imageBase, nullptr);
