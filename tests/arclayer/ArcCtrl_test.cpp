@@ -8,8 +8,8 @@
 #include <map>
 
 #include "archive/layer/ArcTree.h"
-#include "arclayer/ZipPassword.h"
 #include "common/TestUtil.h"
+#include "common/ZipPassword.h"
 #include "foundation/Folders.h"
 #include "foundation/Language.h"
 #include "foundation/MOption.h"

@@ -3,12 +3,11 @@
 // password is given; damaged and truncated archives end cleanly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "archive/engine/zevBhFormat.h"
-#include "archive/engine/zevCrypt.h"
 #include "archive/engine/zevUnBH.h"
+#include "common/ZipPassword.h"
 #include "engine/CodecTestData.h"
 
 using namespace codectest;
@@ -78,12 +77,9 @@ TEST(BhFormat, AWrongPasswordSkipsTheEntry) {
     std::vector<bool> passes;
     TBytesReadStream s(archive.data(), archive.size());
     WalkBhHeaders(s, static_cast<int64_t>(archive.size()), [&](const TBhHeader& h) {
-      if (h.Encrypted() && h.DataOffset + 12 <= static_cast<int64_t>(archive.size())) {
-        uint8_t header[24];
-        std::copy_n(archive.data() + h.DataOffset, 12, header);
-        std::copy_n(archive.data() + h.DataOffset, 12, header + 12);
-        passes.push_back(ZipCheckEncryptHeader(header, h.Flags, h.Crc, password, static_cast<uint16_t>(h.DosTime & 0xFFFF)));
-      }
+      if (h.Encrypted() && h.DataOffset + 12 <= static_cast<int64_t>(archive.size()))
+        passes.push_back(ziptest::PassesCipherCheck(archive.data() + h.DataOffset, h.Flags, h.Crc, password,
+                                                    static_cast<uint16_t>(h.DosTime & 0xFFFF)));
       return true;
     });
     return passes;

@@ -3,14 +3,26 @@
 // password in 256 passes that check and fails only later, on the data. A test of a wrong
 // password takes one that every entry of its archive turns away at the check, so that it does
 // not fail once in a few hundred runs.
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/engine/zevCrypt.h"
 #include "common/TestUtil.h"
 
 namespace ziptest {
+// Whether the check of an entry's 12-byte encryption header lets password through. A success
+// leaves the cipher's keys ready for the entry's data.
+inline bool PassesCipherCheck(const uint8_t* header12, uint16_t flags, uint32_t crc, std::string_view password,
+                              uint16_t dosTime) {
+  uint8_t header[24];
+  std::copy_n(header12, 12, header);
+  std::copy_n(header12, 12, header + 12);
+  return ZipCheckEncryptHeader(header, flags, crc, password, dosTime);
+}
+
 // For each enciphered entry of the archive, in the order of its central directory: whether
 // the check of its header lets password through.
 inline std::vector<bool> PasswordChecks(const std::wstring& zipPath, const std::string& password) {
@@ -28,9 +40,8 @@ inline std::vector<bool> PasswordChecks(const std::wstring& zipPath, const std::
     if (flags & 1) {
       const size_t data = local + 30 + u16(local + 26) + u16(local + 28);
       if (data + 12 > zip.size()) return {};
-      uint8_t header[24];
-      for (int i = 0; i < 12; ++i) header[i] = header[i + 12] = static_cast<uint8_t>(zip[data + static_cast<size_t>(i)]);
-      checks.push_back(ZipCheckEncryptHeader(header, flags, u32(local + 14), password, static_cast<uint16_t>(u16(local + 10))));
+      checks.push_back(PassesCipherCheck(reinterpret_cast<const uint8_t*>(zip.data() + data), flags, u32(local + 14),
+                                         password, static_cast<uint16_t>(u16(local + 10))));
     }
     at += 46 + u16(at + 28) + u16(at + 30) + u16(at + 32);
   }
