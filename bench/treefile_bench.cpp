@@ -55,9 +55,9 @@ VELMO_BENCH(mcdtree_file) {
           m.Load();
           nodes = m.NodeCount();
         },
-        5);
+        20);
     std::string raw;
-    double readRaw = BenchSeconds([&] { ReadFileBytes(file, raw); }, 5);
+    double readRaw = BenchSeconds([&] { ReadFileBytes(file, raw); }, 20);
     TMCDTreeMan loaded(L"C:", file);
     loaded.Load();
     double save = BenchSeconds([&] { loaded.Save(); }, 5);

@@ -11,6 +11,8 @@ set(VELMO_PORTABLE_SOURCES
   src/framework/TextCompare_posix.cpp
   src/framework/TextCompareAscii.cpp
   src/foundation/FileIO_posix.cpp
+  src/foundation/Parallel.cpp
+  src/foundation/Parallel_posix.cpp
   src/framework/Colors_posix.cpp
   src/foundation/HanINI.cpp
   src/foundation/MYTOOL.cpp
@@ -81,6 +83,7 @@ set(VELMO_PORTABLE_TESTS
   tests/panels/MFile_test.cpp
   tests/panels/MDescMan_test.cpp
   tests/foundation/Paths_test.cpp
+  tests/foundation/Parallel_test.cpp
   tests/foundation/MaskMatch_test.cpp
   tests/engine/zevGbls_test.cpp
   tests/engine/zevCrypt_test.cpp

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <atomic>
 #include <mutex>
 #include <type_traits>
 #if defined(__SSE2__)
@@ -13,6 +14,7 @@
 #include "foundation/FileIO.h"
 #include "foundation/Folders.h"
 #include "foundation/MYTOOL.h"
+#include "foundation/Parallel.h"
 #include "framework/TextCompare.h"
 
 // ---- The file ----
@@ -89,6 +91,15 @@ template <typename Unit>
   return p != digits;
 }
 
+// The count line: a number of folder lines, not negative, with blanks only around it.
+template <typename Unit>
+bool ReadCount(const Unit* a, const Unit* e, int32_t& count) {
+  while (a < e && IsBlank(UnitValue(*a))) ++a;
+  while (e > a && IsBlank(UnitValue(e[-1]))) --e;
+  const Unit* end = a;
+  return ReadNumber(end, e, count) && end == e && count >= 0 && *a != '-';
+}
+
 // How the names of a file are decoded.
 enum class TNameCode {
   Utf8,        // bytes taken for UTF-8 until one is not: then the file is read again as ANSI
@@ -97,7 +108,8 @@ enum class TNameCode {
   Wide,        // text decoded already (UTF-16 files)
 };
 
-enum class TPass { Empty, Ok, Damaged, NotUtf8 };
+// Stopped: a run over a piece of a file, told to stop by the run of another piece.
+enum class TPass { Empty, Ok, Damaged, NotUtf8, Stopped };
 
 // Gives the lines of [from, end) in order; a line ends at LF, at CR LF or at a CR alone. In
 // bytes the line ends of a register's width of units (64 or 32) are found at a time, so that
@@ -169,26 +181,44 @@ class TTreeLineCursor {
   TMask FEnds = 0;              // the line ends found and not yet given
 };
 
-// Reads the lines of a tree file from its units, straight into names (each name decoded in
-// place, one after the other) and sink (Reset, Reserve(count), Add(depth, start, length) of
-// every folder line, and Finish). Lines are cut at the units CR and LF themselves: in UTF-8 and
-// in the code pages this reader is given bytes of, no byte of a longer character is below 0x80,
-// so a name is decoded only once its line is known. stop: where reading stopped (after the line
-// found damaged).
+// What one run of the folder-line reader is given, and what it found.
+template <typename Unit>
+struct TLineRun {
+  TNameCode Code = TNameCode::Utf8;
+  // The run starts at the file's first folder line, which must be the root. A run over a piece
+  // of a file takes its first line at any depth and tells it in FirstDepth and FirstValid, to
+  // be checked against the lines of the pieces before it.
+  bool FileStart = true;
+  // Where the names go: the buffer, and this run's place in it. The run's names take no more
+  // units than its bytes, and the quick copy writes up to 16 units past a name only while the
+  // run has 16 more bytes.
+  wchar_t* Names = nullptr;
+  size_t NameBase = 0;
+  // The runs of one file's pieces tell each other to stop by these bits; every run stops
+  // (TPass::Stopped) as soon as one of StopMask is set.
+  const std::atomic<unsigned>* Stop = nullptr;
+  unsigned StopMask = 0;
+
+  TPass Pass = TPass::Ok;
+  size_t Read = 0;       // folder lines taken
+  size_t NamesUsed = 0;  // units of names written from NameBase on
+  int32_t FirstDepth = -1, LastDepth = 0;
+  bool FirstValid = false;
+  bool SawHigh = false;  // a name had bytes past ASCII (it decodes otherwise in another encoding)
+};
+
+// Reads the folder lines that lines gives (up to end), each name decoded in place, one after
+// the other, and hands every well-formed one to sink (Add(depth, start, length); false when it
+// takes no more). Lines are cut at the units CR and LF themselves: in UTF-8 and in the code
+// pages this reader is given bytes of, no byte of a longer character is below 0x80, so a name
+// is decoded only once its line is known. Reading stops after the first line found damaged.
 template <typename Unit, typename Sink>
-[[gnu::always_inline]] inline TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, TTreeNames& names, Sink& sink,
-                    const Unit*& stop) {
-  sink.Reset();
-  names.clear();
-  stop = p;
-  if (p == end) return TPass::Empty;
-  // No name has more units than its bytes, so the names fit in one unit per byte; the quick
-  // copy below may write up to 16 units past a name it copies.
-  names.SetSize(static_cast<size_t>(end - p) + 16);
-  wchar_t* const base = names.data();
+[[gnu::always_inline]] inline void ReadFolderLines(TTreeLineCursor<Unit>& lines, const Unit* end, TLineRun<Unit>& run,
+                                                    Sink& sink) {
+  const TNameCode code = run.Code;
+  wchar_t* const base = run.Names + run.NameBase;
   size_t used = 0;
-  std::wstring run;
-  TTreeLineCursor<Unit> lines(p, end);
+  std::wstring decoded;
   // In UTF-8 that is not yet known to be UTF-8, a line that is not read as a name is checked.
   auto isText = [code](const Unit* from, const Unit* to) {
     if constexpr (sizeof(Unit) == 1) {
@@ -199,27 +229,18 @@ template <typename Unit, typename Sink>
     return true;
   };
 
-  // The count line.
-  const Unit *a, *e;
-  lines.Next(a, e);
-  p = lines.Rest();
-  bool countText = isText(a, e);
-  while (a < e && IsBlank(UnitValue(*a))) ++a;
-  while (e > a && IsBlank(UnitValue(e[-1]))) --e;
-  int32_t count = 0;
-  const Unit* countEnd = a;
-  bool countOk = ReadNumber(countEnd, e, count) && countEnd == e && count >= 0 && *a != '-';
-  TPass result = !countText ? TPass::NotUtf8 : !countOk ? TPass::Damaged : TPass::Ok;
-  // Each folder line takes at least four units ("1,a" and a line end).
-  if (result == TPass::Ok && static_cast<size_t>(count) <= static_cast<size_t>(end - p) / 4)
-    sink.Reserve(static_cast<size_t>(count));
-
   // Every way out of the loop leaves through the end of the function: what the loop keeps is
   // then never needed in memory while it runs.
+  TPass result = TPass::Ok;
   int32_t previous = 0;
   size_t read = 0;
-  const Unit* line;
+  bool sawHigh = false;
+  const Unit *line, *e;
   while (result == TPass::Ok && lines.Next(line, e)) {
+    if (run.Stop && (run.Stop->load(std::memory_order_relaxed) & run.StopMask)) {
+      result = TPass::Stopped;
+      continue;
+    }
     // Blanks before the depth; then the depth itself, which must run up to the first comma.
     const Unit* s = line;
     while (s < e && IsBlank(UnitValue(*s))) ++s;
@@ -230,7 +251,7 @@ template <typename Unit, typename Sink>
       continue;
     }
     // The name: up to the line's end, without the blanks at its end.
-    a = s + 1;
+    const Unit* a = s + 1;
     const Unit* b = e;
     while (b > a && IsBlank(UnitValue(b[-1]))) --b;
     // Nothing after the comma: passed over.
@@ -279,12 +300,13 @@ template <typename Unit, typename Sink>
     }
     if constexpr (sizeof(Unit) == 1) {
       if (flags & kHigh) {
+        sawHigh = true;
         std::string_view bytes(a, length);
         if (code == TNameCode::Ansi) {
-          AnsiToWide(bytes, run);
+          AnsiToWide(bytes, decoded);
           // A conversion gives no more units than bytes; one that did would not be taken whole.
-          length = std::min(run.size(), length);
-          std::copy_n(run.data(), length, out);
+          length = std::min(decoded.size(), length);
+          std::copy_n(decoded.data(), length, out);
         } else {
           length = DecodeUtf8Into(bytes, out, code == TNameCode::Utf8);
           if (length == std::string_view::npos) {
@@ -296,23 +318,69 @@ template <typename Unit, typename Sink>
         for (size_t k = 0; k < length; ++k) flags |= ClassOf(out[k]);
       }
     }
-    bool first = read == 0;
     bool validName = !(flags & kNotInName) && !(length == 1 && out[0] == L'.') &&
                      !(length == 2 && out[0] == L'.' && out[1] == L'.');
-    if (depth < 0 || depth > MaxTreeDepth || depth > previous + 1 || (first && depth != 0) || (!first && depth == 0) ||
-        (!first && !validName)) {
+    bool bad;
+    if (read == 0) {
+      bad = depth < 0 || depth > MaxTreeDepth || (run.FileStart && depth != 0);
+      run.FirstDepth = depth;
+      run.FirstValid = validName;
+    } else {
+      bad = depth <= 0 || depth > MaxTreeDepth || depth > previous + 1 || !validName;
+    }
+    if (bad || !sink.Add(depth, static_cast<uint32_t>(run.NameBase + used), static_cast<uint32_t>(length))) {
       result = TPass::Damaged;
       continue;
     }
-    sink.Add(depth, static_cast<uint32_t>(used), static_cast<uint32_t>(length));
     used += length;
     ++read;
     previous = depth;
   }
+  run.Pass = result;
+  run.Read = read;
+  run.NamesUsed = used;
+  run.LastDepth = previous;
+  run.SawHigh = sawHigh;
+}
+
+// Reads a whole tree file from its units, the first line its count, into names and sink
+// (also Reset, Reserve(count) and Finish). stop: where reading stopped (after the line found
+// damaged).
+template <typename Unit, typename Sink>
+[[gnu::always_inline]] inline TPass ReadTreeLines(const Unit* p, const Unit* end, TNameCode code, TTreeNames& names,
+                                                  Sink& sink, const Unit*& stop) {
+  sink.Reset();
+  names.clear();
+  stop = p;
+  if (p == end) return TPass::Empty;
+  // No name has more units than its bytes, so the names fit in one unit per byte and the 16
+  // the quick copy may write past the last.
+  names.SetSize(static_cast<size_t>(end - p) + 16);
+  TTreeLineCursor<Unit> lines(p, end);
+
+  // The count line.
+  const Unit *a, *e;
+  lines.Next(a, e);
+  p = lines.Rest();
+  bool countText = true;
+  if constexpr (sizeof(Unit) == 1)
+    if (code == TNameCode::Utf8) countText = IsValidUtf8(std::string_view(a, static_cast<size_t>(e - a)));
+  int32_t count = 0;
+  bool countOk = ReadCount(a, e, count);
+  TPass result = !countText ? TPass::NotUtf8 : !countOk ? TPass::Damaged : TPass::Ok;
+  TLineRun<Unit> run;
+  run.Code = code;
+  run.Names = names.data();
+  if (result == TPass::Ok) {
+    // Each folder line takes at least four units ("1,a" and a line end).
+    if (static_cast<size_t>(count) <= static_cast<size_t>(end - p) / 4) sink.Reserve(static_cast<size_t>(count));
+    ReadFolderLines(lines, end, run, sink);
+    result = run.Pass;
+  }
   stop = lines.Rest();
-  names.SetSize(used);
+  names.SetSize(run.NamesUsed);
   sink.Finish();
-  if (result == TPass::Ok && read != static_cast<size_t>(count)) result = TPass::Damaged;
+  if (result == TPass::Ok && run.Read != static_cast<size_t>(count)) result = TPass::Damaged;
   return result;
 }
 
@@ -373,16 +441,30 @@ struct TEntrySink {
   std::vector<TTreeFileEntry>& Entries;
   void Reset() { Entries.clear(); }
   void Reserve(size_t n) { Entries.reserve(n); }
-  void Add(int32_t depth, uint32_t start, uint32_t length) { Entries.push_back(TTreeFileEntry{depth, start, length}); }
+  bool Add(int32_t depth, uint32_t start, uint32_t length) {
+    Entries.push_back(TTreeFileEntry{depth, start, length});
+    return true;
+  }
   void Finish() {}
+};
+
+// A node of a piece read in pieces whose place in its parent's list is given once all pieces
+// are read: a child of a node still open at the piece's end, or a node whose parent lies in an
+// earlier piece (Parent -1 until it is known, and Place its depth until then).
+struct TLateKid {
+  int32_t Node, Parent;
+  uint32_t Place;
+  bool Resolved = false;  // its parent was found in an earlier piece
 };
 
 // Makes the node records of well-formed lines in pre-order: a node's parent is the last node
 // made one level up, whose children are counted here and hung in place by LinkChildren. Until
 // then a node's ChildCount holds its own place among its parent's children.
 struct TNodeSink {
+  explicit TNodeSink(TRecordArray<TMCDTreeNodeRec>& nodes) : Nodes(nodes) { Slots.fill(-1); }
   TRecordArray<TMCDTreeNodeRec>& Nodes;
-  std::array<int32_t, MaxTreeDepth + 1> Slots{};
+  // The last node made at each depth; -1 for none.
+  std::array<int32_t, MaxTreeDepth + 1> Slots;
   // The records are written in place through a plain pointer: a push per line costs more than
   // all the rest of the line.
   TMCDTreeNodeRec* Data = nullptr;
@@ -391,32 +473,356 @@ struct TNodeSink {
   // back the count just written.
   int32_t LastDepth = -1;
   uint32_t LastPlace = 0;
+  // Set for a piece of a file read in pieces: its records go to their places in an array made
+  // for the whole file, which does not grow; the nodes whose parent lies in an earlier piece
+  // are listed here, to be hung in once the pieces before are read.
+  std::vector<TLateKid>* Unresolved = nullptr;
   void Reset() {
     Nodes.clear();
     Data = nullptr;
     Size = Capacity = 0;
     LastDepth = -1;
+    Slots.fill(-1);
+  }
+  void StartPiece(size_t at, std::vector<TLateKid>& unresolved) {
+    Data = Nodes.data();
+    Size = at;
+    Capacity = Nodes.size();
+    LastDepth = -1;
+    Slots.fill(-1);
+    Unresolved = &unresolved;
+    unresolved.clear();
   }
   [[gnu::always_inline]] void Reserve(size_t n) {
     Nodes.resize(std::max(n, Size));
     Data = Nodes.data();
     Capacity = Nodes.size();
   }
-  [[gnu::always_inline]] void Add(int32_t depth, uint32_t start, uint32_t length) {
-    if (Size == Capacity) Reserve(std::max<size_t>(16, Size * 2));
+  [[gnu::always_inline]] bool Add(int32_t depth, uint32_t start, uint32_t length) {
+    if (Size >= Capacity) {
+      if (Unresolved) return false;
+      Reserve(std::max<size_t>(16, Size * 2));
+    }
     int32_t parent = depth == 0 ? -1 : Slots[static_cast<size_t>(depth - 1)];
     Slots[static_cast<size_t>(depth)] = static_cast<int32_t>(Size);
     uint32_t place = 0;
     if (parent >= 0) {
       place = depth == LastDepth ? LastPlace + 1 : depth > LastDepth ? 0 : Data[parent].ChildCapacity;
       Data[parent].ChildCapacity = place + 1;
+    } else if (depth > 0) {
+      // Only in a piece, for a node before the first one a level up in it; its place is given
+      // when it is hung in (its siblings here are such nodes too).
+      Unresolved->push_back({static_cast<int32_t>(Size), -1, static_cast<uint32_t>(depth), false});
     }
     LastDepth = depth;
     LastPlace = place;
     Data[Size++] = TMCDTreeNodeRec{start, length, depth, parent, 0, place, 0};
+    return true;
   }
   void Finish() { Nodes.resize(Size); }
 };
+
+// The line ends among [p, end): an LF, and a CR that no LF follows (a CR at end counts).
+size_t CountLineEnds(const char* p, const char* end) {
+  size_t n = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time (and the one after them), into a counter per byte place that is
+  // summed before it can overflow.
+  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
+  while (end - p > 16) {
+    size_t blocks = std::min<size_t>(static_cast<size_t>(end - p - 1) / 16, 255);
+    __m128i counts = zero;
+    for (size_t i = 0; i < blocks; ++i, p += 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+      __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, lf),
+                                  _mm_andnot_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(v, cr)));
+      counts = _mm_sub_epi8(counts, ends);
+    }
+    __m128i sums = _mm_sad_epu8(counts, zero);
+    n += static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == '\n' || (*p == '\r' && (p + 1 == end || p[1] != '\n'))) ++n;
+  return n;
+}
+
+// A big file is read in pieces of whole lines, on the worker threads: each piece counts its
+// lines, learns from the counts of the pieces before it where its records go, and reads its
+// lines straight into the one name buffer (at the place of its bytes) and the one node array
+// (sized by the count line). It then gives each of its nodes a slice of the child array, in
+// the room of as many places as it has nodes, and hangs in its children, but for the nodes
+// still open at its end (the last one and its ancestors), whose lists may go on in the pieces
+// after it. A piece's first line, the nodes whose parent lies before it and the open nodes'
+// lists are done once all are read. Only a file that reads well so is taken this way: anything
+// else (damage, blank lines or lines passed over before the last piece, UTF-16, a count that
+// does not agree) is left to the plain reader, which tells what is wrong.
+// One piece of a file read in pieces: its bytes, and what reading them found.
+struct TTreePiece {
+  static constexpr size_t Uncounted = ~size_t{0};
+  const char *From = nullptr, *To = nullptr;
+  std::atomic<size_t> Lines{Uncounted};
+  size_t At = 0;  // where its records go
+  TNameCode Code = TNameCode::Utf8;
+  TLineRun<char> Run;
+  std::array<int32_t, MaxTreeDepth + 1> Slots;
+  // The nodes whose parent lies in an earlier piece, then the children of the nodes still open
+  // at the piece's end.
+  std::vector<TLateKid> Late;
+  // A node still open at the piece's end: the last one of its depth, at most as deep as the
+  // last line.
+  bool Open(const TMCDTreeNodeRec& r, int32_t node) const {
+    return r.Depth <= Run.LastDepth && Slots[static_cast<size_t>(r.Depth)] == node;
+  }
+};
+// The pieces of one reading, kept for the next: their lists keep their room, so that a reading
+// allocates nothing on the worker threads (which would wait on each other for the heap).
+struct TTreePieceStore {
+  std::mutex Lock;
+  std::unique_ptr<TTreePiece[]> Pieces;  // MaxPieces of them, once a file is read so
+};
+TTreePieceStore& PieceStore() {
+  static TTreePieceStore store;
+  return store;
+}
+
+constexpr size_t MaxPieces = 256;
+
+class TPieceReader {
+ public:
+  TPieceReader(std::string_view bytes, TTreeNames& names, TRecordArray<TMCDTreeNodeRec>& nodes,
+               TRecordArray<int32_t>& kids)
+      : FBytes(bytes), FNames(names), FNodes(nodes), FKids(kids) {}
+  // True when the file was read whole and well, the nodes linked as LinkChildren does; encoding
+  // is then the one it was read in.
+  bool Read(size_t pieceBytes, TTextEncoding& encoding);
+
+ private:
+  enum : unsigned { kFailed = 1, kAnsi = 2 };
+  void Task(size_t k);
+  void ReadPiece(TTreePiece& piece, TNameCode code);
+  void LinkPiece(TTreePiece& piece);
+  // Checks each piece's first line against the lines before it and hangs in the nodes whose
+  // parent lies in an earlier piece; false when the file does not read well so.
+  bool Join();
+
+  std::string_view FBytes;
+  TTreeNames& FNames;
+  TRecordArray<TMCDTreeNodeRec>& FNodes;
+  TRecordArray<int32_t>& FKids;
+  const char* FFrom = nullptr;  // after a byte-order mark
+  TNameCode FCode = TNameCode::Utf8;
+  size_t FCount = 0;
+  TTreePiece* FPieces = nullptr;
+  size_t FPieceCount = 0;
+  std::atomic<unsigned> FState{0};
+};
+
+bool TPieceReader::Read(size_t pieceBytes, TTextEncoding& encoding) {
+  const char* end = FBytes.data() + FBytes.size();
+  FFrom = FBytes.data();
+  auto starts = [&](std::string_view mark) { return FBytes.substr(0, mark.size()) == mark; };
+  if (FBytes.size() > size_t{0xFFFFFFF0u} || starts("\xFF\xFE") || starts("\xFE\xFF")) return false;
+  bool marked = starts("\xEF\xBB\xBF");
+  if (marked) {
+    FFrom += 3;
+    FCode = TNameCode::Utf8Marked;
+  }
+  TTreeLineCursor<char> first(FFrom, end);
+  const char *a, *e;
+  int32_t count = 0;
+  if (!first.Next(a, e) || !ReadCount(a, e, count)) return false;
+  const char* body = first.Rest();
+  size_t size = static_cast<size_t>(end - body);
+  FCount = static_cast<size_t>(count);
+  FPieceCount = pieceBytes ? std::min(size / pieceBytes, MaxPieces) : 0;
+  if (FPieceCount < 2 || ParallelThreads() < 2 || FCount > size / 4) return false;
+
+  // One file at a time is read so; another is left to the plain reader meanwhile.
+  TTreePieceStore& store = PieceStore();
+  std::unique_lock<std::mutex> lock(store.Lock, std::try_to_lock);
+  if (!lock.owns_lock()) return false;
+  if (!store.Pieces) store.Pieces.reset(new TTreePiece[MaxPieces]);
+  FPieces = store.Pieces.get();
+  // Pieces of about even size, each up to the end of a line.
+  const char* from = body;
+  for (size_t k = 0; k < FPieceCount; ++k) {
+    const char* to = end;
+    if (k + 1 < FPieceCount) {
+      to = std::max(from, body + size / FPieceCount * (k + 1));
+      while (to < end && *to != '\n' && *to != '\r') ++to;
+      if (to < end) to += *to == '\r' && to + 1 < end && to[1] == '\n' ? 2 : 1;
+    }
+    TTreePiece& piece = FPieces[k];
+    piece.From = from;
+    piece.To = to;
+    piece.Lines.store(TTreePiece::Uncounted, std::memory_order_relaxed);
+    piece.Run = TLineRun<char>();
+    piece.Late.clear();
+    from = to;
+  }
+  FNames.SetSize(static_cast<size_t>(end - FFrom) + 16);
+  FNodes.resize(FCount);
+  FKids.resize(FCount);
+  RunParallel(FPieceCount, [this](size_t k) { Task(k); });
+  if (!Join()) return false;
+  const TTreePiece& last = FPieces[FPieceCount - 1];
+  FNames.SetSize(last.Run.NameBase + last.Run.NamesUsed);
+  bool ansi = FState.load() & kAnsi;
+  encoding = ansi ? TTextEncoding::Ansi : marked ? TTextEncoding::Utf8Bom : TTextEncoding::Utf8;
+  return true;
+}
+
+void TPieceReader::Task(size_t k) {
+  TTreePiece& piece = FPieces[k];
+  size_t lines = CountLineEnds(piece.From, piece.To);
+  // The file's last line may have no line end.
+  if (k + 1 == FPieceCount && piece.To > piece.From && piece.To[-1] != '\n' && piece.To[-1] != '\r') ++lines;
+  piece.Lines.store(lines, std::memory_order_release);
+  // The pieces before are under way (they are taken in order) and count their lines first.
+  size_t at = 0;
+  for (size_t j = 0; j < k; ++j) {
+    size_t n = TTreePiece::Uncounted;
+    if (!SpinUntil([&] { return (n = FPieces[j].Lines.load(std::memory_order_acquire)) != TTreePiece::Uncounted; },
+                   [&] { return (FState.load(std::memory_order_relaxed) & kFailed) != 0; }))
+      return;
+    at += n;
+  }
+  piece.At = at;
+  TNameCode code = FCode;
+  for (;;) {
+    unsigned state = FState.load(std::memory_order_relaxed);
+    if (state & kFailed) return;
+    if (code == TNameCode::Utf8 && (state & kAnsi)) code = TNameCode::Ansi;
+    ReadPiece(piece, code);
+    TPass pass = piece.Run.Pass;
+    // Bytes that are not UTF-8 make the whole file ANSI: every piece reads (again) so.
+    if (code == TNameCode::Utf8 &&
+        (pass == TPass::NotUtf8 || (pass == TPass::Stopped && (FState.load() & (kAnsi | kFailed)) == kAnsi))) {
+      // A code page whose characters may hold ASCII bytes is decoded whole, by the plain reader.
+      FState.fetch_or(AnsiKeepsAscii() ? kAnsi : kFailed);
+      continue;
+    }
+    if (pass != TPass::Ok) FState.fetch_or(kFailed);
+    return;
+  }
+}
+
+void TPieceReader::ReadPiece(TTreePiece& piece, TNameCode code) {
+  TNodeSink sink{FNodes};
+  sink.StartPiece(piece.At, piece.Late);
+  TTreeLineCursor<char> lines(piece.From, piece.To);
+  TLineRun<char> run;
+  run.Code = code;
+  run.FileStart = false;
+  run.Names = FNames.data();
+  run.NameBase = static_cast<size_t>(piece.From - FFrom);
+  run.Stop = &FState;
+  run.StopMask = code == TNameCode::Utf8 ? kFailed | kAnsi : kFailed;
+  ReadFolderLines(lines, piece.To, run, sink);
+  piece.Code = code;
+  piece.Run = run;
+  piece.Slots = sink.Slots;
+  if (run.Pass == TPass::Ok) LinkPiece(piece);
+}
+
+void TPieceReader::LinkPiece(TTreePiece& piece) {
+  TMCDTreeNodeRec* const nodes = FNodes.data();
+  int32_t* const kids = FKids.data();
+  // A node's children that are not open lie in the piece with it, so the piece's room in the
+  // child array (one place per node) holds their lists.
+  uint32_t start = static_cast<uint32_t>(piece.At);
+  const int32_t from = static_cast<int32_t>(piece.At), to = from + static_cast<int32_t>(piece.Run.Read);
+  for (int32_t i = from; i < to; ++i) {
+    TMCDTreeNodeRec& r = nodes[i];
+    uint32_t place = r.ChildCount;
+    if (!piece.Open(r, i)) {
+      r.ChildStart = start;
+      start += r.ChildCapacity;
+      r.ChildCount = r.ChildCapacity;
+    }
+    // A parent in the piece comes before its children, so its slice is known here.
+    int32_t parent = r.Parent;
+    if (parent < 0) continue;
+    if (piece.Open(nodes[parent], parent))
+      piece.Late.push_back({i, parent, place, false});
+    else
+      kids[nodes[parent].ChildStart + place] = i;
+  }
+}
+
+bool TPieceReader::Join() {
+  if (FState.load() & kFailed) return false;
+  bool ansi = FState.load() & kAnsi;
+  // The last node at each depth before the piece at hand.
+  std::array<int32_t, MaxTreeDepth + 1> slots;
+  slots.fill(-1);
+  bool any = false;
+  int32_t previous = 0;
+  TMCDTreeNodeRec* const nodes = FNodes.data();
+  for (size_t k = 0; k < FPieceCount; ++k) {
+    TTreePiece& piece = FPieces[k];
+    // A piece read as UTF-8 before another found the file is not has its names read again.
+    if (ansi && piece.Code == TNameCode::Utf8) {
+      if (piece.Run.SawHigh) ReadPiece(piece, TNameCode::Ansi);
+      piece.Code = TNameCode::Ansi;
+    }
+    const TLineRun<char>& run = piece.Run;
+    if (run.Pass != TPass::Ok) return false;
+    // Every line of a piece but the last is a folder line, so that its records end where the
+    // next piece's begin.
+    size_t lines = piece.Lines.load();
+    if (k + 1 < FPieceCount ? run.Read != lines : piece.At + run.Read != FCount) return false;
+    if (run.Read == 0) continue;
+    if (!any ? run.FirstDepth != 0 : run.FirstDepth < 1 || run.FirstDepth > previous + 1 || !run.FirstValid)
+      return false;
+    // The parents of the nodes before the first one a level up in the piece: the last nodes
+    // of that depth before it, open at the end of theirs. Only the parents' records are
+    // touched here; the children's are written by the pieces below.
+    for (TLateKid& kid : piece.Late) {
+      if (kid.Parent >= 0) continue;
+      int32_t parent = slots[kid.Place - 1];
+      if (parent < 0) return false;
+      kid.Parent = parent;
+      kid.Place = nodes[parent].ChildCapacity++;
+      kid.Resolved = true;
+    }
+    for (size_t d = 0; d < slots.size(); ++d)
+      if (piece.Slots[d] >= 0) slots[d] = piece.Slots[d];
+    any = true;
+    previous = run.LastDepth;
+  }
+  if (!any && FCount > 0) return false;
+  // The open nodes' lists, whole now, after the pieces' rooms.
+  size_t total = FCount;
+  for (size_t k = 0; k < FPieceCount; ++k)
+    for (int32_t d = 0; d <= FPieces[k].Run.LastDepth && FPieces[k].Run.Read > 0; ++d)
+      if (int32_t node = FPieces[k].Slots[static_cast<size_t>(d)]; node >= 0) total += nodes[node].ChildCapacity;
+  FKids.resize(total);
+  int32_t* const kids = FKids.data();
+  uint32_t start = static_cast<uint32_t>(FCount);
+  for (size_t k = 0; k < FPieceCount; ++k) {
+    for (int32_t d = 0; d <= FPieces[k].Run.LastDepth && FPieces[k].Run.Read > 0; ++d) {
+      int32_t node = FPieces[k].Slots[static_cast<size_t>(d)];
+      if (node < 0) continue;
+      TMCDTreeNodeRec& r = nodes[node];
+      r.ChildStart = start;
+      start += r.ChildCapacity;
+      r.ChildCount = r.ChildCapacity;
+    }
+  }
+  // The late children hung in. Their records lie in memory the other threads wrote, so what is
+  // read (the parent and the place) comes from the lists, and only the nodes whose parent lay
+  // in an earlier piece have theirs written.
+  for (size_t k = 0; k < FPieceCount; ++k) {
+    for (const TLateKid& kid : FPieces[k].Late) {
+      if (kid.Resolved) nodes[kid.Node].Parent = kid.Parent;
+      kids[nodes[kid.Parent].ChildStart + kid.Place] = kid.Node;
+    }
+  }
+  return true;
+}
 }  // namespace
 
 TTreeFileRead ParseTreeFile(std::string_view bytes, TTreeFileText& file, TTextEncoding& encoding) {
@@ -980,11 +1386,16 @@ void TMCDTreeMan::ReplaceAll(const std::vector<TTreeFileLine>& lines) {
     if (FNodes[i].ChildCount > 1) SortChildren(static_cast<TNode>(i));
 }
 
-bool TMCDTreeMan::LoadFromBytes(std::string_view bytes) {
+bool TMCDTreeMan::LoadFromBytes(std::string_view bytes, size_t pieceBytes) {
   NeedsLoad = false;
   Clear();
   // The names are decoded straight into the name buffer and the nodes made as the lines are
   // read; the file's order is taken as it stands.
+  if (TPieceReader(bytes, FNames, FNodes, FKids).Read(pieceBytes, Encoding)) {
+    FRoot = FNodes.empty() ? -1 : 0;
+    FCount = static_cast<int>(FNodes.size());
+    return true;
+  }
   TNodeSink sink{FNodes};
   TTreeFileRead r = ReadTreeFile(bytes, FNames, Encoding, sink);
   if (r != TTreeFileRead::Ok) {

@@ -220,8 +220,10 @@ class TMCDTreeMan {
   void Load();
   // Writes or removes the file as the tree now stands; false when it could not.
   bool Save();
-  // The tree from a tree file's bytes; false (and an empty, dirty tree) on damage.
-  bool LoadFromBytes(std::string_view bytes);
+  // The tree from a tree file's bytes; false (and an empty, dirty tree) on damage. A file of
+  // several times pieceBytes is read on the worker threads, in pieces of about that size.
+  static constexpr size_t TreePieceBytes = 64 * 1024;
+  bool LoadFromBytes(std::string_view bytes, size_t pieceBytes = TreePieceBytes);
   // buffer: an emptied string whose room the bytes may reuse.
   std::string SaveToBytes(std::string buffer = {}) const;
   // The folder lines in pre-order, as the file would hold them.

@@ -2,6 +2,7 @@
 // and writing back. Runs natively under the sanitizers and under Wine.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -156,6 +157,123 @@ TEST(TreeFile, LineEndsFallAnywhereInTheReadersBlocks) {
   }
 }
 
+namespace {
+// A tree file of folders at depths that wander up and down (the same for the same arguments),
+// every name its own and after its siblings'; every seventh name Korean, in the bytes given.
+std::string WanderingTree(int folders, const std::string& lineEnd, const std::string& korean = "\xED\x95\x9C") {
+  std::string s = std::to_string(folders + 1) + lineEnd + "0,C:" + lineEnd;
+  uint32_t seed = 12345;
+  int depth = 0;
+  for (int i = 0; i < folders; ++i) {
+    seed = seed * 1103515245 + 12345;
+    depth = 1 + static_cast<int>((seed >> 16) % static_cast<uint32_t>(std::min(depth + 1, 6)));
+    std::string number = std::to_string(i);
+    s += std::to_string(depth) + ",f" + std::string(6 - number.size(), '0') + number + (i % 7 == 3 ? korean : "") +
+         lineEnd;
+  }
+  return s;
+}
+
+// Reading bytes in pieces of pieceBytes on the worker threads gives what the plain reader
+// gives: the outcome, the tree, its encoding, and the same lists after the same edits.
+void ExpectPiecesReadAsPlain(const std::string& bytes, size_t pieceBytes) {
+  TMCDTreeMan plain(L"C:", L""), pieces(L"C:", L"");
+  bool ok = plain.LoadFromBytes(bytes, 0);
+  ASSERT_EQ(pieces.LoadFromBytes(bytes, pieceBytes), ok);
+  EXPECT_EQ(pieces.Dirty, plain.Dirty);
+  EXPECT_EQ(pieces.Encoding, plain.Encoding);
+  ASSERT_EQ(pieces.NodeCount(), plain.NodeCount());
+  EXPECT_EQ(pieces.SaveToBytes(), plain.SaveToBytes());
+  // Every folder knows its parent: its path found from it is the path it was found by. Then
+  // edits on folders all through the file, whose parents lie in other pieces or their own.
+  std::vector<std::wstring> paths, stack;
+  size_t line = 0;
+  for (const TTreeFileLine& l : plain.Lines()) {
+    stack.resize(static_cast<size_t>(l.Depth));
+    stack.push_back(l.Depth == 0 ? L"C:" : stack.back() + L"\\" + l.Name);
+    if (line++ % 7 == 0) {
+      PMCDTreeNode node = pieces.Locate(stack.back(), false);
+      ASSERT_NE(node, nullptr) << WideToUtf8(stack.back());
+      ASSERT_EQ(pieces.NodePath(node), stack.back());
+    }
+    if (paths.size() < 100 && l.Depth > 0 && std::hash<std::wstring>()(l.Name) % 13 == 0) paths.push_back(stack.back());
+  }
+  for (TMCDTreeMan* t : {&plain, &pieces}) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+      if (i % 3 == 0) t->AddFolder(paths[i] + L"\\new");
+      if (i % 3 == 1) t->MoveFolder(paths[i], L"C:\\moved");
+      if (i % 3 == 2) t->DeleteFolder(paths[i]);
+    }
+  }
+  EXPECT_EQ(pieces.SaveToBytes(), plain.SaveToBytes());
+  plain.Dirty = pieces.Dirty = false;
+}
+}  // namespace
+
+TEST(TreeFile, ABigFileReadInPiecesGivesThePlainReadersTree) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  const Case good[] = {
+      {"CR LF", WanderingTree(3000, "\r\n")},
+      {"LF", WanderingTree(3000, "\n")},
+      {"CR", WanderingTree(3000, "\r")},
+      {"no line end after the last", WanderingTree(3000, "\r\n").substr(0, WanderingTree(3000, "\r\n").size() - 2)},
+      {"UTF-8 mark", "\xEF\xBB\xBF" + WanderingTree(3000, "\r\n")},
+  };
+  for (const Case& c : good) {
+    SCOPED_TRACE(c.what);
+    for (size_t piece : {size_t{61}, size_t{1000}, size_t{7000}}) {
+      SCOPED_TRACE(piece);
+      TMCDTreeMan m(L"C:", L"");
+      EXPECT_TRUE(m.LoadFromBytes(c.bytes, piece));
+      EXPECT_EQ(m.NodeCount(), 3001);
+      ExpectPiecesReadAsPlain(c.bytes, piece);
+    }
+  }
+}
+
+TEST(TreeFile, DamageAnywhereInAFileReadInPiecesIsFoundAsThePlainReaderFindsIt) {
+  // Each kind of damage at every line of a small file read in pieces of a few lines each, so
+  // that it falls at a piece's first line, its last and between.
+  const std::string lines = WanderingTree(60, "\n");
+  std::vector<std::string> all;
+  for (size_t at = 0, end; at < lines.size(); at = end + 1) {
+    end = lines.find('\n', at);
+    all.push_back(lines.substr(at, end - at));
+  }
+  auto join = [](const std::vector<std::string>& v) {
+    std::string s;
+    for (const std::string& l : v) s += l + "\r\n";
+    return s;
+  };
+  for (size_t i = 1; i < all.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::string depth = all[i].substr(0, all[i].find(','));
+    const std::string name = all[i].substr(all[i].find(',') + 1);
+    const std::vector<std::string> changed[] = {
+        {std::to_string(std::stoi(depth) + 2) + "," + name},  // a depth jump
+        {"0," + name},                                          // a second root
+        {depth + ",.."},                                        // a name no folder has
+        {"", all[i]},                                           // a blank line
+        {"no comma", all[i]},                                   // a line passed over
+    };
+    for (const auto& replacement : changed) {
+      std::vector<std::string> v = all;
+      v.erase(v.begin() + static_cast<std::ptrdiff_t>(i));
+      v.insert(v.begin() + static_cast<std::ptrdiff_t>(i), replacement.begin(), replacement.end());
+      for (size_t piece : {size_t{16}, size_t{40}}) ExpectPiecesReadAsPlain(join(v), piece);
+    }
+  }
+  // A count one off either way.
+  for (int off : {-1, 1}) {
+    std::vector<std::string> v = all;
+    v[0] = std::to_string(std::stoi(v[0]) + off);
+    ExpectPiecesReadAsPlain(join(v), 16);
+  }
+}
+
 TEST(TreeFile, AnEmptyFileIsAnEmptyTree) {
   TMCDTreeMan m(L"C:", L"");
   EXPECT_TRUE(m.LoadFromBytes(""));
@@ -201,7 +319,36 @@ TEST(TreeFile, AnAnsiFileKeepsItsKoreanNamesAndIsWrittenBackAsItWas) {
   for (auto p : {L"C:\\\uBAA8\uB4C8\\\uAC02Z", L"C:\\\uBAA8\uB4C8\\\u0E01", L"C:\\\uD55C,\uAE00"})
     EXPECT_NE(back.Man.Locate(p, false), nullptr);
 }
+
+// An ANSI file read in pieces: the early pieces may be read as UTF-8 (their names, here bytes
+// that are UTF-8 too, included) before a later piece finds bytes that are not.
+TEST(TreeFile, AnAnsiFileReadInPiecesIsReadAsTheCodePageThroughout) {
+  std::string bytes = WanderingTree(3000, "\r\n", "\xC3\xA9");
+  bytes += "1,\xB8\xF0\xB5\xE2\r\n";
+  bytes.replace(0, bytes.find('\r'), "3002");
+  for (size_t piece : {size_t{61}, size_t{1000}}) {
+    TMCDTreeMan m(L"C:", L"");
+    EXPECT_TRUE(m.LoadFromBytes(bytes, piece));
+    EXPECT_EQ(m.Encoding, TTextEncoding::Ansi);
+    EXPECT_EQ(m.SaveToBytes(), bytes);
+    EXPECT_NE(m.Locate(L"C:\\\uBAA8\uB4C8", false), nullptr);
+    ExpectPiecesReadAsPlain(bytes, piece);
+  }
+}
 #endif
+
+TEST(TreeFile, ABigTreeFileLoadsFromDiskInPieces) {
+  TTempDir dir;
+  const std::string bytes = WanderingTree(40000, "\r\n");
+  WriteFileRaw(dir / L"TREE.MCD", bytes);
+  TMCDTreeMan m(L"C:", dir / L"TREE.MCD");
+  m.Load();
+  EXPECT_FALSE(m.Dirty);
+  EXPECT_EQ(m.NodeCount(), 40001);
+  EXPECT_EQ(m.SaveToBytes(), bytes);
+  EXPECT_EQ(m.Lines().back().Name, L"f039999");
+  ExpectPiecesReadAsPlain(bytes, TMCDTreeMan::TreePieceBytes);
+}
 
 TEST(TreeCache, LocateFindsAndCreatesByLevel) {
   TTree t(Text({"5", "0,C:", "1,Apple", "1,mango", "2,Seed", "1,Zebra"}));

@@ -1,7 +1,8 @@
 // Fuzzes the tree file reader: any bytes load without a fault; the reader, which cuts lines from
 // the bytes and decodes each name alone, agrees with reading the whole decoded text line by
 // line; a tree that loads is written back and reads back to the same lines, and edits keep every
-// depth one below its parent's.
+// depth one below its parent's. The same bytes read in pieces of a few bytes each, on the worker
+// threads, give the same tree as the plain reader, before and after the same edits.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -80,10 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   for (size_t i = 0; i < read.size(); ++i)
     if (read[i].Depth != plain[i].Depth || read[i].Name != plain[i].Name) std::abort();
-  TMCDTreeMan m(L"C:", L"");
-  bool ok = m.LoadFromBytes(bytes);
-  if (!ok && m.NodeCount() != 0) std::abort();
+  // The plain reader (no pieces), and the same file read in pieces of a few bytes on the
+  // worker threads: the same tree, the same encoding, and the same lists after the same edits.
+  TMCDTreeMan m(L"C:", L""), pieces(L"C:", L"");
+  bool ok = m.LoadFromBytes(bytes, 0);
+  if (ok != (r != TTreeFileRead::Damaged) || (!ok && m.NodeCount() != 0)) std::abort();
   CheckShape(m);
+  if (pieces.LoadFromBytes(bytes, 1 + size % 29) != ok || pieces.Encoding != m.Encoding ||
+      pieces.NodeCount() != m.NodeCount() || pieces.SaveToBytes() != m.SaveToBytes())
+    std::abort();
   // The tree made from the file holds its lines as they stand.
   if (r == TTreeFileRead::Ok) {
     auto made = m.Lines();
@@ -96,18 +102,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (m.NodeCount() > 0) {
     if (!again.LoadFromBytes(once) || again.NodeCount() != m.NodeCount() || again.SaveToBytes() != once) std::abort();
   }
-  // Edits on whatever was read.
+  // Edits on whatever was read, the same on both trees.
   auto lines = m.Lines();
   std::wstring some = lines.size() > 1 ? L"C:\\" + lines[1].Name : L"C:\\A";
-  m.AddFolder(some + L"\\new\\deeper");
-  m.MoveFolder(some + L"\\new", L"C:\\elsewhere");
-  m.RenameFolder(L"C:\\elsewhere\\new", L"C:\\x\\renamed");
-  TStringList names;
-  names.Add(L"one");
-  names.Add(L"..");
-  m.SyncChildren(L"C:\\", names);
-  m.DeleteFolder(some);
-  CheckShape(m);
-  m.Dirty = again.Dirty = false;
+  for (TMCDTreeMan* t : {&m, &pieces}) {
+    t->AddFolder(some + L"\\new\\deeper");
+    t->MoveFolder(some + L"\\new", L"C:\\elsewhere");
+    t->RenameFolder(L"C:\\elsewhere\\new", L"C:\\x\\renamed");
+    TStringList names;
+    names.Add(L"one");
+    names.Add(L"..");
+    t->SyncChildren(L"C:\\", names);
+    t->DeleteFolder(some);
+    CheckShape(*t);
+  }
+  if (pieces.SaveToBytes() != m.SaveToBytes()) std::abort();
+  m.Dirty = again.Dirty = pieces.Dirty = false;
   return 0;
 }
