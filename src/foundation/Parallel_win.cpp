@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "foundation/Parallel.h"
+#include "framework/Handles.h"
 
 namespace parallel_platform {
 struct TGate::TImpl {
@@ -33,13 +34,10 @@ DWORD WINAPI ThreadMain(void* p) {
 bool StartThread(void (*run)(void*), void* arg) {
   auto* start = new TStart{run, arg};
   // A small stack: the workers run short loops over buffers they are given.
-  HANDLE h = CreateThread(nullptr, 256 * 1024, ThreadMain, start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-  if (!h) {
-    delete start;
-    return false;
-  }
-  CloseHandle(h);
-  return true;
+  TThreadHandle thread(
+      CreateThread(nullptr, 256 * 1024, ThreadMain, start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+  if (!thread) delete start;
+  return static_cast<bool>(thread);
 }
 
 size_t ProcessorCount() {
