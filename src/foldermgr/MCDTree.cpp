@@ -548,16 +548,6 @@ size_t CountLineEnds(const char* p, const char* end) {
   return n;
 }
 
-// A big file is read in pieces of whole lines, on the worker threads: each piece counts its
-// lines, learns from the counts of the pieces before it where its records go, and reads its
-// lines straight into the one name buffer (at the place of its bytes) and the one node array
-// (sized by the count line). It then gives each of its nodes a slice of the child array, in
-// the room of as many places as it has nodes, and hangs in its children, but for the nodes
-// still open at its end (the last one and its ancestors), whose lists may go on in the pieces
-// after it. A piece's first line, the nodes whose parent lies before it and the open nodes'
-// lists are done once all are read. Only a file that reads well so is taken this way: anything
-// else (damage, blank lines or lines passed over before the last piece, UTF-16, a count that
-// does not agree) is left to the plain reader, which tells what is wrong.
 // One piece of a file read in pieces: its bytes, and what reading them found.
 struct TTreePiece {
   static constexpr size_t Uncounted = ~size_t{0};
@@ -589,6 +579,16 @@ TTreePieceStore& PieceStore() {
 
 constexpr size_t MaxPieces = 256;
 
+// A big file is read in pieces of whole lines, on the worker threads: each piece counts its
+// lines, learns from the counts of the pieces before it where its records go, and reads its
+// lines straight into the one name buffer (at the place of its bytes) and the one node array
+// (sized by the count line). It then gives each of its nodes a slice of the child array, in
+// the room of as many places as it has nodes, and hangs in its children, but for the nodes
+// still open at its end (the last one and its ancestors), whose lists may go on in the pieces
+// after it. A piece's first line, the nodes whose parent lies before it and the open nodes'
+// lists are done once all are read. Only a file that reads well so is taken this way: anything
+// else (damage, blank lines or lines passed over before the last piece, UTF-16, a count that
+// does not agree) is left to the plain reader, which tells what is wrong.
 class TPieceReader {
  public:
   TPieceReader(std::string_view bytes, TTreeNames& names, TRecordArray<TMCDTreeNodeRec>& nodes,
