@@ -579,6 +579,14 @@ TTreePieceStore& PieceStore() {
 
 constexpr size_t MaxPieces = 256;
 
+// Bytes that come while they are read: the first Arrived of them are there. Reading the rest is
+// a task of the reader in pieces, so that pieces are read while later ones are still coming.
+struct TArrival {
+  const std::function<bool(char*, size_t)>& ReadNext;
+  std::atomic<size_t> Arrived{0};
+  std::atomic<bool> Failed{false};
+};
+
 // A big file is read in pieces of whole lines, on the worker threads: each piece counts its
 // lines, learns from the counts of the pieces before it where its records go, and reads its
 // lines straight into the one name buffer (at the place of its bytes) and the one node array
@@ -591,9 +599,10 @@ constexpr size_t MaxPieces = 256;
 // does not agree) is left to the plain reader, which tells what is wrong.
 class TPieceReader {
  public:
+  // arrival: how the bytes come, when they are not all there yet.
   TPieceReader(std::string_view bytes, TTreeNames& names, TRecordArray<TMCDTreeNodeRec>& nodes,
-               TRecordArray<int32_t>& kids)
-      : FBytes(bytes), FNames(names), FNodes(nodes), FKids(kids) {}
+               TRecordArray<int32_t>& kids, TArrival* arrival = nullptr)
+      : FBytes(bytes), FNames(names), FNodes(nodes), FKids(kids), FArrival(arrival) {}
   // True when the file was read whole and well, the nodes linked as LinkChildren does; encoding
   // is then the one it was read in.
   bool Read(size_t pieceBytes, TTextEncoding& encoding);
@@ -601,6 +610,13 @@ class TPieceReader {
  private:
   enum : unsigned { kFailed = 1, kAnsi = 2 };
   void Task(size_t k);
+  // Reads the bytes that have not come yet.
+  void ReadRest();
+  // Waits until the first end bytes are there; false when they will not come.
+  bool Have(size_t end);
+  // Where piece k starts: after the first line end from its share of the bytes on; npos when
+  // the bytes for it did not come.
+  size_t Boundary(size_t k);
   void ReadPiece(TTreePiece& piece, TNameCode code);
   void LinkPiece(TTreePiece& piece);
   // Checks each piece's first line against the lines before it and hangs in the nodes whose
@@ -611,7 +627,9 @@ class TPieceReader {
   TTreeNames& FNames;
   TRecordArray<TMCDTreeNodeRec>& FNodes;
   TRecordArray<int32_t>& FKids;
+  TArrival* FArrival;
   const char* FFrom = nullptr;  // after a byte-order mark
+  size_t FBody = 0;             // where the folder lines start
   TNameCode FCode = TNameCode::Utf8;
   size_t FCount = 0;
   TTreePiece* FPieces = nullptr;
@@ -621,20 +639,23 @@ class TPieceReader {
 
 bool TPieceReader::Read(size_t pieceBytes, TTextEncoding& encoding) {
   const char* end = FBytes.data() + FBytes.size();
+  // What is there to begin with: the marks and the count line must be in it.
+  const char* there = FArrival ? FBytes.data() + FArrival->Arrived.load() : end;
   FFrom = FBytes.data();
   auto starts = [&](std::string_view mark) { return FBytes.substr(0, mark.size()) == mark; };
-  if (FBytes.size() > size_t{0xFFFFFFF0u} || starts("\xFF\xFE") || starts("\xFE\xFF")) return false;
+  if (FBytes.size() > size_t{0xFFFFFFF0u} || there - FFrom < 3 || starts("\xFF\xFE") || starts("\xFE\xFF"))
+    return false;
   bool marked = starts("\xEF\xBB\xBF");
   if (marked) {
     FFrom += 3;
     FCode = TNameCode::Utf8Marked;
   }
-  TTreeLineCursor<char> first(FFrom, end);
+  TTreeLineCursor<char> first(FFrom, there);
   const char *a, *e;
   int32_t count = 0;
-  if (!first.Next(a, e) || !ReadCount(a, e, count)) return false;
-  const char* body = first.Rest();
-  size_t size = static_cast<size_t>(end - body);
+  if (!first.Next(a, e) || !ReadCount(a, e, count) || (there < end && first.Rest() >= there - 1)) return false;
+  FBody = static_cast<size_t>(first.Rest() - FBytes.data());
+  size_t size = FBytes.size() - FBody;
   FCount = static_cast<size_t>(count);
   FPieceCount = pieceBytes ? std::min(size / pieceBytes, MaxPieces) : 0;
   if (FPieceCount < 2 || ParallelThreads() < 2 || FCount > size / 4) return false;
@@ -645,28 +666,25 @@ bool TPieceReader::Read(size_t pieceBytes, TTextEncoding& encoding) {
   if (!lock.owns_lock()) return false;
   if (!store.Pieces) store.Pieces.reset(new TTreePiece[MaxPieces]);
   FPieces = store.Pieces.get();
-  // Pieces of about even size, each up to the end of a line.
-  const char* from = body;
   for (size_t k = 0; k < FPieceCount; ++k) {
-    const char* to = end;
-    if (k + 1 < FPieceCount) {
-      to = std::max(from, body + size / FPieceCount * (k + 1));
-      while (to < end && *to != '\n' && *to != '\r') ++to;
-      if (to < end) to += *to == '\r' && to + 1 < end && to[1] == '\n' ? 2 : 1;
-    }
     TTreePiece& piece = FPieces[k];
-    piece.From = from;
-    piece.To = to;
+    piece.From = piece.To = nullptr;
     piece.Lines.store(TTreePiece::Uncounted, std::memory_order_relaxed);
     piece.Run = TLineRun<char>();
     piece.Late.clear();
-    from = to;
   }
   FNames.SetSize(static_cast<size_t>(end - FFrom) + 16);
   FNodes.resize(FCount);
   FKids.resize(FCount);
-  RunParallel(FPieceCount, [this](size_t k) { Task(k); });
-  if (!Join()) return false;
+  // With bytes still to come, their reading is the first task (it waits for nothing).
+  const size_t reading = FArrival ? 1 : 0;
+  RunParallel(FPieceCount + reading, [this, reading](size_t t) {
+    if (t < reading)
+      ReadRest();
+    else
+      Task(t - reading);
+  });
+  if ((FArrival && FArrival->Failed.load()) || !Join()) return false;
   const TTreePiece& last = FPieces[FPieceCount - 1];
   FNames.SetSize(last.Run.NameBase + last.Run.NamesUsed);
   bool ansi = FState.load() & kAnsi;
@@ -674,8 +692,59 @@ bool TPieceReader::Read(size_t pieceBytes, TTextEncoding& encoding) {
   return true;
 }
 
+void TPieceReader::ReadRest() {
+  // In parts of the size a plain read takes, each told as soon as it is there.
+  char* data = const_cast<char*>(FBytes.data());
+  size_t at = FArrival->Arrived.load(std::memory_order_relaxed);
+  while (at < FBytes.size()) {
+    size_t n = std::min<size_t>(FBytes.size() - at, 64 * 1024);
+    if ((FState.load(std::memory_order_relaxed) & kFailed) || !FArrival->ReadNext(data + at, n)) {
+      FArrival->Failed.store(true, std::memory_order_release);
+      FState.fetch_or(kFailed);
+      return;
+    }
+    at += n;
+    FArrival->Arrived.store(at, std::memory_order_release);
+  }
+}
+
+bool TPieceReader::Have(size_t end) {
+  if (!FArrival) return true;
+  return SpinUntil([&] { return FArrival->Arrived.load(std::memory_order_acquire) >= end; },
+                   [&] { return FArrival->Failed.load(std::memory_order_relaxed); });
+}
+
+size_t TPieceReader::Boundary(size_t k) {
+  const size_t size = FBytes.size();
+  if (k == 0) return FBody;
+  if (k == FPieceCount) return Have(size) ? size : std::string_view::npos;
+  const char* data = FBytes.data();
+  // Found alone by each piece that needs it, the same for the same bytes: the piece before it
+  // ends there too.
+  size_t q = FBody + (size - FBody) / FPieceCount * k;
+  for (;;) {
+    size_t stretch = std::min(size, q + 4096);
+    if (!Have(stretch)) return std::string_view::npos;
+    for (; q < stretch; ++q) {
+      if (data[q] == '\n') return q + 1;
+      if (data[q] == '\r') {
+        if (!Have(std::min(size, q + 2))) return std::string_view::npos;
+        return q + (q + 1 < size && data[q + 1] == '\n' ? 2 : 1);
+      }
+    }
+    if (q == size) return size;
+  }
+}
+
 void TPieceReader::Task(size_t k) {
   TTreePiece& piece = FPieces[k];
+  size_t from = Boundary(k), to = Boundary(k + 1);
+  if (from == std::string_view::npos || to == std::string_view::npos) {
+    FState.fetch_or(kFailed);
+    return;
+  }
+  piece.From = FBytes.data() + from;
+  piece.To = FBytes.data() + to;
   size_t lines = CountLineEnds(piece.From, piece.To);
   // The file's last line may have no line end.
   if (k + 1 == FPieceCount && piece.To > piece.From && piece.To[-1] != '\n' && piece.To[-1] != '\r') ++lines;
@@ -989,6 +1058,7 @@ namespace {
 struct TTreeBufferPool {
   std::mutex Lock;
   std::string Bytes;
+  TRecordArray<char> Arriving;
   TTreeNames Names;
   TRecordArray<TMCDTreeNodeRec> Nodes;
   TRecordArray<int32_t> Kids;
@@ -1017,6 +1087,7 @@ TMCDTreeMan::TMCDTreeMan(const std::wstring& root, const std::wstring& fileName)
   TTreeBufferPool& pool = BufferPool();
   std::lock_guard<std::mutex> lock(pool.Lock);
   std::swap(FBytes, pool.Bytes);
+  std::swap(FArriving, pool.Arriving);
   std::swap(FNames, pool.Names);
   std::swap(FNodes, pool.Nodes);
   std::swap(FKids, pool.Kids);
@@ -1029,11 +1100,12 @@ TMCDTreeMan::TMCDTreeMan(TTreeOwnerWnd ownerWnd, const std::wstring& path)
 
 TMCDTreeMan::~TMCDTreeMan() {
   if (Dirty) Save();
-  size_t total = BytesOf(FBytes) + BytesOf(FNames) + BytesOf(FNodes) + BytesOf(FKids);
+  size_t total = BytesOf(FBytes) + BytesOf(FArriving) + BytesOf(FNames) + BytesOf(FNodes) + BytesOf(FKids);
   if (total > MaxPooledBytes) return;
   TTreeBufferPool& pool = BufferPool();
   std::lock_guard<std::mutex> lock(pool.Lock);
   KeepBigger(pool.Bytes, FBytes);
+  KeepBigger(pool.Arriving, FArriving);
   KeepBigger(pool.Names, FNames);
   KeepBigger(pool.Nodes, FNodes);
   KeepBigger(pool.Kids, FKids);
@@ -1408,6 +1480,29 @@ bool TMCDTreeMan::LoadFromBytes(std::string_view bytes, size_t pieceBytes) {
   return true;
 }
 
+bool TMCDTreeMan::LoadWhileReading(uint64_t size, const std::function<bool(char*, size_t)>& readNext,
+                                   size_t pieceBytes) {
+  NeedsLoad = false;
+  Clear();
+  if (pieceBytes == 0 || size < 2 * pieceBytes || size > 0xFFFFFFF0u || ParallelThreads() < 2) return false;
+  FArriving.resize(static_cast<size_t>(size));
+  // The first piece's worth is read here: the count line in it tells how big the tree is.
+  TArrival arrival{readNext};
+  size_t first = std::min<size_t>(FArriving.size(), pieceBytes);
+  if (!readNext(FArriving.data(), first)) return false;
+  arrival.Arrived.store(first);
+  bool ok = TPieceReader(std::string_view(FArriving.data(), FArriving.size()), FNames, FNodes, FKids, &arrival)
+                .Read(pieceBytes, Encoding);
+  FArriving.clear();
+  if (!ok) {
+    Clear();
+    return false;
+  }
+  FRoot = FNodes.empty() ? -1 : 0;
+  FCount = static_cast<int>(FNodes.size());
+  return true;
+}
+
 void TMCDTreeMan::Load() {
   NeedsLoad = false;
   Clear();
@@ -1421,6 +1516,13 @@ void TMCDTreeMan::Load() {
     if (SameTextI(name, L"TREEINFO.MCD") || FallbackFolder.empty()) return;
     file = IncludeTrailingBackslash(FallbackFolder) + name;
     if (!FileExistsPlain(file)) return;
+  }
+  // A big file is read in pieces while it comes; a small one, or one that does not read well
+  // so, the plain way.
+  {
+    TFileReader reader(file);
+    if (!reader.IsOpen()) return;
+    if (LoadWhileReading(reader.Size(), [&](char* to, size_t count) { return reader.ReadNext(to, count); })) return;
   }
   if (!ReadFileBytes(file, FBytes)) return;
   LoadFromBytes(FBytes);

@@ -224,6 +224,13 @@ class TMCDTreeMan {
   // several times pieceBytes is read on the worker threads, in pieces of about that size.
   static constexpr size_t TreePieceBytes = 64 * 1024;
   bool LoadFromBytes(std::string_view bytes, size_t pieceBytes = TreePieceBytes);
+  // The tree from a tree file of size bytes being read: readNext(to, count) gives its next
+  // count bytes (false when it cannot). Its pieces are read on the worker threads while later
+  // ones still come. False, with nothing read or kept, when the file is not one to read so
+  // (under two pieces, no workers, damage, a read that fails): the caller then reads it the
+  // plain way.
+  bool LoadWhileReading(uint64_t size, const std::function<bool(char*, size_t)>& readNext,
+                        size_t pieceBytes = TreePieceBytes);
   // buffer: an emptied string whose room the bytes may reuse.
   std::string SaveToBytes(std::string buffer = {}) const;
   // The folder lines in pre-order, as the file would hold them.
@@ -278,6 +285,7 @@ class TMCDTreeMan {
   // The buffers below are taken from and given back to one pool when the manager is made and
   // freed (see MCDTree.cpp).
   std::string FBytes;                    // the file's bytes while it is read or written
+  TRecordArray<char> FArriving;          // the bytes of a file read while they come
   TTreeNames FNames;                     // every node's name
   TRecordArray<TMCDTreeNodeRec> FNodes;   // removed nodes stay, unreachable, until Clear
   TRecordArray<TNode> FKids;            // the child lists, each a slice of its own

@@ -20,6 +20,27 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
   return ok;
 }
 
+struct TFileReader::TImpl {
+  FILE* File = nullptr;
+  ~TImpl() {
+    if (File) std::fclose(File);
+  }
+};
+
+TFileReader::TFileReader(const std::wstring& path) : F(new TImpl) {
+  F->File = std::fopen(WideToUtf8(path).c_str(), "rb");
+  struct stat st;
+  if (F->File && fstat(fileno(F->File), &st) == 0 && st.st_size > 0) FSize = static_cast<uint64_t>(st.st_size);
+}
+
+TFileReader::~TFileReader() = default;
+
+bool TFileReader::IsOpen() const { return F->File != nullptr; }
+
+bool TFileReader::ReadNext(char* to, size_t count) {
+  return F->File && std::fread(to, 1, count, F->File) == count;
+}
+
 bool FileExistsPlain(const std::wstring& path) {
   struct stat st;
   return stat(WideToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);

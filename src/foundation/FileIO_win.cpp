@@ -29,6 +29,32 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
   }
 }
 
+struct TFileReader::TImpl {
+  TFileHandle File;
+};
+
+TFileReader::TFileReader(const std::wstring& path) : F(new TImpl) {
+  ErrorModeScope em;
+  F->File.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  LARGE_INTEGER size{};
+  if (F->File && GetFileSizeEx(F->File.get(), &size) && size.QuadPart > 0) FSize = static_cast<uint64_t>(size.QuadPart);
+}
+
+TFileReader::~TFileReader() = default;
+
+bool TFileReader::IsOpen() const { return static_cast<bool>(F->File); }
+
+bool TFileReader::ReadNext(char* to, size_t count) {
+  while (count > 0 && F->File) {
+    DWORD part = count > 0x10000000 ? 0x10000000 : static_cast<DWORD>(count), got = 0;
+    if (!ReadFile(F->File.get(), to, part, &got, nullptr) || got == 0) return false;
+    to += got;
+    count -= got;
+  }
+  return count == 0;
+}
+
 bool FileExistsPlain(const std::wstring& path) {
   ErrorModeScope em;
   DWORD a = GetFileAttributesW(path.c_str());
