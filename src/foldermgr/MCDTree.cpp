@@ -587,16 +587,18 @@ struct TArrival {
   std::atomic<bool> Failed{false};
 };
 
-// A big file is read in pieces of whole lines, on the worker threads: each piece counts its
-// lines, learns from the counts of the pieces before it where its records go, and reads its
-// lines straight into the one name buffer (at the place of its bytes) and the one node array
-// (sized by the count line). It then gives each of its nodes a slice of the child array, in
-// the room of as many places as it has nodes, and hangs in its children, but for the nodes
-// still open at its end (the last one and its ancestors), whose lists may go on in the pieces
-// after it. A piece's first line, the nodes whose parent lies before it and the open nodes'
-// lists are done once all are read. Only a file that reads well so is taken this way: anything
-// else (damage, blank lines or lines passed over before the last piece, UTF-16, a count that
-// does not agree) is left to the plain reader, which tells what is wrong.
+// A big file is read in pieces of whole lines, on the worker threads, each as soon as its bytes
+// are there when the file is still being read. Each piece finds where it starts and ends (after
+// the first line end from its share of the bytes on), counts its lines, learns from the counts
+// of the pieces before it where its records go, and reads its lines straight into the one name
+// buffer (at the place of its bytes) and the one node array (sized by the count line). It then
+// gives each of its nodes a slice of the child array, in the room of as many places as it has
+// nodes, and hangs in its children, but for the nodes still open at its end (the last one and
+// its ancestors), whose lists may go on in the pieces after it. A piece's first line, the nodes
+// whose parent lies before it and the open nodes' lists are done once all are read. Only a file
+// that reads well so is taken this way: anything else (damage, blank lines or lines passed over
+// before the last piece, UTF-16, a count that does not agree) is left to the plain reader,
+// which tells what is wrong.
 class TPieceReader {
  public:
   // arrival: how the bytes come, when they are not all there yet.

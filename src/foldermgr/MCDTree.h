@@ -19,7 +19,8 @@
 // A drive may hold a hundred thousand folders, so neither the reader nor the cache makes an
 // object per folder: the reader cuts the bytes into lines as they are and decodes each name
 // straight into one buffer of names, the cache's own, keeps its nodes in one array and every
-// child list in one shared array of node numbers.
+// child list in one shared array of node numbers. A big file is read in pieces on the program's
+// worker threads, each piece as soon as its bytes have come from the disk.
 #include <cstdint>
 #include <functional>
 #include <memory>
