@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdio>
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <type_traits>
 #if defined(__SSE2__)
@@ -458,7 +458,7 @@ struct TLateKid {
 };
 
 // Makes the node records of well-formed lines in pre-order: a node's parent is the last node
-// made one level up, whose children are counted here and hung in place by LinkChildren. Until
+// made one level up, whose children are counted here and hung in place by LinkNodes. Until
 // then a node's ChildCount holds its own place among its parent's children.
 struct TNodeSink {
   explicit TNodeSink(TRecordArray<TMCDTreeNodeRec>& nodes) : Nodes(nodes) { Slots.fill(-1); }
@@ -521,6 +521,32 @@ struct TNodeSink {
   }
   void Finish() { Nodes.resize(Size); }
 };
+
+// Gives every node of [from, to), made by a TNodeSink, a slice of the child array from start on
+// (as many places as it counted children) and hangs each node into its parent's slice: a
+// parent comes before its children, so its slice is known by then. A node for which open holds
+// gets no slice here, and a child of one goes to late(node, parent, place) instead: such lists
+// are made once all their children are known. Returns where the slices end.
+template <typename Open, typename Late>
+[[gnu::always_inline]] inline uint32_t LinkNodes(TMCDTreeNodeRec* nodes, int32_t* kids, int32_t from, int32_t to,
+                                                 uint32_t start, Open open, Late late) {
+  for (int32_t i = from; i < to; ++i) {
+    TMCDTreeNodeRec& r = nodes[i];
+    uint32_t place = r.ChildCount;
+    if (!open(r, i)) {
+      r.ChildStart = start;
+      start += r.ChildCapacity;
+      r.ChildCount = r.ChildCapacity;
+    }
+    int32_t parent = r.Parent;
+    if (parent < 0) continue;
+    if (open(nodes[parent], parent))
+      late(i, parent, place);
+    else
+      kids[nodes[parent].ChildStart + place] = i;
+  }
+  return start;
+}
 
 // The line ends among [p, end): an LF, and a CR that no LF follows (a CR at end counts).
 size_t CountLineEnds(const char* p, const char* end) {
@@ -799,28 +825,13 @@ void TPieceReader::ReadPiece(TTreePiece& piece, TNameCode code) {
 }
 
 void TPieceReader::LinkPiece(TTreePiece& piece) {
-  TMCDTreeNodeRec* const nodes = FNodes.data();
-  int32_t* const kids = FKids.data();
   // A node's children that are not open lie in the piece with it, so the piece's room in the
   // child array (one place per node) holds their lists.
-  uint32_t start = static_cast<uint32_t>(piece.At);
   const int32_t from = static_cast<int32_t>(piece.At), to = from + static_cast<int32_t>(piece.Run.Read);
-  for (int32_t i = from; i < to; ++i) {
-    TMCDTreeNodeRec& r = nodes[i];
-    uint32_t place = r.ChildCount;
-    if (!piece.Open(r, i)) {
-      r.ChildStart = start;
-      start += r.ChildCapacity;
-      r.ChildCount = r.ChildCapacity;
-    }
-    // A parent in the piece comes before its children, so its slice is known here.
-    int32_t parent = r.Parent;
-    if (parent < 0) continue;
-    if (piece.Open(nodes[parent], parent))
-      piece.Late.push_back({i, parent, place, false});
-    else
-      kids[nodes[parent].ChildStart + place] = i;
-  }
+  LinkNodes(
+      FNodes.data(), FKids.data(), from, to, static_cast<uint32_t>(piece.At),
+      [&](const TMCDTreeNodeRec& r, int32_t node) { return piece.Open(r, node); },
+      [&](int32_t node, int32_t parent, uint32_t place) { piece.Late.push_back({node, parent, place, false}); });
 }
 
 bool TPieceReader::Join() {
@@ -866,12 +877,6 @@ bool TPieceReader::Join() {
   }
   if (!any && FCount > 0) return false;
   // The open nodes' lists, whole now, after the pieces' rooms.
-  size_t total = FCount;
-  for (size_t k = 0; k < FPieceCount; ++k)
-    for (int32_t d = 0; d <= FPieces[k].Run.LastDepth && FPieces[k].Run.Read > 0; ++d)
-      if (int32_t node = FPieces[k].Slots[static_cast<size_t>(d)]; node >= 0) total += nodes[node].ChildCapacity;
-  FKids.resize(total);
-  int32_t* const kids = FKids.data();
   uint32_t start = static_cast<uint32_t>(FCount);
   for (size_t k = 0; k < FPieceCount; ++k) {
     for (int32_t d = 0; d <= FPieces[k].Run.LastDepth && FPieces[k].Run.Read > 0; ++d) {
@@ -883,6 +888,8 @@ bool TPieceReader::Join() {
       r.ChildCount = r.ChildCapacity;
     }
   }
+  FKids.resize(start);
+  int32_t* const kids = FKids.data();
   // The late children hung in. Their records lie in memory the other threads wrote, so what is
   // read (the parent and the place) comes from the lists, and only the nodes whose parent lay
   // in an earlier piece have theirs written.
@@ -1403,21 +1410,17 @@ void TMCDTreeMan::SyncChildren(const std::wstring& path, TStringList& names) {
 void TMCDTreeMan::LinkChildren() {
   // Every child list gets its slice of the shared array by the counts, in the order of the
   // nodes; a parent comes before its children, so its slice is known when they are hung in.
-  const size_t n = FNodes.size();
-  FKids.resize(n);
-  TMCDTreeNodeRec* const nodes = FNodes.data();
-  uint32_t start = 0;
-  for (size_t i = 0; i < n; ++i) {
-    TMCDTreeNodeRec& r = nodes[i];
-    r.ChildStart = start;
-    start += r.ChildCapacity;
-    uint32_t place = r.ChildCount;
-    r.ChildCount = r.ChildCapacity;
-    if (r.Parent >= 0) FKids[nodes[r.Parent].ChildStart + place] = static_cast<TNode>(i);
-  }
-  FKids.resize(start);
-  FRoot = n > 0 ? 0 : -1;
-  FCount = static_cast<int>(n);
+  FKids.resize(FNodes.size());
+  uint32_t end = LinkNodes(
+      FNodes.data(), FKids.data(), 0, static_cast<TNode>(FNodes.size()), 0,
+      [](const TMCDTreeNodeRec&, TNode) { return false; }, [](TNode, TNode, uint32_t) {});
+  FKids.resize(end);
+  TakeNodes();
+}
+
+void TMCDTreeMan::TakeNodes() {
+  FRoot = FNodes.empty() ? -1 : 0;
+  FCount = static_cast<int>(FNodes.size());
 }
 
 void TMCDTreeMan::ReplaceAll(const std::vector<TTreeFileLine>& lines) {
@@ -1466,8 +1469,7 @@ bool TMCDTreeMan::LoadFromBytes(std::string_view bytes, size_t pieceBytes) {
   // The names are decoded straight into the name buffer and the nodes made as the lines are
   // read; the file's order is taken as it stands.
   if (TPieceReader(bytes, FNames, FNodes, FKids).Read(pieceBytes, Encoding)) {
-    FRoot = FNodes.empty() ? -1 : 0;
-    FCount = static_cast<int>(FNodes.size());
+    TakeNodes();
     return true;
   }
   TNodeSink sink{FNodes};
@@ -1500,8 +1502,7 @@ bool TMCDTreeMan::LoadWhileReading(uint64_t size, const std::function<bool(char*
     Clear();
     return false;
   }
-  FRoot = FNodes.empty() ? -1 : 0;
-  FCount = static_cast<int>(FNodes.size());
+  TakeNodes();
   return true;
 }
 

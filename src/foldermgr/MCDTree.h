@@ -279,6 +279,8 @@ class TMCDTreeMan {
   // Hangs the nodes made from well-formed lines in pre-order (each with its parent and the
   // number of its children) into the child lists, and takes them as the whole tree.
   void LinkChildren();
+  // Takes the linked nodes as the whole tree, the first one its root.
+  void TakeNodes();
   template <typename F>
   void ForEachLine(F&& f) const;
   bool OnThisDrive(const std::wstring& path) const;
@@ -288,8 +290,8 @@ class TMCDTreeMan {
   std::string FBytes;                    // the file's bytes while it is read or written
   TRecordArray<char> FArriving;          // the bytes of a file read while they come
   TTreeNames FNames;                     // every node's name
-  TRecordArray<TMCDTreeNodeRec> FNodes;   // removed nodes stay, unreachable, until Clear
-  TRecordArray<TNode> FKids;            // the child lists, each a slice of its own
+  TRecordArray<TMCDTreeNodeRec> FNodes;  // removed nodes stay, unreachable, until Clear
+  TRecordArray<TNode> FKids;             // the child lists, each a slice of its own
   TNode FRoot = -1;
   int FCount = 0;
 };
