@@ -1521,13 +1521,11 @@ void TMCDTreeMan::Load() {
     if (!FileExistsPlain(file)) return;
   }
   // A big file is read in pieces while it comes; a small one, or one that does not read well
-  // so, the plain way.
-  {
-    TFileReader reader(file);
-    if (!reader.IsOpen()) return;
-    if (LoadWhileReading(reader.Size(), [&](char* to, size_t count) { return reader.ReadNext(to, count); })) return;
-  }
-  if (!ReadFileBytes(file, FBytes)) return;
+  // so, the plain way (opened once for both).
+  TFileReader reader(file);
+  if (!reader.IsOpen()) return;
+  if (LoadWhileReading(reader.Size(), [&](char* to, size_t count) { return reader.ReadNext(to, count); })) return;
+  if (!reader.ReadAll(FBytes)) return;
   LoadFromBytes(FBytes);
   FBytes.clear();
 }

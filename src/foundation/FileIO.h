@@ -20,8 +20,8 @@ bool DeleteFilePlain(const std::wstring& path);
 // files are handled; false when that or any write fails, and then nothing has changed.
 bool SafeWriteFile(const std::wstring& path, std::string_view bytes);
 
-// A file read from its start in parts (ReadFileBytes reads one so whole): for a reader that
-// works on what has come while the rest is read.
+// A file read from its start in parts, for a reader that works on what has come while the rest
+// is read, or whole.
 class TFileReader {
  public:
   explicit TFileReader(const std::wstring& path);
@@ -33,6 +33,9 @@ class TFileReader {
   uint64_t Size() const { return FSize; }
   // Reads the next count bytes; false when fewer are there or the read fails.
   bool ReadNext(char* to, size_t count);
+  // Reads the whole file, from its start to its end as it now is (what ReadFileBytes gives);
+  // false when a read fails, and bytes then holds what was read.
+  bool ReadAll(std::string& bytes);
 
  private:
   struct TImpl;

@@ -8,18 +8,6 @@
 #include "foundation/FileIO.h"
 #include "foundation/TextCodec.h"
 
-bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
-  bytes.clear();
-  FILE* f = std::fopen(WideToUtf8(path).c_str(), "rb");
-  if (!f) return false;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
-
 struct TFileReader::TImpl {
   FILE* File = nullptr;
   ~TImpl() {
@@ -39,6 +27,20 @@ bool TFileReader::IsOpen() const { return F->File != nullptr; }
 
 bool TFileReader::ReadNext(char* to, size_t count) {
   return F->File && std::fread(to, 1, count, F->File) == count;
+}
+
+bool TFileReader::ReadAll(std::string& bytes) {
+  bytes.clear();
+  if (!F->File || std::fseek(F->File, 0, SEEK_SET) != 0) return false;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, F->File)) > 0) bytes.append(buf, n);
+  return !std::ferror(F->File);
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
+  bytes.clear();
+  return TFileReader(path).ReadAll(bytes);
 }
 
 bool FileExistsPlain(const std::wstring& path) {

@@ -10,25 +10,6 @@ struct ErrorModeScope {
 };
 }  // namespace
 
-bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
-  ErrorModeScope em;
-  bytes.clear();
-  TFileHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!f) return false;
-  LARGE_INTEGER size{};
-  if (GetFileSizeEx(f.get(), &size) && size.QuadPart > 0 && size.QuadPart < 0x40000000) {
-    bytes.reserve(static_cast<size_t>(size.QuadPart));
-  }
-  char buf[65536];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(f.get(), buf, sizeof buf, &got, nullptr)) return false;
-    if (got == 0) return true;
-    bytes.append(buf, got);
-  }
-}
-
 struct TFileReader::TImpl {
   TFileHandle File;
 };
@@ -53,6 +34,26 @@ bool TFileReader::ReadNext(char* to, size_t count) {
     count -= got;
   }
   return count == 0;
+}
+
+bool TFileReader::ReadAll(std::string& bytes) {
+  ErrorModeScope em;
+  bytes.clear();
+  LARGE_INTEGER begin{};
+  if (!F->File || !SetFilePointerEx(F->File.get(), begin, nullptr, FILE_BEGIN)) return false;
+  if (FSize < 0x40000000) bytes.reserve(static_cast<size_t>(FSize));
+  char buf[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(F->File.get(), buf, sizeof buf, &got, nullptr)) return false;
+    if (got == 0) return true;
+    bytes.append(buf, got);
+  }
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
+  bytes.clear();
+  return TFileReader(path).ReadAll(bytes);
 }
 
 bool FileExistsPlain(const std::wstring& path) {
