@@ -94,11 +94,7 @@ bool TPool::TryRun(size_t count, const std::function<void(size_t)>& task) {
   FGate.Unlock();
   // They end within moments: looked for a while before the caller sleeps (waking it again would
   // take longer than most of them run).
-  for (int looks = 0; looks < 20000 && FInside.load(std::memory_order_acquire) > 0; ++looks) {
-#if defined(__SSE2__)
-    _mm_pause();
-#endif
-  }
+  for (int looks = 0; looks < 20000 && FInside.load(std::memory_order_acquire) > 0; ++looks) SpinPause();
   FGate.Lock();
   while (FInside.load(std::memory_order_acquire) > 0) FGate.Wait(1);
   std::exception_ptr error = FError;

@@ -18,27 +18,6 @@ size_t ParallelThreads();
 // exception a task raises is raised again here once all have ended.
 void RunParallel(size_t count, const std::function<void(size_t)>& task);
 
-namespace parallel_platform {
-void YieldThread();
-}
-
-// Waits for what another running task does within moments (done() turns true, or stop() does:
-// then false): looks again and again for a while, then gives the processor away between looks.
-template <typename Done, typename Stop>
-bool SpinUntil(Done&& done, Stop&& stop) {
-  for (unsigned looks = 0; !done(); ++looks) {
-    if (stop()) return false;
-    if (looks < 4096) {
-#if defined(__SSE2__)
-      _mm_pause();
-#endif
-    } else {
-      parallel_platform::YieldThread();
-    }
-  }
-  return true;
-}
-
 // What the pool needs of the system: a lock with conditions to sleep on under it, and threads.
 namespace parallel_platform {
 class TGate {
@@ -65,3 +44,24 @@ size_t ProcessorCount();
 // Gives the processor to another thread that is ready to run.
 void YieldThread();
 }  // namespace parallel_platform
+
+// A moment's wait in a loop that looks for what another processor is about to do.
+inline void SpinPause() {
+#if defined(__SSE2__)
+  _mm_pause();
+#endif
+}
+
+// Waits for what another running task does within moments (done() turns true, or stop() does:
+// then false): looks again and again for a while, then gives the processor away between looks.
+template <typename Done, typename Stop>
+bool SpinUntil(Done&& done, Stop&& stop) {
+  for (unsigned looks = 0; !done(); ++looks) {
+    if (stop()) return false;
+    if (looks < 4096)
+      SpinPause();
+    else
+      parallel_platform::YieldThread();
+  }
+  return true;
+}
