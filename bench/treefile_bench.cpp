@@ -49,6 +49,23 @@ VELMO_BENCH(mcdtree_file) {
     std::string bytes = BenchTreeFileBytes(encoding);
     SafeWriteFile(file, bytes);
     int nodes = 0;
+    // The first load of a process also starts the worker threads that read big files in
+    // pieces (the call goes on alone until they are up); later loads find them waiting. Shown
+    // apart, beside the process's first raw read, not hidden in the best of many.
+    static bool firstShown = false;
+    if (!firstShown) {
+      firstShown = true;
+      std::string rawFirst;
+      double firstRead = BenchSeconds([&] { ReadFileBytes(file, rawFirst); }, 1);
+      double firstLoad = BenchSeconds(
+          [&] {
+            TMCDTreeMan m(L"C:", file);
+            m.Load();
+          },
+          1);
+      BenchReport("first load of the process, UTF-8", "ms", firstLoad * 1000, "first raw read", firstRead * 1000,
+                  "ratio", firstLoad / firstRead, "reported");
+    }
     double load = BenchSeconds(
         [&] {
           TMCDTreeMan m(L"C:", file);
