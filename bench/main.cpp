@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "Bench.h"
+#include "foundation/Parallel.h"
 
 std::vector<TBenchEntry>& BenchRegistry() {
   static std::vector<TBenchEntry> r;
@@ -9,6 +10,8 @@ std::vector<TBenchEntry>& BenchRegistry() {
 }
 
 int main(int argc, char** argv) {
+  // As the program does at start-up.
+  StartParallelWorkers();
   for (auto& e : BenchRegistry()) {
     bool selected = argc < 2;
     for (int i = 1; i < argc; ++i) selected |= std::strcmp(argv[i], e.Name) == 0;

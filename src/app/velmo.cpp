@@ -9,6 +9,7 @@
 #include "foundation/Language.h"
 #include "foundation/MOption.h"
 #include "foundation/MsgDlg.h"
+#include "foundation/Parallel.h"
 #include "framework/Forms.h"
 #include "archive/layer/ArcCommands.h"
 #include "fileops/CopyDlg.h"
@@ -28,6 +29,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   OleInitialize(nullptr);
   InitFolders();
+  // They come up while the window is made, for the first big tree file the panels read.
+  StartParallelWorkers();
   // The modules the main form's module uses: message texts, user programs, settings.
   LanguageObject();
   Programs.LoadFromProgramFolder();

@@ -18,6 +18,10 @@ class TPool {
     return *pool;
   }
   bool TryRun(size_t count, const std::function<void(size_t)>& task);
+  // The first worker is started once, and starts the others.
+  void StartWorkers() {
+    if (FWanted > 0 && !FStarted.exchange(true)) parallel_platform::StartThread(&TPool::Start, this);
+  }
 
  private:
   TPool() : FWanted(std::min(parallel_platform::ProcessorCount(), MaxThreads) - 1) {}
@@ -77,7 +81,7 @@ void TPool::Work(bool starter) {
 
 bool TPool::TryRun(size_t count, const std::function<void(size_t)>& task) {
   if (FBusy.exchange(true, std::memory_order_acquire)) return false;
-  if (FWanted > 0 && !FStarted.exchange(true)) parallel_platform::StartThread(&TPool::Start, this);
+  StartWorkers();
   FGate.Lock();
   FTask = &task;
   FCount = count;
@@ -107,6 +111,10 @@ bool TPool::TryRun(size_t count, const std::function<void(size_t)>& task) {
 }  // namespace
 
 size_t ParallelThreads() { return std::clamp<size_t>(parallel_platform::ProcessorCount(), 1, MaxThreads); }
+
+void StartParallelWorkers() {
+  if (ParallelThreads() > 1) TPool::Get().StartWorkers();
+}
 
 void RunParallel(size_t count, const std::function<void(size_t)>& task) {
   if (count == 0) return;

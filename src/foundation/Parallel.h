@@ -1,7 +1,7 @@
 #pragma once
 // The program's worker threads, shared by the work that a user waits on and that splits into
-// independent pieces (reading a big tree file). They are started on the first call that can
-// use them and wait, asleep, between calls.
+// independent pieces (reading a big tree file). They are started at the latest by the first
+// call that can use them, and wait, asleep, between calls.
 #include <cstddef>
 #include <functional>
 #if defined(__SSE2__)
@@ -17,6 +17,10 @@ size_t ParallelThreads();
 // call (from another thread), the calling thread runs every task itself, in order. An
 // exception a task raises is raised again here once all have ended.
 void RunParallel(size_t count, const std::function<void(size_t)>& task);
+
+// Starts the workers ahead of their first call (the program does so at start-up), so that the
+// first call finds them waiting instead of going on alone while they come up.
+void StartParallelWorkers();
 
 // What the pool needs of the system: a lock with conditions to sleep on under it, and threads.
 namespace parallel_platform {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -68,4 +69,24 @@ TEST(Parallel, TwoCallersAtOnceBothFinish) {
   other.join();
   EXPECT_EQ(a.load(), 50 * 40);
   EXPECT_EQ(b.load(), 50 * 40);
+}
+
+TEST(Parallel, TasksRunOnAsManyThreadsAtOnceAsThePoolHas) {
+  // Every task waits until all have begun: only a pool that runs that many at once gets past.
+  // The workers are started ahead, twice over, as the program does at start-up.
+  StartParallelWorkers();
+  StartParallelWorkers();
+  const size_t count = ParallelThreads();
+  for (int call = 0; call < 5; ++call) {
+    std::atomic<size_t> begun{0};
+    std::atomic<size_t> met{0};
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    RunParallel(count, [&](size_t) {
+      ++begun;
+      if (SpinUntil([&] { return begun.load() == count; },
+                    [&] { return std::chrono::steady_clock::now() > deadline; }))
+        ++met;
+    });
+    ASSERT_EQ(met.load(), count) << "call " << call;
+  }
 }
