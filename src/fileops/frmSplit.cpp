@@ -359,7 +359,8 @@ bool TSplitCombineForm::AskDisk(int msg, int titleMsg, const std::wstring& path,
   return MessageBoxStd(Msg(titleMsg), FormatMessageText(msg, {path}), Buttons({12, secondButtonMsg}), 1, 0, 1) == 0;
 }
 
-bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, HANDLE output) {
+bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, const std::wstring& inputPath, HANDLE output,
+                                      const std::wstring& outputPath) {
   // This thread reads; the pipe sums and writes each block while the next one is read. The
   // piece's counters move as blocks are written; the loop goes by what was read.
   TWriteBehind& pipe = *FPipe;
@@ -390,6 +391,7 @@ bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, HANDLE outp
   };
   int64_t pieceRead = FPieceDone, totalRead = FTotalDone;
   DWORD error = 0;
+  bool writeFailed = false;
   bool stopped = false;
   for (;;) {
     if (pieceRead >= FPieceSize) break;
@@ -416,7 +418,10 @@ bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, HANDLE outp
       totalRead += got;
     }
     ioTime();
-    if (!error) error = pipe.Error();
+    if (!error) {
+      error = pipe.Error();
+      writeFailed = error != 0;
+    }
     if (error) break;
     account();
     UpdateSplitProgress();
@@ -430,12 +435,15 @@ bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, HANDLE outp
   QueryPerformanceCounter(&t0);
   FCrc = pipe.Finish();
   ioTime();
-  if (!error) error = pipe.Error();
+  if (!error) {
+    error = pipe.Error();
+    writeFailed = error != 0;
+  }
   account();
   if (error) {
     FIoFailed = true;
     FlushProgress();
-    ShowInfo(TOperationForm::ErrorText(FCurrentPath, error));
+    ShowInfo(TOperationForm::ErrorText(writeFailed ? outputPath : inputPath, error));
     return false;
   }
   if (stopped) return false;
@@ -544,7 +552,7 @@ void TSplitCombineForm::SplitFile() {
       }
       Remember(out.get(), FCurrentPath);
       FPieceDone = 0;
-      bool copied = CopyPieceData(true, in.get(), out.get());
+      bool copied = CopyPieceData(true, in.get(), Source, out.get(), FCurrentPath);
       bool closed = CloseChecked(out);
       if (!copied || !closed) {
         if (copied && !closed) ShowInfo(TOperationForm::ErrorText(FCurrentPath, ERROR_WRITE_FAULT));
@@ -855,7 +863,7 @@ void TSplitCombineForm::JoinFiles() {
     FPieceSize = size.QuadPart;
     FPieceDone = 0;
     ShowSplitNames();
-    bool copied = CopyPieceData(FList.HasCrc, in.get(), out.get());
+    bool copied = CopyPieceData(FList.HasCrc, in.get(), input, out.get(), OutputPath);
     in.reset();
     if (!copied) {
       stopped = true;

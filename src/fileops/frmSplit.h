@@ -109,7 +109,10 @@ class TSplitCombineForm : public TProgressForm {
   void JoinFiles();
   void ReadCrcFile();
   bool GetJoinOutputName(HANDLE firstPiece);
-  bool CopyPieceData(bool computeCrc, HANDLE input, HANDLE output);
+  // Copies the current piece's bytes; a failure is shown naming the file it happened on, the one
+  // read (inputPath) or the one written (outputPath).
+  bool CopyPieceData(bool computeCrc, HANDLE input, const std::wstring& inputPath, HANDLE output,
+                     const std::wstring& outputPath);
   // The overwrite question; with removeNow the old file is deleted at once (else the caller
   // replaces it when the new one is complete).
   TOverwrite AskOverwritePiece(const std::wstring& path, bool withRetry, bool removeNow = true);
