@@ -302,6 +302,26 @@ void TSplitCombineForm::Remember(HANDLE created, const std::wstring& path) {
   FCreated.push_back(c);
 }
 
+HANDLE TSplitCombineForm::CreateOutput(const std::wstring& path, bool beside, std::wstring& writePath, DWORD& error) {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  writePath = path;
+  for (int n = 0; n < 100; ++n) {
+    if (beside) writePath = path + L".~" + std::to_wstring(n);
+    h = CreateFileW(writePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    error = h != INVALID_HANDLE_VALUE ? 0 : GetLastError();
+    if (h != INVALID_HANDLE_VALUE || !beside || (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)) break;
+  }
+  return h;
+}
+
+bool TSplitCombineForm::SwapIn(const std::wstring& written, const std::wstring& target) {
+  SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (MoveFileExW(written.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  ShowInfo(Msg(30330) + L"\r\r" + SystemErrorText(GetLastError()));
+  return false;
+}
+
 bool TSplitCombineForm::RemoveCreated(const TCreated& c) {
   BY_HANDLE_FILE_INFORMATION info{};
   // Only the very file this run made, on the disk it was made on.
@@ -503,6 +523,11 @@ void TSplitCombineForm::SplitFile() {
   }
   FPieceNo = 1;
   bool failed = false;
+  // Pieces that take the place of files already there are written beside them and swapped in
+  // once every piece is written, so that a split that fails or is cancelled leaves the old ones
+  // as they were. With a disk for each piece there is no waiting for the last one: an old piece
+  // goes once its overwrite is confirmed. Each pair: the file written, the piece it replaces.
+  std::vector<std::pair<std::wstring, std::wstring>> replacing;
   do {
     bool retry;
     do {
@@ -526,8 +551,10 @@ void TSplitCombineForm::SplitFile() {
           break;
         }
       }
+      bool replaces = false;
       if (PathExistsAny(FCurrentPath)) {
-        TOverwrite r = AskOverwritePiece(FCurrentPath, DiskChange);
+        TOverwrite r = AskOverwritePiece(FCurrentPath, DiskChange, DiskChange);
+        replaces = !DiskChange;
         if (r == owCancel) {
           failed = true;
           break;
@@ -537,10 +564,10 @@ void TSplitCombineForm::SplitFile() {
           continue;
         }
       }
-      TFileHandle out(CreateFileW(FCurrentPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      std::wstring writePath;
+      DWORD error = 0;
+      TFileHandle out(CreateOutput(FCurrentPath, replaces, writePath, error));
       if (!out) {
-        DWORD error = GetLastError();
         if (!DiskChange) {
           ShowInfo(TOperationForm::ErrorText(FCurrentPath, error));
         } else if (MessageBoxStd(L"", TOperationForm::ErrorText(FCurrentPath, error), Buttons({12, 2}), 2, 0, 1) == 0) {
@@ -550,7 +577,8 @@ void TSplitCombineForm::SplitFile() {
         failed = true;
         break;
       }
-      Remember(out.get(), FCurrentPath);
+      Remember(out.get(), writePath);
+      if (replaces) replacing.push_back({writePath, FCurrentPath});
       FPieceDone = 0;
       bool copied = CopyPieceData(true, in.get(), Source, out.get(), FCurrentPath);
       bool closed = CloseChecked(out);
@@ -566,7 +594,7 @@ void TSplitCombineForm::SplitFile() {
         WIN32_FILE_ATTRIBUTE_DATA data{};
         FILETIME local{};
         SYSTEMTIME st{};
-        if (GetFileAttributesExW(FCurrentPath.c_str(), GetFileExInfoStandard, &data)) {
+        if (GetFileAttributesExW(writePath.c_str(), GetFileExInfoStandard, &data)) {
           entry.Size = MakeInt64(data.nFileSizeHigh, data.nFileSizeLow);
           FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
           FileTimeToSystemTime(&local, &st);
@@ -587,6 +615,7 @@ void TSplitCombineForm::SplitFile() {
   } while (FTotalDone < FTotal);
   in.reset();
   Success = !failed && FTotalDone == FTotal;
+  for (size_t i = 0; Success && i < replacing.size(); ++i) Success = SwapIn(replacing[i].first, replacing[i].second);
   if (Success) {
     Success = WriteCrcAndBatch();
   } else {
@@ -787,16 +816,9 @@ void TSplitCombineForm::JoinFiles() {
     CrcState = jcsNoCrc;
     return;
   }
-  std::wstring writePath = OutputPath;
-  TFileHandle out;
+  std::wstring writePath;
   DWORD openError = 0;
-  for (int n = 0; n < 100; ++n) {
-    if (replacing) writePath = OutputPath + L".~" + std::to_wstring(n);
-    out.reset(CreateFileW(writePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    openError = out ? 0 : GetLastError();
-    if (out || !replacing || (openError != ERROR_FILE_EXISTS && openError != ERROR_ALREADY_EXISTS)) break;
-  }
+  TFileHandle out(CreateOutput(OutputPath, replacing, writePath, openError));
   if (!out) {
     ShowInfo(TOperationForm::ErrorText(writePath, openError));
     CrcState = jcsNoCrc;
@@ -889,13 +911,7 @@ void TSplitCombineForm::JoinFiles() {
   // A list for the whole file is checked before the result takes the place of the file that was
   // there: a join known to be damaged never replaces it.
   const bool crcMatches = !FList.HasCrc || !FList.WholeFile || FList.FileCrc == (FCrc ^ 0xFFFFFFFFu);
-  if (Success && replacing && crcMatches) {
-    SetFileAttributesW(OutputPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!MoveFileExW(writePath.c_str(), OutputPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      ShowInfo(Msg(30330) + L"\r\r" + SystemErrorText(GetLastError()));
-      Success = false;
-    }
-  }
+  if (Success && replacing && crcMatches) Success = SwapIn(writePath, OutputPath);
   // A failed join removes what it wrote; a damaged one too where it would have replaced a file.
   bool removeOutput = !Success;
   if (!Success) {

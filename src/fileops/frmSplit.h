@@ -121,6 +121,11 @@ class TSplitCombineForm : public TProgressForm {
   bool AskDisk(int msg, int titleMsg, const std::wstring& path, int secondButtonMsg);
   bool OutputIsInput(const std::wstring& path) const;
   void Remember(HANDLE created, const std::wstring& path);
+  // Makes path new, or, when it takes the place of a file there (beside), a new file next to
+  // it (path + ".~n"), to be swapped in once complete. writePath: the file made.
+  static HANDLE CreateOutput(const std::wstring& path, bool beside, std::wstring& writePath, DWORD& error);
+  // Puts the file written beside target in its place; a failure is shown.
+  bool SwapIn(const std::wstring& written, const std::wstring& target);
   bool RemoveCreated(const TCreated& c);
   // The piece's names and sizes, drawn with the next drawing of the figures.
   void ShowSplitNames();

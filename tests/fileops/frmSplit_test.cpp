@@ -379,6 +379,33 @@ TEST_F(SplitTest, AJoinWhosePieceFailsWhileReadRemovesItsOutput) {
   EXPECT_EQ(ReadFileRaw(Src + L"t.003"), three);
 }
 
+TEST_F(SplitTest, PiecesThatReplaceFilesAreSwappedInOnlyWhenTheSplitEnds) {
+  // Old pieces stand where the new ones go, the second read-only. A split cancelled at the
+  // second piece's question keeps both as they were; one answered All replaces them and leaves
+  // nothing beside them.
+  const std::string data = Bytes(300000, 'n');
+  WriteFileRaw(Src + L"n.bin", data);
+  Options.SplitMakeBat = true;
+  WriteFileRaw(Dst + L"n.001", "old one");
+  WriteFileRaw(Dst + L"n.002", "old two");
+  SetFileAttributesW((Dst + L"n.002").c_str(), FILE_ATTRIBUTE_READONLY);
+  TMsgBoxSeam::Get().PushButton(0);  // overwrite n.001
+  TMsgBoxSeam::Get().PushButton(2);  // cancel at n.002
+  EXPECT_FALSE(Run(smSplit, Src + L"n.bin", Dst + L"n.001", 100000).Ok);
+  ASSERT_EQ(TMsgBoxSeam::Get().Shown.size(), 2u) << Texts(TMsgBoxSeam::Get().Shown);
+  EXPECT_NE(TMsgBoxSeam::Get().Shown[1].Text.find(Dst + L"n.002"), std::wstring::npos);
+  EXPECT_EQ(ReadFileRaw(Dst + L"n.001"), "old one");
+  EXPECT_EQ(ReadFileRaw(Dst + L"n.002"), "old two");
+  EXPECT_EQ(FolderNames(Dst), (std::vector<std::wstring>{L"n.001", L"n.002"}));
+
+  TMsgBoxSeam::Get().Reset();
+  TMsgBoxSeam::Get().PushButton(1);  // all
+  ASSERT_TRUE(Run(smSplit, Src + L"n.bin", Dst + L"n.001", 100000).Ok);
+  EXPECT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u) << Texts(TMsgBoxSeam::Get().Shown);
+  EXPECT_TRUE(ReadFileRaw(Dst + L"n.001") + ReadFileRaw(Dst + L"n.002") + ReadFileRaw(Dst + L"n.003") == data);
+  EXPECT_EQ(FolderNames(Dst), (std::vector<std::wstring>{L"n.001", L"n.002", L"n.003", L"n.bat", L"n.crc"}));
+}
+
 TEST_F(SplitTest, ASplitWhoseSourceFailsWhileReadNamesItAndRemovesItsPieces) {
   // The source is cut to nothing once the first piece has bytes: the message names the file
   // that could not be read, not the piece being written.
