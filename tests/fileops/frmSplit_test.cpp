@@ -41,6 +41,15 @@ std::wstring Texts(const std::vector<TMsgBoxRecord>& shown) {
   return all;
 }
 
+// Cuts a file that a run is reading to nothing (it is open shared for writing).
+void CutToNothing(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(SetEndOfFile(h));
+  CloseHandle(h);
+}
+
 class SplitTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -364,11 +373,7 @@ TEST_F(SplitTest, AJoinWhosePieceFailsWhileReadRemovesItsOutput) {
   TRun r = Run(smJoin, Src + L"t.001", Out, 0, 0, [&](TSplitCombineForm*) {
     if (cut || SizeOf(Out + L"t.bin") <= static_cast<int64_t>(one.size())) return;
     cut = true;
-    HANDLE h = CreateFileW((Src + L"t.002").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(SetEndOfFile(h));
-    CloseHandle(h);
+    CutToNothing(Src + L"t.002");
   });
   EXPECT_TRUE(cut);
   EXPECT_FALSE(r.Ok);
@@ -416,11 +421,7 @@ TEST_F(SplitTest, ASplitWhoseSourceFailsWhileReadNamesItAndRemovesItsPieces) {
   TRun r = Run(smSplit, Src + L"s.bin", Dst + L"s.001", 8 << 20, 0, [&](TSplitCombineForm*) {
     if (cut || SizeOf(Dst + L"s.001") <= 0) return;
     cut = true;
-    HANDLE h = CreateFileW((Src + L"s.bin").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(SetEndOfFile(h));
-    CloseHandle(h);
+    CutToNothing(Src + L"s.bin");
   });
   EXPECT_TRUE(cut);
   EXPECT_FALSE(r.Ok);
