@@ -626,7 +626,9 @@ void TSplitCombineForm::SplitFile() {
 bool TSplitCombineForm::WriteListFile(const std::wstring& path, const std::wstring& text, const wchar_t* kind) {
   for (;;) {
     if (!PathExistsAny(path)) break;
-    TOverwrite r = AskOverwritePiece(path, DiskChange);
+    // The new list takes the old one's place only once it is written whole, but on a disk of its
+    // own, where the old one's room is needed first.
+    TOverwrite r = AskOverwritePiece(path, DiskChange, DiskChange);
     if (r == owCancel) return false;
     if (r == owOverwritten) break;
   }

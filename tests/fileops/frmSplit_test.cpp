@@ -386,8 +386,8 @@ TEST_F(SplitTest, AJoinWhosePieceFailsWhileReadRemovesItsOutput) {
 
 TEST_F(SplitTest, PiecesThatReplaceFilesAreSwappedInOnlyWhenTheSplitEnds) {
   // Old pieces stand where the new ones go, the second read-only. A split cancelled at the
-  // second piece's question keeps both as they were; one answered All replaces them and leaves
-  // nothing beside them.
+  // second piece's question keeps both as they were; one answered All replaces them and the old
+  // read-only list and leaves nothing beside them.
   const std::string data = Bytes(300000, 'n');
   WriteFileRaw(Src + L"n.bin", data);
   Options.SplitMakeBat = true;
@@ -404,10 +404,13 @@ TEST_F(SplitTest, PiecesThatReplaceFilesAreSwappedInOnlyWhenTheSplitEnds) {
   EXPECT_EQ(FolderNames(Dst), (std::vector<std::wstring>{L"n.001", L"n.002"}));
 
   TMsgBoxSeam::Get().Reset();
+  WriteFileRaw(Dst + L"n.crc", "old list");
+  SetFileAttributesW((Dst + L"n.crc").c_str(), FILE_ATTRIBUTE_READONLY);
   TMsgBoxSeam::Get().PushButton(1);  // all
   ASSERT_TRUE(Run(smSplit, Src + L"n.bin", Dst + L"n.001", 100000).Ok);
   EXPECT_EQ(TMsgBoxSeam::Get().Shown.size(), 1u) << Texts(TMsgBoxSeam::Get().Shown);
   EXPECT_TRUE(ReadFileRaw(Dst + L"n.001") + ReadFileRaw(Dst + L"n.002") + ReadFileRaw(Dst + L"n.003") == data);
+  EXPECT_EQ(ReadFileRaw(Dst + L"n.crc").rfind("filename=n.bin\r\n", 0), 0u);
   EXPECT_EQ(FolderNames(Dst), (std::vector<std::wstring>{L"n.001", L"n.002", L"n.003", L"n.bat", L"n.crc"}));
 }
 
