@@ -1521,12 +1521,12 @@ void TMCDTreeMan::Load() {
     if (!FileExistsPlain(file)) return;
   }
   // A big file is read in pieces while it comes; a small one, or one that does not read well
-  // so, the plain way (opened once for both).
+  // so, the plain way (opened once for both, and the pieces not tried a second time).
   TFileReader reader(file);
   if (!reader.IsOpen()) return;
   if (LoadWhileReading(reader.Size(), [&](char* to, size_t count) { return reader.ReadNext(to, count); })) return;
   if (!reader.ReadAll(FBytes)) return;
-  LoadFromBytes(FBytes);
+  LoadFromBytes(FBytes, 0);
   FBytes.clear();
 }
 
