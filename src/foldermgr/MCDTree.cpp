@@ -108,6 +108,17 @@ enum class TNameCode {
   Wide,        // text decoded already (UTF-16 files)
 };
 
+// In UTF-8 that is not yet known to be UTF-8, a line that is not read as a name is checked.
+template <typename Unit>
+bool IsLineText(TNameCode code, const Unit* from, const Unit* to) {
+  if constexpr (sizeof(Unit) == 1) {
+    if (code == TNameCode::Utf8) return IsValidUtf8(std::string_view(from, static_cast<size_t>(to - from)));
+  } else {
+    (void)code, (void)from, (void)to;
+  }
+  return true;
+}
+
 // Stopped: a run over a piece of a file, told to stop by the run of another piece.
 enum class TPass { Empty, Ok, Damaged, NotUtf8, Stopped };
 
@@ -219,15 +230,6 @@ template <typename Unit, typename Sink>
   wchar_t* const base = run.Names + run.NameBase;
   size_t used = 0;
   std::wstring decoded;
-  // In UTF-8 that is not yet known to be UTF-8, a line that is not read as a name is checked.
-  auto isText = [code](const Unit* from, const Unit* to) {
-    if constexpr (sizeof(Unit) == 1) {
-      if (code == TNameCode::Utf8) return IsValidUtf8(std::string_view(from, static_cast<size_t>(to - from)));
-    } else {
-      (void)code;
-    }
-    return true;
-  };
 
   // Every way out of the loop leaves through the end of the function: what the loop keeps is
   // then never needed in memory while it runs.
@@ -247,7 +249,7 @@ template <typename Unit, typename Sink>
     int32_t depth = 0;
     if (!ReadNumber(s, e, depth) || s == e || *s != ',') {
       // A line without a comma, or whose text before it is not a number: passed over.
-      if (!isText(line, e)) result = TPass::NotUtf8;
+      if (!IsLineText(code, line, e)) result = TPass::NotUtf8;
       continue;
     }
     // The name: up to the line's end, without the blanks at its end.
@@ -362,9 +364,7 @@ template <typename Unit, typename Sink>
   const Unit *a, *e;
   lines.Next(a, e);
   p = lines.Rest();
-  bool countText = true;
-  if constexpr (sizeof(Unit) == 1)
-    if (code == TNameCode::Utf8) countText = IsValidUtf8(std::string_view(a, static_cast<size_t>(e - a)));
+  bool countText = IsLineText(code, a, e);
   int32_t count = 0;
   bool countOk = ReadCount(a, e, count);
   TPass result = !countText ? TPass::NotUtf8 : !countOk ? TPass::Damaged : TPass::Ok;
