@@ -410,8 +410,8 @@ bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, const std::
     FBytesMoved += done;
   };
   int64_t pieceRead = FPieceDone, totalRead = FTotalDone;
-  DWORD error = 0;
-  bool writeFailed = false;
+  // A read failure is this loop's own; a failed write is the pipe's, kept until the next piece.
+  DWORD readError = 0;
   bool stopped = false;
   for (;;) {
     if (pieceRead >= FPieceSize) break;
@@ -425,11 +425,11 @@ bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, const std::
       got = static_cast<DWORD>(FHeaderPending);
       std::copy(FHeader.begin(), FHeader.begin() + static_cast<ptrdiff_t>(got), buffer);
     } else {
-      if (!ReadFile(input, buffer, want, &got, nullptr)) error = GetLastError();
+      if (!ReadFile(input, buffer, want, &got, nullptr)) readError = GetLastError();
       // Nothing read before the piece's end: the file shrank or the medium went.
-      else if (got == 0 || (headerBlock && got < FHeaderPending)) error = ERROR_HANDLE_EOF;
+      else if (got == 0 || (headerBlock && got < FHeaderPending)) readError = ERROR_HANDLE_EOF;
     }
-    if (!error) {
+    if (!readError) {
       // A header in front of the first piece is read with the block (so that the reads stay
       // on block boundaries) and counts as done, but is not written.
       pipe.Submit(got, headerBlock && Mode != smSplit ? static_cast<DWORD>(FHeaderPending) : 0);
@@ -438,11 +438,7 @@ bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, const std::
       totalRead += got;
     }
     ioTime();
-    if (!error) {
-      error = pipe.Error();
-      writeFailed = error != 0;
-    }
-    if (error) break;
+    if (readError || pipe.Error()) break;
     account();
     UpdateSplitProgress();
     if (CheckCancel(FTotal > 0 && totalRead >= FTotal)) {
@@ -455,15 +451,12 @@ bool TSplitCombineForm::CopyPieceData(bool computeCrc, HANDLE input, const std::
   QueryPerformanceCounter(&t0);
   FCrc = pipe.Finish();
   ioTime();
-  if (!error) {
-    error = pipe.Error();
-    writeFailed = error != 0;
-  }
+  const DWORD writeError = readError ? 0 : pipe.Error();
   account();
-  if (error) {
+  if (readError || writeError) {
     FIoFailed = true;
     FlushProgress();
-    ShowInfo(TOperationForm::ErrorText(writeFailed ? outputPath : inputPath, error));
+    ShowInfo(readError ? TOperationForm::ErrorText(inputPath, readError) : TOperationForm::ErrorText(outputPath, writeError));
     return false;
   }
   if (stopped) return false;
