@@ -4,6 +4,7 @@
 // call that can use them, and wait, asleep, between calls.
 #include <cstddef>
 #include <functional>
+#include <memory>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -40,7 +41,7 @@ class TGate {
 
  private:
   struct TImpl;
-  TImpl* F;
+  std::unique_ptr<TImpl> F;
 };
 // Starts a thread that runs run(arg) and is never joined; false when none could be made.
 bool StartThread(void (*run)(void*), void* arg);

@@ -12,7 +12,7 @@ struct TGate::TImpl {
   std::condition_variable Conditions[2];
 };
 TGate::TGate() : F(new TImpl) {}
-TGate::~TGate() { delete F; }
+TGate::~TGate() = default;
 void TGate::Lock() { F->Lock.lock(); }
 void TGate::Unlock() { F->Lock.unlock(); }
 void TGate::Wait(int condition) {

@@ -11,7 +11,7 @@ struct TGate::TImpl {
   CONDITION_VARIABLE Conditions[2] = {CONDITION_VARIABLE_INIT, CONDITION_VARIABLE_INIT};
 };
 TGate::TGate() : F(new TImpl) {}
-TGate::~TGate() { delete F; }
+TGate::~TGate() = default;
 void TGate::Lock() { AcquireSRWLockExclusive(&F->Lock); }
 void TGate::Unlock() { ReleaseSRWLockExclusive(&F->Lock); }
 void TGate::Wait(int condition) { SleepConditionVariableSRW(&F->Conditions[condition], &F->Lock, INFINITE, 0); }
